@@ -1,0 +1,36 @@
+#ifndef VORNET_CIMOM_H
+#define VORNET_CIMOM_H
+
+#include <string>
+#include <vector>
+
+#include "cimom_export.h"
+
+namespace Vornet {
+
+// The host's CIM object manager. This stand-in only records what it is asked, so that tests can
+// check how the module switches provider modules.
+class VORNET_CIMOM_API Cimom {
+public:
+    // The process-wide object; never null.
+    static Cimom* GetInstance();
+
+    // Switch a provider module on or off: writes a level-3 line naming it and returns true.
+    bool EnableProviderModule(const char* moduleName);
+    bool DisableProviderModule(const char* moduleName);
+
+    // Journal of calls, oldest first: "GetInstance", "Enable <module>", "Disable <module>".
+    std::vector<std::string> Calls() const;
+    void ClearCalls();
+
+    Cimom(const Cimom&) = delete;
+    Cimom& operator=(const Cimom&) = delete;
+
+private:
+    Cimom() = default;
+    std::vector<std::string> calls;
+};
+
+}  // namespace Vornet
+
+#endif

@@ -1,0 +1,46 @@
+#ifndef VORNET_BROCADE_IMPL_H
+#define VORNET_BROCADE_IMPL_H
+
+#include <string>
+#include <vector>
+
+#include "diagnostic_catalogue.h"
+#include "diagnostic_item.h"
+#include "host_records.h"
+
+namespace Vornet {
+namespace Brocade {
+
+class BrocadeCim;
+class BrocadeUtil;
+
+// The object behind the facade: holds the mode fixed at construction and owns the CIM inventory
+// root and the utility object for its whole life. Not copyable.
+class BrocadeImpl {
+public:
+    BrocadeImpl();                                                       // in-band
+    explicit BrocadeImpl(const Vornet::VornetConnection::ConnectionInfo& info);  // out-of-band
+    ~BrocadeImpl();
+    BrocadeImpl(const BrocadeImpl&) = delete;
+    BrocadeImpl& operator=(const BrocadeImpl&) = delete;
+
+    int GetAdapterInfo(std::vector<Vornet::VornetOptions::NetworkAdapter>& adapters);
+    int GetSoftwareIdentities(std::vector<Vornet::VornetOptions::SoftwareIdentity_>& identities);
+    int GetDiagnosticItems(std::vector<std::string>& items);
+    int RunDiagnostic(const std::string& item, Vornet::VornetIHV::DiagnosticRecord_& record);
+    // In-band: appends the utility's output records and returns 0, 2 or 3. Out-of-band: 4 and
+    // the vector untouched.
+    int GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData);
+
+private:
+    BrocadeCim* brocadeCim;
+    BrocadeUtil* brocadeUtil;
+    std::vector<DiagnosticItem> diagnosticItems;
+    int connectionMode;
+    std::vector<DiagnosticCatalogueEntry> diagnosticCatalogue;
+};
+
+}  // namespace Brocade
+}  // namespace Vornet
+
+#endif
