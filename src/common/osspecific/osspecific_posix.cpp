@@ -79,6 +79,10 @@ ReadEnd ReadUntil(int fd, const Clock::time_point* deadline, std::string* result
     char chunk[kChunkSize];
     for (;;) {
         if (deadline != nullptr) {
+            // Checked before every read, so that a child that never stops talking is bounded too.
+            if (Clock::now() >= *deadline) {
+                return ReadEnd::kTimedOut;
+            }
             pollfd ready{fd, POLLIN, 0};
             const int polled = poll(&ready, 1, MillisecondsUntil(*deadline));
             if (polled < 0 && errno == EINTR) {
