@@ -1,0 +1,90 @@
+#ifndef PEGASUS_CLIENT_CIMCLIENT_H
+#define PEGASUS_CLIENT_CIMCLIENT_H
+
+#include <Pegasus/Client/CIMClientException.h>
+#include <Pegasus/Common/Array.h>
+#include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMName.h>
+#include <Pegasus/Common/CIMObjectPath.h>
+#include <Pegasus/Common/CIMParamValue.h>
+#include <Pegasus/Common/CIMPropertyList.h>
+#include <Pegasus/Common/CIMValue.h>
+#include <Pegasus/Common/Exception.h>
+#include <Pegasus/Common/SSLContext.h>
+#include <Pegasus/Common/String.h>
+
+#include <memory>
+
+namespace Pegasus {
+
+// A CIM-XML client over HTTP/1.1 or HTTPS: one persistent connection, reused
+// for every operation. Every failure is thrown as a subclass of Exception;
+// nothing else escapes. No request is ever sent twice, except once after a
+// 401 Basic challenge (same MESSAGE ID, now with credentials). One thread at
+// a time. Not copyable.
+class CIMClient {
+  public:
+    CIMClient();
+    ~CIMClient();
+    CIMClient(const CIMClient&) = delete;
+    CIMClient& operator=(const CIMClient&) = delete;
+
+    // 20000 ms until set.
+    Uint32 getTimeout() const;
+    // Limit for each later operation, from sending the request to the end of the
+    // response; the clock restarts for the one retry after a 401. Also the limit
+    // of connect() when set before it.
+    void setTimeout(Uint32 timeoutMilliseconds);
+
+    // Opens the TCP connection at once. Credentials are sent only after the
+    // server asks for them. An empty host means "localhost".
+    // Throws CannotConnectException (refused, unreachable, no answer within the
+    // time-out), InvalidLocatorException (host does not resolve),
+    // AlreadyConnectedException.
+    void connect(const String& host, Uint32 portNumber, const String& userName,
+                 const String& password);
+    // The same over TLS; a failed handshake is a CannotConnectException.
+    void connect(const String& host, Uint32 portNumber, const SSLContext& sslContext,
+                 const String& userName, const String& password);
+    // Connects to the URL in the environment variable CIMCLIENT_LOCAL_URL
+    // (default http://127.0.0.1:5988), e.g. https://user:pw@127.0.0.1:5989;
+    // credentials only when the URL carries them. An https URL is not verified.
+    void connectLocal();
+    // Closes the connection; safe to call when not connected.
+    void disconnect();
+
+    // Instances of the class (and, deep, of its subclasses) with their paths:
+    // keys, no host and no namespace. Properties and qualifiers as the server
+    // sent them. Throws CIMException for a server error, NotConnectedException,
+    // ConnectionTimeoutException and the CIMClient*Exception classes.
+    Array<CIMInstance> enumerateInstances(const CIMNamespaceName& nameSpace,
+                                          const CIMName& className, Boolean deepInheritance = true,
+                                          Boolean localOnly = true,
+                                          Boolean includeQualifiers = false,
+                                          Boolean includeClassOrigin = false,
+                                          const CIMPropertyList& propertyList = CIMPropertyList());
+
+    // The instance named by `instanceName` (its host and namespace are ignored;
+    // `nameSpace` is used). The returned instance's path holds only the class
+    // name, as OpenPegasus's does. Throws as enumerateInstances.
+    CIMInstance getInstance(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
+                            Boolean localOnly = true, Boolean includeQualifiers = false,
+                            Boolean includeClassOrigin = false,
+                            const CIMPropertyList& propertyList = CIMPropertyList());
+
+    // Calls an extrinsic method on the instance (or, for a keyless path, the
+    // class). Returns the method's return value (a null boolean when the server
+    // sent none) and replaces outParameters with the output parameters.
+    // Throws as enumerateInstances.
+    CIMValue invokeMethod(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
+                          const CIMName& methodName, const Array<CIMParamValue>& inParameters,
+                          Array<CIMParamValue>& outParameters);
+
+  private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace Pegasus
+
+#endif

@@ -1,0 +1,58 @@
+#ifndef PEGASUS_COMMON_CIMNAME_H
+#define PEGASUS_COMMON_CIMNAME_H
+
+#include <Pegasus/Common/String.h>
+
+namespace Pegasus {
+
+// Name of a CIM class, property, qualifier, method or parameter. Names compare
+// case-insensitively (ASCII folding) and keep the spelling they were given.
+// A default-constructed name is null. A plain value type.
+class CIMName {
+  public:
+    CIMName() = default;
+    CIMName(const String& name) : name_(name) {}
+    CIMName(const char* name) : name_(name) {}
+
+    const String& getString() const { return name_; }
+    Boolean isNull() const { return name_.size() == 0; }
+    void clear() { name_.clear(); }
+    Boolean equal(const CIMName& other) const { return String::equalNoCase(name_, other.name_); }
+
+  private:
+    String name_;
+};
+
+inline Boolean operator==(const CIMName& left, const CIMName& right) { return left.equal(right); }
+inline Boolean operator!=(const CIMName& left, const CIMName& right) { return !left.equal(right); }
+
+// Namespace such as "root/brocade". Compares case-insensitively; a
+// default-constructed namespace is null.
+class CIMNamespaceName {
+  public:
+    CIMNamespaceName() = default;
+    // A leading '/' is dropped, as OpenPegasus does.
+    CIMNamespaceName(const String& name);
+    CIMNamespaceName(const char* name) : CIMNamespaceName(String(name)) {}
+
+    const String& getString() const { return name_; }
+    Boolean isNull() const { return name_.size() == 0; }
+    void clear() { name_.clear(); }
+    Boolean equal(const CIMNamespaceName& other) const {
+        return String::equalNoCase(name_, other.name_);
+    }
+
+  private:
+    String name_;
+};
+
+inline Boolean operator==(const CIMNamespaceName& left, const CIMNamespaceName& right) {
+    return left.equal(right);
+}
+inline Boolean operator!=(const CIMNamespaceName& left, const CIMNamespaceName& right) {
+    return !left.equal(right);
+}
+
+}  // namespace Pegasus
+
+#endif

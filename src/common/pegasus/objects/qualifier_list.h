@@ -1,0 +1,38 @@
+// Qualifiers of a property or instance, shared by both.
+#ifndef PEGASUS_OBJECTS_QUALIFIER_LIST_H
+#define PEGASUS_OBJECTS_QUALIFIER_LIST_H
+
+#include <Pegasus/Common/Array.h>
+#include <Pegasus/Common/CIMQualifier.h>
+
+namespace Pegasus {
+
+class QualifierList {
+  public:
+    // A qualifier of a name already present replaces it, so that a server that
+    // repeats a qualifier cannot make find() and the count disagree.
+    void add(const CIMQualifier& qualifier) {
+        Uint32 index = find(qualifier.getName());
+        if (index == PEG_NOT_FOUND) {
+            qualifiers_.append(qualifier);
+        } else {
+            qualifiers_[index] = qualifier;
+        }
+    }
+    // Case-insensitive by name; PEG_NOT_FOUND when absent.
+    Uint32 find(const CIMName& name) const {
+        for (Uint32 i = 0; i < qualifiers_.size(); ++i) {
+            if (qualifiers_[i].getName() == name) return i;
+        }
+        return PEG_NOT_FOUND;
+    }
+    const CIMQualifier& get(Uint32 index) const { return qualifiers_[index]; }
+    Uint32 count() const { return qualifiers_.size(); }
+
+  private:
+    Array<CIMQualifier> qualifiers_;
+};
+
+}  // namespace Pegasus
+
+#endif

@@ -1,0 +1,37 @@
+// Test-only view into every CIMClient of the process. Not part of the
+// OpenPegasus API: module code never includes this header, tests do.
+#ifndef PEGASUS_TESTING_CLIENT_OBSERVER_H
+#define PEGASUS_TESTING_CLIENT_OBSERVER_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pegasus_testing {
+
+struct ClientEvent {
+    enum Kind {
+        SetTimeout,    // timeoutMilliseconds
+        Connect,       // host, port (before the attempt, also when it then fails)
+        ConnectLocal,  // host, port taken from the local URL
+        Request        // operation ("EnumerateInstances", ...), target (class or path text)
+    };
+    Kind kind;
+    std::string host;
+    std::uint32_t port = 0;
+    std::uint32_t timeoutMilliseconds = 0;
+    std::string operation;
+    std::string target;
+};
+
+// Called synchronously on the client's thread for every event of every client.
+// An empty function removes the observer.
+void setClientObserver(std::function<void(const ClientEvent&)> observer);
+
+// Largest response body a client accepts before failing the operation with
+// CIMClientMalformedHTTPException; 0 restores the default of 1 GiB.
+void setResponseLimit(std::uint64_t bytes);
+
+}  // namespace pegasus_testing
+
+#endif
