@@ -1,0 +1,441 @@
+#!/usr/bin/env python3
+"""cimsim: a CIM server simulator that speaks CIM-XML over HTTP and HTTPS on 127.0.0.1.
+
+    python3 tools/cimsim/cimsim.py --scenario FILE [--http-port N] [--https-port N]
+        [--user U --password P] [--allow-anonymous] [--journal FILE]
+
+Once both ports listen it prints one line "http=PORT https=PORT" and serves until SIGTERM or
+SIGINT, then exits 0. The scenario format and the /control requests are in README.md.
+"""
+
+import argparse
+import base64
+import json
+import os
+import re
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from cimxml import CimError, RequestError, parse_request, response_body  # noqa: E402
+from faults import FaultBook, FaultError  # noqa: E402
+from repository import Repository, ScenarioError  # noqa: E402
+
+MAX_HEADER_LINES = 200
+MAX_BODY = 64 * 1024 * 1024
+
+
+class ConnectionDropped(Exception):
+    """The peer went away, or a fault asked us to close; the connection is finished."""
+
+
+class Journal:
+    def __init__(self, file_name):
+        self.lock = threading.Lock()
+        self.stream = open(file_name, "a", encoding="utf-8") if file_name else None
+
+    def write(self, entry):
+        if self.stream is None:
+            return
+        with self.lock:
+            self.stream.write(json.dumps(entry, sort_keys=True) + "\n")
+            self.stream.flush()
+
+
+class Simulator:
+    def __init__(self, options):
+        self.repository = Repository(options.scenario)
+        self.faults = FaultBook(self.repository.path_of)
+        self.faults.add(self.repository.data.get("faults") or [])
+        self.user = options.user
+        self.password = options.password
+        self.allow_anonymous = options.allow_anonymous
+        self.journal = Journal(options.journal)
+        self.stopping = threading.Event()
+        self.connection_lock = threading.Lock()
+        self.connection_count = 0
+
+    def next_connection_number(self):
+        with self.connection_lock:
+            self.connection_count += 1
+            return self.connection_count
+
+    # -----------------------------------------------------------------------------------------
+    # Connections
+
+    def serve_connection(self, sock, tls_context):
+        number = self.next_connection_number()
+        try:
+            if tls_context is not None:
+                sock = tls_context.wrap_socket(sock, server_side=True)
+            reader = sock.makefile("rb")
+            while not self.stopping.is_set():
+                request = self.read_request(reader)
+                if request is None:
+                    break
+                if not self.answer(sock, number, *request):
+                    break
+        except (ConnectionDropped, OSError, ssl.SSLError):
+            pass
+        finally:
+            try:
+                sock.close()
+            except OSError:
+                pass
+
+    @staticmethod
+    def read_request(reader):
+        line = reader.readline(65537)
+        while line in (b"\r\n", b"\n"):
+            line = reader.readline(65537)
+        if not line:
+            return None
+        parts = line.decode("latin-1").split()
+        if len(parts) != 3:
+            raise ConnectionDropped()
+        headers = {}
+        for _ in range(MAX_HEADER_LINES):
+            header = reader.readline(65537)
+            if header in (b"\r\n", b"\n", b""):
+                break
+            name, _, value = header.decode("latin-1").partition(":")
+            # M-POST puts a numeric namespace prefix ("73-CIMOperation") on CIM headers.
+            name = re.sub(r"^\d+-", "", name.strip()).lower()
+            headers[name] = value.strip()
+        if headers.get("transfer-encoding", "").lower() == "chunked":
+            body = b""
+            while True:
+                size = int(reader.readline().split(b";")[0].strip() or b"0", 16)
+                if size == 0:
+                    while reader.readline() not in (b"\r\n", b"\n", b""):
+                        pass
+                    break
+                if len(body) + size > MAX_BODY:
+                    raise ConnectionDropped()
+                body += reader.read(size)
+                reader.readline()
+        else:
+            length = int(headers.get("content-length", "0") or "0")
+            if length > MAX_BODY:
+                raise ConnectionDropped()
+            body = reader.read(length)
+            if len(body) < length:
+                return None
+        return parts[0], parts[1], headers, body
+
+    # -----------------------------------------------------------------------------------------
+    # Requests
+
+    def answer(self, sock, connection, method, target, headers, body):
+        """Answers one request; returns whether the connection stays open."""
+        if target.rstrip("/") == "/control":
+            return self.answer_control(sock, method, body)
+        entry = {"time": time.time(), "connection": connection,
+                 "operation": headers.get("cimmethod", ""),
+                 "authorization": "authorization" in headers}
+        for name, value in headers.items():
+            if "timeout" in name:
+                entry["timeout"] = value
+        if not self.authorized(headers):
+            entry["result"] = "http 401"
+            self.journal.write(entry)
+            detail = "" if "authorization" in headers else "PGErrorDetail: User%20Unauthorized\r\n"
+            send(sock, "HTTP/1.1 401 Unauthorized\r\n%scontent-length: 0000000000\r\n"
+                 'WWW-Authenticate: Basic realm="%s"\r\n\r\n' % (detail, self.repository.realm))
+            return True
+        if method not in ("POST", "M-POST"):
+            entry["result"] = "http 405"
+            self.journal.write(entry)
+            send(sock, "HTTP/1.1 405 Method Not Allowed\r\ncontent-length: 0000000000\r\n\r\n")
+            return True
+        try:
+            request = parse_request(body)
+        except RequestError as error:
+            entry["result"] = "http 400"
+            self.journal.write(entry)
+            send(sock, "HTTP/1.1 400 Bad Request\r\nCIMError: request-not-well-formed\r\n"
+                 "PGErrorDetail: %s\r\ncontent-length: 0000000000\r\n\r\n" %
+                 urllib.parse.quote(str(error)))
+            return True
+        trailers = "trailers" in headers.get("te", "").lower()
+        class_name, path = describe(request)
+        entry.update({"operation": request.name, "namespace": request.namespace,
+                      "messageId": request.message_id})
+        if class_name:
+            entry["class"] = class_name
+        if path is not None:
+            entry["path"] = path.text()
+        if not request.intrinsic:
+            entry["method"] = request.name
+            entry["operation"] = "InvokeMethod"
+        operation = entry["operation"]
+
+        fault = self.faults.take(operation, class_name, request.name, path)
+        if fault is not None:
+            entry["fault"] = {name: value for name, value in fault.items() if name != "comment"}
+        self.journal.write(entry)
+        if fault is not None:
+            if fault.get("delay"):
+                # Waits out the client's time-out; stopping the simulator ends the wait.
+                if self.stopping.wait(float(fault["delay"])):
+                    raise ConnectionDropped()
+            if fault.get("drop") == "before":
+                raise ConnectionDropped()
+            if "httpStatus" in fault:
+                status = int(fault["httpStatus"])
+                extra = "".join("%s: %s\r\n" % item for item in (fault.get("headers") or {}).items())
+                send(sock, "HTTP/1.1 %d %s\r\n%scontent-length: 0000000000\r\n\r\n" %
+                     (status, REASONS.get(status, "Error"), extra))
+                return True
+            if fault.get("malformed"):
+                body = response_body(request, ["<IRETURNVALUE>", "<VALUE.NAMEDINSTANCE>",
+                                               '<INSTANCENAME CLASSNAME="%s">' % class_name,
+                                               "</VALUE.NAMEDINSTANCE>", "</IRETURNVALUE>"])
+                return self.send_body(sock, body, trailers, fault)
+            if "cimError" in fault:
+                error = CimError(int(fault["cimError"].get("code", 1)),
+                                 fault["cimError"].get("description", ""))
+                return self.send_error(sock, request, error, trailers)
+        if request.intrinsic:
+            file_name = self.repository.prerendered_file(operation, class_name)
+            if file_name is not None:
+                return self.send_prerendered(sock, request, file_name, trailers, fault)
+        try:
+            if not request.intrinsic:
+                lines = self.repository.invoke_method(request)
+            elif operation == "EnumerateInstances":
+                lines = self.repository.enumerate_instances(request)
+            elif operation == "GetClass":
+                lines = self.repository.get_class(request)
+            elif operation == "EnumerateInstanceNames":
+                lines = self.repository.enumerate_instance_names(request)
+            elif operation == "GetInstance":
+                lines = self.repository.get_instance(request)
+            else:
+                raise CimError(7, "CIM_ERR_NOT_SUPPORTED: %s" % operation)
+        except CimError as error:
+            return self.send_error(sock, request, error, trailers)
+        return self.send_body(sock, response_body(request, lines), trailers, fault)
+
+    def authorized(self, headers):
+        if self.user is None:
+            return True
+        given = headers.get("authorization")
+        if given is None:
+            return self.allow_anonymous
+        scheme, _, token = given.partition(" ")
+        if scheme.lower() != "basic":
+            return False
+        try:
+            user, _, password = base64.b64decode(token.strip()).decode("utf-8").partition(":")
+        except (ValueError, UnicodeDecodeError):
+            return False
+        return user == self.user and password == (self.password or "")
+
+    def answer_control(self, sock, method, body):
+        try:
+            if method != "POST":
+                raise ValueError("use POST with a JSON object")
+            command = json.loads(body.decode("utf-8") or "{}")
+            if not isinstance(command, dict):
+                raise ValueError("the body must be a JSON object")
+            if command.get("reset"):
+                self.repository.reset()
+            if command.get("clearFaults") or command.get("reset"):
+                self.faults.clear()
+                if command.get("reset"):
+                    self.faults.add(self.repository.data.get("faults") or [])
+            count = self.faults.add(command.get("addFaults") or [])
+            status, reply = "200 OK", {"faults": count}
+        except (ValueError, FaultError) as error:
+            status, reply = "400 Bad Request", {"error": str(error)}
+        data = json.dumps(reply).encode("utf-8")
+        send(sock, "HTTP/1.1 %s\r\nContent-Type: application/json\r\ncontent-length: %010d\r\n\r\n"
+             % (status, len(data)), data)
+        return True
+
+    # -----------------------------------------------------------------------------------------
+    # Responses, in the shapes OpenPegasus's cimserver uses
+
+    @staticmethod
+    def head(trailers, length):
+        lines = "HTTP/1.1 200 OK\r\nContent-Type: application/xml; charset=utf-8\r\n"
+        if trailers:
+            lines += "transfer-encoding: chunked\r\n"
+        else:
+            lines += "content-length: %010d\r\n" % length
+        lines += "CIMOperation: MethodResponse\r\n"
+        if trailers:
+            lines += "Trailer: CIMStatusCode, CIMStatusCodeDescription, Content-Language\r\n"
+        return lines + "\r\n"
+
+    def send_body(self, sock, body, trailers, fault):
+        if fault is not None and fault.get("drop") == "mid":
+            send(sock, self.head(trailers, len(body)), (b"%x\r\n" % len(body)) if trailers else b"",
+                 body[:len(body) // 2])
+            raise ConnectionDropped()
+        if trailers:
+            # The whole document goes as one chunk, as cimserver sends it.
+            send(sock, self.head(True, 0), b"%x\r\n" % len(body), body, b"\r\n0\r\n\r\n")
+        else:
+            send(sock, self.head(False, len(body)), body)
+        return True
+
+    def send_error(self, sock, request, error, trailers):
+        if trailers:
+            body = response_body(request, [])
+            send(sock, self.head(True, 0), b"%x\r\n" % len(body), body,
+                 "\r\n0\r\nCIMStatusCode: %d\r\nCIMStatusCodeDescription: %s\r\n\r\n" %
+                 (error.code, urllib.parse.quote(error.description, safe="")))
+        else:
+            body = response_body(request, [], error)
+            send(sock, self.head(False, len(body)), body)
+        return True
+
+    def send_prerendered(self, sock, request, file_name, trailers, fault):
+        """Streams a stored response body without decoding it.
+
+        Only the MESSAGE ID in the first few bytes is rewritten, since a client rejects a
+        response whose ID differs from its request's.
+        """
+        size = os.path.getsize(file_name)
+        with open(file_name, "rb") as stream:
+            head = stream.read(4096)
+            new_head = re.sub(rb'<MESSAGE ID="[^"]*"',
+                              b'<MESSAGE ID="%s"' % request.message_id.encode("utf-8"), head,
+                              count=1)
+            length = size - len(head) + len(new_head)
+            if fault is not None and fault.get("drop") == "mid":
+                send(sock, self.head(trailers, length),
+                     (b"%x\r\n" % length) if trailers else b"", new_head)
+                raise ConnectionDropped()
+            if trailers:
+                send(sock, self.head(True, 0), b"%x\r\n" % length, new_head)
+            else:
+                send(sock, self.head(False, length), new_head)
+            if size > len(head):
+                sock.sendfile(stream, offset=len(head))
+            if trailers:
+                send(sock, b"\r\n0\r\n\r\n")
+        return True
+
+
+REASONS = {400: "Bad Request", 401: "Unauthorized", 403: "Forbidden", 404: "Not Found",
+           500: "Internal Server Error", 501: "Not Implemented", 503: "Service Unavailable"}
+
+
+def send(sock, *pieces):
+    data = b"".join(piece.encode("latin-1") if isinstance(piece, str) else piece
+                    for piece in pieces)
+    sock.sendall(data)
+
+
+def describe(request):
+    """The class and the instance path a request is about, for the journal and fault rules."""
+    if not request.intrinsic:
+        return request.target.class_name, request.target
+    path = request.params.get("instancename")
+    if hasattr(path, "class_name"):
+        return path.class_name, path
+    class_name = request.params.get("classname")
+    return (class_name if isinstance(class_name, str) else None), None
+
+
+def make_tls_context():
+    """A TLS 1.2 server context with a self-signed certificate made for this run.
+
+    TLS 1.2 only, as the OpenPegasus server and client both are.
+    """
+    with tempfile.TemporaryDirectory(prefix="cimsim-") as directory:
+        key = os.path.join(directory, "key.pem")
+        certificate = os.path.join(directory, "cert.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                        "-out", certificate, "-days", "2", "-subj", "/CN=cimsim"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.minimum_version = ssl.TLSVersion.TLSv1_2
+        context.maximum_version = ssl.TLSVersion.TLSv1_2
+        context.load_cert_chain(certificate, key)
+    return context
+
+
+def listen(port):
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", port))
+    server.listen(64)
+    return server
+
+
+def accept_loop(simulator, server, tls_context):
+    while not simulator.stopping.is_set():
+        try:
+            connection, _ = server.accept()
+        except OSError:
+            return
+        connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        threading.Thread(target=simulator.serve_connection, args=(connection, tls_context),
+                         daemon=True).start()
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(description="CIM-XML server simulator")
+    parser.add_argument("--scenario", required=True)
+    parser.add_argument("--http-port", type=int, default=0)
+    parser.add_argument("--https-port", type=int, default=0)
+    parser.add_argument("--user")
+    parser.add_argument("--password")
+    parser.add_argument("--allow-anonymous", action="store_true")
+    parser.add_argument("--journal")
+    options = parser.parse_args(argv)
+    if options.password is not None and options.user is None:
+        parser.error("--password needs --user")
+    return options
+
+
+def main(argv):
+    options = parse_arguments(argv)
+    try:
+        simulator = Simulator(options)
+    except (ScenarioError, FaultError) as error:
+        print("cimsim: %s" % error, file=sys.stderr)
+        return 2
+    try:
+        tls_context = make_tls_context()
+    except (OSError, subprocess.CalledProcessError, ssl.SSLError) as error:
+        print("cimsim: cannot make a TLS certificate: %s" % error, file=sys.stderr)
+        return 2
+    try:
+        http_server = listen(options.http_port)
+        https_server = listen(options.https_port)
+    except OSError as error:
+        print("cimsim: cannot listen: %s" % error, file=sys.stderr)
+        return 2
+
+    def stop(_signal, _frame):
+        simulator.stopping.set()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    for server, context in ((http_server, None), (https_server, tls_context)):
+        threading.Thread(target=accept_loop, args=(simulator, server, context),
+                         daemon=True).start()
+    print("http=%d https=%d" % (http_server.getsockname()[1], https_server.getsockname()[1]),
+          flush=True)
+    while not simulator.stopping.wait(1.0):
+        pass
+    http_server.close()
+    https_server.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

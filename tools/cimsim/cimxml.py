@@ -1,0 +1,402 @@
+"""CIM-XML pieces of the simulator: object paths, request decoding and response encoding.
+
+The encoder writes what OpenPegasus's cimserver writes (one element per line, its attribute
+order and spacing), so that a client tested here meets the same bytes as in the field.
+"""
+
+import xml.etree.ElementTree as ElementTree
+
+NUMERIC_TYPES = {"uint8", "sint8", "uint16", "sint16", "uint32", "sint32", "uint64", "sint64",
+                 "real32", "real64"}
+STRING_TYPES = {"string", "char16", "datetime"}
+ALL_TYPES = NUMERIC_TYPES | STRING_TYPES | {"boolean", "reference"}
+
+
+class CimError(Exception):
+    """A CIM status that an operation answers with (code and the server's description)."""
+
+    def __init__(self, code, description):
+        super().__init__(description)
+        self.code = code
+        self.description = description
+
+
+CODE_NAMES = {
+    1: "CIM_ERR_FAILED", 2: "CIM_ERR_ACCESS_DENIED", 3: "CIM_ERR_INVALID_NAMESPACE",
+    4: "CIM_ERR_INVALID_PARAMETER", 5: "CIM_ERR_INVALID_CLASS", 6: "CIM_ERR_NOT_FOUND",
+    7: "CIM_ERR_NOT_SUPPORTED", 16: "CIM_ERR_METHOD_NOT_AVAILABLE",
+    17: "CIM_ERR_METHOD_NOT_FOUND",
+}
+
+
+def pegasus_error(code, detail):
+    """An error worded as OpenPegasus's server words it: the code name, a colon, the detail."""
+    return CimError(code, "%s: %s" % (CODE_NAMES.get(code, "CIM_ERR_FAILED"), detail))
+
+
+def escape(text):
+    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            .replace('"', "&quot;"))
+
+
+def value_type_of_key(cim_type):
+    if cim_type == "reference":
+        return "reference"
+    if cim_type == "boolean":
+        return "boolean"
+    if cim_type in NUMERIC_TYPES:
+        return "numeric"
+    return "string"
+
+
+def scalar_text(cim_type, value):
+    """Wire text of one scalar value as the scenario gives it (JSON number, bool or text)."""
+    if isinstance(value, bool):
+        return "TRUE" if value else "FALSE"
+    if isinstance(value, float) and cim_type in ("real32", "real64"):
+        return repr(value)
+    return str(value)
+
+
+class Path:
+    """An instance path: class name, typed key bindings, and optionally host and namespace.
+
+    Key values are (value_type, value) with value_type one of string, numeric, boolean and
+    reference; a reference value is itself a Path.
+    """
+
+    def __init__(self, class_name, keys=None, host=None, namespace=None):
+        self.class_name = class_name
+        self.keys = list(keys or [])
+        self.host = host
+        self.namespace = namespace
+
+    def sorted_keys(self):
+        # OpenPegasus orders key bindings by name with ASCII case folding.
+        return sorted(self.keys, key=lambda key: key[0].lower())
+
+    def text(self):
+        """The path text as the OpenPegasus client prints it, without host and namespace."""
+        if not self.keys:
+            return self.class_name
+        parts = []
+        for name, value_type, value in self.sorted_keys():
+            if value_type == "reference":
+                parts.append('%s="%s"' % (name, _quote(value.text())))
+            elif value_type == "string":
+                parts.append('%s="%s"' % (name, _quote(value)))
+            else:
+                parts.append("%s=%s" % (name, value))
+        return "%s.%s" % (self.class_name, ",".join(parts))
+
+    def same_instance(self, other):
+        """Whether both paths name one instance: class and key names compared without case,
+        host and namespace ignored, reference keys compared the same way."""
+        if self.class_name.lower() != other.class_name.lower() or len(self.keys) != len(other.keys):
+            return False
+        theirs = {name.lower(): (value_type, value) for name, value_type, value in other.keys}
+        for name, value_type, value in self.keys:
+            if name.lower() not in theirs:
+                return False
+            if not _same_key_value(value_type, value, *theirs[name.lower()]):
+                return False
+        return True
+
+    def key(self, name):
+        for key_name, _value_type, value in self.keys:
+            if key_name.lower() == name.lower():
+                return value
+        return None
+
+
+def _quote(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def _same_key_value(type_a, value_a, type_b, value_b):
+    if isinstance(value_a, Path) or isinstance(value_b, Path):
+        return isinstance(value_a, Path) and isinstance(value_b, Path) and value_a.same_instance(
+            value_b)
+    if type_a == "boolean" or type_b == "boolean":
+        return str(value_a).lower() == str(value_b).lower()
+    if type_a == "numeric" and type_b == "numeric":
+        try:
+            return int(str(value_a), 0) == int(str(value_b), 0)
+        except ValueError:
+            pass
+    return str(value_a) == str(value_b)
+
+
+# ---------------------------------------------------------------------------------------------
+# Encoding
+
+
+def instance_name_lines(path, out):
+    out.append('<INSTANCENAME CLASSNAME="%s">' % path.class_name)
+    for name, value_type, value in path.sorted_keys():
+        out.append('<KEYBINDING NAME="%s">' % name)
+        if value_type == "reference":
+            reference_lines(value, out, "instancename")
+        else:
+            out.append('<KEYVALUE VALUETYPE="%s">%s</KEYVALUE>' % (value_type, escape(str(value))))
+        out.append("</KEYBINDING>")
+    out.append("</INSTANCENAME>")
+
+
+def namespace_lines(namespace, out):
+    out.append("<LOCALNAMESPACEPATH>")
+    for part in namespace.split("/"):
+        out.append('<NAMESPACE NAME="%s"/>' % part)
+    out.append("</LOCALNAMESPACEPATH>")
+
+
+def reference_lines(path, out, form, host=None, namespace=None):
+    """VALUE.REFERENCE in one of the three path forms a server may write.
+
+    The form and the host/namespace of the path itself win over the defaults passed in.
+    """
+    form = getattr(path, "form", None) or form
+    host = path.host or host
+    namespace = path.namespace or namespace
+    out.append("<VALUE.REFERENCE>")
+    if form == "instancepath":
+        out.append("<INSTANCEPATH>")
+        out.append("<NAMESPACEPATH>")
+        out.append("<HOST>%s</HOST>" % escape(host or "localhost"))
+        namespace_lines(namespace or "root/brocade", out)
+        out.append("</NAMESPACEPATH>")
+        instance_name_lines(path, out)
+        out.append("</INSTANCEPATH>")
+    elif form == "localinstancepath":
+        out.append("<LOCALINSTANCEPATH>")
+        namespace_lines(namespace or "root/brocade", out)
+        instance_name_lines(path, out)
+        out.append("</LOCALINSTANCEPATH>")
+    else:
+        instance_name_lines(path, out)
+    out.append("</VALUE.REFERENCE>")
+
+
+def qualifier_lines(name, value, out):
+    if isinstance(value, list):
+        out.append('<QUALIFIER NAME="%s" TYPE="string" PROPAGATED="true">' % name)
+        out.append("<VALUE.ARRAY>")
+        for item in value:
+            out.append("<VALUE>%s</VALUE>" % escape(str(item)))
+        out.append("</VALUE.ARRAY>")
+    else:
+        qualifier_type = "boolean" if isinstance(value, bool) else "string"
+        out.append('<QUALIFIER NAME="%s" TYPE="%s" PROPAGATED="true">' % (name, qualifier_type))
+        out.append("<VALUE>%s</VALUE>" % escape(scalar_text(qualifier_type, value)))
+    out.append("</QUALIFIER>")
+
+
+def property_lines(prop, value, out, qualifiers, class_origin, propagated, reference_form):
+    """One PROPERTY, PROPERTY.ARRAY or PROPERTY.REFERENCE; value None writes a null.
+
+    prop is the declaration: name, type, array flag and reference class.
+    """
+    origin = ' CLASSORIGIN="%s"' % class_origin if class_origin else ""
+    flag = ' PROPAGATED="true"' if propagated else ""
+    if prop.cim_type == "reference":
+        reference_class = ' REFERENCECLASS="%s"' % prop.reference_class if prop.reference_class else ""
+        out.append('<PROPERTY.REFERENCE NAME="%s" %s%s%s>' % (prop.name, reference_class, origin,
+                                                              flag))
+        for name, qualifier in qualifiers:
+            qualifier_lines(name, qualifier, out)
+        if value is not None:
+            reference_lines(value, out, *reference_form)
+        out.append("</PROPERTY.REFERENCE>")
+    elif prop.array:
+        out.append('<PROPERTY.ARRAY NAME="%s"  TYPE="%s"%s%s>' % (prop.name, prop.cim_type, origin,
+                                                                 flag))
+        for name, qualifier in qualifiers:
+            qualifier_lines(name, qualifier, out)
+        if value is not None:
+            out.append("<VALUE.ARRAY>")
+            for item in value:
+                if item is None:
+                    out.append("<VALUE.NULL/>")
+                else:
+                    out.append("<VALUE>%s</VALUE>" % escape(scalar_text(prop.cim_type, item)))
+            out.append("</VALUE.ARRAY>")
+        out.append("</PROPERTY.ARRAY>")
+    else:
+        out.append('<PROPERTY NAME="%s" %s%s TYPE="%s">' % (prop.name, origin, flag, prop.cim_type))
+        for name, qualifier in qualifiers:
+            qualifier_lines(name, qualifier, out)
+        if value is not None:
+            out.append("<VALUE>%s</VALUE>" % escape(scalar_text(prop.cim_type, value)))
+        out.append("</PROPERTY>")
+
+
+def response_head(message_id, out):
+    out.append('<?xml version="1.0" encoding="utf-8" ?>')
+    out.append('<CIM CIMVERSION="2.0" DTDVERSION="2.0">')
+    out.append('<MESSAGE ID="%s" PROTOCOLVERSION="1.0">' % escape(message_id))
+    out.append("<SIMPLERSP>")
+
+
+def response_tail(out):
+    out.append("</SIMPLERSP>")
+    out.append("</MESSAGE>")
+    out.append("</CIM>")
+
+
+def response_body(request, inner_lines, error=None):
+    """The whole response document; inner_lines go inside the (I)METHODRESPONSE.
+
+    With error set, an ERROR element takes the place of the return value (the form a server
+    uses when the client cannot take trailers); with error None and no lines, the response
+    is the empty one that goes with CIMStatusCode trailers.
+    """
+    element = "IMETHODRESPONSE" if request.intrinsic else "METHODRESPONSE"
+    out = []
+    response_head(request.message_id, out)
+    out.append('<%s NAME="%s">' % (element, escape(request.name)))
+    if error is not None:
+        out.append('<ERROR CODE="%d" DESCRIPTION="%s"/>' % (error.code, escape(error.description)))
+    else:
+        out.extend(inner_lines)
+    out.append("</%s>" % element)
+    response_tail(out)
+    return ("\n".join(out) + "\n").encode("utf-8")
+
+
+# ---------------------------------------------------------------------------------------------
+# Decoding
+
+
+class RequestError(Exception):
+    """A request that is not a CIM-XML operation request we can read."""
+
+
+class Request:
+    def __init__(self):
+        self.message_id = ""
+        self.intrinsic = True
+        self.name = ""
+        self.namespace = ""
+        self.params = {}
+        self.target = None
+
+
+def parse_request(body):
+    try:
+        root = ElementTree.fromstring(body)
+    except ElementTree.ParseError as error:
+        raise RequestError("request is not well-formed XML: %s" % error) from None
+    message = root.find("MESSAGE")
+    call = None if message is None else message.find("SIMPLEREQ")
+    if call is None:
+        raise RequestError("request holds no MESSAGE/SIMPLEREQ")
+    request = Request()
+    request.message_id = message.get("ID", "")
+    method_call = call.find("IMETHODCALL")
+    if method_call is not None:
+        request.name = method_call.get("NAME", "")
+        request.namespace = _namespace(method_call.find("LOCALNAMESPACEPATH"))
+        for param in method_call.findall("IPARAMVALUE"):
+            request.params[param.get("NAME", "").lower()] = _iparam_value(param)
+        return request
+    method_call = call.find("METHODCALL")
+    if method_call is None:
+        raise RequestError("request holds neither IMETHODCALL nor METHODCALL")
+    request.intrinsic = False
+    request.name = method_call.get("NAME", "")
+    instance_path = method_call.find("LOCALINSTANCEPATH")
+    class_path = method_call.find("LOCALCLASSPATH")
+    if instance_path is not None:
+        request.namespace = _namespace(instance_path.find("LOCALNAMESPACEPATH"))
+        request.target = _instance_name(instance_path.find("INSTANCENAME"))
+    elif class_path is not None:
+        request.namespace = _namespace(class_path.find("LOCALNAMESPACEPATH"))
+        class_name = class_path.find("CLASSNAME")
+        request.target = Path(class_name.get("NAME", "") if class_name is not None else "")
+    else:
+        raise RequestError("METHODCALL names no target path")
+    for param in method_call.findall("PARAMVALUE"):
+        request.params[param.get("NAME", "")] = _param_value(param)
+    return request
+
+
+def _namespace(element):
+    if element is None:
+        return ""
+    return "/".join(part.get("NAME", "") for part in element.findall("NAMESPACE"))
+
+
+def _instance_name(element):
+    if element is None:
+        raise RequestError("INSTANCENAME missing")
+    path = Path(element.get("CLASSNAME", ""))
+    for binding in element.findall("KEYBINDING"):
+        path.keys.append((binding.get("NAME", ""),) + _key_value(binding))
+    single = element.find("KEYVALUE")
+    if single is not None:
+        path.keys.append(("",) + _key_value(element))
+    return path
+
+
+def _key_value(container):
+    key_value = container.find("KEYVALUE")
+    if key_value is not None:
+        return key_value.get("VALUETYPE", "string"), key_value.text or ""
+    reference = container.find("VALUE.REFERENCE")
+    if reference is not None:
+        return "reference", _reference(reference)
+    raise RequestError("KEYBINDING without a value")
+
+
+def _reference(element):
+    for child in element:
+        if child.tag == "INSTANCENAME":
+            return _instance_name(child)
+        if child.tag == "LOCALINSTANCEPATH":
+            path = _instance_name(child.find("INSTANCENAME"))
+            path.namespace = _namespace(child.find("LOCALNAMESPACEPATH"))
+            return path
+        if child.tag == "INSTANCEPATH":
+            path = _instance_name(child.find("INSTANCENAME"))
+            namespace_path = child.find("NAMESPACEPATH")
+            if namespace_path is not None:
+                path.host = (namespace_path.findtext("HOST") or "").strip()
+                path.namespace = _namespace(namespace_path.find("LOCALNAMESPACEPATH"))
+            return path
+        if child.tag in ("CLASSNAME", "LOCALCLASSPATH", "CLASSPATH"):
+            name = child if child.tag == "CLASSNAME" else child.find(".//CLASSNAME")
+            return Path(name.get("NAME", "") if name is not None else "")
+    raise RequestError("VALUE.REFERENCE without a path")
+
+
+def _iparam_value(param):
+    child = param.find("*")
+    if child is None:
+        return None
+    if child.tag == "CLASSNAME":
+        return child.get("NAME", "")
+    if child.tag == "INSTANCENAME":
+        return _instance_name(child)
+    if child.tag == "VALUE":
+        text = (child.text or "").strip()
+        return {"true": True, "false": False}.get(text.lower(), text)
+    if child.tag == "VALUE.ARRAY":
+        return [(value.text or "") for value in child.findall("VALUE")]
+    if child.tag == "VALUE.REFERENCE":
+        return _reference(child)
+    return None
+
+
+def _param_value(param):
+    child = param.find("*")
+    if child is None:
+        return None
+    if child.tag == "VALUE.REFERENCE":
+        return _reference(child)
+    if child.tag == "VALUE":
+        return child.text or ""
+    if child.tag == "VALUE.ARRAY":
+        return [(value.text or "") for value in child.findall("VALUE")]
+    if child.tag == "VALUE.REFARRAY":
+        return [_reference(value) for value in child.findall("VALUE.REFERENCE")]
+    return None

@@ -1,0 +1,83 @@
+"""Fault rules: which request misbehaves, how, and how many times.
+
+A rule comes from the scenario's "faults" list or from a POST to /control. The first rule
+that matches a request and still has occurrences left decides what happens to it.
+"""
+
+import threading
+
+ACTIONS = ("cimError", "delay", "drop", "malformed", "httpStatus")
+
+
+class FaultError(Exception):
+    pass
+
+
+class Fault:
+    def __init__(self, spec, resolve_ident):
+        if not isinstance(spec, dict):
+            raise FaultError("a fault rule must be a JSON object, not %r" % (spec,))
+        unknown = set(spec) - set(ACTIONS) - {"operation", "class", "method", "keys", "ref",
+                                              "skip", "times", "headers", "comment"}
+        if unknown:
+            raise FaultError("fault rule has unknown fields: %s" % ", ".join(sorted(unknown)))
+        if not any(action in spec for action in ACTIONS):
+            raise FaultError("fault rule names no action (one of %s)" % ", ".join(ACTIONS))
+        if spec.get("drop") not in (None, "before", "mid"):
+            raise FaultError('"drop" must be "before" or "mid"')
+        self.spec = spec
+        self.skip = int(spec.get("skip", 0))
+        self.remaining = spec.get("times")
+        self.path = None
+        if "ref" in spec:
+            self.path = resolve_ident(spec["ref"])
+            if self.path is None:
+                raise FaultError("fault rule refers to unknown id %r" % spec["ref"])
+
+    def matches(self, operation, class_name, method, path):
+        spec = self.spec
+        if "operation" in spec and spec["operation"].lower() != operation.lower():
+            return False
+        if "class" in spec and spec["class"].lower() != (class_name or "").lower():
+            return False
+        if "method" in spec and spec["method"].lower() != (method or "").lower():
+            return False
+        if self.path is not None and (path is None or not self.path.same_instance(path)):
+            return False
+        for name, value in (spec.get("keys") or {}).items():
+            if path is None or path.key(name) is None or str(path.key(name)) != str(value):
+                return False
+        return True
+
+
+class FaultBook:
+    def __init__(self, resolve_ident):
+        self.resolve_ident = resolve_ident
+        self.lock = threading.Lock()
+        self.faults = []
+
+    def add(self, specs):
+        faults = [Fault(spec, self.resolve_ident) for spec in specs]
+        with self.lock:
+            self.faults.extend(faults)
+            return len(self.faults)
+
+    def clear(self):
+        with self.lock:
+            self.faults = []
+
+    def take(self, operation, class_name, method, path):
+        """The rule that applies to this request, with its count used up; None if none."""
+        with self.lock:
+            for fault in self.faults:
+                if fault.remaining is not None and fault.remaining <= 0:
+                    continue
+                if not fault.matches(operation, class_name, method, path):
+                    continue
+                if fault.skip > 0:
+                    fault.skip -= 1
+                    continue
+                if fault.remaining is not None:
+                    fault.remaining -= 1
+                return fault.spec
+        return None

@@ -1,0 +1,518 @@
+"""The scenario: its class tree, its instances, the scripted diagnostic runs, and the three
+operations (EnumerateInstances, GetInstance, InvokeMethod) answered from them.
+
+Everything a test wants to vary is data in the scenario file; see README.md for the format.
+"""
+
+import copy
+import json
+import os
+import threading
+
+from cimxml import (ALL_TYPES, CimError, Path, instance_name_lines, pegasus_error,
+                    property_lines, qualifier_lines, reference_lines, value_type_of_key)
+
+
+class ScenarioError(Exception):
+    """The scenario file is unreadable or inconsistent; the message names the culprit."""
+
+
+class PropertyDeclaration:
+    def __init__(self, name, spec, origin):
+        if isinstance(spec, str):
+            spec = {"type": spec}
+        type_text = spec.get("type", "string")
+        self.name = name
+        self.array = type_text.endswith("[]")
+        type_text = type_text[:-2] if self.array else type_text
+        self.reference_class = None
+        if type_text.startswith("reference"):
+            self.reference_class = type_text.partition(":")[2] or None
+            type_text = "reference"
+        if type_text not in ALL_TYPES:
+            raise ScenarioError("property %s.%s has unknown type %r" % (origin, name, type_text))
+        self.cim_type = type_text
+        self.qualifiers = list((spec.get("qualifiers") or {}).items())
+        self.default = spec.get("default")
+        self.origin = origin
+
+
+class MethodDeclaration:
+    def __init__(self, name, spec, origin):
+        self.name = name
+        self.return_type = spec.get("type", "uint32")
+        self.parameters = []
+        for parameter_name, parameter_spec in (spec.get("parameters") or {}).items():
+            if isinstance(parameter_spec, str):
+                parameter_spec = {"type": parameter_spec}
+            parameter = PropertyDeclaration(parameter_name, parameter_spec, origin)
+            parameter.direction_out = bool(parameter_spec.get("out"))
+            self.parameters.append(parameter)
+
+
+class CimClass:
+    def __init__(self, name, superclass):
+        self.name = name
+        self.superclass = superclass
+        self.keys = []
+        self.qualifiers = []
+        # Declarations in schema order: inherited ones first, then this class's own.
+        self.properties = []
+        self.methods = []
+
+    def find(self, name):
+        for prop in self.properties:
+            if prop.name.lower() == name.lower():
+                return prop
+        return None
+
+
+class Instance:
+    def __init__(self, cim_class, values, ident):
+        self.cim_class = cim_class
+        self.values = values  # property name as declared -> JSON value (references resolved)
+        self.ident = ident
+        self.path = None
+        self.job = None  # set on jobs created by a diagnostic run
+
+
+class Job:
+    def __init__(self, steps):
+        self.steps = steps
+        self.polls = 0
+
+
+def _lower_dict(items):
+    return {name.lower(): value for name, value in items.items()}
+
+
+class Repository:
+    def __init__(self, scenario_file):
+        self.scenario_file = os.path.abspath(scenario_file)
+        self.base_dir = os.path.dirname(self.scenario_file)
+        self.lock = threading.RLock()
+        data = self._load(self.scenario_file, set())
+        self.data = data
+        self.namespace = data.get("namespace", "root/brocade")
+        self.reference_form = (data.get("referenceForm", "instancename").lower(),
+                               data.get("host", "cimsim.invalid:5988"), self.namespace)
+        if self.reference_form[0] not in ("instancename", "localinstancepath", "instancepath"):
+            raise ScenarioError("referenceForm must be instancename, localinstancepath or "
+                                "instancepath, not %r" % self.reference_form[0])
+        self.property_qualifiers = data.get("propertyQualifiers", True)
+        self.realm = data.get("realm", "cimsim")
+        self.prerendered = {}
+        for key, file_name in (data.get("prerendered") or {}).items():
+            operation, _, class_name = key.partition(":")
+            self.prerendered[(operation.lower(), class_name.lower())] = os.path.join(
+                self.base_dir, file_name)
+        self.classes = {}
+        self._build_classes(data.get("classes") or {})
+        self.reset()
+
+    # -----------------------------------------------------------------------------------------
+    # Loading
+
+    def _load(self, file_name, seen):
+        if file_name in seen:
+            raise ScenarioError("%s includes itself" % file_name)
+        seen = seen | {file_name}
+        try:
+            with open(file_name, encoding="utf-8") as stream:
+                data = json.load(stream)
+        except (OSError, ValueError) as error:
+            raise ScenarioError("cannot read scenario %s: %s" % (file_name, error)) from None
+        merged = {}
+        for include in data.get("include", []):
+            included = self._load(os.path.join(os.path.dirname(file_name), include), seen)
+            for key, value in included.items():
+                if isinstance(value, dict):
+                    merged.setdefault(key, {}).update(value)
+                elif isinstance(value, list):
+                    merged.setdefault(key, []).extend(value)
+                else:
+                    merged[key] = value
+        for key, value in data.items():
+            if key == "include":
+                continue
+            if isinstance(value, dict) and isinstance(merged.get(key), dict):
+                merged[key].update(value)
+            elif isinstance(value, list) and isinstance(merged.get(key), list):
+                merged[key].extend(value)
+            else:
+                merged[key] = value
+        return merged
+
+    def _build_classes(self, specs):
+        by_lower = {name.lower(): name for name in specs}
+
+        def build(name, chain):
+            if name.lower() in self.classes:
+                return self.classes[name.lower()]
+            if name.lower() in chain:
+                raise ScenarioError("class %s is its own ancestor" % name)
+            spec = specs[by_lower[name.lower()]]
+            superclass = None
+            if spec.get("superclass"):
+                if spec["superclass"].lower() not in by_lower:
+                    raise ScenarioError("class %s names unknown superclass %s" %
+                                        (name, spec["superclass"]))
+                superclass = build(by_lower[spec["superclass"].lower()], chain | {name.lower()})
+            cim_class = CimClass(by_lower[name.lower()], superclass)
+            if superclass:
+                cim_class.keys = list(superclass.keys)
+                cim_class.qualifiers = list(superclass.qualifiers)
+                cim_class.properties = list(superclass.properties)
+                cim_class.methods = list(superclass.methods)
+            for method_name, method_spec in (spec.get("methods") or {}).items():
+                cim_class.methods = [method for method in cim_class.methods
+                                     if method.name.lower() != method_name.lower()]
+                cim_class.methods.append(MethodDeclaration(method_name, method_spec, name))
+            for prop_name, prop_spec in (spec.get("properties") or {}).items():
+                declaration = PropertyDeclaration(prop_name, prop_spec, cim_class.name)
+                inherited = cim_class.find(prop_name)
+                if inherited is not None:
+                    # An override keeps its place and its origin, and the qualifiers it
+                    # does not restate.
+                    declaration.origin = inherited.origin
+                    if not declaration.qualifiers:
+                        declaration.qualifiers = inherited.qualifiers
+                    cim_class.properties[cim_class.properties.index(inherited)] = declaration
+                else:
+                    cim_class.properties.append(declaration)
+            if "keys" in spec:
+                cim_class.keys = list(spec["keys"])
+            own_qualifiers = dict(cim_class.qualifiers)
+            own_qualifiers.update(spec.get("qualifiers") or {})
+            cim_class.qualifiers = list(own_qualifiers.items())
+            for key in cim_class.keys:
+                if cim_class.find(key) is None:
+                    raise ScenarioError("class %s has key %s but no such property" % (name, key))
+            self.classes[name.lower()] = cim_class
+            return cim_class
+
+        for name in specs:
+            build(name, frozenset())
+
+    def reset(self):
+        """Back to the scenario as loaded: static instances only, no jobs, fresh counters."""
+        with self.lock:
+            self.instances = []
+            self.by_ident = {}
+            pending = []
+            for number, spec in enumerate(self.data.get("instances") or []):
+                instance = self._instance_from_spec(spec, "instances[%d]" % number)
+                if instance.ident:
+                    if instance.ident in self.by_ident:
+                        raise ScenarioError("two instances have the id %r" % instance.ident)
+                    self.by_ident[instance.ident] = instance
+                pending.append(instance)
+            for instance in pending:
+                self._resolve(instance)
+                self.instances.append(instance)
+            self.runs = [dict(run, remaining=run.get("times")) for run in
+                         (self.data.get("diagnosticRuns") or [])]
+            self.job_counter = 0
+            self.record_counter = 0
+
+    def _class(self, name, where):
+        cim_class = self.classes.get(str(name).lower())
+        if cim_class is None:
+            raise ScenarioError("%s names unknown class %r" % (where, name))
+        return cim_class
+
+    def _instance_from_spec(self, spec, where):
+        cim_class = self._class(spec.get("class"), where)
+        values = {}
+        for name, value in (spec.get("properties") or {}).items():
+            declaration = cim_class.find(name)
+            if declaration is None:
+                raise ScenarioError("%s sets %s, which class %s does not declare" %
+                                    (where, name, cim_class.name))
+            values[declaration.name] = value
+        return Instance(cim_class, values, spec.get("id"))
+
+    def _resolve(self, instance):
+        """Turns reference specs into Paths and computes the instance's own path."""
+        for declaration in instance.cim_class.properties:
+            value = instance.values.get(declaration.name)
+            if declaration.cim_type == "reference" and value is not None:
+                instance.values[declaration.name] = self._reference(value, instance.ident)
+        keys = []
+        for key in instance.cim_class.keys:
+            declaration = instance.cim_class.find(key)
+            value = instance.values.get(declaration.name, declaration.default)
+            if value is None:
+                raise ScenarioError("instance %s of %s has no value for key %s" %
+                                    (instance.ident or "?", instance.cim_class.name, key))
+            if isinstance(value, bool):
+                value = "TRUE" if value else "FALSE"
+            keys.append((declaration.name, value_type_of_key(declaration.cim_type),
+                         value if isinstance(value, Path) else str(value)))
+        instance.path = Path(instance.cim_class.name, keys)
+
+    def _reference(self, spec, where):
+        if isinstance(spec, Path):
+            return spec
+        if isinstance(spec, str):
+            spec = {"ref": spec}
+        if "ref" in spec:
+            target = self.by_ident.get(spec["ref"])
+            if target is None:
+                raise ScenarioError("%s refers to unknown id %r" % (where, spec["ref"]))
+            if target.path is None:
+                self._resolve(target)
+            path = copy.copy(target.path)
+        else:
+            keys = []
+            known = self.classes.get(str(spec.get("class", "")).lower())
+            for name, value in (spec.get("keys") or {}).items():
+                declaration = known.find(name) if known else None
+                if declaration is not None:
+                    value_type = value_type_of_key(declaration.cim_type)
+                elif isinstance(value, bool):
+                    value_type = "boolean"
+                elif isinstance(value, (int, float)):
+                    value_type = "numeric"
+                elif isinstance(value, dict):
+                    value_type = "reference"
+                else:
+                    value_type = "string"
+                if value_type == "reference":
+                    value = self._reference(value, where)
+                elif isinstance(value, bool):
+                    value = "TRUE" if value else "FALSE"
+                keys.append((name, value_type, value if isinstance(value, Path) else str(value)))
+            path = Path(spec.get("class", ""), keys)
+        path.host = spec.get("host")
+        path.namespace = spec.get("namespace")
+        path.form = spec.get("form")
+        return path
+
+    # -----------------------------------------------------------------------------------------
+    # Operations
+
+    def check_namespace(self, namespace):
+        if namespace.strip("/").lower() != self.namespace.lower():
+            raise pegasus_error(3, namespace)
+
+    def find_class(self, name):
+        cim_class = self.classes.get((name or "").lower())
+        if cim_class is None:
+            raise pegasus_error(5, name)
+        return cim_class
+
+    @staticmethod
+    def is_subclass(cim_class, ancestor):
+        while cim_class is not None:
+            if cim_class is ancestor:
+                return True
+            cim_class = cim_class.superclass
+        return False
+
+    def enumerate_instances(self, request):
+        self.check_namespace(request.namespace)
+        requested = self.find_class(request.params.get("classname"))
+        params = request.params
+        deep = params.get("deepinheritance", True) is not False
+        with self.lock:
+            out = ["<IRETURNVALUE>"]
+            for instance in self.instances:
+                if not self.is_subclass(instance.cim_class, requested):
+                    continue
+                out.append("<VALUE.NAMEDINSTANCE>")
+                instance_name_lines(instance.path, out)
+                # Like OpenPegasus, a shallow enumeration still returns subclass instances,
+                # under their own class name but cut down to the requested class's properties.
+                self._instance_lines(instance, instance.cim_class if deep else requested, params,
+                                     out)
+                out.append("</VALUE.NAMEDINSTANCE>")
+            out.append("</IRETURNVALUE>")
+        return out
+
+    def enumerate_instance_names(self, request):
+        self.check_namespace(request.namespace)
+        requested = self.find_class(request.params.get("classname"))
+        with self.lock:
+            out = ["<IRETURNVALUE>"]
+            for instance in self.instances:
+                if self.is_subclass(instance.cim_class, requested):
+                    instance_name_lines(instance.path, out)
+            out.append("</IRETURNVALUE>")
+        return out
+
+    def get_class(self, request):
+        """The class declaration, enough for a client that looks up method parameter types."""
+        self.check_namespace(request.namespace)
+        cim_class = self.find_class(request.params.get("classname"))
+        include_qualifiers = request.params.get("includequalifiers", True) is not False
+        include_origin = request.params.get("includeclassorigin", False) is True
+        superclass = ' SUPERCLASS="%s"' % cim_class.superclass.name if cim_class.superclass else ""
+        out = ["<IRETURNVALUE>", '<CLASS NAME="%s"%s>' % (cim_class.name, superclass)]
+        if include_qualifiers:
+            for name, value in cim_class.qualifiers:
+                qualifier_lines(name, value, out)
+        for declaration in cim_class.properties:
+            property_lines(declaration, declaration.default, out,
+                           declaration.qualifiers if include_qualifiers else [],
+                           declaration.origin if include_origin else None,
+                           declaration.origin != cim_class.name, self.reference_form)
+        for method in cim_class.methods:
+            out.append('<METHOD NAME="%s" TYPE="%s">' % (method.name, method.return_type))
+            for parameter in method.parameters:
+                direction = [("IN", not parameter.direction_out), ("OUT", parameter.direction_out)]
+                if parameter.cim_type == "reference":
+                    reference_class = (' REFERENCECLASS="%s"' % parameter.reference_class
+                                       if parameter.reference_class else "")
+                    element = "PARAMETER.REFARRAY" if parameter.array else "PARAMETER.REFERENCE"
+                    out.append('<%s NAME="%s"%s>' % (element, parameter.name, reference_class))
+                else:
+                    element = "PARAMETER.ARRAY" if parameter.array else "PARAMETER"
+                    out.append('<%s NAME="%s" TYPE="%s">' % (element, parameter.name,
+                                                             parameter.cim_type))
+                for name, value in direction:
+                    qualifier_lines(name, value, out)
+                out.append("</%s>" % element)
+            out.append("</METHOD>")
+        out.extend(["</CLASS>", "</IRETURNVALUE>"])
+        return out
+
+    def get_instance(self, request):
+        self.check_namespace(request.namespace)
+        path = request.params.get("instancename")
+        if not isinstance(path, Path):
+            raise pegasus_error(4, "InstanceName")
+        self.find_class(path.class_name)
+        with self.lock:
+            instance = self._find_instance(path)
+            if instance.job is not None:
+                self._advance_job(instance)
+            out = ["<IRETURNVALUE>"]
+            self._instance_lines(instance, instance.cim_class, request.params, out)
+            out.append("</IRETURNVALUE>")
+        return out
+
+    def _find_instance(self, path):
+        for instance in self.instances:
+            if instance.path.same_instance(path):
+                return instance
+        raise pegasus_error(6, path.text())
+
+    def _instance_lines(self, instance, shape, params, out):
+        """INSTANCE of `instance` with the properties of class `shape`."""
+        include_qualifiers = params.get("includequalifiers", False) is True
+        include_origin = params.get("includeclassorigin", False) is True
+        wanted = params.get("propertylist")
+        wanted = None if wanted is None else {name.lower() for name in wanted}
+        out.append('<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name)
+        if include_qualifiers:
+            for name, value in instance.cim_class.qualifiers:
+                qualifier_lines(name, value, out)
+        for declaration in shape.properties:
+            if wanted is not None and declaration.name.lower() not in wanted:
+                continue
+            declaration = instance.cim_class.find(declaration.name) or declaration
+            given = declaration.name in instance.values
+            value = instance.values[declaration.name] if given else declaration.default
+            qualifiers = declaration.qualifiers if (include_qualifiers and
+                                                    self.property_qualifiers) else []
+            property_lines(declaration, value, out, qualifiers,
+                           declaration.origin if include_origin else None, not given,
+                           self.reference_form)
+        out.append("</INSTANCE>")
+
+    # -----------------------------------------------------------------------------------------
+    # Diagnostics
+
+    def invoke_method(self, request):
+        self.check_namespace(request.namespace)
+        target = request.target
+        self.find_class(target.class_name)
+        with self.lock:
+            service = self._find_instance(target) if target.keys else None
+            element_path = request.params.get("ManagedElement")
+            run = self._pick_run(request.name, service, element_path)
+            if run is None:
+                raise pegasus_error(16, request.name)
+            if not isinstance(element_path, Path):
+                raise pegasus_error(4, "ManagedElement")
+            return self._start_run(request.name, run)
+
+    def _pick_run(self, method, service, element_path):
+        for run in self.runs:
+            if run.get("method", "RunDiagnostic").lower() != method.lower():
+                continue
+            if run["remaining"] is not None and run["remaining"] <= 0:
+                continue
+            if "service" in run and (service is None or service.ident != run["service"]):
+                continue
+            if "element" in run:
+                element = self.by_ident.get(run["element"])
+                if element is None or not isinstance(element_path, Path) or \
+                        not element.path.same_instance(element_path):
+                    continue
+            if run["remaining"] is not None:
+                run["remaining"] -= 1
+            return run
+        return None
+
+    def _start_run(self, method, run):
+        out = ['<RETURNVALUE PARAMTYPE="uint32">',
+               "<VALUE>%d</VALUE>" % run.get("returnValue", 0), "</RETURNVALUE>"]
+        job_spec = run.get("job")
+        job_id = None
+        if job_spec is not None:
+            self.job_counter += 1
+            job_class = self._class(job_spec.get("class", "CIM_ConcreteJob"), "diagnosticRuns")
+            job_id = job_spec.get("InstanceID") or "%s%d" % (
+                self.data.get("jobIdPrefix", "CIMSIM:Job:"), self.job_counter)
+            values = {"InstanceID": job_id}
+            values.update(job_spec.get("properties") or {})
+            job = self._instance_from_spec({"class": job_class.name, "properties": values},
+                                           "diagnosticRuns job")
+            job.job = Job(job_spec.get("steps") or [{"JobState": 7, "PercentComplete": 100}])
+            self._apply_step(job, job.job.steps[0])
+            self._resolve(job)
+            self.instances.append(job)
+            out.append('<PARAMVALUE NAME="Job" PARAMTYPE="reference">')
+            reference_lines(job.path, out, *self.reference_form)
+            out.append("</PARAMVALUE>")
+        record_spec = run.get("record", {} if job_spec is not None else None)
+        if record_spec is not None:
+            self.record_counter += 1
+            values = {"InstanceID": job_id or "%s%d" % (
+                self.data.get("recordIdPrefix", "CIMSIM:Record:"), self.record_counter)}
+            values.update({name: value for name, value in record_spec.items() if name != "class"})
+            record = self._instance_from_spec(
+                {"class": record_spec.get("class", "CIM_DiagnosticCompletionRecord"),
+                 "properties": values}, "diagnosticRuns record")
+            self._resolve(record)
+            self.instances.append(record)
+        return out
+
+    @staticmethod
+    def _apply_step(job, step):
+        for name, value in step.items():
+            if name != "cimError":
+                declaration = job.cim_class.find(name)
+                if declaration is None:
+                    raise ScenarioError("a job step sets %s, which %s does not declare" %
+                                        (name, job.cim_class.name))
+                job.values[declaration.name] = value
+
+    def _advance_job(self, instance):
+        """One poll: the job takes the next scripted step (the last one repeats)."""
+        job = instance.job
+        step = job.steps[min(job.polls, len(job.steps) - 1)]
+        job.polls += 1
+        self._apply_step(instance, step)
+        if "cimError" in step:
+            raise CimError(step["cimError"].get("code", 1), step["cimError"].get("description", ""))
+
+    def path_of(self, ident):
+        instance = self.by_ident.get(ident)
+        return instance.path if instance else None
+
+    def prerendered_file(self, operation, class_name):
+        return self.prerendered.get((operation.lower(), (class_name or "").lower()))
+
