@@ -23,14 +23,27 @@ bool FileExists(const std::string& path);
 // when `verbose`) and returns what was read before the error.
 std::string GetFileContents(HANDLE file, const std::string& name, bool verbose);
 
-// Runs `program` with `arguments` (each passed as one argument), standard input an open, empty
-// pipe, standard output and standard error captured together into *output when `output` is not
-// null. Waits up to `timeoutSeconds` for the child and returns its exit code; 259 when it is still
-// running then (it is left running); 0 at once without reading or waiting when `timeoutSeconds`
-// is below 1; -1 when it cannot be started. Reading the output is bounded by the same time-out:
-// a child that keeps its output open is not waited for beyond it. *processId, when given,
-// receives the child's identifier once creation has been tried (0 when it failed). An empty
-// `workingDirectory` keeps the caller's.
+// Runs `program` with `arguments` (each passed as one argument, never through a shell), standard
+// input an open, empty pipe until the call ends, standard output and standard error captured
+// together into *output when `output` is not null (drained and dropped when it is null).
+//
+// Returns the child's exit code; on POSIX a child ended by a signal gives 128 + the signal number.
+// Reading the output and waiting for the child share one budget of `timeoutSeconds`: when it is
+// spent, reading stops (*output keeps what arrived), the child is left running and the result is
+// 259 (Windows' STILL_ACTIVE), whether the child still held its output open or had closed it. On
+// POSIX such a child is not reaped here; it stays a zombie of the host once it ends.
+//
+// `timeoutSeconds` below 1 starts the child and returns 0 at once, without reading (*output is
+// untouched) or waiting. -1 when it cannot be started (pipes, a missing or non-executable program,
+// a bad `workingDirectory`), after a level-1 line ("CreateProcess Failed" for the start itself);
+// a program that starts and fails returns its own code. *processId, when given, receives the
+// child's identifier once creation has been tried (0 when it failed). An empty
+// `workingDirectory` keeps the caller's. `program` is a path: Windows looks it up as
+// CreateProcess does, POSIX runs it as given.
+//
+// Logs at level 3 "SpawnProcess() <command line> Returned:<output>" (when `output` is given) and
+// "SpawnProcess() <command line> exit code = <code>", where the command line is the program
+// followed by each argument in double quotes.
 int SpawnProcess(const std::string& program, const std::vector<std::string>& arguments,
                  int timeoutSeconds, std::string* output, unsigned long* processId,
                  const std::string& workingDirectory);
