@@ -8,9 +8,9 @@
 // The threshold is asked for every line, before any text is built, so a line below it costs
 // nothing; the record carries the caller's file and line and is emitted at the end of the
 // statement. The if/else shape keeps the macro safe inside an unbraced if.
-#define VORNET_LOG(level)                                                          \
-    if (::Vornet::Log::GetMinLogLevel() < static_cast<unsigned int>(level)) {      \
-    } else                                                                         \
+#define VORNET_LOG(level)                                                     \
+    if (::Vornet::Log::GetMinLogLevel() < static_cast<unsigned int>(level)) { \
+    } else                                                                    \
         ::Vornet::Log(static_cast<unsigned int>(level), __FILE__, __LINE__).Stream()
 
 #endif

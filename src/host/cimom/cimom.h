@@ -11,7 +11,7 @@ namespace Vornet {
 // The host's CIM object manager. This stand-in only records what it is asked, so that tests can
 // check how the module switches provider modules.
 class VORNET_CIMOM_API Cimom {
-public:
+  public:
     // The process-wide object; never null.
     static Cimom* GetInstance();
 
@@ -26,7 +26,7 @@ public:
     Cimom(const Cimom&) = delete;
     Cimom& operator=(const Cimom&) = delete;
 
-private:
+  private:
     Cimom() = default;
     std::vector<std::string> calls;
 };

@@ -33,10 +33,17 @@ std::string Escaped(const std::string& text) {
     escaped.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '\r': escaped += "\\r"; break;
-            case '\n': escaped += "\\n"; break;
-            case '\\': escaped += "\\\\"; break;
-            default: escaped += c;
+            case '\r':
+                escaped += "\\r";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\\':
+                escaped += "\\\\";
+                break;
+            default:
+                escaped += c;
         }
     }
     return escaped;
@@ -46,7 +53,8 @@ std::string UtcTimestamp() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm utc{};
 #if defined(_WIN32)
     gmtime_s(&utc, &seconds);

@@ -14,7 +14,7 @@ namespace Vornet {
 // or appended to the file named by VORNET_LOG_FILE. Carriage return, line feed and backslash in
 // the text are written as \r, \n and \\ so that a record never spans lines.
 class VORNET_LOGGER_API Log {
-public:
+  public:
     // The threshold: a record of level L is wanted when GetMinLogLevel() >= L. Read once from
     // VORNET_LOG_LEVEL (0 to 4; unset or anything else means 2) unless SetMinLogLevel was called.
     static unsigned int GetMinLogLevel();
@@ -28,7 +28,7 @@ public:
 
     std::ostringstream& Stream();
 
-private:
+  private:
     unsigned int level;
     const char* file;
     int line;

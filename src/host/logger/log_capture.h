@@ -19,7 +19,7 @@ struct LogRecord {
 // so tests can read what the module logged without touching the environment. One capture at a
 // time; records below the threshold are never built, so they never arrive here.
 class VORNET_LOGGER_API LogCapture {
-public:
+  public:
     LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;

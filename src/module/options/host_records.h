@@ -112,7 +112,7 @@ struct DiagnosticRecord_ {
 namespace VornetConnection {
 
 class ConnectionInfo {
-public:
+  public:
     std::string host;
     std::uint16_t port = 0;
     std::string user_name;

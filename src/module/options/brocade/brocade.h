@@ -18,7 +18,7 @@ class BrocadeImpl;
 // diagnostic matched, 2 the adapter utility is not installed, 3 a utility command failed, 4 not
 // offered out-of-band. No exception leaves these operations.
 class BROCADE_API Brocade {
-public:
+  public:
     // In-band: switches the provider module on in the local CIM object manager for the object's
     // lifetime and looks for the adapter utility.
     Brocade();
@@ -43,7 +43,7 @@ public:
     // Runs every listed diagnostic that matches `item` and fills `record` with the outcome.
     int RunDiagnostic(const std::string& item, Vornet::VornetIHV::DiagnosticRecord_& record);
 
-private:
+  private:
     BrocadeImpl* impl;
 };
 

@@ -9,14 +9,14 @@ namespace Brocade {
 // Root of the module's view of the Brocade CIM provider in "root/brocade". In-band it keeps the
 // provider module switched on in the local CIM object manager for exactly its own lifetime.
 class BrocadeCim {
-public:
-    BrocadeCim();  // in-band
+  public:
+    BrocadeCim();                                                               // in-band
     explicit BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& info);  // out-of-band
     ~BrocadeCim();
     BrocadeCim(const BrocadeCim&) = delete;
     BrocadeCim& operator=(const BrocadeCim&) = delete;
 
-private:
+  private:
     int connectionMode;
 };
 

@@ -17,8 +17,8 @@ class BrocadeUtil;
 // The object behind the facade: holds the mode fixed at construction and owns the CIM inventory
 // root and the utility object for its whole life. Not copyable.
 class BrocadeImpl {
-public:
-    BrocadeImpl();                                                       // in-band
+  public:
+    BrocadeImpl();                                                               // in-band
     explicit BrocadeImpl(const Vornet::VornetConnection::ConnectionInfo& info);  // out-of-band
     ~BrocadeImpl();
     BrocadeImpl(const BrocadeImpl&) = delete;
@@ -32,7 +32,7 @@ public:
     // the vector untouched.
     int GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData);
 
-private:
+  private:
     BrocadeCim* brocadeCim;
     BrocadeUtil* brocadeUtil;
     std::vector<DiagnosticItem> diagnosticItems;

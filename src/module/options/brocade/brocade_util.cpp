@@ -76,7 +76,8 @@ int BrocadeUtil::GetRawData(std::vector<Vornet::VornetIHV::RawData_>& results) {
     size_t appended = 0;
 
     Vornet::VornetIHV::RawData_ adapterRecord;
-    const int adapterResult = ExcuteCommand(bcuPath, {"adapter", "--list"}, &adapterRecord, &output);
+    const int adapterResult =
+        ExcuteCommand(bcuPath, {"adapter", "--list"}, &adapterRecord, &output);
     if (adapterResult == 0) {
         adapterRecord.item_name = ItemPrefix(appended) + adapterRecord.item_name;
         results.push_back(adapterRecord);

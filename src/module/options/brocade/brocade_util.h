@@ -12,7 +12,7 @@ namespace Brocade {
 // Runs the adapter utility's two listing commands and hands their output on unread. Whether the
 // utility exists is decided once, at construction.
 class BrocadeUtil {
-public:
+  public:
     // Looks for the utility under the "ProgramFiles" directory (on POSIX, under /opt when that
     // variable is unset).
     BrocadeUtil();
@@ -32,10 +32,9 @@ public:
     // Looks the command line up in the command table: a line that runs the utility and contains
     // a table row's command gets that row's description and item name; otherwise both are left
     // as they were. Always 0.
-    int GetCmdDesc(const std::string& commandLine, std::string* description,
-                   std::string* itemName);
+    int GetCmdDesc(const std::string& commandLine, std::string* description, std::string* itemName);
 
-private:
+  private:
     bool bcuFound;
     std::string bcuPath;
 };

@@ -1,0 +1,176 @@
+// The facade and the implementation core, through the shared library as the host loads it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "brocade.h"
+#include "cimom.h"
+#include "log.h"
+#include "log_capture.h"
+#include "opn_logging.h"
+#include "test_environment.h"
+
+using Vornet::Brocade::Brocade;
+using Vornet::VornetOptions::SoftwareIdentity_;
+
+namespace {
+
+std::vector<std::string> LinesStartingWith(const Vornet::LogCapture& capture,
+                                           const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (const std::string& text : capture.Texts()) {
+        if (text.rfind(prefix, 0) == 0) {
+            lines.push_back(text);
+        }
+    }
+    return lines;
+}
+
+Vornet::VornetConnection::ConnectionInfo UnreachableServer() {
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "";  // refused before any network traffic
+    info.connection_case = 2;
+    return info;
+}
+
+class FacadeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Vornet::Log::SetMinLogLevel(4);
+        Vornet::Cimom::GetInstance()->ClearCalls();
+    }
+    ScopedEnvironment noUtility{"ProgramFiles", ::testing::TempDir() + "no-such-dir"};
+};
+
+}  // namespace
+
+TEST_F(FacadeTest, InBandLifecycleTracesInOrderAndSwitchesTheProviderModuleOnce) {
+    Vornet::Cimom* cimom = Vornet::Cimom::GetInstance();
+    cimom->ClearCalls();
+    Vornet::LogCapture capture;
+    { Brocade module; }
+    EXPECT_EQ(LinesStartingWith(capture, "Calling "),
+              (std::vector<std::string>{
+                  "Calling in-band constructor of Brocade",
+                  "Calling in-band constructor of BrocadeImpl",
+                  "Calling in-band constructor of BrocadeCim",
+                  "Calling constructor of BrocadeUtil",
+                  "Calling destructor of Brocade",
+                  "Calling destructor of BrocadeImpl",
+                  "Calling destructor of BrocadeCim",
+                  "Calling destructor of BrocadeUtil",
+              }));
+    EXPECT_EQ(cimom->Calls(),
+              (std::vector<std::string>{"GetInstance", "GetInstance", "Enable brcdprovider_Module",
+                                        "GetInstance", "Disable brcdprovider_Module"}));
+}
+
+TEST_F(FacadeTest, OutOfBandLifecycleNeverTouchesTheCimObjectManager) {
+    Vornet::Cimom* cimom = Vornet::Cimom::GetInstance();
+    cimom->ClearCalls();
+    Vornet::LogCapture capture;
+    { Brocade module(UnreachableServer()); }
+    EXPECT_EQ(LinesStartingWith(capture, "Calling "),
+              (std::vector<std::string>{
+                  "Calling out-of-band constructor of Brocade",
+                  "Calling out-of-band constructor of BrocadeImpl",
+                  "Calling out-of-band constructor of BrocadeCim",
+                  "Calling constructor of BrocadeUtil",
+                  "Calling destructor of Brocade",
+                  "Calling destructor of BrocadeImpl",
+                  "Calling destructor of BrocadeCim",
+                  "Calling destructor of BrocadeUtil",
+              }));
+    EXPECT_TRUE(cimom->Calls().empty());
+}
+
+TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlone) {
+    Brocade module(UnreachableServer());
+    Vornet::LogCapture capture;
+
+    std::vector<Vornet::VornetIHV::RawData_> rawData(2);
+    rawData[0].output = "kept";
+    EXPECT_EQ(module.GetRawData(rawData), 4);
+    ASSERT_EQ(rawData.size(), 2u);
+    EXPECT_EQ(rawData[0].output, "kept");
+
+    std::vector<std::string> items{"kept"};
+    EXPECT_EQ(module.GetDiagItems(items), 4);
+    EXPECT_EQ(items, std::vector<std::string>{"kept"});
+
+    Vornet::VornetIHV::DiagnosticRecord_ record;
+    record.result = 9;
+    EXPECT_EQ(module.RunDiagnostic("x|y", record), 4);
+    EXPECT_EQ(record.result, 9);
+
+    const auto records = capture.Records();
+    EXPECT_EQ(std::count_if(records.begin(), records.end(),
+                            [](const Vornet::LogRecord& r) {
+                                return r.level == 1 &&
+                                       r.text == "Doesn't support in out-of-band mode";
+                            }),
+              3);
+}
+
+TEST(OpnLogging, DumpsFifteenLabelledLinesPerRecordFromItsOwnFile) {
+    Vornet::Log::SetMinLogLevel(4);
+    std::vector<SoftwareIdentity_> identities(3);
+    identities[0].description = "first";
+    identities[2].identity_info_type = "last";
+    identities[1].sub_device_ID = "";
+    Vornet::LogCapture capture;
+    for (const auto& identity : identities) {
+        Vornet::VornetOptions::LogSoftwareIdentity(identity);
+    }
+    const auto records = capture.Records();
+    ASSERT_EQ(records.size(), 45u);
+    const char* labels[] = {"description",
+                            "element_name",
+                            "product_name",
+                            "manufacturer",
+                            "name",
+                            "version_string",
+                            "classifications",
+                            "classification_descriptions",
+                            "identity_info_value",
+                            "software_ID",
+                            "sub_device_ID",
+                            "release_date",
+                            "software_status",
+                            "software_role",
+                            "identity_info_type"};
+    for (size_t index = 0; index < records.size(); ++index) {
+        EXPECT_EQ(records[index].level, 4u);
+        EXPECT_EQ(records[index].file, "src/module/options/opn_logging.h");
+        EXPECT_EQ(records[index].text.rfind(
+                      std::string("SoftwareIdentity.") + labels[index % 15] + " = ", 0),
+                  0u)
+            << records[index].text;
+    }
+    EXPECT_EQ(records[0].text, "SoftwareIdentity.description = first");
+    EXPECT_EQ(records[25].text, "SoftwareIdentity.sub_device_ID = ");
+    EXPECT_EQ(records[44].text, "SoftwareIdentity.identity_info_type = last");
+}
+
+TEST_F(FacadeTest, FirmwareDumpWritesItsHeaderAndNothingBelowTraceLevel) {
+    Brocade module(UnreachableServer());
+    std::vector<SoftwareIdentity_> identities;
+    {
+        Vornet::LogCapture capture;
+        const int status = module.GetSoftwareIdentities(identities);
+        const auto header = LinesStartingWith(capture, "Brocade::GetSoftwareIdentities");
+        ASSERT_EQ(header.size(), 1u);
+        EXPECT_EQ(header[0],
+                  "Brocade::GetSoftwareIdentities - vector<SoftwareIdentity>& "
+                  "softwareIdentity_vec:");
+        EXPECT_EQ(LinesStartingWith(capture, "SoftwareIdentity.").size(), 15 * identities.size());
+
+        Vornet::Log::SetMinLogLevel(3);
+        capture.Clear();
+        EXPECT_EQ(module.GetSoftwareIdentities(identities), status);
+        for (const auto& record : capture.Records()) {
+            EXPECT_LE(record.level, 3u) << record.text;
+        }
+    }
+}

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "log_capture.h"
+#include "log_line.h"
+
+// ctest runs this binary with VORNET_LOG_LEVEL set and EXPECTED_LOG_LEVEL naming what the
+// logger must make of it.
+TEST(Logger, ThresholdComesFromTheEnvironmentOnce) {
+    const char* expected = std::getenv("EXPECTED_LOG_LEVEL");
+    ASSERT_NE(expected, nullptr);
+    EXPECT_EQ(Vornet::Log::GetMinLogLevel(), static_cast<unsigned>(std::atoi(expected)));
+}
+
+TEST(Logger, WritesOneEscapedLinePerRecordToTheLogFile) {
+    const std::string path = ::testing::TempDir() + "logger_test.log";
+    std::remove(path.c_str());
+    setenv("VORNET_LOG_FILE", path.c_str(), 1);
+    Vornet::Log::SetMinLogLevel(4);
+    const int line = __LINE__ + 1;
+    VORNET_LOG(4) << "first\r\nsecond \\ " << 42;
+    VORNET_LOG(3) << "next";
+    unsetenv("VORNET_LOG_FILE");
+
+    std::ifstream file(path);
+    std::string first;
+    std::string second;
+    std::getline(file, first);
+    std::getline(file, second);
+    const std::regex shape(
+        R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z L4 tests/unit/logger_test\.cpp:(\d+) )"
+        R"(first\\r\\nsecond \\\\ 42)");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(first, match, shape)) << first;
+    EXPECT_EQ(std::stoi(match[1]), line);
+    EXPECT_NE(second.find(" L3 tests/unit/logger_test.cpp:"), std::string::npos) << second;
+    EXPECT_FALSE(std::getline(file, second));
+}
+
+TEST(Logger, BuildsNoTextBelowTheThreshold) {
+    Vornet::LogCapture capture;
+    Vornet::Log::SetMinLogLevel(2);
+    int evaluated = 0;
+    auto text = [&evaluated] {
+        ++evaluated;
+        return "built";
+    };
+    VORNET_LOG(3) << text();
+    VORNET_LOG(2) << text();
+    EXPECT_EQ(evaluated, 1);
+    ASSERT_EQ(capture.Records().size(), 1u);
+    EXPECT_EQ(capture.Records()[0].level, 2u);
+    EXPECT_EQ(capture.Records()[0].text, "built");
+}

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "probe_options.h"
+#include "test_environment.h"
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    ProbeOptions options;
+    std::string error;
+};
+
+Parsed Parse(std::vector<std::string> arguments) {
+    Parsed parsed;
+    parsed.ok = ParseProbeOptions(arguments, parsed.options, parsed.error);
+    return parsed;
+}
+
+}  // namespace
+
+TEST(ProbeOptions, OutOfBandTakesThePasswordFromTheNamedVariable) {
+    ScopedEnvironment secret{"PROBE_TEST_PASSWORD", "s3cret"};
+    const Parsed parsed =
+        Parse({"--host", "127.0.0.1", "--port", "15988", "--user", "root", "--password-env",
+               "PROBE_TEST_PASSWORD", "--ssl", "--json", "inventory"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_FALSE(parsed.options.inBand);
+    EXPECT_EQ(parsed.options.connection.host, "127.0.0.1");
+    EXPECT_EQ(parsed.options.connection.port, 15988);
+    EXPECT_EQ(parsed.options.connection.user_name, "root");
+    EXPECT_EQ(parsed.options.connection.password, "s3cret");
+    EXPECT_EQ(parsed.options.connection.connection_type, 1);
+    EXPECT_EQ(parsed.options.connection.connection_case, 2);
+    EXPECT_TRUE(parsed.options.json);
+}
+
+TEST(ProbeOptions, DefaultsToInBandAndTheStandardPorts) {
+    EXPECT_TRUE(Parse({"rawdata"}).options.inBand);
+    EXPECT_EQ(Parse({"--host", "h", "firmware"}).options.connection.port, 5988);
+    EXPECT_EQ(Parse({"--host", "h", "--ssl", "firmware"}).options.connection.port, 5989);
+    const Parsed run = Parse({"diag-run", "Loopback|port-1"});
+    ASSERT_TRUE(run.ok);
+    EXPECT_EQ(run.options.diagnosticItem, "Loopback|port-1");
+}
+
+TEST(ProbeOptions, UsageErrorsAreRefusedWithOneLine) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--frobnicate", "inventory"},
+        {"--host"},
+        {"--port", "0", "inventory"},
+        {"--port", "70000", "inventory"},
+        {"--log-level", "5", "inventory"},
+        {"--password-env", "PROBE_TEST_UNSET_VARIABLE", "inventory"},
+        {"diag-run"},
+        {"inventory", "firmware"},
+        {"--in-band", "--host", "h", "inventory"},
+        {"--password", "s3cret", "inventory"},
+    };
+    for (const auto& arguments : bad) {
+        const Parsed parsed = Parse(arguments);
+        EXPECT_FALSE(parsed.ok) << ::testing::PrintToString(arguments);
+        EXPECT_FALSE(parsed.error.empty());
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
+    }
+}
