@@ -83,6 +83,8 @@ class Simulator:
                     break
                 if not self.answer(sock, number, *request):
                     break
+                if request[2].get("connection", "").lower() == "close":
+                    break
         except (ConnectionDropped, OSError, ssl.SSLError):
             pass
         finally:
@@ -178,7 +180,13 @@ class Simulator:
             entry["operation"] = "InvokeMethod"
         operation = entry["operation"]
 
-        fault = self.faults.take(operation, class_name, request.name, path)
+        element = next((value for name, value in request.params.items()
+                        if name.lower() == "managedelement"), None) if not request.intrinsic else None
+        if element is not None and hasattr(element, "class_name"):
+            entry["element"] = element.text(True)
+        else:
+            element = None
+        fault = self.faults.take(operation, class_name, request.name, path, element)
         if fault is not None:
             entry["fault"] = {name: value for name, value in fault.items() if name != "comment"}
         self.journal.write(entry)

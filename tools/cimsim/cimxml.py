@@ -75,19 +75,25 @@ class Path:
         # OpenPegasus orders key bindings by name with ASCII case folding.
         return sorted(self.keys, key=lambda key: key[0].lower())
 
-    def text(self):
-        """The path text as the OpenPegasus client prints it, without host and namespace."""
+    def text(self, with_location=False):
+        """The path text as the OpenPegasus client prints it: without host and namespace,
+        except that a reference key keeps those of the path it holds."""
+        location = ""
+        if with_location and self.host:
+            location = "//%s/%s:" % (self.host, self.namespace or "")
+        elif with_location and self.namespace:
+            location = "%s:" % self.namespace
         if not self.keys:
-            return self.class_name
+            return location + self.class_name
         parts = []
         for name, value_type, value in self.sorted_keys():
             if value_type == "reference":
-                parts.append('%s="%s"' % (name, _quote(value.text())))
+                parts.append('%s="%s"' % (name, _quote(value.text(True))))
             elif value_type == "string":
                 parts.append('%s="%s"' % (name, _quote(value)))
             else:
                 parts.append("%s=%s" % (name, value))
-        return "%s.%s" % (self.class_name, ",".join(parts))
+        return "%s%s.%s" % (location, self.class_name, ",".join(parts))
 
     def same_instance(self, other):
         """Whether both paths name one instance: class and key names compared without case,
@@ -131,12 +137,13 @@ def _same_key_value(type_a, value_a, type_b, value_b):
 # Encoding
 
 
-def instance_name_lines(path, out):
+def instance_name_lines(path, out, reference_form=("instancename", None, None)):
+    """INSTANCENAME; reference keys are written in reference_form (form, host, namespace)."""
     out.append('<INSTANCENAME CLASSNAME="%s">' % path.class_name)
     for name, value_type, value in path.sorted_keys():
         out.append('<KEYBINDING NAME="%s">' % name)
         if value_type == "reference":
-            reference_lines(value, out, "instancename")
+            reference_lines(value, out, *reference_form)
         else:
             out.append('<KEYVALUE VALUETYPE="%s">%s</KEYVALUE>' % (value_type, escape(str(value))))
         out.append("</KEYBINDING>")
@@ -165,15 +172,15 @@ def reference_lines(path, out, form, host=None, namespace=None):
         out.append("<HOST>%s</HOST>" % escape(host or "localhost"))
         namespace_lines(namespace or "root/brocade", out)
         out.append("</NAMESPACEPATH>")
-        instance_name_lines(path, out)
+        instance_name_lines(path, out, (form, host, namespace))
         out.append("</INSTANCEPATH>")
     elif form == "localinstancepath":
         out.append("<LOCALINSTANCEPATH>")
         namespace_lines(namespace or "root/brocade", out)
-        instance_name_lines(path, out)
+        instance_name_lines(path, out, (form, host, namespace))
         out.append("</LOCALINSTANCEPATH>")
     else:
-        instance_name_lines(path, out)
+        instance_name_lines(path, out, (form, host, namespace))
     out.append("</VALUE.REFERENCE>")
 
 

@@ -17,7 +17,7 @@ class Fault:
     def __init__(self, spec, resolve_ident):
         if not isinstance(spec, dict):
             raise FaultError("a fault rule must be a JSON object, not %r" % (spec,))
-        unknown = set(spec) - set(ACTIONS) - {"operation", "class", "method", "keys", "ref",
+        unknown = set(spec) - set(ACTIONS) - {"operation", "class", "method", "keys", "ref", "element",
                                               "skip", "times", "headers", "comment"}
         if unknown:
             raise FaultError("fault rule has unknown fields: %s" % ", ".join(sorted(unknown)))
@@ -28,13 +28,19 @@ class Fault:
         self.spec = spec
         self.skip = int(spec.get("skip", 0))
         self.remaining = spec.get("times")
-        self.path = None
-        if "ref" in spec:
-            self.path = resolve_ident(spec["ref"])
-            if self.path is None:
-                raise FaultError("fault rule refers to unknown id %r" % spec["ref"])
+        self.path = self._resolve(spec, "ref", resolve_ident)
+        self.element = self._resolve(spec, "element", resolve_ident)
 
-    def matches(self, operation, class_name, method, path):
+    @staticmethod
+    def _resolve(spec, field, resolve_ident):
+        if field not in spec:
+            return None
+        path = resolve_ident(spec[field])
+        if path is None:
+            raise FaultError("fault rule field %r names unknown id %r" % (field, spec[field]))
+        return path
+
+    def matches(self, operation, class_name, method, path, element=None):
         spec = self.spec
         if "operation" in spec and spec["operation"].lower() != operation.lower():
             return False
@@ -43,6 +49,9 @@ class Fault:
         if "method" in spec and spec["method"].lower() != (method or "").lower():
             return False
         if self.path is not None and (path is None or not self.path.same_instance(path)):
+            return False
+        if self.element is not None and (element is None or
+                                         not self.element.same_instance(element)):
             return False
         for name, value in (spec.get("keys") or {}).items():
             if path is None or path.key(name) is None or str(path.key(name)) != str(value):
@@ -66,13 +75,13 @@ class FaultBook:
         with self.lock:
             self.faults = []
 
-    def take(self, operation, class_name, method, path):
+    def take(self, operation, class_name, method, path, element=None):
         """The rule that applies to this request, with its count used up; None if none."""
         with self.lock:
             for fault in self.faults:
                 if fault.remaining is not None and fault.remaining <= 0:
                     continue
-                if not fault.matches(operation, class_name, method, path):
+                if not fault.matches(operation, class_name, method, path, element):
                     continue
                 if fault.skip > 0:
                     fault.skip -= 1

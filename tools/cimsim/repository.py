@@ -59,6 +59,7 @@ class CimClass:
         # Declarations in schema order: inherited ones first, then this class's own.
         self.properties = []
         self.methods = []
+        self.own = set()  # lower-case names of the properties this class declares or overrides
 
     def find(self, name):
         for prop in self.properties:
@@ -100,6 +101,7 @@ class Repository:
             raise ScenarioError("referenceForm must be instancename, localinstancepath or "
                                 "instancepath, not %r" % self.reference_form[0])
         self.property_qualifiers = data.get("propertyQualifiers", True)
+        self.honour_local_only = data.get("honourLocalOnly", False)
         self.realm = data.get("realm", "cimsim")
         self.prerendered = {}
         for key, file_name in (data.get("prerendered") or {}).items():
@@ -170,6 +172,7 @@ class Repository:
                 cim_class.methods.append(MethodDeclaration(method_name, method_spec, name))
             for prop_name, prop_spec in (spec.get("properties") or {}).items():
                 declaration = PropertyDeclaration(prop_name, prop_spec, cim_class.name)
+                cim_class.own.add(prop_name.lower())
                 inherited = cim_class.find(prop_name)
                 if inherited is not None:
                     # An override keeps its place and its origin, and the qualifiers it
@@ -321,7 +324,7 @@ class Repository:
                 if not self.is_subclass(instance.cim_class, requested):
                     continue
                 out.append("<VALUE.NAMEDINSTANCE>")
-                instance_name_lines(instance.path, out)
+                instance_name_lines(instance.path, out, self.reference_form)
                 # Like OpenPegasus, a shallow enumeration still returns subclass instances,
                 # under their own class name but cut down to the requested class's properties.
                 self._instance_lines(instance, instance.cim_class if deep else requested, params,
@@ -337,7 +340,7 @@ class Repository:
             out = ["<IRETURNVALUE>"]
             for instance in self.instances:
                 if self.is_subclass(instance.cim_class, requested):
-                    instance_name_lines(instance.path, out)
+                    instance_name_lines(instance.path, out, self.reference_form)
             out.append("</IRETURNVALUE>")
         return out
 
@@ -404,12 +407,17 @@ class Repository:
         include_origin = params.get("includeclassorigin", False) is True
         wanted = params.get("propertylist")
         wanted = None if wanted is None else {name.lower() for name in wanted}
+        # OpenPegasus ignores LocalOnly=TRUE on instances; a scenario may ask for the DMTF
+        # meaning instead: only the properties the class itself declares or overrides.
+        local_only = self.honour_local_only and params.get("localonly", True) is not False
         out.append('<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name)
         if include_qualifiers:
             for name, value in instance.cim_class.qualifiers:
                 qualifier_lines(name, value, out)
         for declaration in shape.properties:
             if wanted is not None and declaration.name.lower() not in wanted:
+                continue
+            if local_only and declaration.name.lower() not in shape.own:
                 continue
             declaration = instance.cim_class.find(declaration.name) or declaration
             given = declaration.name in instance.values
@@ -429,14 +437,19 @@ class Repository:
         target = request.target
         self.find_class(target.class_name)
         with self.lock:
-            service = self._find_instance(target) if target.keys else None
-            element_path = request.params.get("ManagedElement")
-            run = self._pick_run(request.name, service, element_path)
-            if run is None:
+            if not any(run.get("method", "RunDiagnostic").lower() == request.name.lower()
+                       for run in self.runs):
                 raise pegasus_error(16, request.name)
+            service = self._find_instance(target) if target.keys else None
+            element_path = next((value for name, value in request.params.items()
+                                 if name.lower() == "managedelement"), None)
             if not isinstance(element_path, Path):
                 raise pegasus_error(4, "ManagedElement")
-            return self._start_run(request.name, run)
+            run = self._pick_run(request.name, service, element_path)
+            if run is None:
+                raise pegasus_error(1, "no diagnosticRuns entry of the scenario is left for %s "
+                                       "on %s" % (request.name, target.text()))
+            return self._start_run(run)
 
     def _pick_run(self, method, service, element_path):
         for run in self.runs:
@@ -456,7 +469,7 @@ class Repository:
             return run
         return None
 
-    def _start_run(self, method, run):
+    def _start_run(self, run):
         out = ['<RETURNVALUE PARAMTYPE="uint32">',
                "<VALUE>%d</VALUE>" % run.get("returnValue", 0), "</RETURNVALUE>"]
         job_spec = run.get("job")

@@ -1,0 +1,387 @@
+"""Tests of the CIM server simulator, run against a real cimsim process on a free port."""
+
+import http.client
+import os
+import socket
+import sys
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from cimsim_process import (CimSim, call, call_once, enumerate_body, get_instance_body,  # noqa: E402
+                            invoke_body, properties)
+
+CAPTURES = "/work/shared/pegasus/captures/cimserver"
+HOST = "server-07.lab.invalid"
+FC_PORT_KEYS = {"CreationClassName": "XX_FCPort", "DeviceID": "10:00:00:05:1e:4a:81:10",
+                "SystemCreationClassName": "CIM_ComputerSystem", "SystemName": HOST}
+
+
+class SampleEstateTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = CimSim("sample_estate.json")
+
+    @classmethod
+    def tearDownClass(cls):
+        assert cls.sim.stop() == 0
+
+    def tearDown(self):
+        self.sim.control({"clearFaults": True})
+
+    def enumerate(self, class_name, **flags):
+        return call_once(self.sim, "EnumerateInstances", enumerate_body(class_name, **flags))
+
+    def test_deep_enumeration_returns_subclass_instances_with_their_own_properties(self):
+        reply = self.enumerate("CIM_NetworkPort")
+        classes = [named.find("INSTANCE").get("CLASSNAME") for named in reply.named_instances()]
+        self.assertEqual(sorted(set(classes)), ["XX_EthernetPort", "XX_FCPort"])
+        self.assertEqual(len(classes), 8)
+        first = properties(reply.named_instances()[0].find("INSTANCE"))
+        self.assertEqual(first["PortAvailability"], "1")
+        self.assertEqual(first["DeviceID"], "10:00:00:05:1e:4a:81:10")
+
+    def test_shallow_enumeration_cuts_subclass_instances_to_the_requested_class(self):
+        reply = self.enumerate("CIM_FCPort", DeepInheritance=False)
+        self.assertEqual(len(reply.named_instances()), 6)
+        for named in reply.named_instances():
+            instance = named.find("INSTANCE")
+            self.assertEqual(instance.get("CLASSNAME"), "XX_FCPort")
+            self.assertNotIn("PortAvailability", properties(instance))
+            self.assertIn("ActiveCOS", properties(instance))
+
+    def test_qualifiers_come_only_when_asked(self):
+        for include, expected_values in ((True, "Enabled"), (False, None)):
+            with self.subTest(include_qualifiers=include):
+                reply = self.enumerate("CIM_FCPort", IncludeQualifiers=include)
+                instance = reply.named_instances()[0].find("INSTANCE")
+                state = instance.find("PROPERTY[@NAME='EnabledState']")
+                values = state.find("QUALIFIER[@NAME='Values']")
+                value_map = state.find("QUALIFIER[@NAME='ValueMap']")
+                if expected_values is None:
+                    self.assertEqual(reply.xml().findall(".//QUALIFIER"), [])
+                else:
+                    texts = [value.text for value in values.iter("VALUE")]
+                    codes = [value.text for value in value_map.iter("VALUE")]
+                    self.assertEqual(texts[codes.index(state.find("VALUE").text)],
+                                     expected_values)
+                    self.assertIsNotNone(instance.find("QUALIFIER[@NAME='Description']"))
+
+    def test_property_list_and_class_origin(self):
+        reply = self.enumerate("CIM_FCPort", property_list=["deviceid", "Speed"],
+                               IncludeClassOrigin=True)
+        instance = reply.named_instances()[0].find("INSTANCE")
+        self.assertEqual(set(properties(instance)), {"DeviceID", "Speed"})
+        self.assertEqual(instance.find("PROPERTY[@NAME='DeviceID']").get("CLASSORIGIN"),
+                         "CIM_LogicalDevice")
+        empty = self.enumerate("CIM_FCPort", property_list=[])
+        self.assertEqual(properties(empty.named_instances()[0].find("INSTANCE")), {})
+
+    def test_get_instance_matches_key_names_without_case(self):
+        keys = {name.lower(): value for name, value in FC_PORT_KEYS.items()}
+        reply = call_once(self.sim, "GetInstance", get_instance_body("xx_fcport", keys))
+        instance = reply.xml().find(".//IRETURNVALUE/INSTANCE")
+        self.assertEqual(properties(instance)["Caption"], "FC port 0")
+
+    def test_cim_errors_without_trailers_are_error_elements(self):
+        missing = dict(FC_PORT_KEYS, DeviceID="nope")
+        cases = [
+            ("EnumerateInstances", enumerate_body("XX_NoSuchClass"),
+             (5, "CIM_ERR_INVALID_CLASS: XX_NoSuchClass")),
+            ("EnumerateInstances", enumerate_body("CIM_FCPort", namespace="root/nosuchns"),
+             (3, "CIM_ERR_INVALID_NAMESPACE: root/nosuchns")),
+            ("GetInstance", get_instance_body("XX_FCPort", missing),
+             (6, 'CIM_ERR_NOT_FOUND: XX_FCPort.CreationClassName="XX_FCPort",DeviceID="nope",'
+                 'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)),
+        ]
+        for method, body, expected in cases:
+            with self.subTest(expected=expected):
+                reply = call_once(self.sim, method, body)
+                self.assertEqual(reply.status, 200)
+                self.assertEqual(reply.error(), expected)
+
+    def test_answers_captured_requests_byte_for_byte_like_the_real_server(self):
+        for tag in ("get-missing", "get-badclass", "enum-badclass", "enum-badns",
+                    "invoke-noprovider"):
+            with self.subTest(capture=tag):
+                with open(os.path.join(CAPTURES, tag + "-conn1.c2s"), "rb") as stream:
+                    request = stream.read()
+                with open(os.path.join(CAPTURES, tag + "-conn1.s2c"), "rb") as stream:
+                    expected = stream.read()
+                with socket.create_connection(("127.0.0.1", self.sim.http_port), 10) as sock:
+                    sock.sendall(request)
+                    received = b""
+                    while len(received) < len(expected):
+                        data = sock.recv(65536)
+                        if not data:
+                            break
+                        received += data
+                self.assertEqual(received, expected)
+
+    def test_keep_alive_and_journal(self):
+        first = self.sim.connect()
+        call(first, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"),
+             extra_headers={"CIMOperationTimeout": "60000"})
+        call(first, "GetInstance", get_instance_body("XX_FCPort", FC_PORT_KEYS))
+        call_once(self.sim, "EnumerateInstances", enumerate_body("CIM_Realizes"))
+        entries = self.sim.journal()[-3:]
+        self.assertEqual([entry["operation"] for entry in entries],
+                         ["EnumerateInstances", "GetInstance", "EnumerateInstances"])
+        self.assertEqual(entries[0]["connection"], entries[1]["connection"])
+        self.assertNotEqual(entries[1]["connection"], entries[2]["connection"])
+        self.assertEqual(entries[0]["timeout"], "60000")
+        self.assertNotIn("timeout", entries[1])
+        self.assertEqual(entries[1]["path"], 'XX_FCPort.CreationClassName="XX_FCPort",'
+                         'DeviceID="10:00:00:05:1e:4a:81:10",SystemCreationClassName='
+                         '"CIM_ComputerSystem",SystemName="%s"' % HOST)
+        self.assertEqual(entries[2]["class"], "CIM_Realizes")
+        self.assertFalse(entries[0]["authorization"])
+        first.close()
+
+    def test_https_serves_the_same_estate_over_tls_1_2(self):
+        connection = self.sim.connect(https=True)
+        reply = call(connection, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"))
+        self.assertEqual(connection.sock.version(), "TLSv1.2")
+        connection.close()
+        names = [properties(named.find("INSTANCE"))["Name"] for named in reply.named_instances()]
+        self.assertEqual(names, ["XX 825 Fibre Channel HBA", "XX 1020 Converged Network Adapter",
+                                 "XX 825 Fibre Channel HBA"])
+
+    def get_port(self, connection=None):
+        body = get_instance_body("XX_FCPort", FC_PORT_KEYS)
+        if connection is None:
+            return call_once(self.sim, "GetInstance", body)
+        return call(connection, "GetInstance", body)
+
+    def test_fault_rules_fire_the_given_number_of_times(self):
+        self.sim.control({"addFaults": [{"operation": "GetInstance", "class": "XX_FCPort",
+                                         "skip": 1, "times": 2,
+                                         "cimError": {"code": 1, "description": "busy"}}]})
+        outcomes = [self.get_port().error() for _ in range(4)]
+        self.assertEqual(outcomes, [None, (1, "busy"), (1, "busy"), None])
+
+    def test_fault_actions(self):
+        def status_500(reply):
+            self.assertEqual(reply.status, 500)
+            self.assertEqual(reply.headers["CIMError"], "request-not-valid")
+
+        def malformed(reply):
+            with self.assertRaises(ElementTree.ParseError):
+                reply.xml()
+
+        cases = [
+            ({"httpStatus": 500, "headers": {"CIMError": "request-not-valid"}}, status_500),
+            ({"malformed": True}, malformed),
+            ({"drop": "before"}, http.client.RemoteDisconnected),
+            ({"drop": "mid"}, http.client.IncompleteRead),
+            ({"delay": 120}, socket.timeout),
+        ]
+        for action, expected in cases:
+            with self.subTest(action=action):
+                self.sim.control({"clearFaults": True,
+                                  "addFaults": [dict(action, operation="GetInstance", times=1)]})
+                connection = self.sim.connect(timeout=0.5)
+                try:
+                    if isinstance(expected, type):
+                        with self.assertRaises(expected):
+                            self.get_port(connection)
+                    else:
+                        expected(self.get_port(connection))
+                finally:
+                    connection.close()
+                self.assertIsNone(self.get_port().error())
+
+    def test_control_refuses_a_rule_without_action(self):
+        status, reply = self.sim.control({"addFaults": [{"operation": "GetInstance"}]})
+        self.assertEqual(status, 400)
+        self.assertIn("no action", reply["error"])
+
+
+class DiagnosticsTest(unittest.TestCase):
+    SERVICE = ("CIM_DiagnosticTest", {"CreationClassName": "CIM_DiagnosticTest",
+                                      "Name": "LoopbackTest",
+                                      "SystemCreationClassName": "CIM_ComputerSystem",
+                                      "SystemName": "diag-host.invalid"})
+
+    def setUp(self):
+        self.sim = CimSim("diagnostics_scripted.json")
+        self.connection = self.sim.connect()
+
+    def tearDown(self):
+        self.connection.close()
+        self.assertEqual(self.sim.stop(), 0)
+
+    def run_on(self, device):
+        element = ("CIM_FCPort", {"CreationClassName": "CIM_FCPort", "DeviceID": device,
+                                  "SystemCreationClassName": "CIM_ComputerSystem",
+                                  "SystemName": "diag-host.invalid"})
+        return call(self.connection, "RunDiagnostic", invoke_body(self.SERVICE, element),
+                    object_header="root%2Fbrocade%3ACIM_DiagnosticTest")
+
+    def job_id(self, reply):
+        job = reply.xml().find(".//PARAMVALUE[@NAME='Job']")
+        return None if job is None else job.find(".//KEYVALUE").text
+
+    def poll(self, job_id):
+        reply = call(self.connection, "GetInstance",
+                     get_instance_body("CIM_ConcreteJob", {"InstanceID": job_id},
+                                       IncludeQualifiers=True))
+        if reply.error():
+            return reply.error()[0]
+        values = properties(reply.xml().find(".//INSTANCE"))
+        return int(values["JobState"]), int(values["PercentComplete"])
+
+    def records(self):
+        reply = call(self.connection, "EnumerateInstances",
+                     enumerate_body("CIM_DiagnosticCompletionRecord"))
+        return [(values["InstanceID"], values["CompletionState"], values["RecordData"]) for values in
+                (properties(named.find("INSTANCE")) for named in reply.named_instances())]
+
+    def test_jobs_follow_their_script_one_step_per_poll(self):
+        cases = [
+            ("done-at-3", [(4, 10), (4, 60), (7, 100), (7, 100)], "2"),
+            ("never", [(4, 50), (4, 50), (4, 50)], "4"),
+            ("killed", [(9, 30), (9, 30)], "6"),
+            ("flaky-poll", [1, (7, 100)], "3"),
+            ("stuck-99", [(7, 99), (7, 99)], None),
+        ]
+        for device, expected_polls, completion_state in cases:
+            with self.subTest(device=device):
+                reply = self.run_on(device)
+                self.assertEqual(reply.xml().find(".//RETURNVALUE/VALUE").text, "0")
+                job_id = self.job_id(reply)
+                self.assertEqual([self.poll(job_id) for _ in expected_polls], expected_polls)
+                matching = [record for record in self.records() if record[0] == job_id]
+                self.assertEqual([record[1] for record in matching],
+                                 [completion_state] if completion_state else [])
+
+    def test_runs_without_job_or_without_matching_record(self):
+        self.assertIsNone(self.job_id(self.run_on("no-job")))
+        job_id = self.job_id(self.run_on("no-match"))
+        records = self.records()
+        self.assertEqual([record[2] for record in records],
+                         ["ran synchronously", "record of another job"])
+        self.assertNotIn(job_id, [record[0] for record in records])
+
+    def test_method_call_fails_once_then_runs(self):
+        self.assertEqual(self.run_on("fails").error(), (1, "CIM_ERR_FAILED: device busy"))
+        job_id = self.job_id(self.run_on("fails"))
+        self.assertEqual(self.poll(job_id), (7, 100))
+        entries = [entry for entry in self.sim.journal() if entry["operation"] == "InvokeMethod"]
+        self.assertEqual([entry["method"] for entry in entries], ["RunDiagnostic"] * 2)
+        self.assertIn('DeviceID="fails"', entries[0]["element"])
+
+
+class ScenarioSwitchesTest(unittest.TestCase):
+    ESTATE = {
+        "instances": [
+            {"id": "pkg", "class": "CIM_PhysicalPackage",
+             "properties": {"CreationClassName": "CIM_PhysicalPackage", "Tag": "T1"}},
+            {"id": "ctl", "class": "CIM_PortController",
+             "properties": {"CreationClassName": "CIM_PortController", "DeviceID": "c0",
+                            "SystemCreationClassName": "CIM_ComputerSystem",
+                            "SystemName": "h", "EnabledState": 2}},
+            {"class": "CIM_Realizes", "properties": {"Antecedent": "pkg", "Dependent": "ctl"}},
+        ]}
+
+    def test_reference_forms(self):
+        cases = [("instancename", "INSTANCENAME", None),
+                 ("localinstancepath", "LOCALINSTANCEPATH", None),
+                 ("instancepath", "INSTANCEPATH", "h.example:5989")]
+        for form, element, host in cases:
+            with self.subTest(form=form):
+                sim = CimSim(dict(self.ESTATE, referenceForm=form, host="h.example:5989"))
+                try:
+                    reply = call_once(sim, "EnumerateInstances",
+                                 enumerate_body("CIM_Realizes"))
+                finally:
+                    self.assertEqual(sim.stop(), 0)
+                instance = reply.named_instances()[0].find("INSTANCE")
+                reference = properties(instance)["Antecedent"]
+                self.assertEqual(reference[0].tag, element)
+                self.assertEqual(reference.findtext(".//HOST"), host)
+                name_key = reply.named_instances()[0].find("INSTANCENAME/KEYBINDING")
+                self.assertEqual(name_key.find("VALUE.REFERENCE")[0].tag, element)
+
+    def test_property_qualifiers_can_be_left_out_as_openpegasus_does(self):
+        sim = CimSim(dict(self.ESTATE, propertyQualifiers=False))
+        try:
+            reply = call_once(sim, "EnumerateInstances",
+                         enumerate_body("CIM_PortController", IncludeQualifiers=True))
+        finally:
+            self.assertEqual(sim.stop(), 0)
+        instance = reply.named_instances()[0].find("INSTANCE")
+        self.assertEqual(instance.find("QUALIFIER").get("NAME"), "Description")
+        self.assertEqual(instance.findall("PROPERTY/QUALIFIER"), [])
+
+    def test_prerendered_body_is_sent_with_the_request_message_id(self):
+        sim = None
+        try:
+            sim = CimSim(dict(self.ESTATE, prerendered={"EnumerateInstances:CIM_FCPort":
+                                                        "body.xml"}))
+            stored = (b'<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" '
+                      b'DTDVERSION="2.0">\n<MESSAGE ID="1" PROTOCOLVERSION="1.0">\n' +
+                      b"<!-- padding -->\n" * 5000 + b"</MESSAGE>\n</CIM>\n")
+            with open(os.path.join(sim.directory.name, "body.xml"), "wb") as stream:
+                stream.write(stored)
+            expected = stored.replace(b'ID="1"', b'ID="4242"')
+            for trailers in (False, True):
+                with self.subTest(trailers=trailers):
+                    reply = call_once(sim, "EnumerateInstances",
+                                 enumerate_body("CIM_FCPort").replace('ID="1000"', 'ID="4242"'),
+                                 trailers=trailers)
+                    self.assertEqual(reply.body, expected)
+        finally:
+            if sim:
+                self.assertEqual(sim.stop(), 0)
+
+
+class AuthenticationTest(unittest.TestCase):
+    def test_basic_authentication(self):
+        cases = [
+            ([], None, 401, "User%20Unauthorized"),
+            ([], ("root", "wrong"), 401, None),
+            ([], ("root", "s3cret"), 200, None),
+            (["--allow-anonymous"], None, 200, None),
+            (["--allow-anonymous"], ("root", "wrong"), 401, None),
+        ]
+        for extra, credentials, status, detail in cases:
+            with self.subTest(extra=extra, credentials=credentials):
+                sim = CimSim("sample_estate.json", "--user", "root", "--password", "s3cret",
+                             *extra)
+                try:
+                    user, password = credentials or (None, None)
+                    reply = call_once(sim, "EnumerateInstances",
+                                 enumerate_body("CIM_PhysicalPackage"), user=user,
+                                 password=password)
+                    journal = sim.journal()
+                finally:
+                    self.assertEqual(sim.stop(), 0)
+                self.assertEqual(reply.status, status)
+                self.assertEqual(reply.headers.get("PGErrorDetail"), detail)
+                if status == 401:
+                    self.assertEqual(reply.headers["WWW-Authenticate"], 'Basic realm="cimsim"')
+                else:
+                    self.assertEqual(len(reply.named_instances()), 3)
+                self.assertEqual(journal[-1]["authorization"], credentials is not None)
+
+
+class LifecycleTest(unittest.TestCase):
+    def test_sigterm_ends_the_simulator_with_0_while_a_client_holds_a_connection(self):
+        sim = CimSim("sample_estate.json", journal=False)
+        connection = sim.connect()
+        call(connection, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"))
+        self.assertEqual(sim.stop(), 0)
+        connection.close()
+
+    def test_a_broken_scenario_is_refused_with_its_reason(self):
+        sim = None
+        with self.assertRaises(RuntimeError) as raised:
+            sim = CimSim({"instances": [{"class": "CIM_NoSuchClass"}]})
+        self.assertIsNone(sim)
+        self.assertIn("unknown class 'CIM_NoSuchClass'", str(raised.exception))
+
+
+if __name__ == "__main__":
+    unittest.main()
