@@ -1,0 +1,98 @@
+"""Peer checks: sblim wbemcli, an independent CIM client, against cimsim's sample estate."""
+
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cimsim"))
+
+from cimsim_process import CimSim  # noqa: E402
+
+WBEMCLI = "/usr/bin/wbemcli"
+HOST = "server-07.lab.invalid"
+SERVICE = ('XX_DiagnosticTest.CreationClassName="XX_DiagnosticTest",Name="MemoryTest",'
+           'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)
+CONTROLLER = ('XX_PortController.CreationClassName="XX_PortController",DeviceID="ctlr-2/1",'
+              'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)
+FC_PORT = ('XX_FCPort.CreationClassName="XX_FCPort",DeviceID="10:00:00:05:1e:4a:81:11",'
+           'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)
+
+
+@unittest.skipUnless(os.access(WBEMCLI, os.X_OK), "sblim-wbemcli is not installed")
+class WbemcliTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = CimSim("sample_estate.json", "--user", "root", "--password", "s3cret")
+
+    @classmethod
+    def tearDownClass(cls):
+        assert cls.sim.stop() == 0
+
+    def wbemcli(self, operation, object_path, *arguments, https=False, password="s3cret"):
+        if https:
+            url = "https://root:%s@127.0.0.1:%d/root/brocade:%s" % (password, self.sim.https_port,
+                                                                   object_path)
+            options = ["-noverify"]
+        else:
+            url = "http://root:%s@127.0.0.1:%d/root/brocade:%s" % (password, self.sim.http_port,
+                                                                  object_path)
+            options = []
+        result = subprocess.run([WBEMCLI, "-nl"] + options + [operation, url] + list(arguments),
+                                capture_output=True, text=True, timeout=60)
+        return result.returncode, result.stdout + result.stderr
+
+    def test_enumerates_the_adapters_over_http_and_https(self):
+        for https in (False, True):
+            with self.subTest(https=https):
+                status, output = self.wbemcli("ei", "CIM_PhysicalPackage", https=https)
+                self.assertEqual(status, 0, output)
+                self.assertEqual(re.findall(r'^-Model="(.*)"$', output, re.M),
+                                 ["XX-825", "XX-1020", "XX-825"])
+                self.assertIn('-SerialNumber="CN1020B0913"', output)
+
+    def test_enumerates_the_associations_with_their_references(self):
+        status, output = self.wbemcli("ei", "CIM_ControlledBy", https=True)
+        self.assertEqual(status, 0, output)
+        self.assertEqual(output.count("-Antecedent="), 8)
+        self.assertIn('-Dependent=XX_EthernetPort.CreationClassName="XX_EthernetPort",'
+                      'DeviceID="eth-00051e7c2045"', output)
+
+    def test_gets_one_port(self):
+        status, output = self.wbemcli("gi", FC_PORT)
+        self.assertEqual(status, 0, output)
+        for line in ('-Caption="FC port 1"', "-EnabledState=6", "-PortAvailability=5",
+                     "-OperationalStatus=2,6"):
+            self.assertIn(line, output.splitlines())
+
+    def test_invokes_the_diagnostic_and_polls_its_job(self):
+        status, output = self.wbemcli("cm", SERVICE, "RunDiagnostic.ManagedElement=" + CONTROLLER)
+        self.assertEqual(status, 0, output)
+        self.assertIn("RunDiagnostic: 0", output)
+        job = re.search(r'Job \(reference\): (CIM_ConcreteJob\.InstanceID="[^"]*")', output)
+        self.assertIsNotNone(job, output)
+        states = []
+        for _ in range(4):
+            status, output = self.wbemcli("gi", job.group(1), https=True)
+            self.assertEqual(status, 0, output)
+            states.append(re.search(r"^-JobState=(\d+)", output, re.M).group(1))
+        self.assertEqual(states, ["3", "4", "7", "7"])
+        status, output = self.wbemcli("ei", "CIM_DiagnosticCompletionRecord")
+        self.assertIn('-RecordData="Memory test passed: 0 errors in 4 patterns"', output)
+
+    def test_errors_reach_wbemcli(self):
+        cases = [(("gi", FC_PORT.replace(":11", ":99")), "CIM_ERR_NOT_FOUND"),
+                 (("ei", "XX_NoSuchClass"), "CIM_ERR_INVALID_CLASS: XX_NoSuchClass")]
+        for arguments, expected in cases:
+            with self.subTest(arguments=arguments):
+                status, output = self.wbemcli(*arguments)
+                self.assertNotEqual(status, 0)
+                self.assertIn(expected, output)
+        status, output = self.wbemcli("ei", "CIM_PhysicalPackage", password="wrong")
+        self.assertNotEqual(status, 0)
+        self.assertIn("Invalid username/password", output)
+
+
+if __name__ == "__main__":
+    unittest.main()
