@@ -1,1 +1,48 @@
-// in progress
+#include <atomic>
+#include <mutex>
+
+#include "observer_hooks.h"
+
+namespace {
+
+const std::uint64_t kDefaultResponseLimit = 1ull << 30;
+
+std::mutex& observerMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::function<void(const pegasus_testing::ClientEvent&)>& observer() {
+    static std::function<void(const pegasus_testing::ClientEvent&)> function;
+    return function;
+}
+
+std::atomic<std::uint64_t> limit{kDefaultResponseLimit};
+
+}  // namespace
+
+namespace pegasus_testing {
+
+void setClientObserver(std::function<void(const ClientEvent&)> function) {
+    std::lock_guard<std::mutex> lock(observerMutex());
+    observer() = std::move(function);
+}
+
+void setResponseLimit(std::uint64_t bytes) { limit = bytes == 0 ? kDefaultResponseLimit : bytes; }
+
+}  // namespace pegasus_testing
+
+namespace Pegasus {
+
+void notifyObserver(const pegasus_testing::ClientEvent& event) {
+    std::function<void(const pegasus_testing::ClientEvent&)> function;
+    {
+        std::lock_guard<std::mutex> lock(observerMutex());
+        function = observer();
+    }
+    if (function) function(event);
+}
+
+std::uint64_t responseLimit() { return limit; }
+
+}  // namespace Pegasus

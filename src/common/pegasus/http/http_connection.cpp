@@ -1,1 +1,209 @@
-// in progress
+#include "http_connection.h"
+
+#include <Pegasus/Client/CIMClientException.h>
+#include <Pegasus/Common/Exception.h>
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <mutex>
+
+#include "http_response_reader.h"
+
+namespace Pegasus {
+namespace http {
+
+namespace {
+
+void initializeCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+CURL* handle(void* curl) { return static_cast<CURL*>(curl); }
+
+std::string nameLine(X509_NAME* name) {
+    if (name == nullptr) return std::string();
+    char* text = X509_NAME_oneline(name, nullptr, 0);
+    std::string result = text != nullptr ? text : "";
+    OPENSSL_free(text);
+    return result;
+}
+
+int verifyIndex() {
+    static int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// The caller's verification callback decides on each certificate, whatever
+// OpenSSL's own verdict was.
+int verifyWithCallback(int preverified, X509_STORE_CTX* store) {
+    SSL* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* tls =
+        static_cast<const SSLContext*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), verifyIndex()));
+    SSLCertificateVerifyFunction* verify = tls != nullptr ? tls->getVerifyFunction() : nullptr;
+    if (verify == nullptr) return preverified;
+    X509* certificate = X509_STORE_CTX_get_current_cert(store);
+    SSLCertificateInfo info(
+        String::fromUtf8(nameLine(certificate ? X509_get_subject_name(certificate) : nullptr)),
+        String::fromUtf8(nameLine(certificate ? X509_get_issuer_name(certificate) : nullptr)),
+        static_cast<Uint32>(X509_STORE_CTX_get_error_depth(store)),
+        static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0);
+    bool accepted = false;
+    try {
+        accepted = verify(info);
+    } catch (...) {
+        accepted = false;
+    }
+    if (accepted) X509_STORE_CTX_set_error(store, X509_V_OK);
+    return accepted ? 1 : 0;
+}
+
+CURLcode configureTls(CURL*, void* sslContext, void* tls) {
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    SSL_CTX_set_ex_data(context, verifyIndex(), tls);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyWithCallback);
+    return CURLE_OK;
+}
+
+long millisecondsUntil(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    // Round up so that the wait does not end a fraction of a millisecond early.
+    return left.count() < 0 ? 0 : static_cast<long>(left.count()) + 1;
+}
+
+[[noreturn]] void connectionClosed() {
+    throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
+}
+
+}  // namespace
+
+HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
+    initializeCurlOnce();
+    std::string locator = endpoint.host + ":" + std::to_string(endpoint.port);
+    curl_ = curl_easy_init();
+    if (curl_ == nullptr)
+        throw CannotConnectException(
+            String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+    CURL* curl = handle(curl_);
+    bool ipv6 = endpoint.host.find(':') != std::string::npos;
+    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
+                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
+                      std::to_string(endpoint.port) + "/";
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(timeout.count() > 0 ? timeout.count() : 1));
+    if (endpoint.useTls) {
+        tls_ = endpoint.tls;
+        const SSLContext& tls = *tls_;
+        // OpenPegasus offers TLS 1.2 only and never compares the host name
+        // with the certificate.
+        curl_easy_setopt(curl, CURLOPT_SSLVERSION,
+                         static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        const std::string& trustStore = tls.getTrustStore().utf8();
+        if (tls.getVerifyFunction() != nullptr) {
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+            curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, configureTls);
+            curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, const_cast<SSLContext*>(tls_.get()));
+        } else if (!trustStore.empty()) {
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+            curl_easy_setopt(curl, CURLOPT_CAINFO, trustStore.c_str());
+            curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+        } else {
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+        }
+    }
+    CURLcode result = curl_easy_perform(curl);
+    if (result == CURLE_OK) {
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+            socket != CURL_SOCKET_BAD) {
+            socket_ = static_cast<long>(socket);
+            return;
+        }
+    }
+    curl_easy_cleanup(curl);
+    curl_ = nullptr;
+    if (result == CURLE_COULDNT_RESOLVE_HOST) {
+        throw InvalidLocatorException(String::fromUtf8(locator));
+    }
+    throw CannotConnectException(
+        String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+}
+
+HttpConnection::~HttpConnection() {
+    if (curl_ != nullptr) curl_easy_cleanup(handle(curl_));
+}
+
+bool HttpConnection::wait(bool forWriting, Clock::time_point deadline) {
+    while (true) {
+        pollfd entry{static_cast<int>(socket_), static_cast<short>(forWriting ? POLLOUT : POLLIN),
+                     0};
+        int ready = ::poll(&entry, 1, static_cast<int>(millisecondsUntil(deadline)));
+        if (ready > 0) return true;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) connectionClosed();
+        if (Clock::now() >= deadline) return false;
+    }
+}
+
+bool HttpConnection::isStale() {
+    pollfd entry{static_cast<int>(socket_), POLLIN, 0};
+    if (::poll(&entry, 1, 0) <= 0) return false;
+    char byte;
+    size_t received = 0;
+    CURLcode result = curl_easy_recv(handle(curl_), &byte, 1, &received);
+    // TLS records without application data (e.g. a close alert still in
+    // flight) leave nothing to read yet.
+    return result != CURLE_AGAIN;
+}
+
+void HttpConnection::send(const std::string& bytes, Clock::time_point deadline) {
+    size_t offset = 0;
+    while (offset < bytes.size()) {
+        size_t sent = 0;
+        CURLcode result =
+            curl_easy_send(handle(curl_), bytes.data() + offset, bytes.size() - offset, &sent);
+        if (result == CURLE_AGAIN) {
+            if (!wait(true, deadline)) throw ConnectionTimeoutException();
+            continue;
+        }
+        if (result != CURLE_OK) connectionClosed();
+        offset += sent;
+    }
+}
+
+HttpResponse HttpConnection::exchange(const std::string& request, Clock::time_point deadline,
+                                      std::uint64_t bodyLimit) {
+    send(request, deadline);
+    HttpResponseReader reader(bodyLimit);
+    static const size_t kBufferBytes = 256 * 1024;
+    std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
+    while (true) {
+        if (Clock::now() >= deadline) throw ConnectionTimeoutException();
+        size_t received = 0;
+        CURLcode result = curl_easy_recv(handle(curl_), buffer.get(), kBufferBytes, &received);
+        if (result == CURLE_AGAIN) {
+            if (!wait(false, deadline)) throw ConnectionTimeoutException();
+            continue;
+        }
+        if (result != CURLE_OK) connectionClosed();
+        if (received == 0) {
+            reader.endOfStream();
+            HttpResponse response = std::move(reader.response());
+            response.closesConnection = true;
+            return response;
+        }
+        if (reader.feed(buffer.get(), received)) return std::move(reader.response());
+    }
+}
+
+}  // namespace http
+}  // namespace Pegasus

@@ -1,0 +1,16 @@
+// The library's side of testing/client_observer.h.
+#ifndef PEGASUS_CLIENT_OBSERVER_HOOKS_H
+#define PEGASUS_CLIENT_OBSERVER_HOOKS_H
+
+#include <cstdint>
+
+#include "testing/client_observer.h"
+
+namespace Pegasus {
+
+void notifyObserver(const pegasus_testing::ClientEvent& event);
+std::uint64_t responseLimit();
+
+}  // namespace Pegasus
+
+#endif

@@ -1,0 +1,66 @@
+// One client connection to a CIM server, plain TCP or TLS, opened through
+// libcurl (which does name resolution, connecting and the TLS handshake) and
+// then driven byte by byte, so that every byte of the request is ours and the
+// client decides alone when a request is sent: never more than once.
+#ifndef PEGASUS_HTTP_HTTP_CONNECTION_H
+#define PEGASUS_HTTP_HTTP_CONNECTION_H
+
+#include <Pegasus/Common/SSLContext.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "http_response.h"
+
+namespace Pegasus {
+namespace http {
+
+using Clock = std::chrono::steady_clock;
+
+struct Endpoint {
+    std::string host;  // as given to connect(): name, IPv4 or IPv6 literal
+    std::uint32_t port = 0;
+    bool useTls = false;
+    // Used when useTls is set.
+    std::shared_ptr<const SSLContext> tls;
+};
+
+class HttpConnection {
+  public:
+    // Connects (and handshakes) within `timeout`. Throws InvalidLocatorException
+    // when the host does not resolve and CannotConnectException for every
+    // other failure ("Cannot connect to HOST:PORT. Connection failed.").
+    HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout);
+    ~HttpConnection();
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+
+    // True when the server has closed this idle connection (or sent bytes
+    // nobody asked for); such a connection must not carry a request.
+    bool isStale();
+
+    // Sends the whole request and reads the whole response before `deadline`.
+    // Throws ConnectionTimeoutException when the deadline passes,
+    // CIMClientMalformedHTTPException when the connection breaks or the
+    // response is not HTTP or exceeds bodyLimit. After any exception the
+    // connection is unusable.
+    HttpResponse exchange(const std::string& request, Clock::time_point deadline,
+                          std::uint64_t bodyLimit);
+
+  private:
+    void send(const std::string& bytes, Clock::time_point deadline);
+    // Waits until the socket is readable or writable; false at the deadline.
+    bool wait(bool forWriting, Clock::time_point deadline);
+
+    void* curl_ = nullptr;
+    long socket_ = -1;
+    // Read by the TLS verification callback during the handshake.
+    std::shared_ptr<const SSLContext> tls_;
+};
+
+}  // namespace http
+}  // namespace Pegasus
+
+#endif

@@ -1,0 +1,65 @@
+// Incremental parser of one HTTP/1.1 response: status line, header fields,
+// a body framed by Content-Length, by chunks (with trailer fields) or by the
+// end of the connection. Bytes in, HttpResponse out; no sockets.
+#ifndef PEGASUS_HTTP_HTTP_RESPONSE_READER_H
+#define PEGASUS_HTTP_HTTP_RESPONSE_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "http_response.h"
+
+namespace Pegasus {
+namespace http {
+
+class HttpResponseReader {
+  public:
+    // A body longer than bodyLimit bytes fails the response (the server could
+    // otherwise exhaust the client's memory with an endless chunked body).
+    explicit HttpResponseReader(std::uint64_t bodyLimit);
+
+    // Consumes bytes of the response. Returns true once the response is
+    // complete; later bytes are ignored. Throws CIMClientMalformedHTTPException
+    // for bytes that are not an HTTP response and for a body over the limit.
+    bool feed(const char* data, std::size_t size);
+
+    // The server closed the connection. Completes a body framed by the end of
+    // the connection; otherwise throws CIMClientMalformedHTTPException
+    // "Connection closed by CIM Server.".
+    void endOfStream();
+
+    bool complete() const { return state_ == State::Complete; }
+    // The response; valid once complete().
+    HttpResponse& response() { return response_; }
+
+  private:
+    enum class State {
+        StatusLine,
+        Headers,
+        Body,
+        ChunkSize,
+        ChunkData,
+        ChunkEnd,
+        Trailers,
+        UntilClose,
+        Complete
+    };
+
+    bool takeLine(std::string& line);
+    void parseStatusLine(const std::string& line);
+    void parseField(const std::string& line, HeaderFields& fields);
+    void startBody();
+    void appendBody(const char* data, std::size_t size);
+
+    std::uint64_t bodyLimit_;
+    State state_ = State::StatusLine;
+    std::string pending_;
+    std::uint64_t remaining_ = 0;
+    HttpResponse response_;
+};
+
+}  // namespace http
+}  // namespace Pegasus
+
+#endif
