@@ -4,6 +4,7 @@ import http.client
 import os
 import socket
 import sys
+import tempfile
 import unittest
 import xml.etree.ElementTree as ElementTree
 
@@ -264,6 +265,12 @@ class DiagnosticsTest(unittest.TestCase):
                          ["ran synchronously", "record of another job"])
         self.assertNotIn(job_id, [record[0] for record in records])
 
+    def test_reset_returns_to_the_scenario_as_loaded(self):
+        first_job = self.job_id(self.run_on("done-at-3"))
+        self.assertEqual(self.sim.control({"reset": True}), (200, {"faults": 1}))
+        self.assertEqual(self.records(), [])
+        self.assertEqual(self.job_id(self.run_on("done-at-3")), first_job)
+
     def test_method_call_fails_once_then_runs(self):
         self.assertEqual(self.run_on("fails").error(), (1, "CIM_ERR_FAILED: device busy"))
         job_id = self.job_id(self.run_on("fails"))
@@ -316,24 +323,25 @@ class ScenarioSwitchesTest(unittest.TestCase):
         self.assertEqual(instance.findall("PROPERTY/QUALIFIER"), [])
 
     def test_prerendered_body_is_sent_with_the_request_message_id(self):
-        sim = None
-        try:
-            sim = CimSim(dict(self.ESTATE, prerendered={"EnumerateInstances:CIM_FCPort":
-                                                        "body.xml"}))
-            stored = (b'<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" '
-                      b'DTDVERSION="2.0">\n<MESSAGE ID="1" PROTOCOLVERSION="1.0">\n' +
-                      b"<!-- padding -->\n" * 5000 + b"</MESSAGE>\n</CIM>\n")
-            with open(os.path.join(sim.directory.name, "body.xml"), "wb") as stream:
+        stored = (b'<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" '
+                  b'DTDVERSION="2.0">\n<MESSAGE ID="1" PROTOCOLVERSION="1.0">\n' +
+                  b"<!-- padding -->\n" * 5000 + b"</MESSAGE>\n</CIM>\n")
+        expected = stored.replace(b'ID="1"', b'ID="4242"')
+        with tempfile.TemporaryDirectory() as directory:
+            body_file = os.path.join(directory, "body.xml")
+            with open(body_file, "wb") as stream:
                 stream.write(stored)
-            expected = stored.replace(b'ID="1"', b'ID="4242"')
-            for trailers in (False, True):
-                with self.subTest(trailers=trailers):
-                    reply = call_once(sim, "EnumerateInstances",
-                                 enumerate_body("CIM_FCPort").replace('ID="1000"', 'ID="4242"'),
-                                 trailers=trailers)
-                    self.assertEqual(reply.body, expected)
-        finally:
-            if sim:
+            sim = CimSim(dict(self.ESTATE, prerendered={"EnumerateInstances:CIM_FCPort":
+                                                        body_file}))
+            try:
+                for trailers in (False, True):
+                    with self.subTest(trailers=trailers):
+                        reply = call_once(sim, "EnumerateInstances",
+                                          enumerate_body("CIM_FCPort").replace('ID="1000"',
+                                                                               'ID="4242"'),
+                                          trailers=trailers)
+                        self.assertEqual(reply.body, expected)
+            finally:
                 self.assertEqual(sim.stop(), 0)
 
 

@@ -21,6 +21,7 @@ import sys
 import tempfile
 import threading
 import time
+import traceback
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -85,7 +86,7 @@ class Simulator:
                     break
                 if request[2].get("connection", "").lower() == "close":
                     break
-        except (ConnectionDropped, OSError, ssl.SSLError):
+        except (ConnectionDropped, OSError, ValueError):
             pass
         finally:
             try:
@@ -231,6 +232,10 @@ class Simulator:
                 raise CimError(7, "CIM_ERR_NOT_SUPPORTED: %s" % operation)
         except CimError as error:
             return self.send_error(sock, request, error, trailers)
+        except Exception as error:  # noqa: BLE001 - a simulator fault must reach the test
+            traceback.print_exc()
+            return self.send_error(sock, request, CimError(
+                1, "CIM_ERR_FAILED: cimsim internal error: %r" % error), trailers)
         return self.send_body(sock, response_body(request, lines), trailers, fault)
 
     def authorized(self, headers):
@@ -415,6 +420,11 @@ def main(argv):
         simulator = Simulator(options)
     except (ScenarioError, FaultError) as error:
         print("cimsim: %s" % error, file=sys.stderr)
+        return 2
+    except (AttributeError, KeyError, TypeError, ValueError) as error:
+        # A value of the wrong JSON type somewhere in the scenario.
+        print("cimsim: malformed scenario %s: %s: %s" % (options.scenario, type(error).__name__,
+                                                        error), file=sys.stderr)
         return 2
     try:
         tls_context = make_tls_context()

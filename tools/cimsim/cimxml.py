@@ -70,6 +70,7 @@ class Path:
         self.keys = list(keys or [])
         self.host = host
         self.namespace = namespace
+        self.form = None  # a path form of its own, for references written unlike the others
 
     def sorted_keys(self):
         # OpenPegasus orders key bindings by name with ASCII case folding.
@@ -162,7 +163,7 @@ def reference_lines(path, out, form, host=None, namespace=None):
 
     The form and the host/namespace of the path itself win over the defaults passed in.
     """
-    form = getattr(path, "form", None) or form
+    form = path.form or form
     host = path.host or host
     namespace = path.namespace or namespace
     out.append("<VALUE.REFERENCE>")

@@ -83,8 +83,16 @@ class Job:
         self.polls = 0
 
 
-def _lower_dict(items):
-    return {name.lower(): value for name, value in items.items()}
+def _merge(into, data):
+    """Objects merge key by key and lists concatenate, so an including file can add classes
+    and instances to those it includes."""
+    for key, value in data.items():
+        if isinstance(value, dict) and isinstance(into.get(key), dict):
+            into[key].update(value)
+        elif isinstance(value, list) and isinstance(into.get(key), list):
+            into[key].extend(value)
+        else:
+            into[key] = value
 
 
 class Repository:
@@ -106,11 +114,14 @@ class Repository:
         self.prerendered = {}
         for key, file_name in (data.get("prerendered") or {}).items():
             operation, _, class_name = key.partition(":")
-            self.prerendered[(operation.lower(), class_name.lower())] = os.path.join(
-                self.base_dir, file_name)
+            path = os.path.join(self.base_dir, file_name)
+            if not os.path.isfile(path):
+                raise ScenarioError("prerendered response %s for %s is not a file" % (path, key))
+            self.prerendered[(operation.lower(), class_name.lower())] = path
         self.classes = {}
         self._build_classes(data.get("classes") or {})
         self.reset()
+        self._check_runs()
 
     # -----------------------------------------------------------------------------------------
     # Loading
@@ -124,25 +135,12 @@ class Repository:
                 data = json.load(stream)
         except (OSError, ValueError) as error:
             raise ScenarioError("cannot read scenario %s: %s" % (file_name, error)) from None
+        if not isinstance(data, dict):
+            raise ScenarioError("scenario %s is not a JSON object" % file_name)
         merged = {}
-        for include in data.get("include", []):
-            included = self._load(os.path.join(os.path.dirname(file_name), include), seen)
-            for key, value in included.items():
-                if isinstance(value, dict):
-                    merged.setdefault(key, {}).update(value)
-                elif isinstance(value, list):
-                    merged.setdefault(key, []).extend(value)
-                else:
-                    merged[key] = value
-        for key, value in data.items():
-            if key == "include":
-                continue
-            if isinstance(value, dict) and isinstance(merged.get(key), dict):
-                merged[key].update(value)
-            elif isinstance(value, list) and isinstance(merged.get(key), list):
-                merged[key].extend(value)
-            else:
-                merged[key] = value
+        for include in data.pop("include", []):
+            _merge(merged, self._load(os.path.join(os.path.dirname(file_name), include), seen))
+        _merge(merged, data)
         return merged
 
     def _build_classes(self, specs):
@@ -218,6 +216,37 @@ class Repository:
             self.job_counter = 0
             self.record_counter = 0
 
+    def _check_runs(self):
+        """Finds the mistakes of diagnosticRuns at start-up rather than at the first call."""
+        for number, run in enumerate(self.data.get("diagnosticRuns") or []):
+            where = "diagnosticRuns[%d]" % number
+            for field in ("service", "element"):
+                if field in run and run[field] not in self.by_ident:
+                    raise ScenarioError("%s: %s %r is no instance id" % (where, field, run[field]))
+            job = run.get("job")
+            if job is not None:
+                job_class = self._class(job.get("class", "CIM_ConcreteJob"), where)
+                for step in job.get("steps") or []:
+                    for name in step:
+                        if name != "cimError" and job_class.find(name) is None:
+                            raise ScenarioError("%s: a job step sets %s, which %s does not "
+                                                "declare" % (where, name, job_class.name))
+                self._instance_from_spec({"class": job_class.name,
+                                          "properties": job.get("properties") or {}}, where)
+            record = run.get("record")
+            if record is not None:
+                self._instance_from_spec(
+                    {"class": record.get("class", "CIM_DiagnosticCompletionRecord"),
+                     "properties": {name: value for name, value in record.items()
+                                    if name != "class"}}, where)
+
+    def _add_created(self, instance):
+        """Adds a job or record; one with a fixed id replaces the instance of the same path."""
+        self._resolve(instance)
+        self.instances = [known for known in self.instances
+                          if not known.path.same_instance(instance.path)]
+        self.instances.append(instance)
+
     def _class(self, name, where):
         cim_class = self.classes.get(str(name).lower())
         if cim_class is None:
@@ -236,11 +265,21 @@ class Repository:
         return Instance(cim_class, values, spec.get("id"))
 
     def _resolve(self, instance):
-        """Turns reference specs into Paths and computes the instance's own path."""
+        """Computes the instance's path and turns its reference specs into Paths."""
+        self._path_of(instance, ())
         for declaration in instance.cim_class.properties:
             value = instance.values.get(declaration.name)
             if declaration.cim_type == "reference" and value is not None:
-                instance.values[declaration.name] = self._reference(value, instance.ident)
+                instance.values[declaration.name] = self._reference(value, instance, ())
+
+    def _path_of(self, instance, chain):
+        # chain holds the instances whose keys are being resolved: a reference key that leads
+        # back to one of them would never end.
+        if instance.path is not None:
+            return instance.path
+        if any(instance is seen for seen in chain):
+            raise ScenarioError("instance %s is part of a cycle of reference keys" %
+                                (instance.ident or instance.cim_class.name))
         keys = []
         for key in instance.cim_class.keys:
             declaration = instance.cim_class.find(key)
@@ -248,13 +287,17 @@ class Repository:
             if value is None:
                 raise ScenarioError("instance %s of %s has no value for key %s" %
                                     (instance.ident or "?", instance.cim_class.name, key))
-            if isinstance(value, bool):
+            if declaration.cim_type == "reference":
+                value = self._reference(value, instance, chain + (instance,))
+                instance.values[declaration.name] = value
+            elif isinstance(value, bool):
                 value = "TRUE" if value else "FALSE"
             keys.append((declaration.name, value_type_of_key(declaration.cim_type),
                          value if isinstance(value, Path) else str(value)))
         instance.path = Path(instance.cim_class.name, keys)
+        return instance.path
 
-    def _reference(self, spec, where):
+    def _reference(self, spec, owner, chain):
         if isinstance(spec, Path):
             return spec
         if isinstance(spec, str):
@@ -262,10 +305,9 @@ class Repository:
         if "ref" in spec:
             target = self.by_ident.get(spec["ref"])
             if target is None:
-                raise ScenarioError("%s refers to unknown id %r" % (where, spec["ref"]))
-            if target.path is None:
-                self._resolve(target)
-            path = copy.copy(target.path)
+                raise ScenarioError("instance %s refers to unknown id %r" %
+                                    (owner.ident or owner.cim_class.name, spec["ref"]))
+            path = copy.copy(self._path_of(target, chain))
         else:
             keys = []
             known = self.classes.get(str(spec.get("class", "")).lower())
@@ -282,7 +324,7 @@ class Repository:
                 else:
                     value_type = "string"
                 if value_type == "reference":
-                    value = self._reference(value, where)
+                    value = self._reference(value, owner, chain)
                 elif isinstance(value, bool):
                     value = "TRUE" if value else "FALSE"
                 keys.append((name, value_type, value if isinstance(value, Path) else str(value)))
@@ -485,8 +527,7 @@ class Repository:
                                            "diagnosticRuns job")
             job.job = Job(job_spec.get("steps") or [{"JobState": 7, "PercentComplete": 100}])
             self._apply_step(job, job.job.steps[0])
-            self._resolve(job)
-            self.instances.append(job)
+            self._add_created(job)
             out.append('<PARAMVALUE NAME="Job" PARAMTYPE="reference">')
             reference_lines(job.path, out, *self.reference_form)
             out.append("</PARAMVALUE>")
@@ -499,19 +540,14 @@ class Repository:
             record = self._instance_from_spec(
                 {"class": record_spec.get("class", "CIM_DiagnosticCompletionRecord"),
                  "properties": values}, "diagnosticRuns record")
-            self._resolve(record)
-            self.instances.append(record)
+            self._add_created(record)
         return out
 
     @staticmethod
     def _apply_step(job, step):
         for name, value in step.items():
             if name != "cimError":
-                declaration = job.cim_class.find(name)
-                if declaration is None:
-                    raise ScenarioError("a job step sets %s, which %s does not declare" %
-                                        (name, job.cim_class.name))
-                job.values[declaration.name] = value
+                job.values[job.cim_class.find(name).name] = value
 
     def _advance_job(self, instance):
         """One poll: the job takes the next scripted step (the last one repeats)."""
