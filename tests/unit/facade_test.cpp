@@ -9,6 +9,7 @@
 #include "log.h"
 #include "log_capture.h"
 #include "opn_logging.h"
+#include "pause.h"
 #include "test_environment.h"
 
 using Vornet::Brocade::Brocade;
@@ -37,10 +38,14 @@ Vornet::VornetConnection::ConnectionInfo UnreachableServer() {
 class FacadeTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        SetPauseFunction([](unsigned int) {});
         Vornet::Log::SetMinLogLevel(4);
         Vornet::Cimom::GetInstance()->ClearCalls();
     }
+    void TearDown() override { SetPauseFunction(nullptr); }
     ScopedEnvironment noUtility{"ProgramFiles", ::testing::TempDir() + "no-such-dir"};
+    // In-band the module connects to the local CIM server; nobody listens here.
+    ScopedEnvironment noLocalServer{"CIMCLIENT_LOCAL_URL", "http://127.0.0.1:1"};
 };
 
 }  // namespace

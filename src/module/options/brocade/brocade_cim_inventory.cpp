@@ -1,7 +1,11 @@
 #include "brocade_cim_inventory.h"
 
+#include <Pegasus/Common/CIMPropertyList.h>
+#include <Pegasus/Common/Exception.h>
+
 #include "cimom.h"
 #include "log_line.h"
+#include "pegasus_text.h"
 #include "provider_module_switch.h"
 
 namespace Vornet {
@@ -9,7 +13,10 @@ namespace Brocade {
 
 namespace {
 
+const char* const kNameSpace = "root/brocade";
 const char* const kProviderModule = "brcdprovider_Module";
+const char* const kPackageClass = "CIM_PhysicalPackage";
+constexpr Pegasus::Uint32 kEnumerationTimeoutMs = 60000;
 
 }  // namespace
 
@@ -17,12 +24,15 @@ BrocadeCim::BrocadeCim() {
     VORNET_LOG(4) << "Calling in-band constructor of BrocadeCim";
     connectionMode = 0;
     Vornet::Cimom::GetInstance();
+    cimFunc = new CimFunc(Pegasus::CIMNamespaceName(kNameSpace));
     EnableProviderModule(kProviderModule);
+    diagnosticMethod = Pegasus::CIMName("RunDiagnostic");
 }
 
-BrocadeCim::BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& /*info*/) {
+BrocadeCim::BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& info) {
     VORNET_LOG(4) << "Calling out-of-band constructor of BrocadeCim";
     connectionMode = 1;
+    cimFunc = new CimFunc(Pegasus::CIMNamespaceName(kNameSpace), info);
 }
 
 BrocadeCim::~BrocadeCim() {
@@ -30,6 +40,52 @@ BrocadeCim::~BrocadeCim() {
     if (connectionMode == 0) {
         DisableProviderModule(kProviderModule);
     }
+    delete cimFunc;
+    cimFunc = nullptr;
+    ReleaseDiagnosticServices();
+}
+
+void BrocadeCim::ReleaseDiagnosticServices() {
+    for (DiagnosticServiceEntry* entry : diagnosticServices) {
+        delete entry;
+    }
+    diagnosticServices.clear();
+}
+
+int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
+    VORNET_LOG(4) << "Calling BrocadeCim::GetAdapterInfo()";
+    adapters.clear();
+    int result = 0;
+    Pegasus::CIMClient* client = cimFunc->GetClient();
+    if (client == nullptr) {
+        if (cimFunc->Reconnect() == 1) {
+            return 1;
+        }
+        client = cimFunc->GetClient();
+    }
+    Pegasus::Array<Pegasus::CIMInstance> packages;
+    try {
+        client->setTimeout(kEnumerationTimeoutMs);
+        // Qualifiers are asked for: the adapter's value-mapped properties are translated with
+        // the ValueMap and Values the instance itself carries.
+        packages =
+            client->enumerateInstances(cimFunc->GetNameSpace(), Pegasus::CIMName(kPackageClass),
+                                       true, true, true, false, Pegasus::CIMPropertyList());
+    } catch (const Pegasus::Exception& error) {
+        VORNET_LOG(1) << "Enumerate instances for CIM_PhysicalPackage failed with the reason: "
+                      << ToText(error.getMessage());
+        cimFunc->Reconnect();
+        return 1;
+    }
+    VORNET_LOG(4) << "brocade_cim_inventory:instance size" << packages.size();
+    for (Pegasus::Uint32 index = 0; index < packages.size(); ++index) {
+        BrocadeCimAdapter adapter;
+        if (adapter.GetData(packages[index], cimFunc) != 0) {
+            result = 1;
+        }
+        adapters.push_back(adapter);
+    }
+    return result;
 }
 
 }  // namespace Brocade

@@ -1,25 +1,19 @@
 #include "brocade_impl.h"
 
 #include "brocade_cim_inventory.h"
+#include "brocade_impl_modes.h"
 #include "brocade_util.h"
 #include "log_line.h"
 
 namespace Vornet {
 namespace Brocade {
 
-namespace {
-
-constexpr int kInBand = 0;
-constexpr int kOutOfBand = 1;
-constexpr int kNotOfferedOutOfBand = 4;
-
-}  // namespace
-
 BrocadeImpl::BrocadeImpl() {
     VORNET_LOG(4) << "Calling in-band constructor of BrocadeImpl";
     connectionMode = kInBand;
     brocadeCim = new BrocadeCim();
     brocadeUtil = new BrocadeUtil();
+    diagnosticCatalogue = LoadDiagnosticCatalogue();
 }
 
 BrocadeImpl::BrocadeImpl(const Vornet::VornetConnection::ConnectionInfo& info) {
@@ -27,6 +21,7 @@ BrocadeImpl::BrocadeImpl(const Vornet::VornetConnection::ConnectionInfo& info) {
     connectionMode = kOutOfBand;
     brocadeCim = new BrocadeCim(info);
     brocadeUtil = new BrocadeUtil();
+    diagnosticCatalogue = LoadDiagnosticCatalogue();
 }
 
 BrocadeImpl::~BrocadeImpl() {
@@ -46,40 +41,6 @@ int BrocadeImpl::GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData) {
         return kNotOfferedOutOfBand;
     }
     return brocadeUtil->GetRawData(rawData);
-}
-
-int BrocadeImpl::GetAdapterInfo(std::vector<Vornet::VornetOptions::NetworkAdapter>& adapters) {
-    VORNET_LOG(4) << "Calling BrocadeImpl::GetAdapterInfo()";
-    adapters.clear();
-    return 1;
-}
-
-int BrocadeImpl::GetSoftwareIdentities(
-    std::vector<Vornet::VornetOptions::SoftwareIdentity_>& identities) {
-    VORNET_LOG(4) << "Calling BrocadeImpl::GetSoftwareIdentities()";
-    identities.clear();
-    return 1;
-}
-
-int BrocadeImpl::GetDiagnosticItems(std::vector<std::string>& items) {
-    VORNET_LOG(4) << "Calling BrocadeImpl::GetDiagnosticItems()";
-    if (connectionMode != kInBand) {
-        VORNET_LOG(1) << "Doesn't support in out-of-band mode";
-        return kNotOfferedOutOfBand;
-    }
-    items.clear();
-    return 1;
-}
-
-int BrocadeImpl::RunDiagnostic(const std::string& item,
-                               Vornet::VornetIHV::DiagnosticRecord_& record) {
-    VORNET_LOG(4) << "Calling BrocadeImpl::RunDiagnostic() with " << item;
-    if (connectionMode != kInBand) {
-        VORNET_LOG(1) << "Doesn't support in out-of-band mode";
-        return kNotOfferedOutOfBand;
-    }
-    record.result = 0;
-    return 1;
 }
 
 }  // namespace Brocade

@@ -14,6 +14,10 @@ namespace Brocade {
 class BrocadeCim;
 class BrocadeUtil;
 
+// The value of the key "Name" / "DeviceID" in an object-path text; empty when the text lacks it.
+std::string GetNameFromPath(std::string path);
+std::string GetDeviceIdFromPath(std::string path);
+
 // The object behind the facade: holds the mode fixed at construction and owns the CIM inventory
 // root and the utility object for its whole life. Not copyable.
 class BrocadeImpl {
@@ -33,6 +37,10 @@ class BrocadeImpl {
     int GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData);
 
   private:
+    // Whether the catalogue has an entry of exactly this name.
+    bool IsKnownDiagnostic(std::string name);
+    const DiagnosticCatalogueEntry* FindCatalogueEntry(const std::string& name) const;
+
     BrocadeCim* brocadeCim;
     BrocadeUtil* brocadeUtil;
     std::vector<DiagnosticItem> diagnosticItems;

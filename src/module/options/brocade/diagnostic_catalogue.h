@@ -23,6 +23,20 @@ struct DiagnosticCatalogueEntry {
     std::map<std::string, DiagnosticOutcomeTexts> outcomes;
 };
 
+// Loads the catalogue of diagnostics the module offers, from the JSON file named by the
+// environment variable VORNET_BROCADE_DIAG_CATALOGUE, else from brocade_diagnostics.json beside
+// the module's own library file. Form:
+//   {"diagnostics": [{"name": "...",
+//                     "outcomes": {"ok": [four texts], "failed": [...], "aborted": [...]}}]}
+// where any outcome may be absent. No file: an empty catalogue and a level-3 line naming the path
+// looked at. A malformed file or an entry of the wrong shape: an empty catalogue and a level-1
+// line naming the file and the fault. Never throws.
+std::vector<DiagnosticCatalogueEntry> LoadDiagnosticCatalogue();
+
+// The catalogue in `text` (as read from `path`, named in the error line); empty when malformed.
+std::vector<DiagnosticCatalogueEntry> ParseDiagnosticCatalogue(const std::string& text,
+                                                               const std::string& path);
+
 }  // namespace Brocade
 }  // namespace Vornet
 

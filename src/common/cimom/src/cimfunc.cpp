@@ -1,0 +1,127 @@
+// The connection half of CimFunc: construction, connect attempts and reconnecting.
+
+#include "cimfunc.h"
+
+#include <Pegasus/Common/Exception.h>
+#include <Pegasus/Common/SSLContext.h>
+
+#include "log_line.h"
+#include "pause.h"
+
+namespace {
+
+constexpr int kConnectAttempts = 3;
+constexpr unsigned int kPauseAfterFailedAttemptMs = 10000;
+// Set before each attempt; connecting and every request after it live with this limit until a
+// caller sets its own.
+constexpr Pegasus::Uint32 kConnectTimeoutMs = 2400000;
+
+bool IsCimConnectionCase(int connectionCase) {
+    return connectionCase == 2 || connectionCase == 3 || connectionCase == 4;
+}
+
+}  // namespace
+
+CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace)
+    : nameSpace(nameSpace), client(new Pegasus::CIMClient()), local(true) {
+    if (Connect() != 0) {
+        delete client;
+        client = nullptr;
+    }
+}
+
+CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace,
+                 const Vornet::VornetConnection::ConnectionInfo& info)
+    : nameSpace(nameSpace), client(new Pegasus::CIMClient()), connectionInfo(info), local(false) {
+    if (Connect() != 0) {
+        delete client;
+        client = nullptr;
+    }
+}
+
+CimFunc::~CimFunc() { delete client; }
+
+const Pegasus::CIMNamespaceName& CimFunc::GetNameSpace() { return nameSpace; }
+
+Pegasus::CIMClient* CimFunc::GetClient() { return client; }
+
+int CimFunc::Reconnect() {
+    delete client;
+    client = new Pegasus::CIMClient();
+    const int result = Connect();
+    if (result != 0) {
+        delete client;
+        client = nullptr;
+    }
+    return result;
+}
+
+int CimFunc::Connect() {
+    if (local) {
+        return ConnectLocal();
+    }
+    if (connectionInfo.host.empty()) {
+        VORNET_LOG(1) << "Failed to connect remote cimserver due to invalid connection "
+                         "information. ";
+        return 1;
+    }
+    return ConnectClient(*client, connectionInfo);
+}
+
+int CimFunc::ConnectLocal() {
+    VORNET_LOG(3) << "Connecting to local cimserver";
+    for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
+        try {
+            client->setTimeout(kConnectTimeoutMs);
+            client->connectLocal();
+            VORNET_LOG(3) << "Cimserver connection succeeded ";
+            return 0;
+        } catch (const Pegasus::Exception& error) {
+            if (attempt == kConnectAttempts) {
+                VORNET_LOG(1) << "Failed to connect local cimserver with the reason: "
+                              << error.getMessage().getCString();
+            }
+            Pause(kPauseAfterFailedAttemptMs);
+        }
+    }
+    return 1;
+}
+
+int CimFunc::ConnectClient(Pegasus::CIMClient& client,
+                           const Vornet::VornetConnection::ConnectionInfo& info) {
+    // The password is masked with a fixed width so that not even its length is logged.
+    VORNET_LOG(3) << "Connecting to " << info.user_name << ":**********@" << info.host << ":"
+                  << info.port;
+    VORNET_LOG(4) << "connection case is " << info.connection_case;
+    if (!IsCimConnectionCase(info.connection_case)) {
+        VORNET_LOG(4) << "Connection case is not CIM, do not try to connect CIM server.";
+        return 1;
+    }
+    // No trust store and no callback: the server's certificate is accepted as it is.
+    const Pegasus::SSLContext sslContext(Pegasus::String(), nullptr, Pegasus::String::EMPTY);
+    const Pegasus::String host(info.host.c_str());
+    const Pegasus::String user(info.user_name.c_str());
+    const Pegasus::String password(info.password.c_str());
+    for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
+        try {
+            client.setTimeout(kConnectTimeoutMs);
+            if (info.connection_type == 0) {
+                client.connect(host, info.port, user, password);
+            } else if (info.connection_type == 1) {
+                client.connect(host, info.port, sslContext, user, password);
+            } else {
+                VORNET_LOG(1) << "Invalid connection type: " << info.connection_type;
+                return 1;
+            }
+            VORNET_LOG(3) << "Cimserver connection succeeded ";
+            return 0;
+        } catch (const Pegasus::Exception& error) {
+            if (attempt == kConnectAttempts) {
+                VORNET_LOG(1) << "Failed to connect remote cimserver with the reason: "
+                              << error.getMessage().getCString();
+            }
+            Pause(kPauseAfterFailedAttemptMs);
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,102 @@
+#ifndef VORNET_CIMFUNC_H
+#define VORNET_CIMFUNC_H
+
+#include <Pegasus/Client/CIMClient.h>
+#include <Pegasus/Common/Array.h>
+#include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMName.h>
+#include <Pegasus/Common/CIMObjectPath.h>
+#include <Pegasus/Common/CIMProperty.h>
+#include <Pegasus/Common/String.h>
+
+#include <string>
+#include <vector>
+
+#include "diagnostic_item.h"
+#include "diagnostic_service_entry.h"
+#include "host_records.h"
+#include "property_map.h"
+
+// The module's handle on one CIM server and one namespace. Owns the client, connects when it is
+// constructed and again on request. Not copyable.
+//
+// Made with connection information it reaches that remote server; made without, it reaches the
+// local CIM server (CIMClient::connectLocal). A connect step makes up to three attempts, each
+// failure followed by a 10-second pause.
+class CimFunc {
+  public:
+    explicit CimFunc(const Pegasus::CIMNamespaceName& nameSpace);
+    CimFunc(const Pegasus::CIMNamespaceName& nameSpace,
+            const Vornet::VornetConnection::ConnectionInfo& info);
+    ~CimFunc();
+    CimFunc(const CimFunc&) = delete;
+    CimFunc& operator=(const CimFunc&) = delete;
+
+    const Pegasus::CIMNamespaceName& GetNameSpace();
+    // The connected client, or null when the last connect step failed. Owned here; a Reconnect
+    // destroys it, so a pointer taken before one is not used after it.
+    Pegasus::CIMClient* GetClient();
+    // Replaces the client by a new one and connects it: 0 connected, 1 not (client then null).
+    int Reconnect();
+
+    // Remote connect attempts on `client` as `info` says: 0 connected, 1 not.
+    static int ConnectClient(Pegasus::CIMClient& client,
+                             const Vornet::VornetConnection::ConnectionInfo& info);
+
+    // --- Reading instances. None of these makes a request.
+
+    // Fills each key of `properties` with the text of the instance's property of that name,
+    // translated through its ValueMap/Values qualifiers where it has both. A missing property
+    // keeps its value (level-2 warning); a library error costs only that property.
+    static void GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties);
+    // With `raw`, each value is the library's own text, trimmed, never translated.
+    static void GetProperties(const Pegasus::CIMInstance& instance, bool raw,
+                              PropertyMap& properties);
+    // The text of one property, translated through its value map when it has one. Throws the
+    // library's IndexOutOfBoundsException when Values is shorter than the matching ValueMap.
+    static std::string GetPropertyValue(const Pegasus::CIMConstProperty& property);
+    // The value of the key binding named exactly `name` (case-sensitive), or an empty String.
+    static Pegasus::String GetKeyValue(const Pegasus::Array<Pegasus::CIMKeyBinding>& keyBindings,
+                                       const Pegasus::String& name);
+    // `text` without leading and trailing blanks, tabs, line ends, form and vertical feeds.
+    static std::string Trim(std::string text);
+
+    // --- Diagnostics. Each takes a connected client and sets its time-out (seconds) before the
+    // request it governs; 0 success, 1 failure; library errors are logged, never thrown.
+
+    // Lists the services of an association class: one entry (owned by `entries`) and one item
+    // per usable association instance. 1 when the enumeration failed or an instance was skipped.
+    static int GetDiagnosticItems(Pegasus::CIMClient* client,
+                                  const Pegasus::CIMNamespaceName& nameSpace,
+                                  const Pegasus::CIMName& associationClass, unsigned int timeout,
+                                  std::vector<DiagnosticItem>& items,
+                                  std::vector<DiagnosticServiceEntry*>& entries);
+    // Invokes `method` on the listed entry that `item` names, into a copy in `working`.
+    static int InvokeDiagnostic(Pegasus::CIMClient* client,
+                                const Pegasus::CIMNamespaceName& nameSpace,
+                                const Pegasus::CIMName& method, unsigned int timeout,
+                                const DiagnosticItem& item,
+                                const std::vector<DiagnosticServiceEntry*>& entries,
+                                DiagnosticServiceEntry& working);
+    // Polls the job until it is finished (1 when `attempts` polls did not see it finish).
+    static int WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
+                          const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
+                          DiagnosticServiceEntry& working, PropertyMap& results);
+    // Reads the first record of `recordClass` that `match` accepts into `results`.
+    static int GetCompletionRecord(
+        Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
+        const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
+        bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results);
+
+  private:
+    int Connect();
+    int ConnectLocal();
+
+    Pegasus::CIMNamespaceName nameSpace;
+    Pegasus::CIMClient* client;
+    Vornet::VornetConnection::ConnectionInfo connectionInfo;
+    // Made without connection information: the local CIM server is meant.
+    bool local;
+};
+
+#endif

@@ -1,0 +1,62 @@
+#include "brocade_cim_adapter.h"
+
+#include "association_walk.h"
+#include "cim_property_names.h"
+#include "log_line.h"
+#include "pegasus_text.h"
+
+namespace Vornet {
+namespace Brocade {
+
+namespace {
+
+const char* const kAdapterPropertyNames[] = {
+    CimPropertyNames::Caption,      CimPropertyNames::Name,  CimPropertyNames::Tag,
+    CimPropertyNames::Manufacturer, CimPropertyNames::Model, CimPropertyNames::SerialNumber,
+    CimPropertyNames::PartNumber,   CimPropertyNames::SKU,   CimPropertyNames::OperationalStatus,
+    CimPropertyNames::Number,
+};
+
+// GetData's own line precedes this walk, so it writes no entry line.
+const AssociationWalk kPortControllerWalk = {
+    "CIM_Realizes", CimPropertyNames::Antecedent, CimPropertyNames::Dependent, nullptr,
+    "Enumerate instances for CIM_Realizes failed with the reason: "};
+
+}  // namespace
+
+BrocadeCimAdapter::BrocadeCimAdapter() {
+    VORNET_LOG(4) << "Calling constructor of BrocadeCimAdapter";
+}
+
+BrocadeCimAdapter::BrocadeCimAdapter(const BrocadeCimAdapter& other)
+    : properties(other.properties), portControllers(other.portControllers) {}
+
+BrocadeCimAdapter::~BrocadeCimAdapter() {
+    VORNET_LOG(4) << "Calling destructor of BrocadeCimAdapter";
+}
+
+int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cimFunc) {
+    VORNET_LOG(4) << "Calling BrocadeCimAdapter::GetData with adapter"
+                  << ToText(package.getPath().toString());
+    properties.clear();
+    for (const char* name : kAdapterPropertyNames) {
+        properties[name] = "";
+    }
+    CimFunc::GetProperties(package, properties);
+    return GetPortControllerInfo(package, cimFunc);
+}
+
+int BrocadeCimAdapter::GetPortControllerInfo(const Pegasus::CIMInstance& package,
+                                             CimFunc* cimFunc) {
+    portControllers.clear();
+    return WalkAssociation(package, cimFunc, kPortControllerWalk,
+                           [this, cimFunc](const Pegasus::CIMInstance& instance) {
+                               BrocadeCimPortController controller;
+                               const int status = controller.GetData(instance, cimFunc);
+                               portControllers.push_back(controller);
+                               return status;
+                           });
+}
+
+}  // namespace Brocade
+}  // namespace Vornet

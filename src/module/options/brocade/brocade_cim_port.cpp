@@ -1,0 +1,50 @@
+#include "brocade_cim_port.h"
+
+#include "cim_property_names.h"
+#include "cimfunc.h"
+#include "log_line.h"
+#include "pegasus_text.h"
+
+namespace Vornet {
+namespace Brocade {
+
+namespace {
+
+const char* const kPortPropertyNames[] = {
+    CimPropertyNames::Caption,
+    CimPropertyNames::PortNumber,
+    CimPropertyNames::Name,
+    CimPropertyNames::LinkTechnology,
+    CimPropertyNames::Status,
+    CimPropertyNames::PermanentAddress,
+    CimPropertyNames::MaxSpeed,
+    CimPropertyNames::Speed,
+    CimPropertyNames::EnabledState,
+    CimPropertyNames::PortAvailability,
+    CimPropertyNames::RequestedState,
+    CimPropertyNames::TransitioningToState,
+    CimPropertyNames::OtherIdentifyingInfo,
+    CimPropertyNames::BurnedInMAC,
+    CimPropertyNames::ConfiguredLAMA,
+};
+
+}  // namespace
+
+BrocadeCimPort::BrocadeCimPort() { VORNET_LOG(4) << "Calling constructor of BrocadeCimPort"; }
+
+BrocadeCimPort::BrocadeCimPort(const BrocadeCimPort& other) : properties(other.properties) {}
+
+BrocadeCimPort::~BrocadeCimPort() { VORNET_LOG(4) << "Calling destructor of BrocadeCimPort"; }
+
+void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance) {
+    VORNET_LOG(4) << "Calling BrocadeCimPort::GetData with port"
+                  << ToText(instance.getPath().toString());
+    properties.clear();
+    for (const char* name : kPortPropertyNames) {
+        properties[name] = "";
+    }
+    CimFunc::GetProperties(instance, properties);
+}
+
+}  // namespace Brocade
+}  // namespace Vornet

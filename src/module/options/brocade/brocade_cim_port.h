@@ -1,0 +1,31 @@
+#ifndef VORNET_BROCADE_CIM_PORT_H
+#define VORNET_BROCADE_CIM_PORT_H
+
+#include <Pegasus/Common/CIMInstance.h>
+
+#include "property_map.h"
+
+namespace Vornet {
+namespace Brocade {
+
+// One port of a port controller: its fifteen wanted properties, value-map texts where the port
+// carries value maps.
+class BrocadeCimPort {
+  public:
+    BrocadeCimPort();
+    BrocadeCimPort(const BrocadeCimPort& other);
+    BrocadeCimPort& operator=(const BrocadeCimPort& other) = default;
+    ~BrocadeCimPort();
+
+    // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one).
+    void GetData(const Pegasus::CIMInstance& instance);
+    PropertyMap& GetPropertyMap() { return properties; }
+
+  private:
+    PropertyMap properties;
+};
+
+}  // namespace Brocade
+}  // namespace Vornet
+
+#endif

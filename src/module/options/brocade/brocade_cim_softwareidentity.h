@@ -1,0 +1,31 @@
+#ifndef VORNET_BROCADE_CIM_SOFTWAREIDENTITY_H
+#define VORNET_BROCADE_CIM_SOFTWAREIDENTITY_H
+
+#include <Pegasus/Common/CIMInstance.h>
+
+#include "property_map.h"
+
+namespace Vornet {
+namespace Brocade {
+
+// One firmware or software identity of a port controller: its twenty wanted properties as the
+// library's own texts, trimmed and never translated.
+class BrocadeCimSoftwareIdentity {
+  public:
+    BrocadeCimSoftwareIdentity();
+    BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other);
+    BrocadeCimSoftwareIdentity& operator=(const BrocadeCimSoftwareIdentity& other) = default;
+    ~BrocadeCimSoftwareIdentity();
+
+    // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one).
+    void GetData(const Pegasus::CIMInstance& instance);
+    PropertyMap& GetPropertyMap() { return properties; }
+
+  private:
+    PropertyMap properties;
+};
+
+}  // namespace Brocade
+}  // namespace Vornet
+
+#endif

@@ -1,0 +1,49 @@
+#include "software_identity_mapping.h"
+
+#include <algorithm>
+
+#include "cim_property_names.h"
+
+namespace Vornet {
+namespace Brocade {
+
+using Vornet::VornetOptions::SoftwareIdentity_;
+
+SoftwareIdentity_ SoftwareIdentityFromProperties(PropertyMap properties,
+                                                 const std::string& productName) {
+    namespace names = CimPropertyNames;
+    SoftwareIdentity_ identity;
+    identity.description = properties[names::Description];
+    identity.element_name = properties[names::ElementName];
+    identity.product_name = productName;
+    identity.manufacturer = properties[names::Manufacturer];
+    identity.name = properties[names::Name];
+    identity.version_string = properties[names::VersionString];
+    identity.classifications = properties[names::Classifications];
+    identity.classification_descriptions = properties[names::ClassificationDescriptions];
+    identity.identity_info_value = properties[names::IdentityInfoValue];
+    // The identity info reads "<software id> <version>"; the id is everything before the last
+    // blank.
+    const size_t lastBlank = identity.identity_info_value.rfind(' ');
+    if (lastBlank != std::string::npos) {
+        identity.software_ID = identity.identity_info_value.substr(0, lastBlank);
+    }
+    identity.release_date = properties[names::ReleaseDate];
+    identity.identity_info_type = properties[names::IdentityInfoType];
+    return identity;
+}
+
+void RemoveRepeatedIdentities(std::vector<SoftwareIdentity_>& identities) {
+    for (size_t first = 0; first < identities.size(); ++first) {
+        const SoftwareIdentity_ kept = identities[first];
+        identities.erase(
+            std::remove_if(identities.begin() + static_cast<long>(first) + 1, identities.end(),
+                           [&kept](const SoftwareIdentity_& other) {
+                               return Vornet::VornetOptions::IsSameSoftwareIdentity(kept, other);
+                           }),
+            identities.end());
+    }
+}
+
+}  // namespace Brocade
+}  // namespace Vornet
