@@ -35,6 +35,8 @@ def pegasus_error(code, detail):
 
 
 def escape(text):
+    if not any(special in text for special in '&<>"'):
+        return text
     return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
             .replace('"', "&quot;"))
 
@@ -96,18 +98,16 @@ class Path:
                 parts.append("%s=%s" % (name, value))
         return "%s%s.%s" % (location, self.class_name, ",".join(parts))
 
+    def identity(self):
+        """A hashable value equal for paths that name one instance: class and key names
+        without case, numbers by value, booleans without case, references by their own
+        identity; host and namespace do not count."""
+        return (self.class_name.lower(),
+                tuple(sorted((name.lower(), _key_identity(value_type, value))
+                             for name, value_type, value in self.keys)))
+
     def same_instance(self, other):
-        """Whether both paths name one instance: class and key names compared without case,
-        host and namespace ignored, reference keys compared the same way."""
-        if self.class_name.lower() != other.class_name.lower() or len(self.keys) != len(other.keys):
-            return False
-        theirs = {name.lower(): (value_type, value) for name, value_type, value in other.keys}
-        for name, value_type, value in self.keys:
-            if name.lower() not in theirs:
-                return False
-            if not _same_key_value(value_type, value, *theirs[name.lower()]):
-                return False
-        return True
+        return self.identity() == other.identity()
 
     def key(self, name):
         for key_name, _value_type, value in self.keys:
@@ -120,18 +120,17 @@ def _quote(text):
     return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
-def _same_key_value(type_a, value_a, type_b, value_b):
-    if isinstance(value_a, Path) or isinstance(value_b, Path):
-        return isinstance(value_a, Path) and isinstance(value_b, Path) and value_a.same_instance(
-            value_b)
-    if type_a == "boolean" or type_b == "boolean":
-        return str(value_a).lower() == str(value_b).lower()
-    if type_a == "numeric" and type_b == "numeric":
+def _key_identity(value_type, value):
+    if isinstance(value, Path):
+        return value.identity()
+    if value_type == "boolean":
+        return str(value).lower()
+    if value_type == "numeric":
         try:
-            return int(str(value_a), 0) == int(str(value_b), 0)
+            return str(int(str(value), 0))
         except ValueError:
             pass
-    return str(value_a) == str(value_b)
+    return str(value)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -199,10 +198,19 @@ def qualifier_lines(name, value, out):
     out.append("</QUALIFIER>")
 
 
+def qualifiers_text(qualifiers):
+    """The QUALIFIER elements of (name, value) pairs as one piece of text."""
+    out = []
+    for name, value in qualifiers:
+        qualifier_lines(name, value, out)
+    return "\n".join(out)
+
+
 def property_lines(prop, value, out, qualifiers, class_origin, propagated, reference_form):
     """One PROPERTY, PROPERTY.ARRAY or PROPERTY.REFERENCE; value None writes a null.
 
-    prop is the declaration: name, type, array flag and reference class.
+    prop is the declaration: name, type, array flag and reference class; qualifiers is the
+    text of its QUALIFIER elements, or empty.
     """
     origin = ' CLASSORIGIN="%s"' % class_origin if class_origin else ""
     flag = ' PROPAGATED="true"' if propagated else ""
@@ -210,16 +218,16 @@ def property_lines(prop, value, out, qualifiers, class_origin, propagated, refer
         reference_class = ' REFERENCECLASS="%s"' % prop.reference_class if prop.reference_class else ""
         out.append('<PROPERTY.REFERENCE NAME="%s" %s%s%s>' % (prop.name, reference_class, origin,
                                                               flag))
-        for name, qualifier in qualifiers:
-            qualifier_lines(name, qualifier, out)
+        if qualifiers:
+            out.append(qualifiers)
         if value is not None:
             reference_lines(value, out, *reference_form)
         out.append("</PROPERTY.REFERENCE>")
     elif prop.array:
         out.append('<PROPERTY.ARRAY NAME="%s"  TYPE="%s"%s%s>' % (prop.name, prop.cim_type, origin,
                                                                  flag))
-        for name, qualifier in qualifiers:
-            qualifier_lines(name, qualifier, out)
+        if qualifiers:
+            out.append(qualifiers)
         if value is not None:
             out.append("<VALUE.ARRAY>")
             for item in value:
@@ -231,8 +239,8 @@ def property_lines(prop, value, out, qualifiers, class_origin, propagated, refer
         out.append("</PROPERTY.ARRAY>")
     else:
         out.append('<PROPERTY NAME="%s" %s%s TYPE="%s">' % (prop.name, origin, flag, prop.cim_type))
-        for name, qualifier in qualifiers:
-            qualifier_lines(name, qualifier, out)
+        if qualifiers:
+            out.append(qualifiers)
         if value is not None:
             out.append("<VALUE>%s</VALUE>" % escape(scalar_text(prop.cim_type, value)))
         out.append("</PROPERTY>")

@@ -10,7 +10,8 @@ import os
 import threading
 
 from cimxml import (ALL_TYPES, CimError, Path, instance_name_lines, pegasus_error,
-                    property_lines, qualifier_lines, reference_lines, value_type_of_key)
+                    property_lines, qualifier_lines, qualifiers_text, reference_lines,
+                    value_type_of_key)
 
 
 class ScenarioError(Exception):
@@ -36,6 +37,13 @@ class PropertyDeclaration:
         self.default = spec.get("default")
         self.origin = origin
 
+    @property
+    def qualifiers_text(self):
+        # Rendered once: the same qualifiers go out with every instance of the class.
+        if not hasattr(self, "_qualifiers_text"):
+            self._qualifiers_text = qualifiers_text(self.qualifiers)
+        return self._qualifiers_text
+
 
 class MethodDeclaration:
     def __init__(self, name, spec, origin):
@@ -60,12 +68,19 @@ class CimClass:
         self.properties = []
         self.methods = []
         self.own = set()  # lower-case names of the properties this class declares or overrides
+        self.by_name = {}
 
     def find(self, name):
-        for prop in self.properties:
-            if prop.name.lower() == name.lower():
-                return prop
-        return None
+        return self.by_name.get(name.lower())
+
+    def declare(self, declaration):
+        """Adds a property, or replaces the inherited one of that name in its place."""
+        inherited = self.find(declaration.name)
+        if inherited is None:
+            self.properties.append(declaration)
+        else:
+            self.properties[self.properties.index(inherited)] = declaration
+        self.by_name[declaration.name.lower()] = declaration
 
 
 class Instance:
@@ -75,6 +90,7 @@ class Instance:
         self.ident = ident
         self.path = None
         self.job = None  # set on jobs created by a diagnostic run
+        self.rendered = {}  # INSTANCE texts by request flags; emptied when a value changes
 
 
 class Job:
@@ -163,6 +179,7 @@ class Repository:
                 cim_class.keys = list(superclass.keys)
                 cim_class.qualifiers = list(superclass.qualifiers)
                 cim_class.properties = list(superclass.properties)
+                cim_class.by_name = dict(superclass.by_name)
                 cim_class.methods = list(superclass.methods)
             for method_name, method_spec in (spec.get("methods") or {}).items():
                 cim_class.methods = [method for method in cim_class.methods
@@ -178,9 +195,7 @@ class Repository:
                     declaration.origin = inherited.origin
                     if not declaration.qualifiers:
                         declaration.qualifiers = inherited.qualifiers
-                    cim_class.properties[cim_class.properties.index(inherited)] = declaration
-                else:
-                    cim_class.properties.append(declaration)
+                cim_class.declare(declaration)
             if "keys" in spec:
                 cim_class.keys = list(spec["keys"])
             own_qualifiers = dict(cim_class.qualifiers)
@@ -208,8 +223,12 @@ class Repository:
                         raise ScenarioError("two instances have the id %r" % instance.ident)
                     self.by_ident[instance.ident] = instance
                 pending.append(instance)
+            self.index = {}
             for instance in pending:
                 self._resolve(instance)
+                if instance.path.identity() in self.index:
+                    raise ScenarioError("two instances have the path %s" % instance.path.text())
+                self.index[instance.path.identity()] = instance
                 self.instances.append(instance)
             self.runs = [dict(run, remaining=run.get("times")) for run in
                          (self.data.get("diagnosticRuns") or [])]
@@ -243,8 +262,10 @@ class Repository:
     def _add_created(self, instance):
         """Adds a job or record; one with a fixed id replaces the instance of the same path."""
         self._resolve(instance)
-        self.instances = [known for known in self.instances
-                          if not known.path.same_instance(instance.path)]
+        replaced = self.index.get(instance.path.identity())
+        if replaced is not None:
+            self.instances.remove(replaced)
+        self.index[instance.path.identity()] = instance
         self.instances.append(instance)
 
     def _class(self, name, where):
@@ -399,7 +420,7 @@ class Repository:
                 qualifier_lines(name, value, out)
         for declaration in cim_class.properties:
             property_lines(declaration, declaration.default, out,
-                           declaration.qualifiers if include_qualifiers else [],
+                           declaration.qualifiers_text if include_qualifiers else "",
                            declaration.origin if include_origin else None,
                            declaration.origin != cim_class.name, self.reference_form)
         for method in cim_class.methods:
@@ -438,24 +459,35 @@ class Repository:
         return out
 
     def _find_instance(self, path):
-        for instance in self.instances:
-            if instance.path.same_instance(path):
-                return instance
-        raise pegasus_error(6, path.text())
+        instance = self.index.get(path.identity())
+        if instance is None:
+            raise pegasus_error(6, path.text())
+        return instance
 
     def _instance_lines(self, instance, shape, params, out):
         """INSTANCE of `instance` with the properties of class `shape`."""
         include_qualifiers = params.get("includequalifiers", False) is True
         include_origin = params.get("includeclassorigin", False) is True
         wanted = params.get("propertylist")
-        wanted = None if wanted is None else {name.lower() for name in wanted}
+        wanted = None if wanted is None else frozenset(name.lower() for name in wanted)
         # OpenPegasus ignores LocalOnly=TRUE on instances; a scenario may ask for the DMTF
         # meaning instead: only the properties the class itself declares or overrides.
         local_only = self.honour_local_only and params.get("localonly", True) is not False
-        out.append('<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name)
+        flags = (shape.name, include_qualifiers, include_origin, local_only, wanted)
+        text = instance.rendered.get(flags)
+        if text is None:
+            text = self._render_instance(instance, shape, include_qualifiers, include_origin,
+                                         local_only, wanted)
+            instance.rendered[flags] = text
+        out.append(text)
+
+    def _render_instance(self, instance, shape, include_qualifiers, include_origin, local_only,
+                         wanted):
+        out = ['<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name]
         if include_qualifiers:
             for name, value in instance.cim_class.qualifiers:
                 qualifier_lines(name, value, out)
+        with_property_qualifiers = include_qualifiers and self.property_qualifiers
         for declaration in shape.properties:
             if wanted is not None and declaration.name.lower() not in wanted:
                 continue
@@ -464,12 +496,12 @@ class Repository:
             declaration = instance.cim_class.find(declaration.name) or declaration
             given = declaration.name in instance.values
             value = instance.values[declaration.name] if given else declaration.default
-            qualifiers = declaration.qualifiers if (include_qualifiers and
-                                                    self.property_qualifiers) else []
-            property_lines(declaration, value, out, qualifiers,
+            property_lines(declaration, value, out,
+                           declaration.qualifiers_text if with_property_qualifiers else "",
                            declaration.origin if include_origin else None, not given,
                            self.reference_form)
         out.append("</INSTANCE>")
+        return "\n".join(out)
 
     # -----------------------------------------------------------------------------------------
     # Diagnostics
@@ -545,6 +577,7 @@ class Repository:
 
     @staticmethod
     def _apply_step(job, step):
+        job.rendered.clear()
         for name, value in step.items():
             if name != "cimError":
                 job.values[job.cim_class.find(name).name] = value
