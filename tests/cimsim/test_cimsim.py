@@ -10,13 +10,31 @@ import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from cimsim_process import (CimSim, call, call_once, enumerate_body, get_instance_body,  # noqa: E402
-                            invoke_body, properties)
+from cimsim_process import (SCENARIOS, CimSim, call, call_once, enumerate_body,  # noqa: E402
+                            get_instance_body, invoke_body, properties)
 
 CAPTURES = "/work/shared/pegasus/captures/cimserver"
 HOST = "server-07.lab.invalid"
 FC_PORT_KEYS = {"CreationClassName": "XX_FCPort", "DeviceID": "10:00:00:05:1e:4a:81:10",
                 "SystemCreationClassName": "CIM_ComputerSystem", "SystemName": HOST}
+
+
+def replay_capture(port, tag):
+    """Sends a captured OpenPegasus client request; returns (what came back, what the real
+    server sent)."""
+    with open(os.path.join(CAPTURES, tag + "-conn1.c2s"), "rb") as stream:
+        request = stream.read()
+    with open(os.path.join(CAPTURES, tag + "-conn1.s2c"), "rb") as stream:
+        expected = stream.read()
+    received = b""
+    with socket.create_connection(("127.0.0.1", port), 10) as sock:
+        sock.sendall(request)
+        while len(received) < len(expected):
+            data = sock.recv(65536)
+            if not data:
+                break
+            received += data
+    return received, expected
 
 
 class SampleEstateTest(unittest.TestCase):
@@ -106,18 +124,7 @@ class SampleEstateTest(unittest.TestCase):
         for tag in ("get-missing", "get-badclass", "enum-badclass", "enum-badns",
                     "invoke-noprovider"):
             with self.subTest(capture=tag):
-                with open(os.path.join(CAPTURES, tag + "-conn1.c2s"), "rb") as stream:
-                    request = stream.read()
-                with open(os.path.join(CAPTURES, tag + "-conn1.s2c"), "rb") as stream:
-                    expected = stream.read()
-                with socket.create_connection(("127.0.0.1", self.sim.http_port), 10) as sock:
-                    sock.sendall(request)
-                    received = b""
-                    while len(received) < len(expected):
-                        data = sock.recv(65536)
-                        if not data:
-                            break
-                        received += data
+                received, expected = replay_capture(self.sim.http_port, tag)
                 self.assertEqual(received, expected)
 
     def test_keep_alive_and_journal(self):
@@ -373,6 +380,16 @@ class AuthenticationTest(unittest.TestCase):
                 else:
                     self.assertEqual(len(reply.named_instances()), 3)
                 self.assertEqual(journal[-1]["authorization"], credentials is not None)
+
+
+    def test_challenges_byte_for_byte_like_the_real_server(self):
+        sim = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "realm": "vm"},
+                     "--user", "root", "--password", "s3cret")
+        try:
+            received, expected = replay_capture(sim.http_port, "auth-bad")
+        finally:
+            self.assertEqual(sim.stop(), 0)
+        self.assertEqual(received, expected)
 
 
 class LifecycleTest(unittest.TestCase):

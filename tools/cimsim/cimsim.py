@@ -26,7 +26,7 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from cimxml import CimError, RequestError, parse_request, response_body  # noqa: E402
+from cimxml import CimError, Path, RequestError, parse_request, response_body  # noqa: E402
 from faults import FaultBook, FaultError  # noqa: E402
 from repository import Repository, ScenarioError  # noqa: E402
 
@@ -148,46 +148,22 @@ class Simulator:
             if "timeout" in name:
                 entry["timeout"] = value
         if not self.authorized(headers):
-            entry["result"] = "http 401"
-            self.journal.write(entry)
-            detail = "" if "authorization" in headers else "PGErrorDetail: User%20Unauthorized\r\n"
-            send(sock, "HTTP/1.1 401 Unauthorized\r\n%scontent-length: 0000000000\r\n"
-                 'WWW-Authenticate: Basic realm="%s"\r\n\r\n' % (detail, self.repository.realm))
-            return True
+            # cimserver names the reason only when no credentials came at all.
+            challenge = [] if "authorization" in headers else [("PGErrorDetail",
+                                                                "User%20Unauthorized")]
+            challenge += [("content-length", "0000000000"),
+                          ("WWW-Authenticate", 'Basic realm="%s"' % self.repository.realm)]
+            return self.refuse(sock, entry, 401, challenge)
         if method not in ("POST", "M-POST"):
-            entry["result"] = "http 405"
-            self.journal.write(entry)
-            send(sock, "HTTP/1.1 405 Method Not Allowed\r\ncontent-length: 0000000000\r\n\r\n")
-            return True
+            return self.refuse(sock, entry, 405, [])
         try:
             request = parse_request(body)
         except RequestError as error:
-            entry["result"] = "http 400"
-            self.journal.write(entry)
-            send(sock, "HTTP/1.1 400 Bad Request\r\nCIMError: request-not-well-formed\r\n"
-                 "PGErrorDetail: %s\r\ncontent-length: 0000000000\r\n\r\n" %
-                 urllib.parse.quote(str(error)))
-            return True
+            return self.refuse(sock, entry, 400, [("CIMError", "request-not-well-formed"),
+                                                  ("PGErrorDetail", urllib.parse.quote(str(error)))])
         trailers = "trailers" in headers.get("te", "").lower()
-        class_name, path = describe(request)
-        entry.update({"operation": request.name, "namespace": request.namespace,
-                      "messageId": request.message_id})
-        if class_name:
-            entry["class"] = class_name
-        if path is not None:
-            entry["path"] = path.text()
-        if not request.intrinsic:
-            entry["method"] = request.name
-            entry["operation"] = "InvokeMethod"
-        operation = entry["operation"]
-
-        element = next((value for name, value in request.params.items()
-                        if name.lower() == "managedelement"), None) if not request.intrinsic else None
-        if element is not None and hasattr(element, "class_name"):
-            entry["element"] = element.text(True)
-        else:
-            element = None
-        fault = self.faults.take(operation, class_name, request.name, path, element)
+        class_name, path, element = describe(request, entry)
+        fault = self.faults.take(entry["operation"], class_name, request.name, path, element)
         if fault is not None:
             entry["fault"] = {name: value for name, value in fault.items() if name != "comment"}
         self.journal.write(entry)
@@ -199,11 +175,8 @@ class Simulator:
             if fault.get("drop") == "before":
                 raise ConnectionDropped()
             if "httpStatus" in fault:
-                status = int(fault["httpStatus"])
-                extra = "".join("%s: %s\r\n" % item for item in (fault.get("headers") or {}).items())
-                send(sock, "HTTP/1.1 %d %s\r\n%scontent-length: 0000000000\r\n\r\n" %
-                     (status, REASONS.get(status, "Error"), extra))
-                return True
+                return self.refuse(sock, None, int(fault["httpStatus"]),
+                                   list((fault.get("headers") or {}).items()))
             if fault.get("malformed"):
                 body = response_body(request, ["<IRETURNVALUE>", "<VALUE.NAMEDINSTANCE>",
                                                '<INSTANCENAME CLASSNAME="%s">' % class_name,
@@ -213,30 +186,43 @@ class Simulator:
                 error = CimError(int(fault["cimError"].get("code", 1)),
                                  fault["cimError"].get("description", ""))
                 return self.send_error(sock, request, error, trailers)
-        if request.intrinsic:
-            file_name = self.repository.prerendered_file(operation, class_name)
-            if file_name is not None:
-                return self.send_prerendered(sock, request, file_name, trailers, fault)
+        file_name = self.repository.prerendered_file(entry["operation"], class_name)
+        if request.intrinsic and file_name is not None:
+            return self.send_prerendered(sock, request, file_name, trailers, fault)
         try:
-            if not request.intrinsic:
-                lines = self.repository.invoke_method(request)
-            elif operation == "EnumerateInstances":
-                lines = self.repository.enumerate_instances(request)
-            elif operation == "GetClass":
-                lines = self.repository.get_class(request)
-            elif operation == "EnumerateInstanceNames":
-                lines = self.repository.enumerate_instance_names(request)
-            elif operation == "GetInstance":
-                lines = self.repository.get_instance(request)
-            else:
-                raise CimError(7, "CIM_ERR_NOT_SUPPORTED: %s" % operation)
+            lines = self.perform(entry["operation"], request)
         except CimError as error:
             return self.send_error(sock, request, error, trailers)
-        except Exception as error:  # noqa: BLE001 - a simulator fault must reach the test
+        except Exception as error:  # a fault of the simulator must reach the test, not hang it
             traceback.print_exc()
             return self.send_error(sock, request, CimError(
                 1, "CIM_ERR_FAILED: cimsim internal error: %r" % error), trailers)
         return self.send_body(sock, response_body(request, lines), trailers, fault)
+
+    def perform(self, operation, request):
+        operations = {"InvokeMethod": self.repository.invoke_method,
+                      "EnumerateInstances": self.repository.enumerate_instances,
+                      "EnumerateInstanceNames": self.repository.enumerate_instance_names,
+                      "GetInstance": self.repository.get_instance,
+                      "GetClass": self.repository.get_class}
+        if operation not in operations:
+            raise CimError(7, "CIM_ERR_NOT_SUPPORTED: %s" % operation)
+        return operations[operation](request)
+
+    def refuse(self, sock, entry, status, headers):
+        """An HTTP error status with an empty body; the connection stays open.
+
+        headers: (name, value) pairs in the order they go out; an empty content-length comes
+        last unless they place it.
+        """
+        if entry is not None:
+            entry["result"] = "http %d" % status
+            self.journal.write(entry)
+        if not any(name.lower() == "content-length" for name, _ in headers):
+            headers = headers + [("content-length", "0000000000")]
+        send(sock, "HTTP/1.1 %d %s\r\n%s\r\n" % (status, REASONS.get(status, "Error"), "".join(
+            "%s: %s\r\n" % header for header in headers)))
+        return True
 
     def authorized(self, headers):
         if self.user is None:
@@ -342,7 +328,8 @@ class Simulator:
 
 
 REASONS = {400: "Bad Request", 401: "Unauthorized", 403: "Forbidden", 404: "Not Found",
-           500: "Internal Server Error", 501: "Not Implemented", 503: "Service Unavailable"}
+           405: "Method Not Allowed", 500: "Internal Server Error", 501: "Not Implemented",
+           503: "Service Unavailable"}
 
 
 def send(sock, *pieces):
@@ -351,15 +338,32 @@ def send(sock, *pieces):
     sock.sendall(data)
 
 
-def describe(request):
-    """The class and the instance path a request is about, for the journal and fault rules."""
-    if not request.intrinsic:
-        return request.target.class_name, request.target
-    path = request.params.get("instancename")
-    if hasattr(path, "class_name"):
-        return path.class_name, path
-    class_name = request.params.get("classname")
-    return (class_name if isinstance(class_name, str) else None), None
+def describe(request, entry):
+    """The class, instance path and ManagedElement a request is about, also noted in the
+    journal entry; fault rules select on them."""
+    entry.update({"operation": request.name, "namespace": request.namespace,
+                  "messageId": request.message_id})
+    element = None
+    if request.intrinsic:
+        path = request.params.get("instancename")
+        path = path if isinstance(path, Path) else None
+        class_name = path.class_name if path else request.params.get("classname")
+        class_name = class_name if isinstance(class_name, str) else None
+    else:
+        path = request.target
+        class_name = path.class_name
+        entry.update({"operation": "InvokeMethod", "method": request.name})
+        element = next((value for name, value in request.params.items()
+                        if name.lower() == "managedelement"), None)
+        if isinstance(element, Path):
+            entry["element"] = element.text(True)
+        else:
+            element = None
+    if class_name:
+        entry["class"] = class_name
+    if path is not None:
+        entry["path"] = path.text()
+    return class_name, path, element
 
 
 def make_tls_context():
