@@ -147,6 +147,18 @@ class SampleEstateTest(unittest.TestCase):
         self.assertFalse(entries[0]["authorization"])
         first.close()
 
+    def test_connection_close_ends_the_connection_after_the_answer(self):
+        self.sim.control({"addFaults": [{"operation": "EnumerateInstances",
+                                         "connectionClose": True, "times": 1}]})
+        connection = self.sim.connect()
+        replies = [call(connection, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"))
+                   for _ in range(2)]
+        connection.close()
+        self.assertEqual([reply.headers.get("Connection") for reply in replies], ["close", None])
+        self.assertEqual([len(reply.named_instances()) for reply in replies], [3, 3])
+        first, second = self.sim.journal()[-2:]
+        self.assertNotEqual(first["connection"], second["connection"])
+
     def test_https_serves_the_same_estate_over_tls_1_2(self):
         connection = self.sim.connect(https=True)
         reply = call(connection, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"))

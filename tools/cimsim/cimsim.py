@@ -185,14 +185,14 @@ class Simulator:
             if "cimError" in fault:
                 error = CimError(int(fault["cimError"].get("code", 1)),
                                  fault["cimError"].get("description", ""))
-                return self.send_error(sock, request, error, trailers)
+                return self.send_error(sock, request, error, trailers, fault)
         file_name = self.repository.prerendered_file(entry["operation"], class_name)
         if request.intrinsic and file_name is not None:
             return self.send_prerendered(sock, request, file_name, trailers, fault)
         try:
             lines = self.perform(entry["operation"], request)
         except CimError as error:
-            return self.send_error(sock, request, error, trailers)
+            return self.send_error(sock, request, error, trailers, fault)
         except Exception as error:  # a fault of the simulator must reach the test, not hang it
             traceback.print_exc()
             return self.send_error(sock, request, CimError(
@@ -265,8 +265,10 @@ class Simulator:
     # Responses, in the shapes OpenPegasus's cimserver uses
 
     @staticmethod
-    def head(trailers, length):
+    def head(trailers, length, fault=None):
         lines = "HTTP/1.1 200 OK\r\nContent-Type: application/xml; charset=utf-8\r\n"
+        if closes(fault):
+            lines += "Connection: close\r\n"
         if trailers:
             lines += "transfer-encoding: chunked\r\n"
         else:
@@ -283,21 +285,22 @@ class Simulator:
             raise ConnectionDropped()
         if trailers:
             # The whole document goes as one chunk, as cimserver sends it.
-            send(sock, self.head(True, 0), b"%x\r\n" % len(body), body, b"\r\n0\r\n\r\n")
+            send(sock, self.head(True, 0, fault), b"%x\r\n" % len(body), body,
+                 b"\r\n0\r\n\r\n")
         else:
-            send(sock, self.head(False, len(body)), body)
-        return True
+            send(sock, self.head(False, len(body), fault), body)
+        return not closes(fault)
 
-    def send_error(self, sock, request, error, trailers):
+    def send_error(self, sock, request, error, trailers, fault=None):
         if trailers:
             body = response_body(request, [])
-            send(sock, self.head(True, 0), b"%x\r\n" % len(body), body,
+            send(sock, self.head(True, 0, fault), b"%x\r\n" % len(body), body,
                  "\r\n0\r\nCIMStatusCode: %d\r\nCIMStatusCodeDescription: %s\r\n\r\n" %
                  (error.code, urllib.parse.quote(error.description, safe="")))
         else:
             body = response_body(request, [], error)
-            send(sock, self.head(False, len(body)), body)
-        return True
+            send(sock, self.head(False, len(body), fault), body)
+        return not closes(fault)
 
     def send_prerendered(self, sock, request, file_name, trailers, fault):
         """Streams a stored response body without decoding it.
@@ -317,19 +320,24 @@ class Simulator:
                      (b"%x\r\n" % length) if trailers else b"", new_head)
                 raise ConnectionDropped()
             if trailers:
-                send(sock, self.head(True, 0), b"%x\r\n" % length, new_head)
+                send(sock, self.head(True, 0, fault), b"%x\r\n" % length, new_head)
             else:
-                send(sock, self.head(False, length), new_head)
+                send(sock, self.head(False, length, fault), new_head)
             if size > len(head):
                 sock.sendfile(stream, offset=len(head))
             if trailers:
                 send(sock, b"\r\n0\r\n\r\n")
-        return True
+        return not closes(fault)
 
 
 REASONS = {400: "Bad Request", 401: "Unauthorized", 403: "Forbidden", 404: "Not Found",
            405: "Method Not Allowed", 500: "Internal Server Error", 501: "Not Implemented",
            503: "Service Unavailable"}
+
+
+def closes(fault):
+    """Whether a fault rule asks to end the connection after an otherwise normal answer."""
+    return bool(fault and fault.get("connectionClose"))
 
 
 def send(sock, *pieces):

@@ -6,7 +6,7 @@ that matches a request and still has occurrences left decides what happens to it
 
 import threading
 
-ACTIONS = ("cimError", "delay", "drop", "malformed", "httpStatus")
+ACTIONS = ("cimError", "delay", "drop", "malformed", "httpStatus", "connectionClose")
 
 
 class FaultError(Exception):
