@@ -127,6 +127,18 @@ class SampleEstateTest(unittest.TestCase):
                 received, expected = replay_capture(self.sim.http_port, tag)
                 self.assertEqual(received, expected)
 
+    def test_large_request_announced_with_expect_gets_100_continue(self):
+        body = enumerate_body("CIM_PhysicalPackage").encode()
+        head = ("POST /cimom HTTP/1.1\r\nCIMOperation: MethodCall\r\nCIMMethod: "
+                "EnumerateInstances\r\nCIMObject: root%%2Fbrocade\r\nExpect: 100-continue\r\n"
+                "content-length: %d\r\n\r\n" % len(body)).encode()
+        with socket.create_connection(("127.0.0.1", self.sim.http_port), 10) as sock:
+            sock.sendall(head)
+            interim = sock.recv(25)
+            sock.sendall(body)
+            final = sock.recv(15)
+        self.assertEqual((interim, final), (b"HTTP/1.1 100 Continue\r\n\r\n", b"HTTP/1.1 200 OK"))
+
     def test_keep_alive_and_journal(self):
         first = self.sim.connect()
         call(first, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"),

@@ -79,7 +79,7 @@ class Simulator:
                 sock = tls_context.wrap_socket(sock, server_side=True)
             reader = sock.makefile("rb")
             while not self.stopping.is_set():
-                request = self.read_request(reader)
+                request = self.read_request(reader, sock)
                 if request is None:
                     break
                 if not self.answer(sock, number, *request):
@@ -95,7 +95,7 @@ class Simulator:
                 pass
 
     @staticmethod
-    def read_request(reader):
+    def read_request(reader, sock):
         line = reader.readline(65537)
         while line in (b"\r\n", b"\n"):
             line = reader.readline(65537)
@@ -113,6 +113,9 @@ class Simulator:
             # M-POST puts a numeric namespace prefix ("73-CIMOperation") on CIM headers.
             name = re.sub(r"^\d+-", "", name.strip()).lower()
             headers[name] = value.strip()
+        if headers.get("expect", "").lower() == "100-continue":
+            # curl asks before sending a large body and otherwise waits a second for this.
+            send(sock, "HTTP/1.1 100 Continue\r\n\r\n")
         if headers.get("transfer-encoding", "").lower() == "chunked":
             body = b""
             while True:
