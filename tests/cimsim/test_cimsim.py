@@ -267,8 +267,9 @@ class DiagnosticsTest(unittest.TestCase):
     def records(self):
         reply = call(self.connection, "EnumerateInstances",
                      enumerate_body("CIM_DiagnosticCompletionRecord"))
-        return [(values["InstanceID"], values["CompletionState"], values["RecordData"]) for values in
-                (properties(named.find("INSTANCE")) for named in reply.named_instances())]
+        found = (properties(named.find("INSTANCE")) for named in reply.named_instances())
+        return [(values["InstanceID"], values["CompletionState"], values["RecordData"])
+                for values in found]
 
     def test_jobs_follow_their_script_one_step_per_poll(self):
         cases = [

@@ -162,8 +162,9 @@ class Simulator:
         try:
             request = parse_request(body)
         except RequestError as error:
+            detail = urllib.parse.quote(str(error))
             return self.refuse(sock, entry, 400, [("CIMError", "request-not-well-formed"),
-                                                  ("PGErrorDetail", urllib.parse.quote(str(error)))])
+                                                  ("PGErrorDetail", detail)])
         trailers = "trailers" in headers.get("te", "").lower()
         class_name, path, element = describe(request, entry)
         fault = self.faults.take(entry["operation"], class_name, request.name, path, element)

@@ -215,7 +215,8 @@ def property_lines(prop, value, out, qualifiers, class_origin, propagated, refer
     origin = ' CLASSORIGIN="%s"' % class_origin if class_origin else ""
     flag = ' PROPAGATED="true"' if propagated else ""
     if prop.cim_type == "reference":
-        reference_class = ' REFERENCECLASS="%s"' % prop.reference_class if prop.reference_class else ""
+        reference_class = (' REFERENCECLASS="%s"' % prop.reference_class
+                           if prop.reference_class else "")
         out.append('<PROPERTY.REFERENCE NAME="%s" %s%s%s>' % (prop.name, reference_class, origin,
                                                               flag))
         if qualifiers:

@@ -17,8 +17,9 @@ class Fault:
     def __init__(self, spec, resolve_ident):
         if not isinstance(spec, dict):
             raise FaultError("a fault rule must be a JSON object, not %r" % (spec,))
-        unknown = set(spec) - set(ACTIONS) - {"operation", "class", "method", "keys", "ref", "element",
-                                              "skip", "times", "headers", "comment"}
+        selectors = {"operation", "class", "method", "keys", "ref", "element", "skip", "times",
+                     "headers", "comment"}
+        unknown = set(spec) - set(ACTIONS) - selectors
         if unknown:
             raise FaultError("fault rule has unknown fields: %s" % ", ".join(sorted(unknown)))
         if not any(action in spec for action in ACTIONS):
