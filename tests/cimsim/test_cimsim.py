@@ -215,7 +215,8 @@ class SampleEstateTest(unittest.TestCase):
             with self.subTest(action=action):
                 self.sim.control({"clearFaults": True,
                                   "addFaults": [dict(action, operation="GetInstance", times=1)]})
-                connection = self.sim.connect(timeout=0.5)
+                # Only the delayed answer should outlast the client's patience.
+                connection = self.sim.connect(timeout=0.5 if "delay" in action else 10)
                 try:
                     if isinstance(expected, type):
                         with self.assertRaises(expected):
