@@ -1,0 +1,153 @@
+#include "scripted_server.h"
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <pugixml.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include "capture_files.h"
+
+namespace {
+
+std::string jsonString(const std::string& text, size_t& position) {
+    std::string out;
+    ++position;  // opening quote
+    while (position < text.size() && text[position] != '"') {
+        char c = text[position++];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        char escaped = text[position++];
+        switch (escaped) {
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'u': {
+                unsigned code = std::stoul(text.substr(position, 4), nullptr, 16);
+                position += 4;
+                if (code < 0x80) {
+                    out += static_cast<char>(code);
+                } else if (code < 0x800) {
+                    out += static_cast<char>(0xC0 | (code >> 6));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                } else {
+                    out += static_cast<char>(0xE0 | (code >> 12));
+                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                }
+                break;
+            }
+            default:
+                out += escaped;
+        }
+    }
+    ++position;  // closing quote
+    return out;
+}
+
+// One journal line: {"conn": N, "head": "...", "body": "..."}.
+JournalEntry parseEntry(const std::string& line) {
+    JournalEntry entry{};
+    size_t conn = line.find("\"conn\": ");
+    entry.connection = std::atoi(line.c_str() + conn + 8);
+    size_t head = line.find("\"head\": ") + 8;
+    entry.head = jsonString(line, head);
+    size_t body = line.find("\"body\": ", head) + 8;
+    entry.body = jsonString(line, body);
+    return entry;
+}
+
+}  // namespace
+
+ScriptedServer::ScriptedServer(const std::string& scriptJson, bool tls) {
+    char pattern[] = "/tmp/scripted-server-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    directory_ = pattern;
+    // File names in the script are relative to the captures.
+    std::string script =
+        std::regex_replace(scriptJson, std::regex("\"(reply|reply_then_close)\": \""),
+                           "\"$1\": \"" + capture::directory() + "/");
+    std::ofstream(directory_ + "/script.json") << script;
+    certificate_ = tls ? directory_ + "/server.pem" : std::string();
+
+    int output[2];
+    if (pipe(output) != 0) throw std::runtime_error("pipe failed");
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        close(output[0]);
+        close(output[1]);
+        std::string scriptPath = directory_ + "/script.json";
+        std::string journalPath = directory_ + "/journal.jsonl";
+        std::vector<const char*> arguments = {"python3",   SCRIPTED_SERVER,
+                                              "--script",  scriptPath.c_str(),
+                                              "--journal", journalPath.c_str()};
+        if (tls) {
+            arguments.push_back("--tls");
+            arguments.push_back("--certificate-out");
+            arguments.push_back(certificate_.c_str());
+        }
+        arguments.push_back(nullptr);
+        execvp("python3", const_cast<char* const*>(arguments.data()));
+        _exit(127);
+    }
+    close(output[1]);
+    // Wait for the ready line, not for a while.
+    std::string line;
+    char c;
+    while (read(output[0], &c, 1) == 1 && c != '\n') line += c;
+    close(output[0]);
+    if (line.rfind("port=", 0) != 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        throw std::runtime_error("scripted server did not start: " + line);
+    }
+    port_ = static_cast<unsigned>(std::stoul(line.substr(5)));
+}
+
+ScriptedServer::~ScriptedServer() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    std::string command = "rm -rf '" + directory_ + "'";
+    if (std::system(command.c_str()) != 0) std::perror("cleanup");
+}
+
+std::vector<JournalEntry> ScriptedServer::journal() const {
+    std::vector<JournalEntry> entries;
+    std::ifstream file(directory_ + "/journal.jsonl");
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty()) entries.push_back(parseEntry(line));
+    }
+    return entries;
+}
+
+unsigned unusedPort() {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    close(listener);
+    return ntohs(address.sin_port);
+}

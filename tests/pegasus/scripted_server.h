@@ -1,0 +1,41 @@
+// Starts scripted_server.py on a free loopback port for one test and stops it
+// (by process id) when the test ends.
+#ifndef TESTS_PEGASUS_SCRIPTED_SERVER_H
+#define TESTS_PEGASUS_SCRIPTED_SERVER_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct JournalEntry {
+    int connection;
+    std::string head;  // request line and header fields
+    std::string body;
+};
+
+class ScriptedServer {
+  public:
+    // `scriptJson` is the list of steps (see scripted_server.py); file names in
+    // it are relative to the captures directory.
+    explicit ScriptedServer(const std::string& scriptJson, bool tls = false);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    unsigned port() const { return port_; }
+    // PEM file of the server's self-signed certificate (TLS servers only).
+    const std::string& certificate() const { return certificate_; }
+    std::vector<JournalEntry> journal() const;
+
+  private:
+    std::string directory_;
+    std::string certificate_;
+    pid_t pid_ = -1;
+    unsigned port_ = 0;
+};
+
+// A loopback port on which nothing listens.
+unsigned unusedPort();
+
+#endif
