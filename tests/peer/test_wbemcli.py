@@ -67,19 +67,26 @@ class WbemcliTest(unittest.TestCase):
             self.assertIn(line, output.splitlines())
 
     def test_invokes_the_diagnostic_and_polls_its_job(self):
-        status, output = self.wbemcli("cm", SERVICE, "RunDiagnostic.ManagedElement=" + CONTROLLER)
-        self.assertEqual(status, 0, output)
-        self.assertIn("RunDiagnostic: 0", output)
-        job = re.search(r'Job \(reference\): (CIM_ConcreteJob\.InstanceID="[^"]*")', output)
-        self.assertIsNotNone(job, output)
-        states = []
-        for _ in range(4):
-            status, output = self.wbemcli("gi", job.group(1), https=True)
-            self.assertEqual(status, 0, output)
-            states.append(re.search(r"^-JobState=(\d+)", output, re.M).group(1))
-        self.assertEqual(states, ["3", "4", "7", "7"])
-        status, output = self.wbemcli("ei", "CIM_DiagnosticCompletionRecord")
-        self.assertIn('-RecordData="Memory test passed: 0 errors in 4 patterns"', output)
+        for https in (False, True):
+            with self.subTest(https=https):
+                status, output = self.wbemcli("cm", SERVICE,
+                                              "RunDiagnostic.ManagedElement=" + CONTROLLER,
+                                              https=https)
+                self.assertEqual(status, 0, output)
+                self.assertIn("RunDiagnostic: 0", output)
+                job = re.search(r'Job \(reference\): (CIM_ConcreteJob\.InstanceID="[^"]*")',
+                                output)
+                self.assertIsNotNone(job, output)
+                states = []
+                for _ in range(4):
+                    status, output = self.wbemcli("gi", job.group(1), https=https)
+                    self.assertEqual(status, 0, output)
+                    states.append(re.search(r"^-JobState=(\d+)", output, re.M).group(1))
+                self.assertEqual(states, ["3", "4", "7", "7"])
+                status, output = self.wbemcli("ei", "CIM_DiagnosticCompletionRecord",
+                                              https=https)
+                self.assertIn('-InstanceID="%s"' % job.group(1).split('"')[1], output)
+                self.assertIn('-RecordData="Memory test passed: 0 errors in 4 patterns"', output)
 
     def test_errors_reach_wbemcli(self):
         cases = [(("gi", FC_PORT.replace(":11", ":99")), "CIM_ERR_NOT_FOUND"),
