@@ -1,0 +1,177 @@
+#include "simulator_process.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string NewDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "cimsim-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary directory");
+    }
+    return pattern;
+}
+
+// A POST over a fresh loopback connection; the answer's status line is all we need.
+bool PostControl(unsigned short port, const std::string& body) {
+    const int socketFd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(socketFd);
+        return false;
+    }
+    const std::string request =
+        "POST /control HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+        "Content-Type: application/json\r\nContent-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n" + body;
+    ssize_t sent = write(socketFd, request.data(), request.size());
+    char answer[64] = {};
+    const ssize_t received = sent > 0 ? read(socketFd, answer, sizeof answer - 1) : -1;
+    close(socketFd);
+    return received > 12 && std::string(answer, 12) == "HTTP/1.1 200";
+}
+
+}  // namespace
+
+unsigned short UnusedLoopbackPort() {
+    const int socketFd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(socketFd);
+    return ntohs(address.sin_port);
+}
+
+std::string ScenarioDirectory() {
+    return std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/scenarios";
+}
+
+SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const Options& options)
+    : directory(NewDirectory()) {
+    nlohmann::json document = scenario;
+    if (document.contains("include")) {
+        for (auto& included : document["include"]) {
+            included = ScenarioDirectory() + "/" + included.get<std::string>();
+        }
+    }
+    const std::string path = directory + "/scenario.json";
+    std::ofstream(path) << document.dump(2);
+    Start(path, options);
+}
+
+SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const Options& options)
+    : directory(NewDirectory()) {
+    Start(ScenarioDirectory() + "/" + scenario.file, options);
+}
+
+void SimulatorProcess::Start(const std::string& scenarioPath, const Options& options) {
+    journalPath = directory + "/journal.jsonl";
+    std::vector<std::string> arguments = {
+        "python3",    std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/cimsim.py",
+        "--scenario", scenarioPath,
+        "--journal",  journalPath};
+    if (!options.user.empty()) {
+        arguments.insert(arguments.end(), {"--user", options.user, "--password", options.password});
+    }
+    if (options.httpPort != 0) {
+        arguments.insert(arguments.end(), {"--http-port", std::to_string(options.httpPort)});
+    }
+    if (options.allowAnonymous) {
+        arguments.push_back("--allow-anonymous");
+    }
+    int ready[2];
+    if (pipe(ready) != 0) {
+        throw std::runtime_error("cannot make a pipe");
+    }
+    pid = fork();
+    if (pid == 0) {
+        dup2(ready[1], STDOUT_FILENO);
+        close(ready[0]);
+        close(ready[1]);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        execvp("python3", argv.data());
+        _exit(127);
+    }
+    close(ready[1]);
+    // The simulator prints one line once it listens: "http=PORT https=PORT".
+    std::string line;
+    char character;
+    while (read(ready[0], &character, 1) == 1 && character != '\n') {
+        line += character;
+    }
+    close(ready[0]);
+    unsigned int http = 0;
+    unsigned int https = 0;
+    if (std::sscanf(line.c_str(), "http=%u https=%u", &http, &https) != 2) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+        throw std::runtime_error("cimsim did not start: \"" + line + "\"");
+    }
+    httpPort = static_cast<unsigned short>(http);
+    httpsPort = static_cast<unsigned short>(https);
+}
+
+SimulatorProcess::~SimulatorProcess() {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    std::error_code ignored;
+    fs::remove_all(directory, ignored);
+}
+
+std::string SimulatorProcess::LocalUrl() const {
+    return "http://127.0.0.1:" + std::to_string(httpPort);
+}
+
+std::vector<nlohmann::json> SimulatorProcess::Journal() const {
+    std::vector<nlohmann::json> entries;
+    std::ifstream file(journalPath);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty()) {
+            entries.push_back(nlohmann::json::parse(line));
+        }
+    }
+    return entries;
+}
+
+std::vector<nlohmann::json> SimulatorProcess::Requests(const std::string& operation,
+                                                       const std::string& className) const {
+    std::vector<nlohmann::json> selected;
+    for (const nlohmann::json& entry : Journal()) {
+        if (entry.value("operation", "") == operation &&
+            (className.empty() || entry.value("class", "") == className)) {
+            selected.push_back(entry);
+        }
+    }
+    return selected;
+}
+
+bool SimulatorProcess::Control(const nlohmann::json& request) const {
+    return PostControl(httpPort, request.dump());
+}

@@ -1,0 +1,68 @@
+#ifndef BROCADE_TEST_SIMULATOR_PROCESS_H
+#define BROCADE_TEST_SIMULATOR_PROCESS_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+// A CIM server simulator (tools/cimsim) started for one test on free loopback ports and stopped
+// by process id when the object ends. The scenario is a file of the shipped set or a document
+// written for the test; every request the simulator answers is in its journal.
+struct SimulatorOptions {
+    std::string user;  // empty: no authentication
+    std::string password;
+    bool allowAnonymous = false;
+    unsigned short httpPort = 0;  // 0: a free one
+};
+
+// A scenario file of the shipped set, by file name, e.g. {"sample_estate.json"}.
+struct ShippedScenario {
+    std::string file;
+};
+
+class SimulatorProcess {
+  public:
+    using Options = SimulatorOptions;
+
+    // `scenario` is a JSON document; a relative "include" in it is resolved against the shipped
+    // scenarios' folder.
+    explicit SimulatorProcess(const nlohmann::json& scenario,
+                              const Options& options = SimulatorOptions());
+    explicit SimulatorProcess(const ShippedScenario& scenario,
+                              const Options& options = SimulatorOptions());
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess&) = delete;
+    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
+
+    unsigned short HttpPort() const { return httpPort; }
+    unsigned short HttpsPort() const { return httpsPort; }
+    std::string LocalUrl() const;  // "http://127.0.0.1:PORT"
+
+    // Every journal line written so far, oldest first.
+    std::vector<nlohmann::json> Journal() const;
+    // Journal entries of one operation ("EnumerateInstances", ...), optionally of one class.
+    std::vector<nlohmann::json> Requests(const std::string& operation,
+                                         const std::string& className = "") const;
+    // Sends a control request (see tools/cimsim/README.md); true when it was accepted.
+    bool Control(const nlohmann::json& request) const;
+
+  private:
+    void Start(const std::string& scenarioPath, const Options& options);
+
+    std::string directory;
+    std::string journalPath;
+    pid_t pid = -1;
+    unsigned short httpPort = 0;
+    unsigned short httpsPort = 0;
+};
+
+// Where the shipped scenarios live.
+std::string ScenarioDirectory();
+
+// A loopback port on which nothing listens (taken free, then released).
+unsigned short UnusedLoopbackPort();
+
+#endif

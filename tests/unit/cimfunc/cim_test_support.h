@@ -1,0 +1,74 @@
+#ifndef BROCADE_CIM_TEST_SUPPORT_H
+#define BROCADE_CIM_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "client_observer.h"
+#include "log.h"
+#include "log_capture.h"
+#include "pause.h"
+
+// Records the pauses and client events of one test instead of waiting, and captures its log at
+// trace level.
+class CimTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Vornet::Log::SetMinLogLevel(4);
+        SetPauseFunction([this](unsigned int milliseconds) {
+            pauses.push_back(milliseconds);
+            if (onPause) {
+                onPause();
+            }
+        });
+        pegasus_testing::setClientObserver(
+            [this](const pegasus_testing::ClientEvent& event) { events.push_back(event); });
+    }
+    void TearDown() override {
+        SetPauseFunction(nullptr);
+        pegasus_testing::setClientObserver(nullptr);
+    }
+
+    std::vector<unsigned int> TimeoutsSet() const {
+        std::vector<unsigned int> timeouts;
+        for (const auto& event : events) {
+            if (event.kind == pegasus_testing::ClientEvent::SetTimeout) {
+                timeouts.push_back(event.timeoutMilliseconds);
+            }
+        }
+        return timeouts;
+    }
+    size_t Count(pegasus_testing::ClientEvent::Kind kind) const {
+        return static_cast<size_t>(std::count_if(events.begin(), events.end(),
+                                                 [kind](const auto& e) { return e.kind == kind; }));
+    }
+    std::vector<std::string> Lines(unsigned int level) const {
+        std::vector<std::string> lines;
+        for (const auto& record : log.Records()) {
+            if (record.level == level) {
+                lines.push_back(record.text);
+            }
+        }
+        return lines;
+    }
+    bool Logged(const std::string& text) const {
+        const auto texts = log.Texts();
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+    bool LoggedStartingWith(const std::string& prefix) const {
+        for (const auto& text : log.Texts()) {
+            if (text.rfind(prefix, 0) == 0) return true;
+        }
+        return false;
+    }
+
+    std::vector<unsigned int> pauses;
+    std::function<void()> onPause;
+    std::vector<pegasus_testing::ClientEvent> events;
+    Vornet::LogCapture log;
+};
+
+#endif

@@ -1,0 +1,144 @@
+// Connecting to a CIM server through the real client, against the simulator on loopback.
+
+#include <memory>
+
+#include "cim_test_support.h"
+#include "cimfunc.h"
+#include "simulator_process.h"
+#include "test_environment.h"
+
+namespace {
+
+const Pegasus::CIMNamespaceName kNameSpace("root/brocade");
+
+Vornet::VornetConnection::ConnectionInfo Remote(unsigned short port, int type = 0) {
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "127.0.0.1";
+    info.port = port;
+    info.user_name = "operator";
+    info.password = "pa55-word";
+    info.connection_type = type;
+    info.connection_case = 3;
+    return info;
+}
+
+using CimFuncConnection = CimTest;
+
+}  // namespace
+
+TEST_F(CimFuncConnection, RefusedThreeTimesCostsThreeAttemptsThreePausesAndOneErrorLine) {
+    CimFunc cimFunc(kNameSpace, Remote(UnusedLoopbackPort()));
+    EXPECT_EQ(cimFunc.GetClient(), nullptr);
+    EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 3u);
+    EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000}));
+    const auto errors = Lines(1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Failed to connect remote cimserver with the reason: Cannot connect "
+                              "to 127.0.0.1:",
+                              0),
+              0u)
+        << errors[0];
+    EXPECT_EQ(TimeoutsSet(), (std::vector<unsigned int>{2400000, 2400000, 2400000}));
+}
+
+TEST_F(CimFuncConnection, SucceedingAtTheSecondAttemptPausesOnceAndLogsNoError) {
+    const unsigned short port = UnusedLoopbackPort();
+    std::unique_ptr<SimulatorProcess> simulator;
+    SimulatorProcess::Options options;
+    options.httpPort = port;
+    onPause = [&] {
+        if (!simulator)
+            simulator =
+                std::make_unique<SimulatorProcess>(ShippedScenario{"classes.json"}, options);
+    };
+    CimFunc cimFunc(kNameSpace, Remote(port));
+    EXPECT_NE(cimFunc.GetClient(), nullptr);
+    EXPECT_EQ(pauses.size(), 1u);
+    EXPECT_TRUE(Lines(1).empty());
+    EXPECT_TRUE(Logged("Cimserver connection succeeded "));
+}
+
+TEST_F(CimFuncConnection, RefusedConnectionInformationMakesNoAttempt) {
+    struct Case {
+        const char* what;
+        Vornet::VornetConnection::ConnectionInfo info;
+        unsigned int level;
+        std::string line;
+    };
+    auto withType = Remote(5988, 2);
+    auto notCim = Remote(5988);
+    notCim.connection_case = 1;
+    auto noHost = Remote(5988);
+    noHost.host = "";
+    const Case cases[] = {
+        {"invalid type", withType, 1, "Invalid connection type: 2"},
+        {"not a CIM case", notCim, 4,
+         "Connection case is not CIM, do not try to connect CIM server."},
+        {"empty host", noHost, 1,
+         "Failed to connect remote cimserver due to invalid connection information. "},
+    };
+    for (const Case& test : cases) {
+        events.clear();
+        pauses.clear();
+        log.Clear();
+        CimFunc cimFunc(kNameSpace, test.info);
+        EXPECT_EQ(cimFunc.GetClient(), nullptr) << test.what;
+        EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 0u) << test.what;
+        EXPECT_TRUE(pauses.empty()) << test.what;
+        EXPECT_TRUE(Logged(test.line)) << test.what;
+        EXPECT_EQ(cimFunc.Reconnect(), 1) << test.what;
+    }
+}
+
+TEST_F(CimFuncConnection, ConnectsOverSslAndNeverLogsThePassword) {
+    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"},
+                               SimulatorOptions{"operator", "pa55-word", false, 0});
+    CimFunc cimFunc(kNameSpace, Remote(simulator.HttpsPort(), 1));
+    ASSERT_NE(cimFunc.GetClient(), nullptr);
+    const auto packages = cimFunc.GetClient()->enumerateInstances(
+        kNameSpace, Pegasus::CIMName("CIM_PhysicalPackage"), true, true, false, false,
+        Pegasus::CIMPropertyList());
+    EXPECT_EQ(packages.size(), 3u);
+    EXPECT_TRUE(Logged("Connecting to operator:**********@127.0.0.1:" +
+                       std::to_string(simulator.HttpsPort())));
+    for (const std::string& text : log.Texts()) {
+        EXPECT_EQ(text.find("pa55-word"), std::string::npos) << text;
+    }
+}
+
+TEST_F(CimFuncConnection, ReconnectReplacesTheClientWithANewConnection) {
+    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"});
+    CimFunc cimFunc(kNameSpace, Remote(simulator.HttpPort()));
+    ASSERT_NE(cimFunc.GetClient(), nullptr);
+    cimFunc.GetClient()->enumerateInstances(kNameSpace, Pegasus::CIMName("CIM_PhysicalPackage"),
+                                            true, true, false, false, Pegasus::CIMPropertyList());
+    ASSERT_EQ(cimFunc.Reconnect(), 0);
+    cimFunc.GetClient()->enumerateInstances(kNameSpace, Pegasus::CIMName("CIM_PhysicalPackage"),
+                                            true, true, false, false, Pegasus::CIMPropertyList());
+    const auto requests = simulator.Requests("EnumerateInstances");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0]["connection"], requests[1]["connection"]);
+    EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 2u);
+}
+
+TEST_F(CimFuncConnection, WithoutConnectionInformationItReachesTheLocalServer) {
+    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"});
+    ScopedEnvironment local("CIMCLIENT_LOCAL_URL", simulator.LocalUrl());
+    CimFunc cimFunc(kNameSpace);
+    ASSERT_NE(cimFunc.GetClient(), nullptr);
+    EXPECT_TRUE(Logged("Connecting to local cimserver"));
+    EXPECT_TRUE(Logged("Cimserver connection succeeded "));
+    EXPECT_EQ(Count(pegasus_testing::ClientEvent::ConnectLocal), 1u);
+}
+
+TEST_F(CimFuncConnection, ALocalServerThatIsNotThereCostsThreeAttempts) {
+    ScopedEnvironment local("CIMCLIENT_LOCAL_URL",
+                            "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
+    CimFunc cimFunc(kNameSpace);
+    EXPECT_EQ(cimFunc.GetClient(), nullptr);
+    EXPECT_EQ(Count(pegasus_testing::ClientEvent::ConnectLocal), 3u);
+    EXPECT_EQ(pauses.size(), 3u);
+    const auto errors = Lines(1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Failed to connect local cimserver with the reason: ", 0), 0u);
+}

@@ -1,0 +1,204 @@
+// The diagnostic engine through the real client against scripted simulator runs.
+
+#include <memory>
+
+#include "brocade_cim_inventory.h"
+#include "cim_test_support.h"
+#include "cimfunc.h"
+#include "diagnostic_scenario.h"
+#include "simulator_process.h"
+
+namespace {
+
+const Pegasus::CIMNamespaceName kNameSpace("root/brocade");
+
+class DiagnosticEngine : public CimTest {
+  protected:
+    void Serve(const std::vector<DiagnosticCase>& cases) {
+        simulator = std::make_unique<SimulatorProcess>(DiagnosticScenario(cases));
+        Vornet::VornetConnection::ConnectionInfo info;
+        info.host = "127.0.0.1";
+        info.port = simulator->HttpPort();
+        info.connection_case = 2;
+        cimFunc = std::make_unique<CimFunc>(kNameSpace, info);
+        ASSERT_NE(cimFunc->GetClient(), nullptr);
+    }
+    int List() {
+        return CimFunc::GetDiagnosticItems(cimFunc->GetClient(), kNameSpace,
+                                           Pegasus::CIMName("CIM_AvailableDiagnosticService"), 120,
+                                           items, entries);
+    }
+    const DiagnosticItem& ItemFor(const std::string& device) {
+        for (const DiagnosticItem& item : items) {
+            if (item.second.find("\"" + device + "\"") != std::string::npos) return item;
+        }
+        throw std::runtime_error("no item for " + device);
+    }
+    // Invokes the diagnostic of `device` and waits for its job with `attempts` polls.
+    int InvokeAndWait(const std::string& device, int attempts) {
+        if (CimFunc::InvokeDiagnostic(cimFunc->GetClient(), kNameSpace,
+                                      Pegasus::CIMName("RunDiagnostic"), 180, ItemFor(device),
+                                      entries, working) != 0) {
+            return -1;
+        }
+        Pegasus::CIMObjectPath job;
+        working.outParams[0].getValue().get(job);
+        pauses.clear();
+        return CimFunc::WaitForJob(cimFunc->GetClient(), kNameSpace, job, 60, attempts, working,
+                                   results);
+    }
+    int Record() {
+        return CimFunc::GetCompletionRecord(
+            cimFunc->GetClient(), kNameSpace, Pegasus::CIMName("CIM_DiagnosticCompletionRecord"),
+            working, 60, Vornet::Brocade::MatchCompletionRecord, results);
+    }
+    void TearDown() override {
+        for (DiagnosticServiceEntry* entry : entries) delete entry;
+        CimTest::TearDown();
+    }
+
+    std::unique_ptr<SimulatorProcess> simulator;
+    std::unique_ptr<CimFunc> cimFunc;
+    std::vector<DiagnosticItem> items;
+    std::vector<DiagnosticServiceEntry*> entries;
+    DiagnosticServiceEntry working;
+    PropertyMap results;
+};
+
+}  // namespace
+
+TEST_F(DiagnosticEngine, ListsOneItemPerServiceWithItsPathsAndParameter) {
+    Serve({{"a", CompletesAfter(0)}, {"b", CompletesAfter(0)}});
+    EXPECT_EQ(List(), 0);
+    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(items[0].first, entries[0]->servicePath);
+    EXPECT_NE(items[0].first.find("Name=\"LoopbackTest\""), std::string::npos) << items[0].first;
+    EXPECT_NE(items[1].second.find("DeviceID=\"b\""), std::string::npos) << items[1].second;
+    EXPECT_EQ(entries[0]->deviceId, Pegasus::String("a"));
+    ASSERT_EQ(entries[0]->inParams.size(), 1u);
+    EXPECT_EQ(entries[0]->inParams[0].getParameterName(), Pegasus::String("ManagedElement"));
+    EXPECT_EQ(TimeoutsSet().back(), 120000u);
+}
+
+TEST_F(DiagnosticEngine, AnAssociationWithoutAReferenceIsSkippedAndTheRestListed) {
+    nlohmann::json scenario = DiagnosticScenario({{"good", CompletesAfter(0)}});
+    scenario["classes"]["XX_LooseDiagnosticService"] = {
+        {"superclass", "CIM_AvailableDiagnosticService"},
+        {"properties", {{"UserOfService", "string"}}}};
+    scenario["instances"].push_back(
+        {{"class", "XX_LooseDiagnosticService"},
+         {"properties", {{"ServiceProvided", "svc"}, {"UserOfService", "port-0"}}}});
+    simulator = std::make_unique<SimulatorProcess>(scenario);
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "127.0.0.1";
+    info.port = simulator->HttpPort();
+    info.connection_case = 2;
+    cimFunc = std::make_unique<CimFunc>(kNameSpace, info);
+    EXPECT_EQ(List(), 1);
+    EXPECT_EQ(items.size(), 1u);
+    EXPECT_TRUE(Logged("Property UserOfService is not found as REF."));
+}
+
+TEST_F(DiagnosticEngine, AnUnlistedItemMakesNoRequest) {
+    Serve({{"a", CompletesAfter(0)}});
+    List();
+    const DiagnosticItem unlisted(items[0].first, items[0].second + "x");
+    EXPECT_EQ(CimFunc::InvokeDiagnostic(cimFunc->GetClient(), kNameSpace,
+                                        Pegasus::CIMName("RunDiagnostic"), 180, unlisted, entries,
+                                        working),
+              1);
+    EXPECT_TRUE(Logged("Diagnostic item not found..." + unlisted.first + "\t" + unlisted.second));
+    EXPECT_TRUE(simulator->Requests("InvokeMethod").empty());
+}
+
+TEST_F(DiagnosticEngine, JobsEndAsTheirPollsSay) {
+    nlohmann::json pollFailsOnce = {
+        {{"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: job provider busy"}}}},
+        {{"JobState", 7}, {"PercentComplete", 100}}};
+    Serve({{"tenth", CompletesAfter(9)},
+           {"never", nlohmann::json::array({{{"JobState", 7}, {"PercentComplete", 99}}})},
+           {"killed", nlohmann::json::array({{{"JobState", 9}, {"PercentComplete", 30}}})},
+           {"flaky", pollFailsOnce}});
+    List();
+    struct Expected {
+        const char* device;
+        int result;
+        size_t pauses;
+        const char* line;
+        const char* state;
+        const char* percent;
+        const char* failedPollLine;
+    };
+    const Expected cases[] = {
+        {"tenth", 0, 9, "Diagnostic Finished at the 10 attempt", "Completed", "100", nullptr},
+        {"never", 1, 10,
+         "Diagnostic timing out, can not get Completed & 100% status of Comcretejob", "Completed",
+         "99", nullptr},
+        {"killed", 0, 0, "Diagnostic Finished at the Killed state", "Killed", "30", nullptr},
+        {"flaky", 0, 1, "Diagnostic Finished at the 2 attempt", "Completed", "100",
+         "getInstance return exeption: CIM_ERR_FAILED: job provider busy"},
+    };
+    for (const Expected& test : cases) {
+        log.Clear();
+        results.clear();
+        working = DiagnosticServiceEntry();
+        EXPECT_EQ(InvokeAndWait(test.device, 10), test.result) << test.device;
+        EXPECT_EQ(pauses.size(), test.pauses) << test.device;
+        EXPECT_TRUE(Logged(test.line)) << test.device;
+        EXPECT_EQ(results["ConCreteJob State"], test.state) << test.device;
+        EXPECT_EQ(results["Percent Complete"], test.percent) << test.device;
+        if (test.failedPollLine != nullptr) {
+            EXPECT_TRUE(Logged(test.failedPollLine)) << test.device;
+        }
+    }
+}
+
+TEST_F(DiagnosticEngine, TheCompletionRecordOfTheJobIsFoundAndAForeignOneIsNot) {
+    Serve({{"mine", CompletesAfter(0)},
+           {"foreign",
+            CompletesAfter(0),
+            {{"CompletionState", 6}, {"RecordData", "other"}, {"InstanceID", "elsewhere"}}}});
+    List();
+    ASSERT_EQ(InvokeAndWait("mine", 10), 0);
+    EXPECT_EQ(Record(), 0);
+    EXPECT_EQ(results["Completion State"], "OK");
+    EXPECT_EQ(results["Completion Record"], "passed");
+
+    results.clear();
+    working = DiagnosticServiceEntry();
+    ASSERT_EQ(InvokeAndWait("foreign", 10), 0);
+    EXPECT_EQ(Record(), 1);
+    EXPECT_EQ(results.count("Completion State"), 0u);
+}
+
+TEST_F(DiagnosticEngine, ACimErrorOnAnyRequestIsLoggedWithItsMessage) {
+    Serve({{"a", CompletesAfter(0)}});
+    ASSERT_TRUE(simulator->Control(
+        {{"addFaults",
+          {{{"operation", "EnumerateInstances"},
+            {"class", "CIM_AvailableDiagnosticService"},
+            {"times", 1},
+            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: listing"}}}},
+           {{"operation", "InvokeMethod"},
+            {"times", 1},
+            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: invoking"}}}},
+           {{"operation", "EnumerateInstances"},
+            {"class", "CIM_DiagnosticCompletionRecord"},
+            {"times", 1},
+            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: records"}}}}}}}));
+    EXPECT_EQ(List(), 1);
+    EXPECT_TRUE(items.empty());
+    EXPECT_TRUE(
+        Logged("Enumerate instances for CIM_AvailableDiagnosticService failed with the "
+               "reason: CIM_ERR_FAILED: listing"));
+    ASSERT_EQ(List(), 0);
+    EXPECT_EQ(InvokeAndWait("a", 10), -1);
+    EXPECT_TRUE(Logged("invokeMethod return exeption: CIM_ERR_FAILED: invoking"));
+    ASSERT_EQ(InvokeAndWait("a", 10), 0);
+    EXPECT_EQ(Record(), 1);
+    EXPECT_TRUE(
+        Logged("Enumerate instances for CIM_DiagnosticCompletionRecord failed with the "
+               "reason: CIM_ERR_FAILED: records"));
+    EXPECT_EQ(TimeoutsSet().back(), 60000u);
+}

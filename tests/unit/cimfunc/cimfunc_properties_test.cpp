@@ -1,0 +1,99 @@
+// Reading instances into property maps: value-map translation, raw texts, trimming, keys.
+
+#include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMProperty.h>
+#include <Pegasus/Common/CIMQualifier.h>
+
+#include "cim_test_support.h"
+#include "cimfunc.h"
+
+namespace {
+
+using namespace Pegasus;
+
+Array<String> Texts(std::initializer_list<const char*> texts) {
+    Array<String> array;
+    for (const char* text : texts) array.append(String(text));
+    return array;
+}
+
+CIMProperty ValueMapped(const char* name, Uint16 value, std::initializer_list<const char*> codes,
+                        std::initializer_list<const char*> texts) {
+    CIMProperty property{CIMName(name), CIMValue(value)};
+    property.addQualifier(CIMQualifier(CIMName("ValueMap"), CIMValue(Texts(codes))));
+    property.addQualifier(CIMQualifier(CIMName("Values"), CIMValue(Texts(texts))));
+    return property;
+}
+
+CIMInstance Port() {
+    CIMInstance port(CIMName("XX_FCPort"));
+    port.addProperty(
+        ValueMapped("EnabledState", 2, {"0", "2", "3"}, {"Unknown", "Enabled", "Disabled"}));
+    port.addProperty(
+        ValueMapped("RequestedState", 7, {"0", "2", "3"}, {"Unknown", "Enabled", "Disabled"}));
+    port.addProperty(CIMProperty(CIMName("Caption"), CIMValue(String("  FC port 0\r\n"))));
+    port.addProperty(ValueMapped("PortAvailability", 3, {"0", "2", "3"}, {"Unknown", "Other"}));
+    return port;
+}
+
+using PropertyExtraction = CimTest;
+
+}  // namespace
+
+TEST_F(PropertyExtraction, TranslatesValueMapsTrimsAndLeavesWhatIsMissing) {
+    PropertyMap properties{{"EnabledState", ""},
+                           {"RequestedState", ""},
+                           {"Caption", ""},
+                           {"Speed", "kept"},
+                           {"PortAvailability", "kept"}};
+    CimFunc::GetProperties(Port(), properties);
+    EXPECT_EQ(properties["EnabledState"], "Enabled");
+    EXPECT_EQ(properties["RequestedState"], "");  // 7 is not in the map
+    EXPECT_EQ(properties["Caption"], "FC port 0");
+    EXPECT_EQ(properties["Speed"], "kept");
+    EXPECT_EQ(properties["PortAvailability"], "kept");  // Values too short: that property only
+    EXPECT_EQ(properties.size(), 5u);
+    EXPECT_EQ(Lines(2), std::vector<std::string>{"Property Speed is not found!"});
+    const auto errors = Lines(1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Get properties from CIM instance failed with the reason: ", 0), 0u);
+    EXPECT_TRUE(Logged("EnabledState = Enabled with raw data (2)"));
+    EXPECT_TRUE(Logged("_2-2_"));
+}
+
+TEST_F(PropertyExtraction, RawModeGivesTheTrimmedCode) {
+    PropertyMap properties{{"EnabledState", ""}, {"Caption", ""}};
+    CimFunc::GetProperties(Port(), true, properties);
+    EXPECT_EQ(properties["EnabledState"], "2");
+    EXPECT_EQ(properties["Caption"], "FC port 0");
+}
+
+TEST_F(PropertyExtraction, AnEmptyMapOnlyNamesTheInstance) {
+    PropertyMap properties;
+    CimFunc::GetProperties(Port(), properties);
+    const auto texts = log.Texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("Showing properties for ", 0), 0u);
+    EXPECT_TRUE(properties.empty());
+}
+
+TEST_F(PropertyExtraction, KeyValuesMatchNamesExactly) {
+    Array<CIMKeyBinding> keys;
+    keys.append(CIMKeyBinding(CIMName("DeviceID"), String("port-0"), CIMKeyBinding::STRING));
+    EXPECT_EQ(CimFunc::GetKeyValue(keys, String("DeviceID")), String("port-0"));
+    EXPECT_EQ(CimFunc::GetKeyValue(keys, String("DEVICEID")), String());
+    EXPECT_EQ(CimFunc::GetKeyValue(Array<CIMKeyBinding>(), String("DeviceID")), String());
+}
+
+TEST(Trim, DropsBlanksOfEverySortAtBothEnds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"  text\r\n", "text"},
+        {"\f\v\tin side\t", "in side"},
+        {" \r\n ", ""},
+        {"", ""},
+        {"x", "x"},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(CimFunc::Trim(test.first), test.second) << test.first;
+    }
+}
