@@ -1,0 +1,104 @@
+"""Export and import tables of our Windows DLLs, read with the cross binutils' objdump -p.
+
+Usage: test_dll_tables.py OBJDUMP DLL...
+
+A DLL may export only its own classes (the host binds to brocade.dll's facade class and must see
+nothing else of ours, nor the C++ runtime linked into it), and may import only system DLLs and
+our own host stand-ins, so that it runs on a Windows without any MinGW runtime installed.
+"""
+
+import glob
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+OUR_DLLS = {"logger.dll", "cimom.dll", "brocade.dll"}
+
+# Mangled-name prefixes of what each DLL exists to export (members, typeinfo, vtables).
+OWN_EXPORTS = {
+    "brocade.dll": r"_ZNK?6Vornet7Brocade7Brocade",
+    "logger.dll": r"(_ZNK?6Vornet(3Log|10LogCapture)|_ZT[ISV]N6Vornet3LogE)",
+    "cimom.dll": r"_ZNK?6Vornet5Cimom",
+}
+
+# The facade's two constructors, destructor and five operations, as the host binds to them.
+FACADE_MEMBERS = [
+    "_ZN6Vornet7Brocade7BrocadeC1Ev",
+    "_ZN6Vornet7Brocade7BrocadeC1ERKN6Vornet17VornetConnection14ConnectionInfoE",
+    "_ZN6Vornet7Brocade7BrocadeD1Ev",
+    "_ZN6Vornet7Brocade7Brocade14GetAdapterInfo",
+    "_ZN6Vornet7Brocade7Brocade21GetSoftwareIdentities",
+    "_ZN6Vornet7Brocade7Brocade10GetRawData",
+    "_ZN6Vornet7Brocade7Brocade12GetDiagItems",
+    "_ZN6Vornet7Brocade7Brocade13RunDiagnostic",
+]
+
+
+def wine_system_dlls():
+    """Names of the DLLs Wine ships as the system's, lower case."""
+    for pattern in ("/usr/lib/*/wine/x86_64-windows", "/usr/lib/wine/x86_64-windows",
+                    "/usr/lib64/wine/x86_64-windows"):
+        for directory in glob.glob(pattern):
+            return {name.lower() for name in os.listdir(directory) if name.endswith(".dll")}
+    return set()
+
+
+def tables(objdump, dll):
+    """(imported DLL names, exported symbol names) of one DLL."""
+    text = subprocess.run([objdump, "-p", dll], check=True, capture_output=True,
+                          text=True).stdout
+    imports = re.findall(r"^\s*DLL Name: (\S+)$", text, re.M)
+    exports = []
+    names = text.split("[Ordinal/Name Pointer] Table", 1)
+    if len(names) == 2:
+        for line in names[1].splitlines()[1:]:
+            match = re.match(r"^\s*\[\s*\d+\]\s+(\S+)$", line)
+            if not match:
+                break
+            exports.append(match.group(1))
+    return imports, exports
+
+
+class DllTablesTest(unittest.TestCase):
+    objdump = None
+    dlls = []
+
+    def test_each_dll_exports_only_its_own_classes(self):
+        for dll in self.dlls:
+            name = os.path.basename(dll).lower()
+            with self.subTest(dll=name):
+                _, exports = tables(self.objdump, dll)
+                self.assertTrue(exports, "%s exports nothing" % name)
+                foreign = [symbol for symbol in exports
+                           if not re.match(OWN_EXPORTS[name], symbol)]
+                self.assertEqual(foreign, [], "%s exports more than its own classes" % name)
+
+    def test_brocade_exports_every_member_of_the_facade(self):
+        dlls = [dll for dll in self.dlls if os.path.basename(dll).lower() == "brocade.dll"]
+        if not dlls:
+            self.skipTest("brocade.dll is not built here")
+        _, exports = tables(self.objdump, dlls[0])
+        for member in FACADE_MEMBERS:
+            self.assertTrue(any(symbol.startswith(member) for symbol in exports), member)
+
+    def test_each_dll_imports_only_system_dlls_and_ours(self):
+        system = wine_system_dlls()
+        self.assertIn("kernel32.dll", system, "no Wine system DLL directory found")
+        for dll in self.dlls:
+            name = os.path.basename(dll).lower()
+            with self.subTest(dll=name):
+                imports, _ = tables(self.objdump, dll)
+                self.assertIn("kernel32.dll", [entry.lower() for entry in imports])
+                foreign = [entry for entry in imports
+                           if entry.lower() not in OUR_DLLS and entry.lower() not in system]
+                self.assertEqual(foreign, [], "%s needs DLLs that Windows lacks" % name)
+                if name == "brocade.dll":
+                    self.assertIn("logger.dll", [entry.lower() for entry in imports])
+
+
+if __name__ == "__main__":
+    DllTablesTest.objdump = sys.argv[1]
+    DllTablesTest.dlls = sys.argv[2:]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
