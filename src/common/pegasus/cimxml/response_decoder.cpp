@@ -245,12 +245,15 @@ class Decoder {
 
     CIMType typeAttribute(const pugi::xml_node& node, const pugi::xml_attribute& attribute) const {
         if (!attribute) return CIMTYPE_STRING;
+        const char* text = attribute.value();
+        // Ordered by how often servers send them.
         static const CIMType types[] = {
-            CIMTYPE_BOOLEAN, CIMTYPE_UINT8,  CIMTYPE_SINT8,  CIMTYPE_UINT16,   CIMTYPE_SINT16,
-            CIMTYPE_UINT32,  CIMTYPE_SINT32, CIMTYPE_UINT64, CIMTYPE_SINT64,   CIMTYPE_REAL32,
-            CIMTYPE_REAL64,  CIMTYPE_CHAR16, CIMTYPE_STRING, CIMTYPE_DATETIME, CIMTYPE_REFERENCE};
+            CIMTYPE_STRING, CIMTYPE_UINT16, CIMTYPE_BOOLEAN, CIMTYPE_UINT32,   CIMTYPE_UINT64,
+            CIMTYPE_UINT8,  CIMTYPE_SINT8,  CIMTYPE_SINT16,  CIMTYPE_SINT32,   CIMTYPE_SINT64,
+            CIMTYPE_REAL32, CIMTYPE_REAL64, CIMTYPE_CHAR16,  CIMTYPE_DATETIME, CIMTYPE_REFERENCE};
         for (CIMType type : types) {
-            if (std::strcmp(attribute.value(), cimTypeToString(type)) == 0) return type;
+            const char* name = cimTypeToString(type);
+            if (name[0] == text[0] && std::strcmp(name, text) == 0) return type;
         }
         invalid(node, std::string("Illegal value for ") + attribute.name() +
                           " attribute: " + attribute.value());

@@ -47,9 +47,12 @@ CIMInstance& CIMInstance::addProperty(const CIMProperty& property) {
 }
 
 Uint32 CIMInstance::findProperty(const CIMName& name) const {
+    const std::string& wanted = name.getString().utf8();
     const Array<CIMProperty>& properties = rep_->properties;
     for (Uint32 i = 0; i < properties.size(); ++i) {
-        if (properties[i].getName() == name) return i;
+        // The length test first: most names differ in length.
+        const std::string& candidate = properties[i].getName().getString().utf8();
+        if (candidate.size() == wanted.size() && properties[i].getName() == name) return i;
     }
     return PEG_NOT_FOUND;
 }

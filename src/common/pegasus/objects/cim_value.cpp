@@ -5,6 +5,7 @@
 #include <string>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 namespace Pegasus {
 
@@ -113,8 +114,23 @@ struct CIMValue::Rep {
     bool isNull;
     Items items;
 
+    // Null values are immutable and common (servers send every property of
+    // the class), so each kind of null is made once and shared.
     static std::shared_ptr<const Rep> nullRep(CIMType type, bool isArray) {
-        return std::make_shared<const Rep>(Rep{type, isArray, true, emptyItems(type)});
+        static const auto nulls = [] {
+            std::vector<std::shared_ptr<const Rep>> all;
+            for (int kind = 0; kind <= CIMTYPE_INSTANCE; ++kind) {
+                for (bool array : {false, true}) {
+                    CIMType each = static_cast<CIMType>(kind);
+                    all.push_back(
+                        std::make_shared<const Rep>(Rep{each, array, true, emptyItems(each)}));
+                }
+            }
+            return all;
+        }();
+        int kind = static_cast<int>(type);
+        if (kind < 0 || kind > CIMTYPE_INSTANCE) kind = CIMTYPE_STRING;
+        return nulls[static_cast<size_t>(kind * 2 + (isArray ? 1 : 0))];
     }
 
     template <class T>
