@@ -10,10 +10,18 @@
 // port per case; the port's DeviceID is the case's name and its run follows the case's job steps
 // and completion record.
 struct DiagnosticCase {
+    DiagnosticCase(std::string name, nlohmann::json jobSteps,
+                   nlohmann::json record = {{"CompletionState", 2}, {"RecordData", "passed"}},
+                   std::string jobInstanceId = "")
+        : name(std::move(name)),
+          jobSteps(std::move(jobSteps)),
+          record(std::move(record)),
+          jobInstanceId(std::move(jobInstanceId)) {}
+
     std::string name;
     nlohmann::json jobSteps;  // null: the method returns no job
-    nlohmann::json record =
-        nlohmann::json::object({{"CompletionState", 2}, {"RecordData", "passed"}});
+    nlohmann::json record;
+    std::string jobInstanceId;  // empty: the simulator numbers its jobs
 };
 
 nlohmann::json DiagnosticScenario(const std::vector<DiagnosticCase>& cases);

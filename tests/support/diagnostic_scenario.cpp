@@ -25,6 +25,9 @@ nlohmann::json DiagnosticScenario(const std::vector<DiagnosticCase>& cases) {
         nlohmann::json run = {{"element", port}, {"record", test.record}};
         if (!test.jobSteps.is_null()) {
             run["job"] = {{"steps", test.jobSteps}};
+            if (!test.jobInstanceId.empty()) {
+                run["job"]["InstanceID"] = test.jobInstanceId;
+            }
         }
         runs.push_back(run);
     }

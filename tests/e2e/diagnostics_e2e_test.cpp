@@ -1,0 +1,172 @@
+// Listing and running diagnostics through the facade, in-band against scripted simulator runs.
+
+#include <fstream>
+
+#include "diagnostic_scenario.h"
+#include "e2e_fixture.h"
+
+using Vornet::VornetIHV::DiagnosticRecord_;
+
+namespace {
+
+const char* const kCatalogue = R"({"diagnostics": [
+  {"name": "LoopbackTest", "outcomes": {
+     "ok": ["ok 1", "ok 2", "ok 3", "ok 4"],
+     "failed": ["failed 1", "failed 2", "failed 3", "failed 4"],
+     "aborted": ["aborted 1", "aborted 2", "aborted 3", "aborted 4"]}}]})";
+
+class Diagnostics : public EndToEnd {
+  protected:
+    void SetUp() override {
+        EndToEnd::SetUp();
+        std::ofstream(cataloguePath) << kCatalogue;
+    }
+    // Serves `cases`, builds an in-band module and lists its diagnostics.
+    std::unique_ptr<Vornet::Brocade::Brocade> ListedModule(const nlohmann::json& scenario) {
+        Serve(scenario);
+        auto module = InBand();
+        EXPECT_EQ(module->GetDiagItems(items), 0);
+        return module;
+    }
+
+    std::string cataloguePath = ::testing::TempDir() + "e2e_catalogue.json";
+    ScopedEnvironment catalogue{"VORNET_BROCADE_DIAG_CATALOGUE", cataloguePath};
+    std::vector<std::string> items;
+};
+
+nlohmann::json OneRecord(int completionState, const char* data) {
+    return {{"CompletionState", completionState}, {"RecordData", data}};
+}
+
+}  // namespace
+
+TEST_F(Diagnostics, OnlyCataloguedServicesAreOfferedAsNameBarDevice) {
+    ServeShipped("sample_estate.json");
+    std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest"}]})";
+    auto module = InBand();
+    ASSERT_EQ(module->GetDiagItems(items), 0);
+    EXPECT_EQ(items, (std::vector<std::string>{"MemoryTest|ctlr-1/0", "MemoryTest|ctlr-2/0",
+                                               "MemoryTest|ctlr-2/1", "MemoryTest|ctlr-3/0"}));
+}
+
+TEST_F(Diagnostics, OutcomesFollowTheCompletionState) {
+    nlohmann::json scenario = DiagnosticScenario({
+        {"passes", CompletesAfter(1), OneRecord(2, "all good")},
+        {"warns", CompletesAfter(0), OneRecord(3, "slow")},
+        {"aborts", CompletesAfter(0), OneRecord(6, "stopped by user")},
+        {"lower",
+         CompletesAfter(0),
+         {{"class", "XX_LowerCaseCompletionRecord"}, {"CompletionState", 2}}},
+    });
+    nlohmann::json lowerCaseState = {{"type", "uint16"}};
+    lowerCaseState["qualifiers"]["ValueMap"] = {"2"};
+    lowerCaseState["qualifiers"]["Values"] = {"ok"};
+    scenario["classes"]["XX_LowerCaseCompletionRecord"]["superclass"] =
+        "CIM_DiagnosticCompletionRecord";
+    scenario["classes"]["XX_LowerCaseCompletionRecord"]["properties"]["CompletionState"] =
+        lowerCaseState;
+    auto module = ListedModule(scenario);
+    struct Expected {
+        const char* item;
+        int result;
+        const char* state;
+        std::vector<std::string> texts;
+    };
+    const Expected cases[] = {
+        {"LoopbackTest|passes", 2, "OK", {"ok 1", "ok 2", "", ""}},
+        {"LoopbackTest|warns", 3, "Warning", {"failed 1", "failed 2", "failed 3", "failed 4"}},
+        {"LoopbackTest|aborts", 6, "Aborted", {"aborted 1", "aborted 2", "", ""}},
+        {"LoopbackTest|lower", 1, "ok", {"failed 1", "failed 2", "failed 3", "failed 4"}},
+    };
+    for (const Expected& test : cases) {
+        DiagnosticRecord_ record;
+        EXPECT_EQ(module->RunDiagnostic(test.item, record), 0) << test.item;
+        EXPECT_EQ(record.result, test.result) << test.item;
+        EXPECT_EQ(record.completion_state, test.state) << test.item;
+        EXPECT_EQ(record.job_state, "Completed") << test.item;
+        EXPECT_EQ(record.percent_complete, "100") << test.item;
+        EXPECT_EQ((std::vector<std::string>{record.outcome_text_1, record.outcome_text_2,
+                                            record.outcome_text_3, record.outcome_text_4}),
+                  test.texts)
+            << test.item;
+    }
+    DiagnosticRecord_ passed;
+    module->RunDiagnostic("LoopbackTest|passes", passed);
+    EXPECT_EQ(passed.completion_record, "all good");
+}
+
+TEST_F(Diagnostics, AJobThatNeverFinishesLeavesItsLastPollAndNoCompletionState) {
+    auto module = ListedModule(DiagnosticScenario(
+        {{"stuck", nlohmann::json::array({{{"JobState", 4}, {"PercentComplete", 50}}})}}));
+    DiagnosticRecord_ record;
+    pauses.clear();
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|stuck", record), 1);
+    EXPECT_EQ(record.result, 1);
+    EXPECT_EQ(record.job_state, "Running");
+    EXPECT_EQ(record.percent_complete, "50");
+    EXPECT_TRUE(record.completion_state.empty());
+    EXPECT_EQ(pauses, std::vector<unsigned int>(10, 10000));
+    EXPECT_EQ(simulator->Requests("GetInstance", "CIM_ConcreteJob").size(), 10u);
+}
+
+TEST_F(Diagnostics, ABarAloneRunsEveryListedEntryAndTheRecordShowsTheLast) {
+    auto module =
+        ListedModule(DiagnosticScenario({{"first", CompletesAfter(0), OneRecord(2, "a")},
+                                         {"second", CompletesAfter(0), OneRecord(5, "b")}}));
+    DiagnosticRecord_ record;
+    EXPECT_EQ(module->RunDiagnostic("|", record), 0);
+    EXPECT_EQ(simulator->Requests("InvokeMethod").size(), 2u);
+    EXPECT_EQ(record.result, 5);
+    EXPECT_EQ(record.completion_record, "b");
+}
+
+TEST_F(Diagnostics, NothingRunsBeforeAListingOrForAnUnmatchedItem) {
+    Serve(DiagnosticScenario({{"a", CompletesAfter(0)}}));
+    auto module = InBand();
+    DiagnosticRecord_ record;
+    record.job_state = "untouched";
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|a", record), 1);
+    EXPECT_EQ(record.result, 0);
+    EXPECT_EQ(record.job_state, "untouched");
+    ASSERT_EQ(module->GetDiagItems(items), 0);
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|nonesuch", record), 1);
+    EXPECT_TRUE(simulator->Requests("InvokeMethod").empty());
+}
+
+TEST_F(Diagnostics, WithoutAJobTheFirstRecordWithAnInstanceIdIsTaken) {
+    nlohmann::json scenario = DiagnosticScenario({{"nojob", nullptr, OneRecord(3, "mine")}});
+    scenario["instances"].push_back(
+        {{"class", "CIM_DiagnosticCompletionRecord"},
+         {"properties",
+          {{"InstanceID", "OLDER:1"}, {"CompletionState", 5}, {"RecordData", "an older run"}}}});
+    auto module = ListedModule(scenario);
+    DiagnosticRecord_ record;
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|nojob", record), 0);
+    EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
+    EXPECT_EQ(record.completion_record, "an older run");
+    EXPECT_EQ(record.result, 5);
+}
+
+TEST_F(Diagnostics, AJobIdMatchesEveryRecordIdThatContainsIt) {
+    DiagnosticCase job17("seventeen", CompletesAfter(0), OneRecord(2, "the job's own"),
+                         "DIAG:Job:17");
+    nlohmann::json scenario = DiagnosticScenario({job17});
+    scenario["instances"].push_back(
+        {{"class", "CIM_DiagnosticCompletionRecord"},
+         {"properties",
+          {{"InstanceID", "DIAG:Job:170"}, {"CompletionState", 6}, {"RecordData", "job 170"}}}});
+    auto module = ListedModule(scenario);
+    DiagnosticRecord_ record;
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|seventeen", record), 0);
+    EXPECT_EQ(record.completion_record, "job 170");
+    EXPECT_EQ(record.result, 6);
+}
+
+TEST_F(Diagnostics, ANameWithoutACatalogueEntryGetsEmptyTexts) {
+    auto module = ListedModule(DiagnosticScenario({{"a", CompletesAfter(0)}}));
+    DiagnosticRecord_ record;
+    record.outcome_text_1 = "stale";
+    EXPECT_EQ(module->RunDiagnostic("Loopback|a", record), 0);
+    EXPECT_EQ(record.result, 2);
+    EXPECT_TRUE(record.outcome_text_1.empty() && record.outcome_text_4.empty());
+}

@@ -1,0 +1,235 @@
+// Adapter inventory and firmware identities through the facade, against simulated estates.
+
+#include "e2e_fixture.h"
+
+using Vornet::VornetOptions::NetworkAdapter;
+using Vornet::VornetOptions::SoftwareIdentity_;
+
+namespace {
+
+std::vector<std::string> PortNames(const NetworkAdapter& adapter) {
+    std::vector<std::string> names;
+    for (const auto& port : adapter.ports) names.push_back(port.name);
+    return names;
+}
+
+std::vector<std::string> Identities(const std::vector<SoftwareIdentity_>& identities) {
+    std::vector<std::string> texts;
+    for (const auto& identity : identities) {
+        texts.push_back(identity.product_name + "/" + identity.element_name + "/" +
+                        identity.version_string);
+    }
+    return texts;
+}
+
+// Two packages with two controllers each, every controller with two ports and its own firmware.
+nlohmann::json TwoByTwoEstate() {
+    nlohmann::json instances = nlohmann::json::array();
+    for (int adapter = 1; adapter <= 2; ++adapter) {
+        const std::string package = "pkg-" + std::to_string(adapter);
+        instances.push_back({{"id", package},
+                             {"class", "CIM_PhysicalPackage"},
+                             {"properties",
+                              {{"CreationClassName", "CIM_PhysicalPackage"},
+                               {"Tag", "TAG-" + std::to_string(adapter)},
+                               {"Name", "Adapter " + std::to_string(adapter)}}}});
+        for (int controller = 0; controller < 2; ++controller) {
+            const std::string id = "ctl-" + std::to_string(adapter) + std::to_string(controller);
+            instances.push_back({{"id", id},
+                                 {"class", "CIM_PortController"},
+                                 {"properties",
+                                  {{"SystemCreationClassName", "CIM_ComputerSystem"},
+                                   {"SystemName", "host"},
+                                   {"CreationClassName", "CIM_PortController"},
+                                   {"DeviceID", id}}}});
+            instances.push_back({{"class", "CIM_Realizes"},
+                                 {"properties", {{"Antecedent", package}, {"Dependent", id}}}});
+            const std::string firmware = "fw-" + id;
+            instances.push_back({{"id", firmware},
+                                 {"class", "CIM_SoftwareIdentity"},
+                                 {"properties",
+                                  {{"InstanceID", firmware},
+                                   {"ElementName", "Firmware of " + id},
+                                   {"VersionString", "1." + id}}}});
+            instances.push_back({{"class", "CIM_ElementSoftwareIdentity"},
+                                 {"properties", {{"Antecedent", firmware}, {"Dependent", id}}}});
+            for (int port = 0; port < 2; ++port) {
+                const std::string portId = "port-" + id + "-" + std::to_string(port);
+                instances.push_back({{"id", portId},
+                                     {"class", "CIM_FCPort"},
+                                     {"properties",
+                                      {{"SystemCreationClassName", "CIM_ComputerSystem"},
+                                       {"SystemName", "host"},
+                                       {"CreationClassName", "CIM_FCPort"},
+                                       {"DeviceID", portId},
+                                       {"Name", portId}}}});
+                instances.push_back({{"class", "CIM_ControlledBy"},
+                                     {"properties", {{"Antecedent", id}, {"Dependent", portId}}}});
+            }
+        }
+    }
+    return {{"include", {"classes.json"}}, {"instances", instances}};
+}
+
+}  // namespace
+
+TEST_F(EndToEnd, TheSampleEstateBecomesExactRecords) {
+    ServeShipped("sample_estate.json");
+    auto module = OutOfBand();
+    std::vector<NetworkAdapter> adapters;
+    ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+    ASSERT_EQ(adapters.size(), 3u);
+
+    const NetworkAdapter& hba = adapters[0];
+    EXPECT_EQ(hba.name, "XX 825 Fibre Channel HBA");
+    EXPECT_EQ(hba.serial_number, "BA8250A1742");
+    EXPECT_EQ(hba.model, "XX-825");
+    EXPECT_EQ(hba.manufacturer, "XX Networks");
+    EXPECT_EQ(hba.SKU, "XX-825-S");
+    EXPECT_EQ(hba.caption, "XX 825 Fibre Channel HBA in Slot 2");
+    EXPECT_EQ(PortNames(hba),
+              (std::vector<std::string>{"fcport-100000051e4a8110", "fcport-100000051e4a8111"}));
+    // Value-mapped port properties arrive as their display texts.
+    EXPECT_EQ(hba.ports[1].enabled_state, "Enabled but Offline");
+    EXPECT_EQ(hba.ports[1].port_availability, "Link Down");
+    EXPECT_EQ(hba.ports[1].link_technology, "FC");
+    EXPECT_EQ(hba.ports[0].permanent_address, "100000051E4A8110");
+    EXPECT_TRUE(hba.ports[0].burned_in_MAC.empty());
+
+    // The CNA's controllers share firmware; each adapter keeps one entry per identity, raw.
+    const NetworkAdapter& cna = adapters[1];
+    EXPECT_EQ(PortNames(cna),
+              (std::vector<std::string>{"fcport-100000051e7c2040", "fcport-100000051e7c2042",
+                                        "ethport-00051e7c2044", "ethport-00051e7c2045"}));
+    EXPECT_EQ(cna.ports[3].enabled_state, "Disabled");
+    for (const NetworkAdapter& adapter : adapters) {
+        EXPECT_EQ(Identities(adapter.software_identities),
+                  (std::vector<std::string>{adapter.name + "/XX adapter firmware/3.2.6.1",
+                                            adapter.name + "/XX boot code/3.2.6.0"}));
+    }
+    const SoftwareIdentity_& firmware = cna.software_identities[0];
+    EXPECT_EQ(firmware.classifications, "10");
+    EXPECT_EQ(firmware.identity_info_value, "xxfw 3.2.6.1");
+    EXPECT_EQ(firmware.software_ID, "xxfw");
+    EXPECT_EQ(firmware.is_PLDM_update_supported, "0");
+    EXPECT_EQ(adapters[2].serial_number, "BA8250A1788");
+}
+
+TEST_F(EndToEnd, FirmwareIsOneListWithoutRepeatsAcrossAdapters) {
+    ServeShipped("sample_estate.json");
+    auto module = OutOfBand();
+    std::vector<SoftwareIdentity_> identities(2);
+    ASSERT_EQ(module->GetSoftwareIdentities(identities), 0);
+    // The two XX-825 cards share a name and their firmware: one entry each, the first card's.
+    EXPECT_EQ(
+        Identities(identities),
+        (std::vector<std::string>{"XX 825 Fibre Channel HBA/XX adapter firmware/3.2.6.1",
+                                  "XX 825 Fibre Channel HBA/XX boot code/3.2.6.0",
+                                  "XX 1020 Converged Network Adapter/XX adapter firmware/3.2.6.1",
+                                  "XX 1020 Converged Network Adapter/XX boot code/3.2.6.0"}));
+    EXPECT_EQ(CountLinesContaining("SoftwareIdentity.software_ID = "), 4u);
+}
+
+TEST_F(EndToEnd, EachControllerKeepsExactlyItsOwnPortsAndFirmware) {
+    Serve(TwoByTwoEstate());
+    auto module = OutOfBand();
+    std::vector<NetworkAdapter> adapters;
+    ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+    ASSERT_EQ(adapters.size(), 2u);
+    EXPECT_EQ(PortNames(adapters[0]), (std::vector<std::string>{"port-ctl-10-0", "port-ctl-10-1",
+                                                                "port-ctl-11-0", "port-ctl-11-1"}));
+    EXPECT_EQ(PortNames(adapters[1]), (std::vector<std::string>{"port-ctl-20-0", "port-ctl-20-1",
+                                                                "port-ctl-21-0", "port-ctl-21-1"}));
+    EXPECT_EQ(Identities(adapters[1].software_identities),
+              (std::vector<std::string>{"Adapter 2/Firmware of ctl-20/1.ctl-20",
+                                        "Adapter 2/Firmware of ctl-21/1.ctl-21"}));
+    // While the first package's controllers are read, the second package's are passed over.
+    EXPECT_GE(CountLinesContaining(" != "), 2u);
+}
+
+TEST_F(EndToEnd, OneInventoryMakesTheRequestsOfItsTreeAndNoMore) {
+    Serve(TwoByTwoEstate());
+    auto module = OutOfBand();
+    std::vector<NetworkAdapter> adapters;
+    ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+    // One package enumeration, one CIM_Realizes per package, two enumerations per controller,
+    // one fetch per belonging association.
+    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_PhysicalPackage").size(), 1u);
+    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_Realizes").size(), 2u);
+    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_ControlledBy").size(), 4u);
+    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_ElementSoftwareIdentity").size(), 4u);
+    EXPECT_EQ(simulator->Requests("GetInstance").size(), 4u + 8u + 4u);
+    EXPECT_EQ(simulator->Journal().size(), 1u + 2u + 8u + 16u);
+}
+
+TEST_F(EndToEnd, AFailedFetchCostsThatChildAndTheWalkGoesOnOnANewConnection) {
+    Serve(TwoByTwoEstate());
+    auto module = OutOfBand();
+    ASSERT_TRUE(simulator->Control(
+        {{"addFaults",
+          {{{"operation", "GetInstance"},
+            {"ref", "port-ctl-11-0"},
+            {"times", 1},
+            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: port busy"}}}}}}}));
+    std::vector<NetworkAdapter> adapters;
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    ASSERT_EQ(adapters.size(), 2u);
+    EXPECT_EQ(PortNames(adapters[0]),
+              (std::vector<std::string>{"port-ctl-10-0", "port-ctl-10-1", "port-ctl-11-1"}));
+    EXPECT_EQ(adapters[1].ports.size(), 4u);
+    EXPECT_EQ(CountLines("Get instances failed with the reason: CIM_ERR_FAILED: port busy"), 1u);
+    const auto fetches = simulator->Requests("GetInstance");
+    EXPECT_NE(fetches.front()["connection"], fetches.back()["connection"]);
+}
+
+TEST_F(EndToEnd, AFailedAssociationEnumerationCostsThatBranchOnly) {
+    const char* associations[] = {"CIM_Realizes", "CIM_ControlledBy",
+                                  "CIM_ElementSoftwareIdentity"};
+    Serve(TwoByTwoEstate());
+    auto module = OutOfBand();
+    for (const char* association : associations) {
+        ASSERT_TRUE(simulator->Control(
+            {{"clearFaults", true},
+             {"addFaults",
+              {{{"operation", "EnumerateInstances"},
+                {"class", association},
+                {"times", 1},
+                {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}}}}}));
+        log.Clear();
+        std::vector<NetworkAdapter> adapters;
+        EXPECT_EQ(module->GetAdapterInfo(adapters), 1) << association;
+        EXPECT_EQ(adapters.size(), 2u) << association;
+        EXPECT_EQ(CountLines(std::string("Enumerate instances for ") + association +
+                             " failed with the reason: CIM_ERR_FAILED: no"),
+                  1u)
+            << association;
+    }
+}
+
+TEST_F(EndToEnd, NoPackagesIsAnEmptyAnswerAndCallsDoNotAccumulate) {
+    Serve(nlohmann::json{{"include", {"classes.json"}}, {"instances", nlohmann::json::array()}});
+    auto module = OutOfBand();
+    std::vector<NetworkAdapter> adapters(1);
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 0);
+    EXPECT_TRUE(adapters.empty());
+    EXPECT_EQ(CountLines("brocade_cim_inventory:instance size0"), 1u);
+
+    ServeShipped("sample_estate.json");
+    auto estate = OutOfBand();
+    estate->GetAdapterInfo(adapters);
+    estate->GetAdapterInfo(adapters);
+    EXPECT_EQ(adapters.size(), 3u);
+}
+
+TEST_F(EndToEnd, AnUnreachableServerGivesOneAndAnEmptyVector) {
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "127.0.0.1";
+    info.port = UnusedLoopbackPort();
+    info.connection_case = 2;
+    Vornet::Brocade::Brocade module(info);
+    std::vector<NetworkAdapter> adapters(2);
+    EXPECT_EQ(module.GetAdapterInfo(adapters), 1);
+    EXPECT_TRUE(adapters.empty());
+    // Three attempts when constructed, three more when the call reconnects.
+    EXPECT_EQ(pauses.size(), 6u);
+}
