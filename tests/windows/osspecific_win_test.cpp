@@ -138,6 +138,29 @@ TEST_F(OsSpecificWinTest, ReturnsTheChildsExitCodeWithWhatItPrinted) {
     }
 }
 
+TEST_F(OsSpecificWinTest, EachArgumentArrivesWholeAndBothOutputStreamsShareThePipe) {
+    const std::vector<std::string> arguments = {
+        "a b", "\"q\"", "C:\\dir with space\\", "back\\\"slash", "%PATH%", "", "x"};
+    EXPECT_EQ(SpawnProcess(ProgramDirectory() + "print_arguments.exe", arguments, 10, &output,
+                           &processId, ""),
+              0);
+    EXPECT_EQ(output,
+              "[a b][\"q\"][C:\\dir with space\\][back\\\"slash][%PATH%][][x]|stderr|stdout");
+}
+
+TEST_F(OsSpecificWinTest, ProgramInADirectoryWithBlanksRuns) {
+    // Unquoted, the system would look for a program named "with" first, and the child would
+    // see the rest of its own path as its first argument.
+    const std::string directory = ::testing::TempDir() + "with blanks";
+    CreateDirectoryA(directory.c_str(), nullptr);
+    const std::string program = directory + "\\bcu.exe";
+    ASSERT_TRUE(CopyFileA(kFakeBcu.c_str(), program.c_str(), FALSE));
+    EXPECT_EQ(SpawnProcess(program, {"adapter", "--list"}, 10, &output, &processId, ""), 0);
+    EXPECT_NE(output.find("2 adapter(s) found"), std::string::npos) << output;
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA(directory.c_str());
+}
+
 TEST_F(OsSpecificWinTest, LogsCommandLineWithQuotedArgumentsOutputAndExitCode) {
     ASSERT_EQ(SpawnProcess(kFakeBcu, {"adapter", "--list"}, 10, &output, &processId, ""), 0);
     const std::string commandLine = kFakeBcu + " \"adapter\" \"--list\"";
