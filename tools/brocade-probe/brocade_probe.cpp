@@ -1,6 +1,7 @@
 // brocade-probe: a small host. Loads the module, runs the operations asked for and prints what
 // they return, as tables or as one JSON document; exits with the status of the last operation.
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -93,8 +94,14 @@ std::vector<OperationResult> Run(Brocade& module, const ProbeOptions& options) {
     }
     std::vector<OperationResult> results{RunInventory(module), RunFirmware(module),
                                          RunRawData(module), RunDiagnosticList(module, items)};
+    // One run per diagnostic name: each run may poll its job for minutes.
+    std::vector<std::string> namesRun;
     for (const std::string& item : items) {
-        results.push_back(RunOneDiagnostic(module, item));
+        const std::string name = item.substr(0, item.find('|'));
+        if (std::find(namesRun.begin(), namesRun.end(), name) == namesRun.end()) {
+            namesRun.push_back(name);
+            results.push_back(RunOneDiagnostic(module, item));
+        }
     }
     return results;
 }
