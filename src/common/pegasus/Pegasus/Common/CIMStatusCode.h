@@ -3,9 +3,10 @@
 
 namespace Pegasus {
 
-// CIM status codes of DSP0200. A server may send codes outside this list;
+// CIM status codes of DSP0200. A server may send codes outside this list (hence
+// the fixed underlying type, which makes every int a valid value);
 // CIMException keeps them as they came.
-enum CIMStatusCode {
+enum CIMStatusCode : int {
     CIM_ERR_SUCCESS = 0,
     CIM_ERR_FAILED = 1,
     CIM_ERR_ACCESS_DENIED = 2,
