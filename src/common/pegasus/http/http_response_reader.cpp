@@ -16,6 +16,9 @@ namespace {
 // Header sections beyond this are not a CIM server talking.
 const std::size_t kMaxLineBytes = 64 * 1024;
 const std::size_t kMaxFields = 1000;
+// A length the server announces is reserved up to this much before the bytes
+// arrive, so that a false announcement cannot claim memory by itself.
+const std::uint64_t kMaxReserveBytes = 256ull << 20;
 
 [[noreturn]] void malformed(const std::string& what) {
     throw CIMClientMalformedHTTPException(String::fromUtf8(what));
@@ -120,7 +123,8 @@ void HttpResponseReader::startBody() {
         }
         remaining_ = bytes;
         state_ = remaining_ == 0 ? State::Complete : State::Body;
-        response_.body.reserve(static_cast<size_t>(bytes));
+        response_.body.reserve(
+            static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));
     } else if (response_.status == 204 || response_.status == 304) {
         state_ = State::Complete;
     } else {
@@ -134,11 +138,31 @@ void HttpResponseReader::appendBody(const char* data, std::size_t size) {
         malformed("Response from CIM Server exceeds the limit of " + std::to_string(bodyLimit_) +
                   " bytes.");
     }
-    response_.body.append(data, size);
+    std::string& body = response_.body;
+    // Grow geometrically: a reserve to the exact size for every chunk would copy
+    // the body once per chunk.
+    if (body.size() + size > body.capacity()) {
+        body.reserve(std::max(body.size() + size, 2 * body.capacity()));
+    }
+    body.append(data, size);
 }
 
 bool HttpResponseReader::feed(const char* data, std::size_t size) {
     if (state_ == State::Complete) return true;
+    // Body bytes go straight into the body; only framing lines are buffered.
+    while (size > 0 && pending_.empty() &&
+           (state_ == State::Body || state_ == State::ChunkData || state_ == State::UntilClose)) {
+        size_t take = state_ == State::UntilClose
+                          ? size
+                          : static_cast<size_t>(std::min<std::uint64_t>(remaining_, size));
+        appendBody(data, take);
+        data += take;
+        size -= take;
+        if (state_ == State::UntilClose) return false;
+        remaining_ -= take;
+        if (remaining_ == 0) state_ = state_ == State::Body ? State::Complete : State::ChunkEnd;
+        if (state_ == State::Complete) return true;
+    }
     pending_.append(data, size);
     std::string line;
     while (state_ != State::Complete) {
@@ -183,6 +207,13 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
                 }
                 remaining_ = bytes;
                 state_ = bytes == 0 ? State::Trailers : State::ChunkData;
+                // One large chunk (OpenPegasus sends the whole body as one) is
+                // received into one allocation.
+                if (response_.body.size() + bytes > response_.body.capacity()) {
+                    response_.body.reserve(
+                        response_.body.size() +
+                        static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));
+                }
                 break;
             }
             case State::ChunkData: {
