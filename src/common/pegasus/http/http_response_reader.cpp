@@ -86,6 +86,7 @@ void HttpResponseReader::parseStatusLine(const std::string& line) {
         malformed("Malformed HTTP status line: " + line.substr(0, 80));
     }
     response_.status = static_cast<unsigned>(std::atoi(code.c_str()));
+    httpOneZero_ = line.compare(0, 8, "HTTP/1.0") == 0;
     response_.reasonPhrase = line.size() > space + 5 ? line.substr(space + 5) : std::string();
 }
 
@@ -105,7 +106,12 @@ void HttpResponseReader::startBody() {
         return;
     }
     const std::string* connection = findField(response_.headers, "Connection");
-    response_.closesConnection = connection != nullptr && containsTokenNoCase(*connection, "close");
+    // HTTP/1.0 closes after each response unless it says keep-alive.
+    response_.closesConnection =
+        connection != nullptr ? containsTokenNoCase(*connection, "close") : httpOneZero_;
+    if (httpOneZero_ && connection != nullptr && !containsTokenNoCase(*connection, "keep-alive")) {
+        response_.closesConnection = true;
+    }
     const std::string* encoding = findField(response_.headers, "Transfer-Encoding");
     const std::string* length = findField(response_.headers, "Content-Length");
     if (encoding != nullptr && containsTokenNoCase(*encoding, "chunked")) {

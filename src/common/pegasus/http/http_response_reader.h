@@ -56,6 +56,7 @@ class HttpResponseReader {
     State state_ = State::StatusLine;
     std::string pending_;
     std::uint64_t remaining_ = 0;
+    bool httpOneZero_ = false;
     HttpResponse response_;
 };
 
