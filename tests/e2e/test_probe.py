@@ -1,0 +1,78 @@
+"""brocade-probe and the shared library as a host meets them: the exported symbols, the command
+line, the JSON document and the exit status, against the simulator."""
+
+import json
+import os
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "cimsim"))
+from cimsim_process import CimSim  # noqa: E402
+
+PROBE = os.environ["BROCADE_PROBE"]
+LIBRARY = os.environ["BROCADE_LIBRARY"]
+
+
+def probe(*arguments, **environment):
+    return subprocess.run([PROBE, *arguments], capture_output=True, text=True, timeout=120,
+                          env={**os.environ, "VORNET_LOG_LEVEL": "0", **environment})
+
+
+class SharedLibrary(unittest.TestCase):
+    def test_exports_the_facade_and_nothing_else_of_ours(self):
+        symbols = subprocess.run(["nm", "-D", "--defined-only", "-C", LIBRARY],
+                                 capture_output=True, text=True, check=True).stdout.splitlines()
+        ours = [line.split(" ", 2)[2] for line in symbols if " T " in line or " W " in line]
+        self.assertTrue(any(name.startswith("Vornet::Brocade::Brocade::Brocade(") for name in ours))
+        strays = [name for name in ours
+                  if not name.startswith("Vornet::Brocade::Brocade::") and name not in ("_init", "_fini")]
+        self.assertEqual(strays, [])
+
+
+class CommandLine(unittest.TestCase):
+    def test_usage_errors_exit_64_with_one_line(self):
+        for arguments in (["--frobnicate", "inventory"], ["--host"], ["diag-run"], []):
+            result = probe(*arguments)
+            self.assertEqual(result.returncode, 64, arguments)
+            self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+
+    def test_help_names_every_option(self):
+        result = probe("--help")
+        self.assertEqual(result.returncode, 0)
+        for option in ("--in-band", "--host", "--port", "--user", "--password-env", "--ssl",
+                       "--json", "--log-level", "diag-run ITEM"):
+            self.assertIn(option, result.stdout)
+
+
+class AgainstTheSampleEstate(unittest.TestCase):
+    def setUp(self):
+        self.simulator = CimSim("sample_estate.json", "--user", "probe", "--password", "secret")
+
+    def tearDown(self):
+        self.simulator.stop()
+
+    def test_out_of_band_json_carries_every_record_under_its_field_names(self):
+        result = probe("--host", "127.0.0.1", "--port", str(self.simulator.https_port), "--ssl",
+                       "--user", "probe", "--password-env", "PROBE_SECRET", "--json", "all",
+                       PROBE_SECRET="secret")
+        self.assertEqual(result.returncode, 4, result.stderr)  # the last operation is refused
+        document = json.loads(result.stdout)
+        self.assertEqual([(entry["operation"], entry["status"]) for entry in document],
+                         [("inventory", 0), ("firmware", 0), ("rawdata", 4), ("diag-list", 4)])
+        adapters = document[0]["records"]
+        self.assertEqual(len(adapters), 3)
+        self.assertEqual(adapters[1]["ports"][3]["enabled_state"], "Disabled")
+        self.assertEqual(adapters[0]["software_identities"][0]["aux_code"], 3)
+        self.assertEqual(len(document[1]["records"]), 4)
+        self.assertNotIn("secret", result.stdout + result.stderr)
+
+    def test_a_wrong_password_is_a_cim_failure(self):
+        result = probe("--host", "127.0.0.1", "--port", str(self.simulator.http_port),
+                       "--user", "probe", "--password-env", "PROBE_SECRET", "inventory",
+                       PROBE_SECRET="wrong")
+        self.assertEqual(result.returncode, 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
