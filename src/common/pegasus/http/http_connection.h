@@ -2,6 +2,8 @@
 // libcurl (which does name resolution, connecting and the TLS handshake) and
 // then driven byte by byte, so that every byte of the request is ours and the
 // client decides alone when a request is sent: never more than once.
+// On Windows the same class is built on WinHTTP (http_connection_winhttp.cpp),
+// which writes the request line and framing itself from the same bytes.
 #ifndef PEGASUS_HTTP_HTTP_CONNECTION_H
 #define PEGASUS_HTTP_HTTP_CONNECTION_H
 
@@ -50,6 +52,10 @@ class HttpConnection {
                           std::uint64_t bodyLimit);
 
   private:
+#ifdef _WIN32
+    struct WinHttp;
+    std::unique_ptr<WinHttp> winhttp_;
+#else
     void send(const std::string& bytes, Clock::time_point deadline);
     // Waits until the socket is readable or writable; false at the deadline.
     bool wait(bool forWriting, Clock::time_point deadline);
@@ -58,6 +64,7 @@ class HttpConnection {
     long socket_ = -1;
     // Read by the TLS verification callback during the handshake.
     std::shared_ptr<const SSLContext> tls_;
+#endif
 };
 
 }  // namespace http
