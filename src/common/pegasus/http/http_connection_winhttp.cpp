@@ -1,0 +1,374 @@
+// HttpConnection on WinHTTP. WinHTTP writes the request line and the framing
+// itself and keeps the TCP (or TLS) connection in its session's pool, so one
+// session per HttpConnection gives one persistent connection, and closing the
+// session drops it (a late answer after a time-out is never read). Every
+// automatic behaviour that could send a request the client did not ask for
+// (authentication, redirects, cookies) is turned off: the client's own Basic
+// retry in cim_client.cpp stays the only one.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <winhttp.h>
+
+#include <Pegasus/Client/CIMClientException.h>
+#include <Pegasus/Common/Exception.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "http_connection.h"
+#include "http_response_reader.h"
+
+namespace Pegasus {
+namespace http {
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                     nullptr, 0);
+    std::wstring out(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length);
+    return out;
+}
+
+std::string narrow(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                     nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length,
+                        nullptr, nullptr);
+    return out;
+}
+
+bool startsWithNoCase(const std::string& text, const char* prefix) {
+    size_t length = std::strlen(prefix);
+    if (text.size() < length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Handles close in reverse order of opening: request, connect, session.
+struct HandleCloser {
+    void operator()(void* handle) const { WinHttpCloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+[[noreturn]] void connectionClosed() {
+    throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
+}
+
+[[noreturn]] void cannotConnect(const std::string& locator) {
+    throw CannotConnectException(
+        String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+}
+
+void initializeWinsockOnce() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    (void)started;
+}
+
+// WinHTTP connects only when the first request goes out, but connect() must
+// fail at once for an unknown host, a refused or a silent port. So connect()
+// opens (and closes) one plain TCP connection to the server within the
+// time-out; WinHTTP then opens its own for the first request. A TLS handshake
+// failure therefore shows at the first operation, not at connect().
+void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
+    initializeWinsockOnce();
+    std::string locator = endpoint.host + ":" + std::to_string(endpoint.port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* addresses = nullptr;
+    int resolved = getaddrinfo(endpoint.host.c_str(), std::to_string(endpoint.port).c_str(),
+                               &hints, &addresses);
+    if (resolved != 0 || addresses == nullptr) {
+        throw InvalidLocatorException(String::fromUtf8(locator));
+    }
+    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(addresses, freeaddrinfo);
+    Clock::time_point deadline =
+        Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
+    for (addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
+        SOCKET probe = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (probe == INVALID_SOCKET) continue;
+        u_long nonBlocking = 1;
+        ioctlsocket(probe, FIONBIO, &nonBlocking);
+        bool connected = false;
+        if (::connect(probe, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0) {
+            connected = true;
+        } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                              Clock::now());
+            long milliseconds = std::max<long>(0, static_cast<long>(left.count()));
+            fd_set writable;
+            fd_set failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(probe, &writable);
+            FD_SET(probe, &failed);
+            timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+            connected = select(0, nullptr, &writable, &failed, &wait) > 0 &&
+                        FD_ISSET(probe, &writable) && !FD_ISSET(probe, &failed);
+        }
+        closesocket(probe);
+        if (connected) return;
+        if (Clock::now() >= deadline) break;
+    }
+    cannotConnect(locator);
+}
+
+// WinHTTP takes 0 as "no time-out"; what is left of a deadline is at least 1 ms.
+int millisecondsUntil(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) throw ConnectionTimeoutException();
+    return static_cast<int>(std::min<long long>(left.count() + 1, 0x7fffffff));
+}
+
+void setTimeouts(HINTERNET handle, Clock::time_point deadline) {
+    int left = millisecondsUntil(deadline);
+    if (!WinHttpSetTimeouts(handle, left, left, left, left)) connectionClosed();
+}
+
+// Request bytes as cim_client.cpp writes them for a byte stream: request line,
+// header fields, blank line, body.
+struct RequestParts {
+    std::wstring verb;
+    std::wstring path;
+    std::wstring headers;  // "Name: value\r\n" each, for WinHttpAddRequestHeaders
+    const char* body = nullptr;
+    size_t bodySize = 0;
+};
+
+RequestParts splitRequest(const std::string& request) {
+    RequestParts parts;
+    size_t headerEnd = request.find("\r\n\r\n");
+    size_t lineEnd = request.find("\r\n");
+    if (headerEnd == std::string::npos) headerEnd = request.size();
+    std::string line = request.substr(0, lineEnd);
+    size_t space = line.find(' ');
+    size_t secondSpace = line.find(' ', space + 1);
+    parts.verb = wide(line.substr(0, space));
+    parts.path = wide(line.substr(space + 1, secondSpace - space - 1));
+    std::string headers;
+    size_t position = lineEnd + 2;
+    while (lineEnd != std::string::npos && position < headerEnd) {
+        size_t next = request.find("\r\n", position);
+        std::string field = request.substr(position, next - position);
+        position = next + 2;
+        // WinHTTP writes Host from the connect handle. It cannot hand trailers
+        // over, so announcing them would only make servers move CIM errors
+        // out of the body where the decoder finds them.
+        if (startsWithNoCase(field, "host:") || startsWithNoCase(field, "te:")) continue;
+        headers += field + "\r\n";
+    }
+    parts.headers = wide(headers);
+    if (headerEnd + 4 <= request.size()) {
+        parts.body = request.data() + headerEnd + 4;
+        parts.bodySize = request.size() - headerEnd - 4;
+    }
+    return parts;
+}
+
+std::wstring queryRawHeaders(HINTERNET request) {
+    DWORD bytes = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                        WINHTTP_NO_OUTPUT_BUFFER, &bytes, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) connectionClosed();
+    std::wstring headers(bytes / sizeof(wchar_t), L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &headers[0], &bytes,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        connectionClosed();
+    }
+    headers.resize(bytes / sizeof(wchar_t));
+    return headers;
+}
+
+// WinHTTP has already taken the chunks apart, so the header block handed to
+// the response reader must not announce them again.
+std::string headerBlockWithoutChunking(const std::string& raw, bool& chunked) {
+    std::string block;
+    size_t position = 0;
+    chunked = false;
+    while (position < raw.size()) {
+        size_t next = raw.find("\r\n", position);
+        if (next == std::string::npos) next = raw.size();
+        std::string line = raw.substr(position, next - position);
+        position = next + 2;
+        if (line.empty()) break;
+        if (startsWithNoCase(line, "transfer-encoding:")) {
+            chunked = lowerCase(line).find("chunked") != std::string::npos;
+            continue;
+        }
+        block += line + "\r\n";
+    }
+    if (chunked) {
+        std::string withoutLength;
+        size_t start = 0;
+        while (start < block.size()) {
+            size_t next = block.find("\r\n", start) + 2;
+            std::string line = block.substr(start, next - start);
+            if (!startsWithNoCase(line, "content-length:")) withoutLength += line;
+            start = next;
+        }
+        block = withoutLength;
+    }
+    return block + "\r\n";
+}
+
+// Whether the server closes after this response, by its Connection field and
+// version (the reader takes a body without framing as closing, but a chunked
+// body arrives here without its framing).
+bool closesAfter(const HttpResponse& response, const std::string& statusLine) {
+    const std::string* connection = findField(response.headers, "Connection");
+    bool httpOneZero = statusLine.compare(0, 8, "HTTP/1.0") == 0;
+    if (connection == nullptr) return httpOneZero;
+    std::string value = lowerCase(*connection);
+    if (value.find("close") != std::string::npos) return true;
+    return httpOneZero && value.find("keep-alive") == std::string::npos;
+}
+
+}  // namespace
+
+struct HttpConnection::WinHttp {
+    Endpoint endpoint;
+    std::string locator;
+    Handle session;
+    Handle connect;
+};
+
+HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout)
+    : winhttp_(std::make_unique<WinHttp>()) {
+    WinHttp& state = *winhttp_;
+    state.endpoint = endpoint;
+    state.locator = endpoint.host + ":" + std::to_string(endpoint.port);
+    if (endpoint.useTls && endpoint.tls && !endpoint.tls->getTrustStore().utf8().empty() &&
+        !std::ifstream(endpoint.tls->getTrustStore().utf8()).good()) {
+        cannotConnect(state.locator);
+    }
+    probeReachability(endpoint, timeout);
+    // No agent name: WinHTTP then writes no User-Agent field, as OpenPegasus.
+    state.session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                    WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!state.session) cannotConnect(state.locator);
+    if (endpoint.useTls) {
+        // OpenPegasus offers TLS 1.2 only.
+        DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+        WinHttpSetOption(state.session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
+                         sizeof protocols);
+    }
+    bool ipv6 = endpoint.host.find(':') != std::string::npos;
+    std::wstring host = wide(ipv6 ? "[" + endpoint.host + "]" : endpoint.host);
+    state.connect.reset(WinHttpConnect(state.session.get(), host.c_str(),
+                                       static_cast<INTERNET_PORT>(endpoint.port), 0));
+    if (!state.connect) cannotConnect(state.locator);
+}
+
+HttpConnection::~HttpConnection() = default;
+
+// WinHTTP checks a pooled connection before it reuses it and opens a new one
+// when the server has closed it, before any byte of the request is written.
+bool HttpConnection::isStale() { return false; }
+
+HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::time_point deadline,
+                                      std::uint64_t bodyLimit) {
+    WinHttp& state = *winhttp_;
+    RequestParts parts = splitRequest(requestBytes);
+    Handle request(WinHttpOpenRequest(state.connect.get(), parts.verb.c_str(), parts.path.c_str(),
+                                      L"HTTP/1.1", WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                      state.endpoint.useTls ? WINHTTP_FLAG_SECURE : 0));
+    if (!request) connectionClosed();
+    HINTERNET handle = request.get();
+    DWORD disabled = WINHTTP_DISABLE_AUTHENTICATION | WINHTTP_DISABLE_REDIRECTS |
+                     WINHTTP_DISABLE_COOKIES;
+    WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+    const SSLContext* tls = state.endpoint.tls.get();
+    if (state.endpoint.useTls &&
+        (tls == nullptr || (tls->getTrustStore().utf8().empty() && !tls->getVerifyFunction()))) {
+        // As on Linux: without a trust store or a callback, any certificate
+        // is accepted and the host name is never compared.
+        DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                       SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+        WinHttpSetOption(handle, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
+    }
+    if (!parts.headers.empty() &&
+        !WinHttpAddRequestHeaders(handle, parts.headers.c_str(),
+                                  static_cast<DWORD>(parts.headers.size()),
+                                  WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        connectionClosed();
+    }
+
+    auto fail = [&](DWORD error) {
+        switch (error) {
+            case ERROR_WINHTTP_TIMEOUT:
+                throw ConnectionTimeoutException();
+            case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+                throw InvalidLocatorException(String::fromUtf8(state.locator));
+            // A new connection (the pooled one was gone) could not be made, or
+            // its TLS handshake failed: what connect() reports on Linux.
+            case ERROR_WINHTTP_CANNOT_CONNECT:
+            case ERROR_WINHTTP_SECURE_FAILURE:
+            case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+                cannotConnect(state.locator);
+            default:
+                connectionClosed();
+        }
+    };
+
+    setTimeouts(handle, deadline);
+    DWORD bodySize = static_cast<DWORD>(parts.bodySize);
+    if (!WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            const_cast<char*>(parts.body), bodySize, bodySize, 0)) {
+        fail(GetLastError());
+    }
+    setTimeouts(handle, deadline);
+    if (!WinHttpReceiveResponse(handle, nullptr)) fail(GetLastError());
+
+    std::string raw = narrow(queryRawHeaders(handle));
+    bool chunked = false;
+    std::string block = headerBlockWithoutChunking(raw, chunked);
+    HttpResponseReader reader(bodyLimit);
+    bool complete = reader.feed(block.data(), block.size());
+    static const DWORD kBufferBytes = 256 * 1024;
+    std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
+    while (!complete) {
+        setTimeouts(handle, deadline);
+        DWORD received = 0;
+        if (!WinHttpReadData(handle, buffer.get(), kBufferBytes, &received)) fail(GetLastError());
+        if (received == 0) {
+            reader.endOfStream();
+            break;
+        }
+        complete = reader.feed(buffer.get(), received);
+    }
+    HttpResponse response = std::move(reader.response());
+    response.closesConnection = closesAfter(response, raw.substr(0, raw.find("\r\n")));
+    if (!chunked && findField(response.headers, "Content-Length") == nullptr) {
+        response.closesConnection = true;
+    }
+    return response;
+}
+
+}  // namespace http
+}  // namespace Pegasus
