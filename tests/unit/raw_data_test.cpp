@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "brocade_util.h"
@@ -21,8 +23,10 @@ namespace fs = std::filesystem;
 class InstalledUtility {
   public:
     InstalledUtility() {
-        root = fs::path(::testing::TempDir()) /
-               ("programfiles-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+        // Tests run in parallel processes: the directory name must be this process's own.
+        static int installed = 0;
+        root = fs::path(::testing::TempDir()) / ("programfiles-" + std::to_string(getpid()) +
+                                                 "-" + std::to_string(++installed));
         const fs::path directory = root / "Brocade" / "Adapter" / "Driver" / "util";
         fs::create_directories(directory);
         path = (directory / "bcu.exe").string();
