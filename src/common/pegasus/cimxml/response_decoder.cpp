@@ -3,78 +3,276 @@
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
 
-#include <pugixml.hpp>
-
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "key_order.h"
+#include "xml_parser.h"
 
 namespace Pegasus {
 namespace cimxml {
 
 namespace {
 
-bool named(const pugi::xml_node& node, const char* name) {
-    return std::strcmp(node.name(), name) == 0;
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Names of pugixml's parse failures in OpenPegasus's words.
-const char* parseFailureText(pugi::xml_parse_status status, bool atEnd) {
-    switch (status) {
-        case pugi::status_bad_attribute:
-            return "Bad attribute name";
-        case pugi::status_bad_start_element:
-            return "Bad opening element";
-        case pugi::status_bad_end_element:
-            return "Bad closing element";
-        case pugi::status_end_element_mismatch:
-            return atEnd ? "One or more tags are still open"
-                         : "Closing element does not match opening element";
-        case pugi::status_unrecognized_tag:
-            return "Bad opening element";
-        case pugi::status_bad_comment:
-            return "Unterminated comment";
-        case pugi::status_bad_cdata:
-            return "Unterminated CDATA block";
-        case pugi::status_bad_doctype:
-            return "Unterminated DOCTYPE";
-        case pugi::status_bad_pi:
-            return "Bad processing instruction";
-        case pugi::status_bad_pcdata:
-            return "Malformed reference";
-        case pugi::status_no_document_element:
-            return "No root element";
-        default:
-            return "Malformed XML";
+// The elements of the part of the document being decoded, built from the
+// parser's events into flat arrays that are reused: for an EnumerateInstances
+// response one VALUE.NAMEDINSTANCE at a time, so that memory holds the
+// instances built, not the document.
+class ElementTree : public xml::XmlHandler {
+  public:
+    struct Element {
+        std::uint32_t name = 0;  // offsets into characters_, NUL-terminated
+        std::uint32_t text = 0;
+        std::uint32_t textLength = 0;
+        std::uint32_t firstAttribute = 0;
+        std::uint32_t attributeCount = 0;
+        std::int32_t parent = -1;
+        std::int32_t firstChild = -1;
+        std::int32_t lastChild = -1;
+        std::int32_t nextSibling = -1;
+        std::uint64_t line = 0;
+        // The text kept is the first run that is not whitespace between
+        // elements (whitespace alone counts when the element has no other
+        // content, as in <VALUE> </VALUE>).
+        bool textOpen = false;
+        bool textDone = false;
+    };
+    struct AttributeOffsets {
+        std::uint32_t name;
+        std::uint32_t value;
+    };
+
+    // Called with each completed element whose parent is `streamedParent`
+    // (see streamChildrenOf); the element is dropped afterwards.
+    class ChildConsumer {
+      public:
+        virtual ~ChildConsumer() = default;
+        virtual void consume(std::int32_t element) = 0;
+    };
+
+    void attach(const xml::XmlParser& parser) { parser_ = &parser; }
+
+    // Children of the element on that path of first elements (e.g. CIM,
+    // MESSAGE, SIMPLERSP, IMETHODRESPONSE, IRETURNVALUE) go to the consumer
+    // one at a time as they complete.
+    void streamChildrenOf(std::vector<const char*> path, ChildConsumer* consumer) {
+        streamPath_ = std::move(path);
+        consumer_ = consumer;
     }
-}
 
-// Decodes one response document. Errors name the line they were found on,
-// counted from the start of the body as OpenPegasus counts.
+    void startElement(std::string_view name, const xml::XmlAttribute* attributes,
+                      std::size_t attributeCount) override {
+        std::int32_t parent = stack_.empty() ? -1 : stack_.back();
+        if (parent >= 0) closeText(elements_[parent], true);
+        std::int32_t index = static_cast<std::int32_t>(elements_.size());
+        elements_.emplace_back();
+        Element& element = elements_.back();
+        element.name = store(name);
+        element.firstAttribute = static_cast<std::uint32_t>(attributes_.size());
+        element.attributeCount = static_cast<std::uint32_t>(attributeCount);
+        element.parent = parent;
+        element.line = parser_->line();
+        for (std::size_t i = 0; i < attributeCount; ++i) {
+            std::uint32_t attributeName = store(attributes[i].name);
+            attributes_.push_back({attributeName, store(attributes[i].value)});
+        }
+        if (parent >= 0) {
+            Element& parentElement = elements_[parent];
+            if (parentElement.lastChild >= 0) {
+                elements_[parentElement.lastChild].nextSibling = index;
+            } else {
+                parentElement.firstChild = index;
+            }
+            parentElement.lastChild = index;
+        }
+        stack_.push_back(index);
+        if (streamPath_.size() == stack_.size() && streamed_ < 0 && onStreamPath()) {
+            streamed_ = index;
+        }
+    }
+
+    void endElement(std::string_view) override {
+        std::int32_t index = stack_.back();
+        stack_.pop_back();
+        closeText(elements_[index], false);
+        if (streamed_ >= 0 && elements_[index].parent == streamed_) {
+            consumer_->consume(index);
+            // The element was the streamed parent's only child: every
+            // earlier one has gone the same way.
+            const Element& element = elements_[index];
+            characters_.resize(element.name);
+            attributes_.resize(element.firstAttribute);
+            elements_.resize(static_cast<size_t>(index));
+            elements_[streamed_].firstChild = -1;
+            elements_[streamed_].lastChild = -1;
+        }
+    }
+
+    void characters(std::string_view text) override {
+        if (stack_.empty()) return;
+        Element& element = elements_[stack_.back()];
+        if (element.textDone) return;
+        if (!element.textOpen) {
+            element.textOpen = true;
+            element.text = static_cast<std::uint32_t>(characters_.size());
+            element.textLength = 0;
+        }
+        characters_.append(text.data(), text.size());
+        element.textLength += static_cast<std::uint32_t>(text.size());
+    }
+
+    const Element& element(std::int32_t index) const { return elements_[index]; }
+    const AttributeOffsets& attribute(std::uint32_t index) const { return attributes_[index]; }
+    const char* chars(std::uint32_t offset) const { return characters_.data() + offset; }
+    bool empty() const { return elements_.empty(); }
+
+  private:
+    std::uint32_t store(std::string_view text) {
+        if (characters_.size() + text.size() + 1 > std::numeric_limits<std::uint32_t>::max()) {
+            throw std::length_error("document part too large");
+        }
+        std::uint32_t offset = static_cast<std::uint32_t>(characters_.size());
+        characters_.append(text.data(), text.size());
+        characters_.push_back('\0');
+        return offset;
+    }
+
+    // Ends the element's current text run, at a child's start or at its own
+    // end; whitespace between elements is dropped.
+    void closeText(Element& element, bool childStarts) {
+        if (!element.textOpen) return;
+        element.textOpen = false;
+        const char* text = characters_.data() + element.text;
+        bool blank = true;
+        for (std::uint32_t i = 0; i < element.textLength && blank; ++i) blank = isSpace(text[i]);
+        if (blank && (childStarts || element.firstChild >= 0)) {
+            characters_.resize(element.text);
+            element.textLength = 0;
+            return;
+        }
+        characters_.push_back('\0');
+        element.textDone = true;
+    }
+
+    bool onStreamPath() const {
+        for (size_t depth = 0; depth < stack_.size(); ++depth) {
+            const Element& element = elements_[stack_[depth]];
+            if (std::strcmp(chars(element.name), streamPath_[depth]) != 0) return false;
+            if (element.parent >= 0 && elements_[element.parent].firstChild != stack_[depth]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const xml::XmlParser* parser_ = nullptr;
+    std::vector<Element> elements_;
+    std::vector<AttributeOffsets> attributes_;
+    std::string characters_;
+    std::vector<std::int32_t> stack_;
+    std::vector<const char*> streamPath_;
+    ChildConsumer* consumer_ = nullptr;
+    std::int32_t streamed_ = -1;
+};
+
+// An attribute as the decoder reads it; a missing one is false and has the
+// empty value.
+class Attribute {
+  public:
+    Attribute() = default;
+    Attribute(const char* name, const char* value) : name_(name), value_(value) {}
+    explicit operator bool() const { return name_ != nullptr; }
+    const char* name() const { return name_ ? name_ : ""; }
+    const char* value() const { return value_ ? value_ : ""; }
+    // "true", "1", "yes" and their kin, as OpenPegasus reads PROPAGATED.
+    bool asBool() const {
+        char first = value()[0];
+        return first == '1' || first == 't' || first == 'T' || first == 'y' || first == 'Y';
+    }
+    // Decimal or 0x-hexadecimal digits up to the first other character;
+    // 0 when there are none, the largest value on overflow.
+    unsigned asUint() const {
+        const char* text = value();
+        while (isSpace(*text)) ++text;
+        if (*text == '-') return 0;
+        if (*text == '+') ++text;
+        int base = 10;
+        if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+            base = 16;
+            text += 2;
+        }
+        errno = 0;
+        unsigned long long value = std::strtoull(text, nullptr, base);
+        if (errno == ERANGE || value > UINT_MAX) return UINT_MAX;
+        return static_cast<unsigned>(value);
+    }
+
+  private:
+    const char* name_ = nullptr;
+    const char* value_ = nullptr;
+};
+
+// An element of the tree, or none (false).
+class Node {
+  public:
+    Node() = default;
+    Node(const ElementTree* tree, std::int32_t index) : tree_(tree), index_(index) {}
+    explicit operator bool() const { return index_ >= 0; }
+    std::int32_t index() const { return index_; }
+    // A missing element has no name and is reported on line 1.
+    const char* name() const { return index_ >= 0 ? tree_->chars(element().name) : ""; }
+    std::uint64_t line() const { return index_ >= 0 ? element().line : 1; }
+    const char* text() const { return element().textDone ? tree_->chars(element().text) : ""; }
+    Attribute attribute(const char* name) const {
+        if (index_ < 0) return Attribute();
+        const ElementTree::Element& self = element();
+        for (std::uint32_t i = 0; i < self.attributeCount; ++i) {
+            const ElementTree::AttributeOffsets& offsets =
+                tree_->attribute(self.firstAttribute + i);
+            if (std::strcmp(tree_->chars(offsets.name), name) == 0) {
+                return Attribute(tree_->chars(offsets.name), tree_->chars(offsets.value));
+            }
+        }
+        return Attribute();
+    }
+    Node firstElement() const { return Node(tree_, index_ >= 0 ? element().firstChild : -1); }
+    Node nextElement() const { return Node(tree_, index_ >= 0 ? element().nextSibling : -1); }
+    Node child(const char* name) const {
+        Node node = firstElement();
+        while (node && std::strcmp(node.name(), name) != 0) node = node.nextElement();
+        return node;
+    }
+
+  private:
+    const ElementTree::Element& element() const { return tree_->element(index_); }
+
+    const ElementTree* tree_ = nullptr;
+    std::int32_t index_ = -1;
+};
+
+bool named(const Node& node, const char* name) { return std::strcmp(node.name(), name) == 0; }
+
+// Turns the elements of one response into CIM objects. Errors name the line
+// the element starts on, counted from the start of the body as OpenPegasus
+// counts.
 class Decoder {
   public:
-    Decoder(std::string& body, Uint32 messageId) : body_(body) {
-        size_t start = body.find_first_not_of(" \t\r\n");
-        if (start == std::string::npos || body.compare(start, 5, "<?xml") != 0) {
-            throw CIMClientXmlException(
-                "Validation error: on line 1: Expected <?xml ... ?> style declaration");
-        }
-        pugi::xml_parse_result result = document_.load_buffer_inplace(
-            &body[0], body.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
-            pugi::encoding_utf8);
-        if (!result) {
-            bool atEnd = static_cast<size_t>(result.offset) >= body.size();
-            throw CIMClientXmlException(
-                String::fromUtf8(std::string(parseFailureText(result.status, atEnd)) +
-                                 ": on line " + std::to_string(lineAt(result.offset))));
-        }
-        pugi::xml_node cim = document_.document_element();
+    explicit Decoder(const ElementTree& tree) : tree_(tree) {}
+
+    // CIM, MESSAGE (with the request's ID) and SIMPLERSP, in that order.
+    void checkEnvelope(Uint32 messageId) {
+        Node cim(&tree_, tree_.empty() ? -1 : 0);
         if (!named(cim, "CIM")) invalid(cim, "Expected CIM element");
-        pugi::xml_node message = onlyChild(cim, "MESSAGE");
+        Node message = onlyChild(cim, "MESSAGE");
         std::string id = message.attribute("ID").value();
         if (id != std::to_string(messageId)) {
             throw CIMClientResponseException(
@@ -86,10 +284,10 @@ class Decoder {
 
     // The IMETHODRESPONSE's IRETURNVALUE, or an empty node when the response
     // has none. A server error is thrown as CIMException.
-    pugi::xml_node intrinsicReturn(const char* operation) {
-        pugi::xml_node response = onlyChild(simpleResponse_, "IMETHODRESPONSE");
+    Node intrinsicReturn(const char* operation) {
+        Node response = onlyChild(simpleResponse_, "IMETHODRESPONSE");
         checkName(response, operation);
-        pugi::xml_node first = firstElement(response);
+        Node first = response.firstElement();
         if (first && named(first, "ERROR")) throwError(first);
         if (first && !named(first, "IRETURNVALUE")) {
             invalid(first,
@@ -98,18 +296,36 @@ class Decoder {
         return first;
     }
 
-    pugi::xml_node extrinsicResponse(const std::string& method) {
-        pugi::xml_node response = onlyChild(simpleResponse_, "METHODRESPONSE");
+    Node extrinsicResponse(const std::string& method) {
+        Node response = onlyChild(simpleResponse_, "METHODRESPONSE");
         checkName(response, method.c_str());
-        pugi::xml_node first = firstElement(response);
+        Node first = response.firstElement();
         if (first && named(first, "ERROR")) throwError(first);
         return response;
     }
 
-    CIMInstance instance(const pugi::xml_node& node) {
+    // One VALUE.NAMEDINSTANCE of an EnumerateInstances response.
+    CIMInstance namedInstance(const Node& named) {
+        if (std::strcmp(named.name(), "VALUE.NAMEDINSTANCE") != 0) {
+            invalid(named, std::string("Expected close of IRETURNVALUE element, got ") +
+                               named.name() + " instead");
+        }
+        Node nameNode = named.firstElement();
+        if (!nameNode) invalid(named, "Expected INSTANCENAME element");
+        CIMObjectPath path = instanceName(nameNode);
+        Node instanceNode = nameNode.nextElement();
+        if (!instanceNode || std::strcmp(instanceNode.name(), "INSTANCE") != 0) {
+            invalid(instanceNode ? instanceNode : named, "Expected INSTANCE element");
+        }
+        CIMInstance result = instance(instanceNode);
+        result.setPath(path);
+        return result;
+    }
+
+    CIMInstance instance(const Node& node) {
         const char* className = requiredAttribute(node, "CLASSNAME");
         CIMInstance instance{CIMName(className)};
-        for (pugi::xml_node child = firstElement(node); child; child = nextElement(child)) {
+        for (Node child = node.firstElement(); child; child = child.nextElement()) {
             if (named(child, "QUALIFIER")) {
                 instance.addQualifier(qualifier(child));
             } else if (named(child, "PROPERTY")) {
@@ -126,22 +342,22 @@ class Decoder {
         return instance;
     }
 
-    CIMObjectPath instanceName(const pugi::xml_node& node) {
+    CIMObjectPath instanceName(const Node& node) {
         if (!named(node, "INSTANCENAME")) {
             invalid(node,
                     std::string("Expected INSTANCENAME element, got ") + node.name() + " instead");
         }
         const char* className = requiredAttribute(node, "CLASSNAME");
         Array<CIMKeyBinding> keys;
-        for (pugi::xml_node binding = firstElement(node); binding; binding = nextElement(binding)) {
+        for (Node binding = node.firstElement(); binding; binding = binding.nextElement()) {
             if (!named(binding, "KEYBINDING")) {
                 invalid(binding, std::string("Expected KEYBINDING element, got ") + binding.name() +
                                      " instead");
             }
             CIMName name(requiredAttribute(binding, "NAME"));
-            pugi::xml_node value = firstElement(binding);
+            Node value = binding.firstElement();
             if (value && named(value, "KEYVALUE")) {
-                keys.append(CIMKeyBinding(name, String(value.child_value()), keyValueType(value)));
+                keys.append(CIMKeyBinding(name, String(value.text()), keyValueType(value)));
             } else if (value && named(value, "VALUE.REFERENCE")) {
                 keys.append(
                     CIMKeyBinding(name, reference(value).toString(), CIMKeyBinding::REFERENCE));
@@ -152,58 +368,35 @@ class Decoder {
         return CIMObjectPath(String(), CIMNamespaceName(), CIMName(className), keys);
     }
 
-    CIMValue returnValue(const pugi::xml_node& response) {
-        pugi::xml_node node = response.child("RETURNVALUE");
+    CIMValue returnValue(const Node& response) {
+        Node node = response.child("RETURNVALUE");
         if (!node) return CIMValue();
         return parameterValue(node, node.attribute("PARAMTYPE"));
     }
 
-    Array<CIMParamValue> outParameters(const pugi::xml_node& response) {
+    Array<CIMParamValue> outParameters(const Node& response) {
         Array<CIMParamValue> parameters;
-        for (pugi::xml_node node = firstElement(response); node; node = nextElement(node)) {
+        for (Node node = response.firstElement(); node; node = node.nextElement()) {
             if (named(node, "RETURNVALUE")) continue;
             if (!named(node, "PARAMVALUE")) {
                 invalid(node, std::string("Expected PARAMVALUE element, got ") + node.name() +
                                   " instead");
             }
-            pugi::xml_attribute type = node.attribute("PARAMTYPE");
+            Attribute type = node.attribute("PARAMTYPE");
             parameters.append(CIMParamValue(String(requiredAttribute(node, "NAME")),
                                             parameterValue(node, type), bool(type)));
         }
         return parameters;
     }
 
-    [[noreturn]] void invalid(const pugi::xml_node& node, const std::string& what) const {
+    [[noreturn]] void invalid(const Node& node, const std::string& what) const {
         throw CIMClientXmlException(String::fromUtf8("Validation error: on line " +
-                                                     std::to_string(lineOf(node)) + ": " + what));
-    }
-
-    pugi::xml_node firstElement(const pugi::xml_node& node) const {
-        pugi::xml_node child = node.first_child();
-        while (child && child.type() != pugi::node_element) child = child.next_sibling();
-        return child;
-    }
-
-    pugi::xml_node nextElement(const pugi::xml_node& node) const {
-        pugi::xml_node sibling = node.next_sibling();
-        while (sibling && sibling.type() != pugi::node_element) sibling = sibling.next_sibling();
-        return sibling;
+                                                     std::to_string(node.line()) + ": " + what));
     }
 
   private:
-    size_t lineAt(std::ptrdiff_t offset) const {
-        size_t end = std::min(static_cast<size_t>(offset < 0 ? 0 : offset), body_.size());
-        size_t line = 1;
-        for (size_t i = 0; i < end; ++i) {
-            if (body_[i] == '\n') ++line;
-        }
-        return line;
-    }
-
-    size_t lineOf(const pugi::xml_node& node) const { return lineAt(node.offset_debug()); }
-
-    pugi::xml_node onlyChild(const pugi::xml_node& parent, const char* name) const {
-        pugi::xml_node child = firstElement(parent);
+    Node onlyChild(const Node& parent, const char* name) const {
+        Node child = parent.firstElement();
         if (!child) invalid(parent, std::string("Expected ") + name + " element");
         if (!named(child, name)) {
             invalid(child,
@@ -212,8 +405,8 @@ class Decoder {
         return child;
     }
 
-    const char* requiredAttribute(const pugi::xml_node& node, const char* name) const {
-        pugi::xml_attribute attribute = node.attribute(name);
+    const char* requiredAttribute(const Node& node, const char* name) const {
+        Attribute attribute = node.attribute(name);
         if (!attribute) {
             invalid(node,
                     std::string("Missing ") + name + " attribute on " + node.name() + " element");
@@ -221,29 +414,29 @@ class Decoder {
         return attribute.value();
     }
 
-    void checkName(const pugi::xml_node& response, const char* expected) const {
+    void checkName(const Node& response, const char* expected) const {
         if (!String::equalNoCase(String(requiredAttribute(response, "NAME")), String(expected))) {
             invalid(response, std::string("Expected ") + response.name() + " NAME=\"" + expected +
                                   "\", got \"" + response.attribute("NAME").value() + "\"");
         }
     }
 
-    [[noreturn]] void throwError(const pugi::xml_node& error) const {
+    [[noreturn]] void throwError(const Node& error) const {
         Uint32 code = static_cast<Uint32>(integer(error, requiredAttribute(error, "CODE"), 0,
                                                   std::numeric_limits<Uint32>::max()));
         throw CIMException(static_cast<CIMStatusCode>(code),
                            String(error.attribute("DESCRIPTION").value()));
     }
 
-    CIMKeyBinding::Type keyValueType(const pugi::xml_node& keyValue) const {
-        pugi::xml_attribute type = keyValue.attribute("VALUETYPE");
+    CIMKeyBinding::Type keyValueType(const Node& keyValue) const {
+        Attribute type = keyValue.attribute("VALUETYPE");
         if (!type || std::strcmp(type.value(), "string") == 0) return CIMKeyBinding::STRING;
         if (std::strcmp(type.value(), "numeric") == 0) return CIMKeyBinding::NUMERIC;
         if (std::strcmp(type.value(), "boolean") == 0) return CIMKeyBinding::BOOLEAN;
         invalid(keyValue, std::string("Illegal value for VALUETYPE attribute: ") + type.value());
     }
 
-    CIMType typeAttribute(const pugi::xml_node& node, const pugi::xml_attribute& attribute) const {
+    CIMType typeAttribute(const Node& node, const Attribute& attribute) const {
         if (!attribute) return CIMTYPE_STRING;
         const char* text = attribute.value();
         // Ordered by how often servers send them.
@@ -259,9 +452,9 @@ class Decoder {
                           " attribute: " + attribute.value());
     }
 
-    CIMQualifier qualifier(const pugi::xml_node& node) {
+    CIMQualifier qualifier(const Node& node) {
         CIMType type = typeAttribute(node, node.attribute("TYPE"));
-        pugi::xml_node content = firstElement(node);
+        Node content = node.firstElement();
         CIMValue value(type, false);
         if (content && named(content, "VALUE")) {
             value = scalar(content, type);
@@ -272,17 +465,17 @@ class Decoder {
                     std::string("Expected VALUE element, got ") + content.name() + " instead");
         }
         return CIMQualifier(CIMName(requiredAttribute(node, "NAME")), value,
-                            node.attribute("PROPAGATED").as_bool());
+                            node.attribute("PROPAGATED").asBool());
     }
 
     // PROPERTY or PROPERTY.ARRAY: qualifiers first, then at most one value.
-    CIMProperty property(const pugi::xml_node& node, bool isArray) {
+    CIMProperty property(const Node& node, bool isArray) {
         CIMType type = typeAttribute(node, node.attribute("TYPE"));
         if (type == CIMTYPE_REFERENCE) invalid(node, "Illegal value for TYPE attribute: reference");
         CIMValue value(type, isArray);
         Array<CIMQualifier> qualifiers;
         const char* valueElement = isArray ? "VALUE.ARRAY" : "VALUE";
-        for (pugi::xml_node child = firstElement(node); child; child = nextElement(child)) {
+        for (Node child = node.firstElement(); child; child = child.nextElement()) {
             if (named(child, "QUALIFIER")) {
                 qualifiers.append(qualifier(child));
             } else if (named(child, valueElement)) {
@@ -294,16 +487,16 @@ class Decoder {
         }
         CIMProperty property(
             CIMName(requiredAttribute(node, "NAME")), value,
-            isArray ? static_cast<Uint32>(node.attribute("ARRAYSIZE").as_uint()) : 0, CIMName(),
-            CIMName(node.attribute("CLASSORIGIN").value()), node.attribute("PROPAGATED").as_bool());
+            isArray ? static_cast<Uint32>(node.attribute("ARRAYSIZE").asUint()) : 0, CIMName(),
+            CIMName(node.attribute("CLASSORIGIN").value()), node.attribute("PROPAGATED").asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
         return property;
     }
 
-    CIMProperty referenceProperty(const pugi::xml_node& node) {
+    CIMProperty referenceProperty(const Node& node) {
         CIMValue value(CIMTYPE_REFERENCE, false);
         Array<CIMQualifier> qualifiers;
-        for (pugi::xml_node child = firstElement(node); child; child = nextElement(child)) {
+        for (Node child = node.firstElement(); child; child = child.nextElement()) {
             if (named(child, "QUALIFIER")) {
                 qualifiers.append(qualifier(child));
             } else if (named(child, "VALUE.REFERENCE")) {
@@ -316,16 +509,16 @@ class Decoder {
         CIMProperty property(CIMName(requiredAttribute(node, "NAME")), value, 0,
                              CIMName(node.attribute("REFERENCECLASS").value()),
                              CIMName(node.attribute("CLASSORIGIN").value()),
-                             node.attribute("PROPAGATED").as_bool());
+                             node.attribute("PROPAGATED").asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
         return property;
     }
 
-    CIMNamespaceName localNamespacePath(const pugi::xml_node& node) {
+    CIMNamespaceName localNamespacePath(const Node& node) {
         if (!named(node, "LOCALNAMESPACEPATH"))
             invalid(node, "Expected LOCALNAMESPACEPATH element");
         std::string text;
-        for (pugi::xml_node part = firstElement(node); part; part = nextElement(part)) {
+        for (Node part = node.firstElement(); part; part = part.nextElement()) {
             if (!named(part, "NAMESPACE")) invalid(part, "Expected NAMESPACE element");
             if (!text.empty()) text += '/';
             text += requiredAttribute(part, "NAME");
@@ -335,36 +528,36 @@ class Decoder {
     }
 
     // NAMESPACEPATH: HOST and LOCALNAMESPACEPATH.
-    void namespacePath(const pugi::xml_node& node, String& host, CIMNamespaceName& nameSpace) {
+    void namespacePath(const Node& node, String& host, CIMNamespaceName& nameSpace) {
         if (!named(node, "NAMESPACEPATH")) invalid(node, "Expected NAMESPACEPATH element");
-        pugi::xml_node hostNode = firstElement(node);
+        Node hostNode = node.firstElement();
         if (!hostNode || !named(hostNode, "HOST")) invalid(node, "Expected HOST element");
-        host = String(hostNode.child_value());
-        pugi::xml_node local = nextElement(hostNode);
+        host = String(hostNode.text());
+        Node local = hostNode.nextElement();
         if (!local) invalid(node, "Expected LOCALNAMESPACEPATH element");
         nameSpace = localNamespacePath(local);
     }
 
     // VALUE.REFERENCE in any of its forms; the path keeps whatever host and
     // namespace the form carries.
-    CIMObjectPath reference(const pugi::xml_node& node) {
-        pugi::xml_node form = firstElement(node);
+    CIMObjectPath reference(const Node& node) {
+        Node form = node.firstElement();
         if (!form) invalid(node, "Expected a path element in VALUE.REFERENCE");
         String host;
         CIMNamespaceName nameSpace;
-        pugi::xml_node name;
+        Node name;
         if (named(form, "INSTANCENAME") || named(form, "CLASSNAME")) {
             name = form;
         } else if (named(form, "LOCALINSTANCEPATH") || named(form, "LOCALCLASSPATH")) {
-            pugi::xml_node local = firstElement(form);
+            Node local = form.firstElement();
             if (!local) invalid(form, "Expected LOCALNAMESPACEPATH element");
             nameSpace = localNamespacePath(local);
-            name = nextElement(local);
+            name = local.nextElement();
         } else if (named(form, "INSTANCEPATH") || named(form, "CLASSPATH")) {
-            pugi::xml_node path = firstElement(form);
+            Node path = form.firstElement();
             if (!path) invalid(form, "Expected NAMESPACEPATH element");
             namespacePath(path, host, nameSpace);
-            name = nextElement(path);
+            name = path.nextElement();
         } else {
             invalid(form, std::string("Expected a path element in VALUE.REFERENCE, got ") +
                               form.name() + " instead");
@@ -384,14 +577,14 @@ class Decoder {
 
     // PARAMVALUE or RETURNVALUE content. Without a type the server's text
     // arrives as a string, as OpenPegasus reads it.
-    CIMValue parameterValue(const pugi::xml_node& node, const pugi::xml_attribute& typeAttr) {
-        pugi::xml_node content = firstElement(node);
+    CIMValue parameterValue(const Node& node, const Attribute& typeAttr) {
+        Node content = node.firstElement();
         CIMType type = typeAttribute(node, typeAttr);
         if (!content) return CIMValue(type, false);
         if (named(content, "VALUE.REFERENCE")) return CIMValue(reference(content));
         if (named(content, "VALUE.REFARRAY")) {
             Array<CIMObjectPath> paths;
-            for (pugi::xml_node item = firstElement(content); item; item = nextElement(item)) {
+            for (Node item = content.firstElement(); item; item = item.nextElement()) {
                 paths.append(reference(item));
             }
             return CIMValue(paths);
@@ -402,8 +595,7 @@ class Decoder {
         invalid(content, std::string("Expected VALUE element, got ") + content.name() + " instead");
     }
 
-    Sint64 integer(const pugi::xml_node& node, const char* text, Sint64 minimum,
-                   Uint64 maximum) const {
+    Sint64 integer(const Node& node, const char* text, Sint64 minimum, Uint64 maximum) const {
         std::string trimmed(text);
         size_t first = trimmed.find_first_not_of(" \t\r\n");
         size_t last = trimmed.find_last_not_of(" \t\r\n");
@@ -430,19 +622,19 @@ class Decoder {
         return negative ? static_cast<Sint64>(0 - magnitude) : static_cast<Sint64>(magnitude);
     }
 
-    [[noreturn]] void semantic(const pugi::xml_node& node, const std::string& what) const {
+    [[noreturn]] void semantic(const Node& node, const std::string& what) const {
         throw CIMClientXmlException(String::fromUtf8("Semantic error: on line " +
-                                                     std::to_string(lineOf(node)) + ": " + what));
+                                                     std::to_string(node.line()) + ": " + what));
     }
 
     template <class T>
-    T integerOf(const pugi::xml_node& node, const char* text) const {
+    T integerOf(const Node& node, const char* text) const {
         return static_cast<T>(integer(node, text,
                                       static_cast<Sint64>(std::numeric_limits<T>::min()),
                                       static_cast<Uint64>(std::numeric_limits<T>::max())));
     }
 
-    Real64 real(const pugi::xml_node& node, const char* text) const {
+    Real64 real(const Node& node, const char* text) const {
         char* end = nullptr;
         Real64 value = std::strtod(text, &end);
         while (end != nullptr && (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')) {
@@ -454,14 +646,14 @@ class Decoder {
         return value;
     }
 
-    Boolean boolean(const pugi::xml_node& node, const char* text) const {
+    Boolean boolean(const Node& node, const char* text) const {
         String value(text);
         if (String::equalNoCase(value, "TRUE")) return true;
         if (String::equalNoCase(value, "FALSE")) return false;
         semantic(node, std::string("Illegal boolean value \"") + text + "\"");
     }
 
-    CIMDateTime dateTime(const pugi::xml_node& node, const char* text) const {
+    CIMDateTime dateTime(const Node& node, const char* text) const {
         try {
             return CIMDateTime(String(text));
         } catch (const InvalidDateTimeFormatException&) {
@@ -476,20 +668,20 @@ class Decoder {
 
     // Array<T> of the VALUE elements of a VALUE.ARRAY, each converted by parse.
     template <class T, class Parse>
-    CIMValue arrayOf(const pugi::xml_node& node, Parse parse) {
+    CIMValue arrayOf(const Node& node, Parse parse) {
         Array<T> items;
-        for (pugi::xml_node item = firstElement(node); item; item = nextElement(item)) {
+        for (Node item = node.firstElement(); item; item = item.nextElement()) {
             if (!named(item, "VALUE")) {
                 invalid(item,
                         std::string("Expected VALUE element, got ") + item.name() + " instead");
             }
-            items.append(parse(item, item.child_value()));
+            items.append(parse(item, item.text()));
         }
         return CIMValue(items);
     }
 
-    CIMValue scalar(const pugi::xml_node& node, CIMType type) {
-        const char* text = node.child_value();
+    CIMValue scalar(const Node& node, CIMType type) {
+        const char* text = node.text();
         switch (type) {
             case CIMTYPE_BOOLEAN:
                 return CIMValue(boolean(node, text));
@@ -524,12 +716,12 @@ class Decoder {
 
     template <class T>
     auto integerParser() {
-        return [this](const pugi::xml_node& n, const char* t) { return integerOf<T>(n, t); };
+        return [this](const Node& n, const char* t) { return integerOf<T>(n, t); };
     }
 
-    CIMValue array(const pugi::xml_node& node, CIMType type) {
-        auto asBoolean = [this](const pugi::xml_node& n, const char* t) { return boolean(n, t); };
-        auto asReal = [this](const pugi::xml_node& n, const char* t) { return real(n, t); };
+    CIMValue array(const Node& node, CIMType type) {
+        auto asBoolean = [this](const Node& n, const char* t) { return boolean(n, t); };
+        auto asReal = [this](const Node& n, const char* t) { return real(n, t); };
         switch (type) {
             case CIMTYPE_BOOLEAN:
                 return arrayOf<Boolean>(node, asBoolean);
@@ -550,82 +742,150 @@ class Decoder {
             case CIMTYPE_SINT64:
                 return arrayOf<Sint64>(node, integerParser<Sint64>());
             case CIMTYPE_REAL32:
-                return arrayOf<Real32>(node, [this](const pugi::xml_node& n, const char* t) {
+                return arrayOf<Real32>(node, [this](const Node& n, const char* t) {
                     return static_cast<Real32>(real(n, t));
                 });
             case CIMTYPE_REAL64:
                 return arrayOf<Real64>(node, asReal);
             case CIMTYPE_CHAR16:
-                return arrayOf<Char16>(
-                    node, [](const pugi::xml_node&, const char* t) { return char16(t); });
+                return arrayOf<Char16>(node, [](const Node&, const char* t) { return char16(t); });
             case CIMTYPE_DATETIME:
-                return arrayOf<CIMDateTime>(node, [this](const pugi::xml_node& n, const char* t) {
-                    return dateTime(n, t);
-                });
+                return arrayOf<CIMDateTime>(
+                    node, [this](const Node& n, const char* t) { return dateTime(n, t); });
             default:
-                return arrayOf<String>(
-                    node, [](const pugi::xml_node&, const char* t) { return String(t); });
+                return arrayOf<String>(node, [](const Node&, const char* t) { return String(t); });
         }
     }
 
-    std::string& body_;
-    pugi::xml_document document_;
-    pugi::xml_node simpleResponse_;
+    const ElementTree& tree_;
+    Node simpleResponse_;
 };
 
 }  // namespace
 
-Array<CIMInstance> decodeEnumerateInstances(std::string& body, Uint32 messageId) {
-    Decoder decoder(body, messageId);
-    pugi::xml_node returned = decoder.intrinsicReturn("EnumerateInstances");
-    Array<CIMInstance> instances;
-    if (!returned) return instances;
-    for (pugi::xml_node named = decoder.firstElement(returned); named;
-         named = decoder.nextElement(named)) {
-        if (std::strcmp(named.name(), "VALUE.NAMEDINSTANCE") != 0) {
-            decoder.invalid(named, std::string("Expected close of IRETURNVALUE element, got ") +
-                                       named.name() + " instead");
+class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
+  public:
+    Impl(Operation operation, Uint32 messageId)
+        : operation_(operation), messageId_(messageId), parser_(tree_), decoder_(tree_) {
+        tree_.attach(parser_);
+        if (operation == Operation::EnumerateInstances) {
+            tree_.streamChildrenOf(
+                {"CIM", "MESSAGE", "SIMPLERSP", "IMETHODRESPONSE", "IRETURNVALUE"}, this);
         }
-        pugi::xml_node nameNode = decoder.firstElement(named);
-        if (!nameNode) decoder.invalid(named, "Expected INSTANCENAME element");
-        CIMObjectPath path = decoder.instanceName(nameNode);
-        pugi::xml_node instanceNode = decoder.nextElement(nameNode);
-        if (!instanceNode || std::strcmp(instanceNode.name(), "INSTANCE") != 0) {
-            decoder.invalid(instanceNode ? instanceNode : named, "Expected INSTANCE element");
-        }
-        CIMInstance instance = decoder.instance(instanceNode);
-        instance.setPath(path);
-        instances.append(instance);
     }
+
+    void feed(const char* data, std::size_t size) {
+        if (syntaxFailure_) return;
+        try {
+            parser_.feed(data, size);
+        } catch (...) {
+            syntaxFailure_ = std::current_exception();
+        }
+    }
+
+    // Throws the first defect: of the XML first, then of its content.
+    void finish() {
+        if (syntaxFailure_) std::rethrow_exception(syntaxFailure_);
+        parser_.finish();
+        if (contentFailure_) std::rethrow_exception(contentFailure_);
+        if (!enveloped_) decoder_.checkEnvelope(messageId_);
+    }
+
+    // A defect of the content is kept until the whole body is known to be
+    // well-formed XML, since OpenPegasus reports an XML error first.
+    void consume(std::int32_t element) override {
+        if (contentFailure_) return;
+        try {
+            if (!enveloped_) {
+                decoder_.checkEnvelope(messageId_);
+                enveloped_ = true;
+                decoder_.intrinsicReturn("EnumerateInstances");
+            }
+            instances_.append(decoder_.namedInstance(Node(&tree_, element)));
+        } catch (...) {
+            contentFailure_ = std::current_exception();
+        }
+    }
+
+    Operation operation_;
+    Uint32 messageId_;
+    ElementTree tree_;
+    xml::XmlParser parser_;
+    Decoder decoder_;
+    bool enveloped_ = false;
+    std::exception_ptr syntaxFailure_;
+    std::exception_ptr contentFailure_;
+    Array<CIMInstance> instances_;
+};
+
+ResponseDecoder::ResponseDecoder(Operation operation, Uint32 messageId)
+    : impl_(std::make_unique<Impl>(operation, messageId)) {}
+ResponseDecoder::~ResponseDecoder() = default;
+
+void ResponseDecoder::feed(const char* data, std::size_t size) { impl_->feed(data, size); }
+
+Array<CIMInstance> ResponseDecoder::finishEnumerateInstances() {
+    impl_->finish();
+    Node returned = impl_->decoder_.intrinsicReturn("EnumerateInstances");
+    if (returned) {
+        // Children left here were not streamed (none, in a response of the
+        // usual shape).
+        for (Node named = returned.firstElement(); named; named = named.nextElement()) {
+            impl_->instances_.append(impl_->decoder_.namedInstance(named));
+        }
+    }
+    Array<CIMInstance> instances;
+    std::swap(instances, impl_->instances_);
     return instances;
 }
 
-CIMInstance decodeGetInstance(std::string& body, Uint32 messageId) {
-    Decoder decoder(body, messageId);
-    pugi::xml_node returned = decoder.intrinsicReturn("GetInstance");
+CIMInstance ResponseDecoder::finishGetInstance() {
+    impl_->finish();
+    Decoder& decoder = impl_->decoder_;
+    Node returned = decoder.intrinsicReturn("GetInstance");
     if (!returned)
         throw CIMClientXmlException("Validation error: on line 1: Expected IRETURNVALUE element");
-    pugi::xml_node instanceNode = decoder.firstElement(returned);
+    Node instanceNode = returned.firstElement();
     if (!instanceNode || std::strcmp(instanceNode.name(), "INSTANCE") != 0) {
         decoder.invalid(instanceNode ? instanceNode : returned, "Expected INSTANCE element");
     }
-    if (decoder.nextElement(instanceNode)) {
-        decoder.invalid(decoder.nextElement(instanceNode),
+    if (instanceNode.nextElement()) {
+        decoder.invalid(instanceNode.nextElement(),
                         "Expected close of IRETURNVALUE element, got " +
-                            std::string(decoder.nextElement(instanceNode).name()) + " instead");
+                            std::string(instanceNode.nextElement().name()) + " instead");
     }
     CIMInstance instance = decoder.instance(instanceNode);
     instance.setPath(CIMObjectPath(String(), CIMNamespaceName(), instance.getClassName()));
     return instance;
 }
 
-CIMValue decodeInvokeMethod(std::string& body, Uint32 messageId, const CIMName& methodName,
-                            Array<CIMParamValue>& outParameters) {
-    Decoder decoder(body, messageId);
-    pugi::xml_node response = decoder.extrinsicResponse(methodName.getString().utf8());
+CIMValue ResponseDecoder::finishInvokeMethod(const CIMName& methodName,
+                                             Array<CIMParamValue>& outParameters) {
+    impl_->finish();
+    Decoder& decoder = impl_->decoder_;
+    Node response = decoder.extrinsicResponse(methodName.getString().utf8());
     CIMValue returned = decoder.returnValue(response);
     outParameters = decoder.outParameters(response);
     return returned;
+}
+
+Array<CIMInstance> decodeEnumerateInstances(const std::string& body, Uint32 messageId) {
+    ResponseDecoder decoder(ResponseDecoder::Operation::EnumerateInstances, messageId);
+    decoder.feed(body.data(), body.size());
+    return decoder.finishEnumerateInstances();
+}
+
+CIMInstance decodeGetInstance(const std::string& body, Uint32 messageId) {
+    ResponseDecoder decoder(ResponseDecoder::Operation::GetInstance, messageId);
+    decoder.feed(body.data(), body.size());
+    return decoder.finishGetInstance();
+}
+
+CIMValue decodeInvokeMethod(const std::string& body, Uint32 messageId, const CIMName& methodName,
+                            Array<CIMParamValue>& outParameters) {
+    ResponseDecoder decoder(ResponseDecoder::Operation::InvokeMethod, messageId);
+    decoder.feed(body.data(), body.size());
+    return decoder.finishInvokeMethod(methodName, outParameters);
 }
 
 }  // namespace cimxml

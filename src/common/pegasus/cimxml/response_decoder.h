@@ -1,8 +1,14 @@
-// Turns CIM-XML response bodies into CIM objects (pugixml; no network).
+// Turns CIM-XML response bodies into CIM objects (no network). The body is
+// parsed as it is pushed in, in pieces of any size; an EnumerateInstances
+// response is turned into instances while it arrives, so that only the
+// instances built stay in memory, never the whole body or its elements.
+//
 // Every defect of the body is a CIMClientXmlException whose text follows
 // OpenPegasus ("Closing element does not match opening element: on line 7",
 // "Validation error: on line 7: ..."); a server error is a CIMException; a
-// response to another request a CIMClientResponseException.
+// response to another request a CIMClientResponseException. When a body has
+// several defects, an XML syntax error is reported before any defect of the
+// content, as OpenPegasus does.
 #ifndef PEGASUS_CIMXML_RESPONSE_DECODER_H
 #define PEGASUS_CIMXML_RESPONSE_DECODER_H
 
@@ -10,22 +16,51 @@
 #include <Pegasus/Common/CIMParamValue.h>
 #include <Pegasus/Common/CIMValue.h>
 
+#include <cstddef>
+#include <memory>
 #include <string>
 
 namespace Pegasus {
 namespace cimxml {
 
-// The instances of an EnumerateInstances response, with paths taken from
-// their INSTANCENAMEs (no host, no namespace). The body is parsed in place and
-// left modified.
-Array<CIMInstance> decodeEnumerateInstances(std::string& body, Uint32 messageId);
+// Decodes one response body pushed in pieces. Not copyable; one per body;
+// not for use by two threads at once.
+class ResponseDecoder {
+  public:
+    enum class Operation { EnumerateInstances, GetInstance, InvokeMethod };
 
-// The single INSTANCE of a GetInstance response; its path is its class name.
-CIMInstance decodeGetInstance(std::string& body, Uint32 messageId);
+    ResponseDecoder(Operation operation, Uint32 messageId);
+    ~ResponseDecoder();
+    ResponseDecoder(const ResponseDecoder&) = delete;
+    ResponseDecoder& operator=(const ResponseDecoder&) = delete;
 
-// The return value of an extrinsic method call (a null boolean when the
-// server sent no RETURNVALUE); the output parameters replace outParameters.
-CIMValue decodeInvokeMethod(std::string& body, Uint32 messageId, const CIMName& methodName,
+    // The next bytes of the body; `data` may be reused once this returns.
+    // Never throws for a defect of the body: the first one is kept and
+    // thrown by the finish call, so that the caller can first judge the
+    // rest of the response (its HTTP trailer, ...).
+    void feed(const char* data, std::size_t size);
+
+    // The body is complete: the result of the operation named at
+    // construction, or the first defect thrown. Call one of them, once.
+    //
+    // EnumerateInstances: the instances, with paths taken from their
+    // INSTANCENAMEs (no host, no namespace).
+    Array<CIMInstance> finishEnumerateInstances();
+    // GetInstance: the single INSTANCE; its path is its class name.
+    CIMInstance finishGetInstance();
+    // InvokeMethod: the return value (a null boolean when the server sent no
+    // RETURNVALUE); the output parameters replace outParameters.
+    CIMValue finishInvokeMethod(const CIMName& methodName, Array<CIMParamValue>& outParameters);
+
+  private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The same for a body received whole.
+Array<CIMInstance> decodeEnumerateInstances(const std::string& body, Uint32 messageId);
+CIMInstance decodeGetInstance(const std::string& body, Uint32 messageId);
+CIMValue decodeInvokeMethod(const std::string& body, Uint32 messageId, const CIMName& methodName,
                             Array<CIMParamValue>& outParameters);
 
 }  // namespace cimxml

@@ -79,6 +79,18 @@ std::string percentDecode(const std::string& text) {
     return out;
 }
 
+// Decodes the body of a successful answer while it arrives; other answers
+// (401, 500, ...) keep their body for the HTTP checks.
+class DecodingSink : public http::BodySink {
+  public:
+    DecodingSink(cimxml::ResponseDecoder::Operation operation, Uint32 messageId)
+        : decoder(operation, messageId) {}
+    bool accept(const http::HttpResponse& head) override { return head.status == 200; }
+    void body(const char* data, std::size_t size) override { decoder.feed(data, size); }
+
+    cimxml::ResponseDecoder decoder;
+};
+
 }  // namespace
 
 class CIMClient::Impl {
@@ -134,7 +146,7 @@ class CIMClient::Impl {
     // One request and its response on the persistent connection, opened
     // anew when the last one ended. Never sends a request twice, except once
     // with credentials after a Basic challenge.
-    http::HttpResponse exchange(const cimxml::EncodedRequest& request) {
+    http::HttpResponse exchange(const cimxml::EncodedRequest& request, http::BodySink& sink) {
         if (!connected) throw NotConnectedException();
         bool retriedWithCredentials = false;
         while (true) {
@@ -149,7 +161,7 @@ class CIMClient::Impl {
             try {
                 response = connection->exchange(
                     requestBytes(request), http::Clock::now() + std::chrono::milliseconds(timeout),
-                    responseLimit());
+                    responseLimit(), &sink);
             } catch (const ConnectionTimeoutException&) {
                 // A late answer must not be taken for the next request's.
                 connection.reset();
@@ -274,10 +286,12 @@ Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpa
     return guarded([&] {
         impl_->notifyRequest("EnumerateInstances", className.getString().utf8());
         Uint32 messageId = nextMessageId++;
-        http::HttpResponse response = impl_->exchange(cimxml::encodeEnumerateInstances(
-            messageId, nameSpace, className, deepInheritance, localOnly, includeQualifiers,
-            includeClassOrigin, propertyList));
-        return cimxml::decodeEnumerateInstances(response.body, messageId);
+        DecodingSink sink(cimxml::ResponseDecoder::Operation::EnumerateInstances, messageId);
+        impl_->exchange(cimxml::encodeEnumerateInstances(
+                            messageId, nameSpace, className, deepInheritance, localOnly,
+                            includeQualifiers, includeClassOrigin, propertyList),
+                        sink);
+        return sink.decoder.finishEnumerateInstances();
     });
 }
 
@@ -288,10 +302,12 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
     return guarded([&] {
         impl_->notifyRequest("GetInstance", instanceName.toString().utf8());
         Uint32 messageId = nextMessageId++;
-        http::HttpResponse response = impl_->exchange(
+        DecodingSink sink(cimxml::ResponseDecoder::Operation::GetInstance, messageId);
+        impl_->exchange(
             cimxml::encodeGetInstance(messageId, nameSpace, instanceName, localOnly,
-                                      includeQualifiers, includeClassOrigin, propertyList));
-        return cimxml::decodeGetInstance(response.body, messageId);
+                                      includeQualifiers, includeClassOrigin, propertyList),
+            sink);
+        return sink.decoder.finishGetInstance();
     });
 }
 
@@ -302,9 +318,11 @@ CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace,
     return guarded([&] {
         impl_->notifyRequest(methodName.getString().utf8(), instanceName.toString().utf8());
         Uint32 messageId = nextMessageId++;
-        http::HttpResponse response = impl_->exchange(cimxml::encodeInvokeMethod(
-            messageId, nameSpace, instanceName, methodName, inParameters));
-        return cimxml::decodeInvokeMethod(response.body, messageId, methodName, outParameters);
+        DecodingSink sink(cimxml::ResponseDecoder::Operation::InvokeMethod, messageId);
+        impl_->exchange(cimxml::encodeInvokeMethod(messageId, nameSpace, instanceName, methodName,
+                                                   inParameters),
+                        sink);
+        return sink.decoder.finishInvokeMethod(methodName, outParameters);
     });
 }
 

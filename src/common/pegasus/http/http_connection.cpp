@@ -181,9 +181,9 @@ void HttpConnection::send(const std::string& bytes, Clock::time_point deadline) 
 }
 
 HttpResponse HttpConnection::exchange(const std::string& request, Clock::time_point deadline,
-                                      std::uint64_t bodyLimit) {
+                                      std::uint64_t bodyLimit, BodySink* sink) {
     send(request, deadline);
-    HttpResponseReader reader(bodyLimit);
+    HttpResponseReader reader(bodyLimit, sink);
     static const size_t kBufferBytes = 256 * 1024;
     std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
     while (true) {

@@ -47,9 +47,10 @@ class HttpConnection {
     // Throws ConnectionTimeoutException when the deadline passes,
     // CIMClientMalformedHTTPException when the connection breaks or the
     // response is not HTTP or exceeds bodyLimit. After any exception the
-    // connection is unusable.
+    // connection is unusable. With a sink, the body goes to it if it accepts
+    // the response (BodySink, http_response.h); the sink is not kept.
     HttpResponse exchange(const std::string& request, Clock::time_point deadline,
-                          std::uint64_t bodyLimit);
+                          std::uint64_t bodyLimit, BodySink* sink = nullptr);
 
   private:
 #ifdef _WIN32

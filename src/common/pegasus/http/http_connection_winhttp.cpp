@@ -5,10 +5,10 @@
 // automatic behaviour that could send a request the client did not ask for
 // (authentication, redirects, cookies) is turned off: the client's own Basic
 // retry in cim_client.cpp stays the only one.
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 #include <winhttp.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
@@ -29,8 +29,8 @@ namespace {
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return std::wstring();
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0);
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length);
     return out;
@@ -99,14 +99,13 @@ void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeo
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* addresses = nullptr;
-    int resolved = getaddrinfo(endpoint.host.c_str(), std::to_string(endpoint.port).c_str(),
-                               &hints, &addresses);
+    int resolved = getaddrinfo(endpoint.host.c_str(), std::to_string(endpoint.port).c_str(), &hints,
+                               &addresses);
     if (resolved != 0 || addresses == nullptr) {
         throw InvalidLocatorException(String::fromUtf8(locator));
     }
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(addresses, freeaddrinfo);
-    Clock::time_point deadline =
-        Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
+    Clock::time_point deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
     for (addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
         SOCKET probe = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
         if (probe == INVALID_SOCKET) continue;
@@ -116,8 +115,8 @@ void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeo
         if (::connect(probe, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0) {
             connected = true;
         } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             long milliseconds = std::max<long>(0, static_cast<long>(left.count()));
             fd_set writable;
             fd_set failed;
@@ -194,9 +193,8 @@ std::wstring queryRawHeaders(HINTERNET request) {
                         WINHTTP_NO_OUTPUT_BUFFER, &bytes, WINHTTP_NO_HEADER_INDEX);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) connectionClosed();
     std::wstring headers(bytes / sizeof(wchar_t), L'\0');
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &headers[0], &bytes,
-                             WINHTTP_NO_HEADER_INDEX)) {
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             &headers[0], &bytes, WINHTTP_NO_HEADER_INDEX)) {
         connectionClosed();
     }
     headers.resize(bytes / sizeof(wchar_t));
@@ -294,13 +292,12 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
     WinHttp& state = *winhttp_;
     RequestParts parts = splitRequest(requestBytes);
     Handle request(WinHttpOpenRequest(state.connect.get(), parts.verb.c_str(), parts.path.c_str(),
-                                      L"HTTP/1.1", WINHTTP_NO_REFERER,
-                                      WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                      L"HTTP/1.1", WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                       state.endpoint.useTls ? WINHTTP_FLAG_SECURE : 0));
     if (!request) connectionClosed();
     HINTERNET handle = request.get();
-    DWORD disabled = WINHTTP_DISABLE_AUTHENTICATION | WINHTTP_DISABLE_REDIRECTS |
-                     WINHTTP_DISABLE_COOKIES;
+    DWORD disabled =
+        WINHTTP_DISABLE_AUTHENTICATION | WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
     WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
     const SSLContext* tls = state.endpoint.tls.get();
     if (state.endpoint.useTls &&
@@ -308,8 +305,7 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
         // As on Linux: without a trust store or a callback, any certificate
         // is accepted and the host name is never compared.
         DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
-                       SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
         WinHttpSetOption(handle, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
     }
     if (!parts.headers.empty() &&
@@ -338,8 +334,8 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
 
     setTimeouts(handle, deadline);
     DWORD bodySize = static_cast<DWORD>(parts.bodySize);
-    if (!WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            const_cast<char*>(parts.body), bodySize, bodySize, 0)) {
+    if (!WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(parts.body),
+                            bodySize, bodySize, 0)) {
         fail(GetLastError());
     }
     setTimeouts(handle, deadline);

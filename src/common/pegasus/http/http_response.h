@@ -2,6 +2,7 @@
 #ifndef PEGASUS_HTTP_HTTP_RESPONSE_H
 #define PEGASUS_HTTP_HTTP_RESPONSE_H
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,9 +18,27 @@ struct HttpResponse {
     HeaderFields headers;
     // Fields of the trailer of a chunked body (CIMStatusCode, ...).
     HeaderFields trailers;
+    // Empty when a BodySink took the body.
     std::string body;
     // The server will close the connection after this response.
     bool closesConnection = false;
+};
+
+// Takes the body of a response as it arrives, in place of HttpResponse::body,
+// so that a large body can be decoded while it is received and is never held
+// whole. Used by one exchange at a time, from the thread running it.
+class BodySink {
+  public:
+    virtual ~BodySink() = default;
+    // Called once per response, when its status line and header fields are
+    // read and before any byte of its body (interim 1xx answers are not
+    // shown). True: every body byte goes to body() and HttpResponse::body
+    // stays empty; false: the body is collected in HttpResponse::body.
+    virtual bool accept(const HttpResponse& head) = 0;
+    // The next `size` body bytes (framing removed), valid during the call
+    // only. An exception thrown here leaves exchange() and makes the
+    // connection unusable.
+    virtual void body(const char* data, std::size_t size) = 0;
 };
 
 // Value of the first field of that name (case-insensitive), or null.

@@ -59,7 +59,8 @@ const std::string* findField(const HeaderFields& fields, const char* name) {
     return nullptr;
 }
 
-HttpResponseReader::HttpResponseReader(std::uint64_t bodyLimit) : bodyLimit_(bodyLimit) {}
+HttpResponseReader::HttpResponseReader(std::uint64_t bodyLimit, BodySink* sink)
+    : bodyLimit_(bodyLimit), sink_(sink) {}
 
 bool HttpResponseReader::takeLine(std::string& line) {
     size_t end = pending_.find('\n');
@@ -112,6 +113,7 @@ void HttpResponseReader::startBody() {
     if (httpOneZero_ && connection != nullptr && !containsTokenNoCase(*connection, "keep-alive")) {
         response_.closesConnection = true;
     }
+    streaming_ = sink_ != nullptr && sink_->accept(response_);
     const std::string* encoding = findField(response_.headers, "Transfer-Encoding");
     const std::string* length = findField(response_.headers, "Content-Length");
     if (encoding != nullptr && containsTokenNoCase(*encoding, "chunked")) {
@@ -129,8 +131,10 @@ void HttpResponseReader::startBody() {
         }
         remaining_ = bytes;
         state_ = remaining_ == 0 ? State::Complete : State::Body;
-        response_.body.reserve(
-            static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));
+        if (!streaming_) {
+            response_.body.reserve(
+                static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));
+        }
     } else if (response_.status == 204 || response_.status == 304) {
         state_ = State::Complete;
     } else {
@@ -140,9 +144,14 @@ void HttpResponseReader::startBody() {
 }
 
 void HttpResponseReader::appendBody(const char* data, std::size_t size) {
-    if (response_.body.size() + size > bodyLimit_) {
+    if (bodyBytes_ + size > bodyLimit_) {
         malformed("Response from CIM Server exceeds the limit of " + std::to_string(bodyLimit_) +
                   " bytes.");
+    }
+    bodyBytes_ += size;
+    if (streaming_) {
+        sink_->body(data, size);
+        return;
     }
     std::string& body = response_.body;
     // Grow geometrically: a reserve to the exact size for every chunk would copy
@@ -206,8 +215,7 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
                 if (size.empty() || *end != '\0' || errno != 0 || size[0] == '-') {
                     malformed("Malformed chunk size: " + size.substr(0, 40));
                 }
-                if (bytes >
-                    bodyLimit_ - std::min<std::uint64_t>(bodyLimit_, response_.body.size())) {
+                if (bytes > bodyLimit_ - std::min<std::uint64_t>(bodyLimit_, bodyBytes_)) {
                     malformed("Response from CIM Server exceeds the limit of " +
                               std::to_string(bodyLimit_) + " bytes.");
                 }
@@ -215,7 +223,7 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
                 state_ = bytes == 0 ? State::Trailers : State::ChunkData;
                 // One large chunk (OpenPegasus sends the whole body as one) is
                 // received into one allocation.
-                if (response_.body.size() + bytes > response_.body.capacity()) {
+                if (!streaming_ && response_.body.size() + bytes > response_.body.capacity()) {
                     response_.body.reserve(
                         response_.body.size() +
                         static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));

@@ -17,7 +17,9 @@ class HttpResponseReader {
   public:
     // A body longer than bodyLimit bytes fails the response (the server could
     // otherwise exhaust the client's memory with an endless chunked body).
-    explicit HttpResponseReader(std::uint64_t bodyLimit);
+    // With a sink, the body goes to it when it accepts the response (see
+    // BodySink); the limit counts the bytes either way.
+    explicit HttpResponseReader(std::uint64_t bodyLimit, BodySink* sink = nullptr);
 
     // Consumes bytes of the response. Returns true once the response is
     // complete; later bytes are ignored. Throws CIMClientMalformedHTTPException
@@ -53,6 +55,9 @@ class HttpResponseReader {
     void appendBody(const char* data, std::size_t size);
 
     std::uint64_t bodyLimit_;
+    BodySink* sink_;
+    bool streaming_ = false;
+    std::uint64_t bodyBytes_ = 0;
     State state_ = State::StatusLine;
     std::string pending_;
     std::uint64_t remaining_ = 0;

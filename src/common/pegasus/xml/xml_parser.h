@@ -61,12 +61,12 @@ class XmlHandler {
 // Not thread-safe: one thread uses a parser at a time (distinct parsers are
 // independent). Not copyable; one parser per document.
 //
-// Accepted input: UTF-8 (with or without a byte order mark; an encoding
-// declaration naming UTF-8 or US-ASCII), starting, after optional
-// whitespace, with an XML declaration `<?xml ... ?>`. A DOCTYPE is refused
-// (CIM-XML responses have none, and no server may make the client expand
-// entities it defines); only the five predefined entities and character
-// references are known.
+// Accepted input: bytes read as UTF-8 whatever the document declares (as the
+// server's Content-Type promises), starting, after optional whitespace and
+// with no byte order mark, with an XML declaration `<?xml ... ?>`. A DOCTYPE
+// is refused (CIM-XML responses have none, and no server may make the client
+// expand entities it defines); only the five predefined entities and
+// character references are known.
 //
 // Errors: every defect of the document is thrown as CIMClientXmlException
 // whose message is xmlErrorText(kind, line) (xml_errors.h), worded as
