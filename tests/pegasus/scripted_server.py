@@ -80,6 +80,17 @@ def serve_connection(stream, number, journal):
             if "cut" in step:
                 stream.sendall(response[: step["cut"]])
                 return
+            if "reply_then_close" in step and not isinstance(stream, ssl.SSLSocket):
+                # The close must reach the client together with the reply's
+                # last bytes: closed a moment later, a client already sending
+                # its next request on this connection would lose it (the
+                # race every keep-alive client has with a server that closes
+                # silently), and the test would depend on scheduling. Corked,
+                # the FIN rides on the last segment of the reply.
+                stream.setsockopt(socket.IPPROTO_TCP, socket.TCP_CORK, 1)
+                stream.sendall(response)
+                stream.shutdown(socket.SHUT_WR)
+                return
             stream.sendall(response)
             if "reply_then_close" in step:
                 return
