@@ -17,6 +17,9 @@ struct Framing {
     bool closesConnection;
 };
 
+// ctest shows the case by its name rather than as a dump of its bytes.
+void PrintTo(const Framing& c, std::ostream* out) { *out << c.name; }
+
 http::HttpResponse readInPieces(const std::string& bytes, size_t piece, bool endsWithClose) {
     http::HttpResponseReader reader(1 << 20);
     bool complete = false;
@@ -72,6 +75,8 @@ struct Defect {
     std::string bytes;
     const char* message;
 };
+
+void PrintTo(const Defect& c, std::ostream* out) { *out << c.name; }
 
 class ResponseDefects : public testing::TestWithParam<Defect> {};
 

@@ -92,6 +92,9 @@ struct RequestCase {
     std::function<cimxml::EncodedRequest(Uint32 messageId)> encode;
 };
 
+// ctest shows the case by its name rather than as a dump of its bytes.
+void PrintTo(const RequestCase& c, std::ostream* out) { *out << c.capture; }
+
 class RequestEncoding : public testing::TestWithParam<RequestCase> {};
 
 TEST_P(RequestEncoding, matchesTheRealClientsRequest) {

@@ -41,6 +41,9 @@ struct ValueCase {
     const char* text;
 };
 
+// ctest shows the case by its name rather than as a dump of its bytes.
+void PrintTo(const ValueCase& c, std::ostream* out) { *out << c.description; }
+
 class ValueText : public testing::TestWithParam<ValueCase> {};
 
 TEST_P(ValueText, matchesOpenPegasus) {
@@ -195,6 +198,8 @@ struct PathCase {
     CIMObjectPath path;
     std::string text;
 };
+
+void PrintTo(const PathCase& c, std::ostream* out) { *out << c.description; }
 
 class PathText : public testing::TestWithParam<PathCase> {};
 

@@ -179,6 +179,9 @@ struct BrokenResponse {
     const char* message;
 };
 
+// ctest shows the case by its name rather than as a dump of its bytes.
+void PrintTo(const BrokenResponse& c, std::ostream* out) { *out << c.name; }
+
 class BrokenResponses : public testing::TestWithParam<BrokenResponse> {};
 
 TEST_P(BrokenResponses, becomeAPegasusExceptionWithAClearMessage) {
