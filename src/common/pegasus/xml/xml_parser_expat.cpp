@@ -67,8 +67,10 @@ class XmlParser::Backend {
 
   private:
     void parse(const char* data, std::size_t size, bool isFinal) {
-        // expat takes an int length; large pieces go in slices.
-        const std::size_t slice = 1u << 30;
+        // expat copies what it is given into a buffer of its own: small
+        // slices keep that buffer small and in cache, however large the
+        // piece (a whole 60 MB body would be copied whole).
+        const std::size_t slice = 64 * 1024;
         do {
             std::size_t now = std::min(size, slice);
             bool last = isFinal && now == size;
