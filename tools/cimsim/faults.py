@@ -14,47 +14,47 @@ class FaultError(Exception):
 
 
 class Fault:
-    def __init__(self, spec, resolve_ident):
-        if not isinstance(spec, dict):
-            raise FaultError("a fault rule must be a JSON object, not %r" % (spec,))
+    def __init__(self, rule, resolve_ident):
+        if not isinstance(rule, dict):
+            raise FaultError("a fault rule must be a JSON object, not %r" % (rule,))
         selectors = {"operation", "class", "method", "keys", "ref", "element", "skip", "times",
                      "headers", "comment"}
-        unknown = set(spec) - set(ACTIONS) - selectors
+        unknown = set(rule) - set(ACTIONS) - selectors
         if unknown:
             raise FaultError("fault rule has unknown fields: %s" % ", ".join(sorted(unknown)))
-        if not any(action in spec for action in ACTIONS):
+        if not any(action in rule for action in ACTIONS):
             raise FaultError("fault rule names no action (one of %s)" % ", ".join(ACTIONS))
-        if spec.get("drop") not in (None, "before", "mid"):
+        if rule.get("drop") not in (None, "before", "mid"):
             raise FaultError('"drop" must be "before" or "mid"')
-        self.spec = spec
-        self.skip = int(spec.get("skip", 0))
-        self.remaining = spec.get("times")
-        self.path = self._resolve(spec, "ref", resolve_ident)
-        self.element = self._resolve(spec, "element", resolve_ident)
+        self.rule = rule
+        self.skip = int(rule.get("skip", 0))
+        self.remaining = rule.get("times")
+        self.path = self._resolve(rule, "ref", resolve_ident)
+        self.element = self._resolve(rule, "element", resolve_ident)
 
     @staticmethod
-    def _resolve(spec, field, resolve_ident):
-        if field not in spec:
+    def _resolve(rule, field, resolve_ident):
+        if field not in rule:
             return None
-        path = resolve_ident(spec[field])
+        path = resolve_ident(rule[field])
         if path is None:
-            raise FaultError("fault rule field %r names unknown id %r" % (field, spec[field]))
+            raise FaultError("fault rule field %r names unknown id %r" % (field, rule[field]))
         return path
 
     def matches(self, operation, class_name, method, path, element=None):
-        spec = self.spec
-        if "operation" in spec and spec["operation"].lower() != operation.lower():
+        rule = self.rule
+        if "operation" in rule and rule["operation"].lower() != operation.lower():
             return False
-        if "class" in spec and spec["class"].lower() != (class_name or "").lower():
+        if "class" in rule and rule["class"].lower() != (class_name or "").lower():
             return False
-        if "method" in spec and spec["method"].lower() != (method or "").lower():
+        if "method" in rule and rule["method"].lower() != (method or "").lower():
             return False
         if self.path is not None and (path is None or not self.path.same_instance(path)):
             return False
         if self.element is not None and (element is None or
                                          not self.element.same_instance(element)):
             return False
-        for name, value in (spec.get("keys") or {}).items():
+        for name, value in (rule.get("keys") or {}).items():
             if path is None or path.key(name) is None or str(path.key(name)) != str(value):
                 return False
         return True
@@ -67,7 +67,7 @@ class FaultBook:
         self.faults = []
 
     def add(self, specs):
-        faults = [Fault(spec, self.resolve_ident) for spec in specs]
+        faults = [Fault(rule, self.resolve_ident) for rule in specs]
         with self.lock:
             self.faults.extend(faults)
             return len(self.faults)
@@ -89,5 +89,5 @@ class FaultBook:
                     continue
                 if fault.remaining is not None:
                     fault.remaining -= 1
-                return fault.spec
+                return fault.rule
         return None
