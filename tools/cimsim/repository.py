@@ -19,10 +19,10 @@ class ScenarioError(Exception):
 
 
 class PropertyDeclaration:
-    def __init__(self, name, spec, origin):
-        if isinstance(spec, str):
-            spec = {"type": spec}
-        type_text = spec.get("type", "string")
+    def __init__(self, name, definition, origin):
+        if isinstance(definition, str):
+            definition = {"type": definition}
+        type_text = definition.get("type", "string")
         self.name = name
         self.array = type_text.endswith("[]")
         type_text = type_text[:-2] if self.array else type_text
@@ -33,8 +33,8 @@ class PropertyDeclaration:
         if type_text not in ALL_TYPES:
             raise ScenarioError("property %s.%s has unknown type %r" % (origin, name, type_text))
         self.cim_type = type_text
-        self.qualifiers = list((spec.get("qualifiers") or {}).items())
-        self.default = spec.get("default")
+        self.qualifiers = list((definition.get("qualifiers") or {}).items())
+        self.default = definition.get("default")
         self.origin = origin
 
     @property
@@ -46,11 +46,11 @@ class PropertyDeclaration:
 
 
 class MethodDeclaration:
-    def __init__(self, name, spec, origin):
+    def __init__(self, name, definition, origin):
         self.name = name
-        self.return_type = spec.get("type", "uint32")
+        self.return_type = definition.get("type", "uint32")
         self.parameters = []
-        for parameter_name, parameter_spec in (spec.get("parameters") or {}).items():
+        for parameter_name, parameter_spec in (definition.get("parameters") or {}).items():
             if isinstance(parameter_spec, str):
                 parameter_spec = {"type": parameter_spec}
             parameter = PropertyDeclaration(parameter_name, parameter_spec, origin)
@@ -167,13 +167,13 @@ class Repository:
                 return self.classes[name.lower()]
             if name.lower() in chain:
                 raise ScenarioError("class %s is its own ancestor" % name)
-            spec = specs[by_lower[name.lower()]]
+            definition = specs[by_lower[name.lower()]]
             superclass = None
-            if spec.get("superclass"):
-                if spec["superclass"].lower() not in by_lower:
+            if definition.get("superclass"):
+                if definition["superclass"].lower() not in by_lower:
                     raise ScenarioError("class %s names unknown superclass %s" %
-                                        (name, spec["superclass"]))
-                superclass = build(by_lower[spec["superclass"].lower()], chain | {name.lower()})
+                                        (name, definition["superclass"]))
+                superclass = build(by_lower[definition["superclass"].lower()], chain | {name.lower()})
             cim_class = CimClass(by_lower[name.lower()], superclass)
             if superclass:
                 cim_class.keys = list(superclass.keys)
@@ -181,11 +181,11 @@ class Repository:
                 cim_class.properties = list(superclass.properties)
                 cim_class.by_name = dict(superclass.by_name)
                 cim_class.methods = list(superclass.methods)
-            for method_name, method_spec in (spec.get("methods") or {}).items():
+            for method_name, method_spec in (definition.get("methods") or {}).items():
                 cim_class.methods = [method for method in cim_class.methods
                                      if method.name.lower() != method_name.lower()]
                 cim_class.methods.append(MethodDeclaration(method_name, method_spec, name))
-            for prop_name, prop_spec in (spec.get("properties") or {}).items():
+            for prop_name, prop_spec in (definition.get("properties") or {}).items():
                 declaration = PropertyDeclaration(prop_name, prop_spec, cim_class.name)
                 cim_class.own.add(prop_name.lower())
                 inherited = cim_class.find(prop_name)
@@ -196,10 +196,10 @@ class Repository:
                     if not declaration.qualifiers:
                         declaration.qualifiers = inherited.qualifiers
                 cim_class.declare(declaration)
-            if "keys" in spec:
-                cim_class.keys = list(spec["keys"])
+            if "keys" in definition:
+                cim_class.keys = list(definition["keys"])
             own_qualifiers = dict(cim_class.qualifiers)
-            own_qualifiers.update(spec.get("qualifiers") or {})
+            own_qualifiers.update(definition.get("qualifiers") or {})
             cim_class.qualifiers = list(own_qualifiers.items())
             for key in cim_class.keys:
                 if cim_class.find(key) is None:
@@ -216,8 +216,8 @@ class Repository:
             self.instances = []
             self.by_ident = {}
             pending = []
-            for number, spec in enumerate(self.data.get("instances") or []):
-                instance = self._instance_from_spec(spec, "instances[%d]" % number)
+            for number, definition in enumerate(self.data.get("instances") or []):
+                instance = self._instance_from_spec(definition, "instances[%d]" % number)
                 if instance.ident:
                     if instance.ident in self.by_ident:
                         raise ScenarioError("two instances have the id %r" % instance.ident)
@@ -274,16 +274,16 @@ class Repository:
             raise ScenarioError("%s names unknown class %r" % (where, name))
         return cim_class
 
-    def _instance_from_spec(self, spec, where):
-        cim_class = self._class(spec.get("class"), where)
+    def _instance_from_spec(self, definition, where):
+        cim_class = self._class(definition.get("class"), where)
         values = {}
-        for name, value in (spec.get("properties") or {}).items():
+        for name, value in (definition.get("properties") or {}).items():
             declaration = cim_class.find(name)
             if declaration is None:
                 raise ScenarioError("%s sets %s, which class %s does not declare" %
                                     (where, name, cim_class.name))
             values[declaration.name] = value
-        return Instance(cim_class, values, spec.get("id"))
+        return Instance(cim_class, values, definition.get("id"))
 
     def _resolve(self, instance):
         """Computes the instance's path and turns its reference specs into Paths."""
@@ -318,21 +318,21 @@ class Repository:
         instance.path = Path(instance.cim_class.name, keys)
         return instance.path
 
-    def _reference(self, spec, owner, chain):
-        if isinstance(spec, Path):
-            return spec
-        if isinstance(spec, str):
-            spec = {"ref": spec}
-        if "ref" in spec:
-            target = self.by_ident.get(spec["ref"])
+    def _reference(self, definition, owner, chain):
+        if isinstance(definition, Path):
+            return definition
+        if isinstance(definition, str):
+            definition = {"ref": definition}
+        if "ref" in definition:
+            target = self.by_ident.get(definition["ref"])
             if target is None:
                 raise ScenarioError("instance %s refers to unknown id %r" %
-                                    (owner.ident or owner.cim_class.name, spec["ref"]))
+                                    (owner.ident or owner.cim_class.name, definition["ref"]))
             path = copy.copy(self._path_of(target, chain))
         else:
             keys = []
-            known = self.classes.get(str(spec.get("class", "")).lower())
-            for name, value in (spec.get("keys") or {}).items():
+            known = self.classes.get(str(definition.get("class", "")).lower())
+            for name, value in (definition.get("keys") or {}).items():
                 declaration = known.find(name) if known else None
                 if declaration is not None:
                     value_type = value_type_of_key(declaration.cim_type)
@@ -349,10 +349,10 @@ class Repository:
                 elif isinstance(value, bool):
                     value = "TRUE" if value else "FALSE"
                 keys.append((name, value_type, value if isinstance(value, Path) else str(value)))
-            path = Path(spec.get("class", ""), keys)
-        path.host = spec.get("host")
-        path.namespace = spec.get("namespace")
-        path.form = spec.get("form")
+            path = Path(definition.get("class", ""), keys)
+        path.host = definition.get("host")
+        path.namespace = definition.get("namespace")
+        path.form = definition.get("form")
         return path
 
     # -----------------------------------------------------------------------------------------
