@@ -11,6 +11,8 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "key_order.h"
@@ -324,7 +326,7 @@ class Decoder {
 
     CIMInstance instance(const Node& node) {
         const char* className = requiredAttribute(node, "CLASSNAME");
-        CIMInstance instance{CIMName(className)};
+        CIMInstance instance{name(className)};
         for (Node child = node.firstElement(); child; child = child.nextElement()) {
             if (named(child, "QUALIFIER")) {
                 instance.addQualifier(qualifier(child));
@@ -354,18 +356,18 @@ class Decoder {
                 invalid(binding, std::string("Expected KEYBINDING element, got ") + binding.name() +
                                      " instead");
             }
-            CIMName name(requiredAttribute(binding, "NAME"));
+            CIMName keyName = name(requiredAttribute(binding, "NAME"));
             Node value = binding.firstElement();
             if (value && named(value, "KEYVALUE")) {
-                keys.append(CIMKeyBinding(name, String(value.text()), keyValueType(value)));
+                keys.append(CIMKeyBinding(keyName, String(value.text()), keyValueType(value)));
             } else if (value && named(value, "VALUE.REFERENCE")) {
                 keys.append(
-                    CIMKeyBinding(name, reference(value).toString(), CIMKeyBinding::REFERENCE));
+                    CIMKeyBinding(keyName, reference(value).toString(), CIMKeyBinding::REFERENCE));
             } else {
                 invalid(binding, "Expected KEYVALUE or VALUE.REFERENCE element");
             }
         }
-        return CIMObjectPath(String(), CIMNamespaceName(), CIMName(className), keys);
+        return CIMObjectPath(String(), CIMNamespaceName(), name(className), keys);
     }
 
     CIMValue returnValue(const Node& response) {
@@ -395,6 +397,18 @@ class Decoder {
     }
 
   private:
+    // The names of a response are few and repeated in every instance: each
+    // is made once and shared.
+    CIMName name(const char* text) const {
+        if (*text == '\0') return CIMName();
+        auto known = names_.find(std::string_view(text));
+        if (known != names_.end()) return known->second;
+        CIMName made(text);
+        // A server sending ever new names gets no sharing, not unbounded memory.
+        if (names_.size() < 4096) names_.emplace(made.getString().utf8(), made);
+        return made;
+    }
+
     Node onlyChild(const Node& parent, const char* name) const {
         Node child = parent.firstElement();
         if (!child) invalid(parent, std::string("Expected ") + name + " element");
@@ -464,7 +478,7 @@ class Decoder {
             invalid(content,
                     std::string("Expected VALUE element, got ") + content.name() + " instead");
         }
-        return CIMQualifier(CIMName(requiredAttribute(node, "NAME")), value,
+        return CIMQualifier(name(requiredAttribute(node, "NAME")), value,
                             node.attribute("PROPAGATED").asBool());
     }
 
@@ -486,9 +500,9 @@ class Decoder {
             }
         }
         CIMProperty property(
-            CIMName(requiredAttribute(node, "NAME")), value,
+            name(requiredAttribute(node, "NAME")), value,
             isArray ? static_cast<Uint32>(node.attribute("ARRAYSIZE").asUint()) : 0, CIMName(),
-            CIMName(node.attribute("CLASSORIGIN").value()), node.attribute("PROPAGATED").asBool());
+            name(node.attribute("CLASSORIGIN").value()), node.attribute("PROPAGATED").asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
         return property;
     }
@@ -506,9 +520,9 @@ class Decoder {
                                    child.name() + " instead");
             }
         }
-        CIMProperty property(CIMName(requiredAttribute(node, "NAME")), value, 0,
-                             CIMName(node.attribute("REFERENCECLASS").value()),
-                             CIMName(node.attribute("CLASSORIGIN").value()),
+        CIMProperty property(name(requiredAttribute(node, "NAME")), value, 0,
+                             name(node.attribute("REFERENCECLASS").value()),
+                             name(node.attribute("CLASSORIGIN").value()),
                              node.attribute("PROPAGATED").asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
         return property;
@@ -759,6 +773,8 @@ class Decoder {
 
     const ElementTree& tree_;
     Node simpleResponse_;
+    // Keys view the names' own texts, which never change.
+    mutable std::unordered_map<std::string_view, CIMName> names_;
 };
 
 }  // namespace

@@ -4,14 +4,15 @@
 
 namespace Pegasus {
 
+// Kept small: a large enumeration holds hundreds of thousands of these.
 struct CIMProperty::Rep {
     CIMName name;
     CIMValue value;
-    Uint32 arraySize = 0;
     CIMName referenceClassName;
     CIMName classOrigin;
-    Boolean propagated = false;
     QualifierList qualifiers;
+    Uint32 arraySize = 0;
+    Boolean propagated = false;
 };
 
 CIMProperty::CIMProperty() : rep_(std::make_shared<Rep>()) {}

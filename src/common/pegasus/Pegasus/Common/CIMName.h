@@ -3,6 +3,8 @@
 
 #include <Pegasus/Common/String.h>
 
+#include <memory>
+
 namespace Pegasus {
 
 // Name of a CIM class, property, qualifier, method or parameter. Names compare
@@ -11,16 +13,21 @@ namespace Pegasus {
 class CIMName {
   public:
     CIMName() = default;
-    CIMName(const String& name) : name_(name) {}
-    CIMName(const char* name) : name_(name) {}
+    CIMName(const String& name)
+        : name_(name.size() == 0 ? nullptr : std::make_shared<const String>(name)) {}
+    CIMName(const char* name) : CIMName(String(name)) {}
 
-    const String& getString() const { return name_; }
-    Boolean isNull() const { return name_.size() == 0; }
-    void clear() { name_.clear(); }
-    Boolean equal(const CIMName& other) const { return String::equalNoCase(name_, other.name_); }
+    const String& getString() const { return name_ ? *name_ : String::EMPTY; }
+    Boolean isNull() const { return !name_; }
+    void clear() { name_.reset(); }
+    Boolean equal(const CIMName& other) const {
+        return name_ == other.name_ || String::equalNoCase(getString(), other.getString());
+    }
 
   private:
-    String name_;
+    // Copies share one text: a large enumeration holds the same 62 property
+    // names 10,000 times each.
+    std::shared_ptr<const String> name_;
 };
 
 inline Boolean operator==(const CIMName& left, const CIMName& right) { return left.equal(right); }
