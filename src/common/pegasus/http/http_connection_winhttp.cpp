@@ -5,10 +5,12 @@
 // automatic behaviour that could send a request the client did not ask for
 // (authentication, redirects, cookies) is turned off: the client's own Basic
 // retry in cim_client.cpp stays the only one.
-#include <windows.h>
-#include <winhttp.h>
+// winsock2.h must come before windows.h, which would bring the old winsock.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <windows.h>
+#include <winhttp.h>
 
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
@@ -288,7 +290,7 @@ HttpConnection::~HttpConnection() = default;
 bool HttpConnection::isStale() { return false; }
 
 HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::time_point deadline,
-                                      std::uint64_t bodyLimit) {
+                                      std::uint64_t bodyLimit, BodySink* sink) {
     WinHttp& state = *winhttp_;
     RequestParts parts = splitRequest(requestBytes);
     Handle request(WinHttpOpenRequest(state.connect.get(), parts.verb.c_str(), parts.path.c_str(),
@@ -344,7 +346,7 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
     std::string raw = narrow(queryRawHeaders(handle));
     bool chunked = false;
     std::string block = headerBlockWithoutChunking(raw, chunked);
-    HttpResponseReader reader(bodyLimit);
+    HttpResponseReader reader(bodyLimit, sink);
     bool complete = reader.feed(block.data(), block.size());
     static const DWORD kBufferBytes = 256 * 1024;
     std::unique_ptr<char[]> buffer(new char[kBufferBytes]);

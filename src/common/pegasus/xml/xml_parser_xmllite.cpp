@@ -1,0 +1,432 @@
+// XmlParser on the system's XmlLite. mingw-w64 has no import library for
+// xmllite.dll, so CreateXmlReader is looked up at run time (the DLL is part of
+// every supported Windows).
+//
+// XmlLite pulls its input from a stream and is meant to stop with E_PENDING
+// where the bytes fed so far end, but Wine's XmlLite (where our Windows tests
+// run) loses its place when a token is split that way, and can even spin on
+// E_PENDING for ever. So feed() only checks and keeps the bytes, and finish()
+// hands XmlLite the whole document: every event is reported during finish().
+// The transport holds the whole response body anyway, so this costs one more
+// copy of it, not a change in what the client can read.
+#include <windows.h>
+#include <objidl.h>
+#include <xmllite.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "xml_errors.h"
+#include "xml_parser.h"
+
+namespace Pegasus {
+namespace xml {
+
+namespace {
+
+using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+
+CreateXmlReaderFunction createXmlReader() {
+    static const CreateXmlReaderFunction function = [] {
+        HMODULE library = LoadLibraryW(L"xmllite.dll");
+        return library == nullptr ? nullptr
+                                  : reinterpret_cast<CreateXmlReaderFunction>(
+                                        reinterpret_cast<void*>(
+                                            GetProcAddress(library, "CreateXmlReader")));
+    }();
+    return function;
+}
+
+// The document, read by XmlLite at finish(). XmlLite holds a reference, so it
+// is reference counted like any COM object.
+class FeedStream final : public ISequentialStream {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+        if (id == __uuidof(IUnknown) || id == __uuidof(ISequentialStream)) {
+            *object = static_cast<ISequentialStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
+        ULONG copied = static_cast<ULONG>(std::min<size_t>(size, bytes_.size() - offset_));
+        std::memcpy(buffer, bytes_.data() + offset_, copied);
+        offset_ += copied;
+        if (read != nullptr) *read = copied;
+        return copied > 0 ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+
+    void append(const char* data, size_t size) { bytes_.append(data, size); }
+
+  private:
+    ULONG references_ = 1;
+    std::string bytes_;
+    size_t offset_ = 0;
+};
+
+std::string utf8(const wchar_t* text, UINT length) {
+    if (length == 0) return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                    nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], bytes, nullptr,
+                        nullptr);
+    return out;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// XmlLite's error codes are enumerators of its own (global) XmlError.
+const unsigned long kInputEnd = MX_E_INPUTEND;
+
+XmlError kindOf(unsigned long result) {
+    switch (result) {
+        case WC_E_ELEMENTMATCH:
+            return XmlError::EndElementMismatch;
+        case WC_E_DTDPROHIBITED:
+        case WC_E_DECLDOCTYPE:
+            return XmlError::Doctype;
+        case WC_E_COMMENT:
+            return XmlError::BadComment;
+        case WC_E_CDSECT:
+        case WC_E_CDSECTEND:
+            return XmlError::BadCdata;
+        case WC_E_PI:
+        case WC_E_XMLDECL:
+        case WC_E_QUESTIONMARK:
+            return XmlError::BadProcessingInstruction;
+        case WC_E_SEMICOLON:
+        case WC_E_UNDECLAREDENTITY:
+        case WC_E_HEXDIGIT:
+        case WC_E_DIGIT:
+        case XML_E_INVALID_DECIMAL:
+        case XML_E_INVALID_HEXIDECIMAL:
+        case XML_E_INVALID_UNICODE:
+            return XmlError::BadReference;
+        case WC_E_QUOTE:
+        case WC_E_EQUAL:
+        case WC_E_UNIQUEATTRIBUTE:
+            return XmlError::BadAttribute;
+        case MX_E_ENCODING:
+        case MX_E_ENCODINGSWITCH:
+        case MX_E_ENCODINGSIGNATURE:
+        case WC_E_ENCNAME:
+        case XML_E_INVALIDENCODING:
+        case WC_E_XMLCHARACTER:
+            return XmlError::BadEncoding;
+        default:
+            return XmlError::Malformed;
+    }
+}
+
+// Checks UTF-8 as it arrives, a sequence possibly split across feeds: XmlLite
+// would replace a bad byte silently instead of refusing the document.
+class Utf8Check {
+  public:
+    // False at the first byte that cannot be part of UTF-8 text.
+    bool accept(const char* data, size_t size) {
+        for (size_t i = 0; i < size; ++i) {
+            unsigned char byte = static_cast<unsigned char>(data[i]);
+            if (continuation_ > 0) {
+                if ((byte & 0xC0) != 0x80) return false;
+                if (first_ && ((lead_ == 0xE0 && byte < 0xA0) || (lead_ == 0xED && byte > 0x9F) ||
+                               (lead_ == 0xF0 && byte < 0x90) || (lead_ == 0xF4 && byte > 0x8F))) {
+                    return false;
+                }
+                first_ = false;
+                --continuation_;
+            } else if (byte < 0x80) {
+                continue;
+            } else if (byte >= 0xC2 && byte <= 0xDF) {
+                start(byte, 1);
+            } else if (byte >= 0xE0 && byte <= 0xEF) {
+                start(byte, 2);
+            } else if (byte >= 0xF0 && byte <= 0xF4) {
+                start(byte, 3);
+            } else {
+                return false;
+            }
+        }
+        return true;
+    }
+    bool complete() const { return continuation_ == 0; }
+
+  private:
+    void start(unsigned char lead, int continuation) {
+        lead_ = lead;
+        continuation_ = continuation;
+        first_ = true;
+    }
+    unsigned char lead_ = 0;
+    int continuation_ = 0;
+    bool first_ = false;
+};
+
+}  // namespace
+
+class XmlParser::Backend {
+  public:
+    explicit Backend(XmlHandler& handler) : handler_(handler) {
+        CreateXmlReaderFunction create = createXmlReader();
+        if (create == nullptr ||
+            FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader_), nullptr))) {
+            // Without XmlLite no response can be read; say so in the
+            // client's own terms rather than failing later.
+            throwXmlError(XmlError::Malformed, 1);
+        }
+        reader_->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+        stream_ = new FeedStream();
+        reader_->SetInput(stream_);
+    }
+    ~Backend() {
+        if (reader_ != nullptr) reader_->Release();
+        if (stream_ != nullptr) stream_->Release();
+    }
+    Backend(const Backend&) = delete;
+    Backend& operator=(const Backend&) = delete;
+
+    void feed(const char* data, size_t size) {
+        if (failed_) throwXmlError(XmlError::Malformed, line_);
+        failed_ = true;  // until this call returns normally
+        countLines(data, size);
+        if (!utf8_.accept(data, size)) throwXmlError(XmlError::BadEncoding, linesSeen_);
+        rememberTail(data, size);
+        if (!prologChecked_) {
+            // XmlLite accepts a document without a declaration and refuses
+            // whitespace before one; we want the opposite of both, so the
+            // leading whitespace (and byte order mark) stays here.
+            prolog_.append(data, size);
+            if (!checkProlog(false)) {
+                failed_ = false;
+                return;
+            }
+        } else {
+            stream_->append(data, size);
+        }
+        failed_ = false;
+    }
+
+    void finish() {
+        if (failed_) throwXmlError(XmlError::Malformed, line_);
+        failed_ = true;
+        if (!utf8_.complete()) throwXmlError(XmlError::BadEncoding, linesSeen_);
+        if (!prologChecked_ && !checkProlog(true)) {
+            throwXmlError(XmlError::MissingDeclaration, 1);
+        }
+        readDocument();
+        failed_ = false;
+    }
+
+    std::uint64_t line() const { return line_; }
+
+  private:
+    // True once the declaration is known to be there; throws when it is not.
+    bool checkProlog(bool atEnd) {
+        size_t start = 0;
+        if (prolog_.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
+        while (start < prolog_.size() && isSpace(prolog_[start])) {
+            if (prolog_[start] == '\n') ++lineOffset_;
+            ++start;
+        }
+        static const char kDeclaration[] = "<?xml";
+        size_t have = prolog_.size() - start;
+        size_t compared = std::min<size_t>(have, 5);
+        if (prolog_.compare(start, compared, kDeclaration, compared) != 0) {
+            throwXmlError(XmlError::MissingDeclaration, 1);
+        }
+        if (have < 6) {
+            if (atEnd) throwXmlError(XmlError::MissingDeclaration, 1);
+            lineOffset_ = 0;
+            return false;
+        }
+        if (!isSpace(prolog_[start + 5]) && prolog_[start + 5] != '?') {
+            throwXmlError(XmlError::MissingDeclaration, 1);
+        }
+        stream_->append(prolog_.data() + start, prolog_.size() - start);
+        prolog_.clear();
+        prologChecked_ = true;
+        return true;
+    }
+
+    void countLines(const char* data, size_t size) {
+        linesSeen_ += static_cast<std::uint64_t>(std::count(data, data + size, '\n'));
+    }
+
+    // What follows the last '>' (from its last '<'): tells, when the input
+    // ends early, which kind of markup was cut.
+    void rememberTail(const char* data, size_t size) {
+        const char* end = data + size;
+        const char* close = static_cast<const char*>(std::memchr(data, '>', size));
+        if (close != nullptr) {
+            const char* last = end;
+            while (last != data && last[-1] != '>') --last;
+            tail_.assign(last, end);
+        } else {
+            tail_.append(data, size);
+        }
+        size_t open = tail_.rfind('<');
+        tail_ = open == std::string::npos ? std::string() : tail_.substr(open);
+    }
+
+    XmlError cutKind() const {
+        if (!rootSeen_) return XmlError::NoRootElement;
+        if (tail_.empty()) return depth_ > 0 ? XmlError::ElementsStillOpen : XmlError::Malformed;
+        if (tail_.compare(0, 4, "<!--") == 0) return XmlError::BadComment;
+        if (tail_.compare(0, 9, "<![CDATA[") == 0) return XmlError::BadCdata;
+        if (tail_.compare(0, 2, "</") == 0) return XmlError::BadEndElement;
+        if (tail_.compare(0, 2, "<?") == 0) return XmlError::BadProcessingInstruction;
+        return tail_.find_first_of(" \t\r\n") != std::string::npos ? XmlError::BadAttribute
+                                                                     : XmlError::BadStartElement;
+    }
+
+    void fail(unsigned long result) {
+        UINT line = 0;
+        reader_->GetLineNumber(&line);
+        std::uint64_t where = line > 0 ? line + lineOffset_ : linesSeen_ + 1;
+        if (result == kInputEnd) {
+            throwXmlError(cutKind(), linesSeen_ + 1);
+        }
+        throwXmlError(kindOf(result), where);
+    }
+
+    void readDocument() {
+        while (true) {
+            XmlNodeType type = XmlNodeType_None;
+            HRESULT result = reader_->Read(&type);
+            // Wine's XmlLite answers E_PENDING, not S_FALSE, when the input
+            // ends in whitespace; the stream has nothing more either way.
+            if (result == S_FALSE || result == E_PENDING) {
+                if (depth_ > 0 || !rootSeen_) fail(kInputEnd);
+                return;
+            }
+            if (result != S_OK) fail(static_cast<unsigned long>(result));
+            UINT line = 0;
+            reader_->GetLineNumber(&line);
+            line_ = line + lineOffset_;
+            switch (type) {
+                case XmlNodeType_XmlDeclaration:
+                    checkDeclaredEncoding();
+                    break;
+                case XmlNodeType_Element:
+                    startElement();
+                    break;
+                case XmlNodeType_EndElement:
+                    endElement();
+                    break;
+                case XmlNodeType_Text:
+                case XmlNodeType_CDATA:
+                case XmlNodeType_Whitespace:
+                    if (depth_ > 0) characters();
+                    break;
+                case XmlNodeType_DocumentType:
+                    throwXmlError(XmlError::Doctype, line_);
+                default:
+                    break;
+            }
+        }
+    }
+
+    void checkDeclaredEncoding() {
+        if (reader_->MoveToAttributeByName(L"encoding", nullptr) == S_OK) {
+            const wchar_t* value = nullptr;
+            UINT length = 0;
+            reader_->GetValue(&value, &length);
+            std::string name = utf8(value, length);
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (name != "utf-8" && name != "utf8" && name != "us-ascii" && name != "ascii") {
+                throwXmlError(XmlError::BadEncoding, line_);
+            }
+        }
+        reader_->MoveToElement();
+    }
+
+    std::string qualifiedName() {
+        const wchar_t* name = nullptr;
+        UINT length = 0;
+        reader_->GetQualifiedName(&name, &length);
+        return utf8(name, length);
+    }
+
+    void startElement() {
+        if (depth_ == 0 && rootSeen_) throwXmlError(XmlError::JunkAfterRootElement, line_);
+        rootSeen_ = true;
+        bool empty = reader_->IsEmptyElement() != FALSE;
+        name_ = qualifiedName();
+        attributeTexts_.clear();
+        for (HRESULT more = reader_->MoveToFirstAttribute(); more == S_OK;
+             more = reader_->MoveToNextAttribute()) {
+            const wchar_t* value = nullptr;
+            UINT length = 0;
+            reader_->GetValue(&value, &length);
+            attributeTexts_.push_back(qualifiedName());
+            attributeTexts_.push_back(utf8(value, length));
+        }
+        reader_->MoveToElement();
+        attributes_.clear();
+        for (size_t i = 0; i < attributeTexts_.size(); i += 2) {
+            attributes_.push_back(XmlAttribute{attributeTexts_[i], attributeTexts_[i + 1]});
+        }
+        ++depth_;
+        handler_.startElement(name_, attributes_.data(), attributes_.size());
+        if (empty) {
+            --depth_;
+            handler_.endElement(name_);
+        }
+    }
+
+    void endElement() {
+        name_ = qualifiedName();
+        --depth_;
+        handler_.endElement(name_);
+    }
+
+    void characters() {
+        const wchar_t* value = nullptr;
+        UINT length = 0;
+        reader_->GetValue(&value, &length);
+        text_ = utf8(value, length);
+        if (!text_.empty()) handler_.characters(text_);
+    }
+
+    XmlHandler& handler_;
+    IXmlReader* reader_ = nullptr;
+    FeedStream* stream_ = nullptr;
+    Utf8Check utf8_;
+    std::string prolog_;
+    bool prologChecked_ = false;
+    bool failed_ = false;
+    bool rootSeen_ = false;
+    int depth_ = 0;
+    // Lines of whitespace kept from XmlLite before the declaration.
+    std::uint64_t lineOffset_ = 0;
+    std::uint64_t linesSeen_ = 0;
+    std::uint64_t line_ = 1;
+    std::string tail_;
+    // Storage the handler's views point into, reused from event to event.
+    std::string name_;
+    std::string text_;
+    std::vector<std::string> attributeTexts_;
+    std::vector<XmlAttribute> attributes_;
+};
+
+XmlParser::XmlParser(XmlHandler& handler) : backend_(std::make_unique<Backend>(handler)) {}
+XmlParser::~XmlParser() = default;
+
+void XmlParser::feed(const char* data, std::size_t size) { backend_->feed(data, size); }
+void XmlParser::finish() { backend_->finish(); }
+std::uint64_t XmlParser::line() const { return backend_->line(); }
+
+}  // namespace xml
+}  // namespace Pegasus
