@@ -1,0 +1,110 @@
+// Defects of a body are reported alike whether it arrives whole or one byte
+// at a time, and an XML error wins over a defect of the content found
+// earlier in the body, as OpenPegasus (which parses the whole body first)
+// reports it.
+#include <Pegasus/Common/Exception.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "response_decoder.h"
+
+using namespace Pegasus;
+
+namespace {
+
+const char kHead[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+    "<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">\n"
+    "<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n"
+    "<SIMPLERSP>\n<IMETHODRESPONSE NAME=\"EnumerateInstances\">\n<IRETURNVALUE>\n";
+const char kTail[] = "</IRETURNVALUE>\n</IMETHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n";
+const char kInstance[] =
+    "<VALUE.NAMEDINSTANCE>\n<INSTANCENAME CLASSNAME=\"X\">\n<KEYBINDING NAME=\"K\">"
+    "<KEYVALUE>k</KEYVALUE></KEYBINDING>\n</INSTANCENAME>\n<INSTANCE CLASSNAME=\"X\">\n"
+    "<PROPERTY NAME=\"P\" TYPE=\"uint8\"><VALUE>7</VALUE></PROPERTY>\n</INSTANCE>\n"
+    "</VALUE.NAMEDINSTANCE>\n";
+
+struct DefectCase {
+    const char* name;
+    std::string body;
+    const char* message;
+};
+
+void PrintTo(const DefectCase& c, std::ostream* out) { *out << c.name; }
+
+class StreamedDefects : public testing::TestWithParam<DefectCase> {};
+
+std::string messageOf(const std::string& body, size_t piece) {
+    cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::EnumerateInstances, 1000);
+    for (size_t offset = 0; offset < body.size(); offset += piece) {
+        decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
+    }
+    try {
+        decoder.finishEnumerateInstances();
+    } catch (const Exception& error) {
+        return error.getMessage().utf8();
+    }
+    return "no exception";
+}
+
+TEST_P(StreamedDefects, areReportedAlikeWholeAndByteByByte) {
+    EXPECT_EQ(messageOf(GetParam().body, GetParam().body.size()), GetParam().message);
+    EXPECT_EQ(messageOf(GetParam().body, 1), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decoder, StreamedDefects,
+    testing::Values(
+        DefectCase{"bad_integer_then_mismatched_tag",
+                   std::string(kHead) + kInstance +
+                       "<VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"X\"/><INSTANCE "
+                       "CLASSNAME=\"X\"><PROPERTY NAME=\"P\" TYPE=\"uint8\"><VALUE>300</VALUE>"
+                       "</PROPERTY></INSTANCE></VALUE.NAMEDINSTANCE>\n</IRETURNVALUE>\n</WRONG>",
+                   "Closing element does not match opening element: on line 17"},
+        DefectCase{"bad_integer_alone",
+                   std::string(kHead) +
+                       "<VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"X\"/>\n<INSTANCE "
+                       "CLASSNAME=\"X\"><PROPERTY NAME=\"P\" TYPE=\"uint8\"><VALUE>300</VALUE>"
+                       "</PROPERTY></INSTANCE></VALUE.NAMEDINSTANCE>\n" +
+                       kTail,
+                   "Semantic error: on line 8: Illegal integer value \"300\""},
+        DefectCase{"bare_instance", std::string(kHead) + "<INSTANCE CLASSNAME=\"X\"/>\n" + kTail,
+                   "Validation error: on line 7: Expected close of IRETURNVALUE element, got "
+                   "INSTANCE instead"},
+        DefectCase{"wrong_message_id_before_a_bad_instance",
+                   std::string(kHead).replace(std::string(kHead).find("1000"), 4, "999") +
+                       "<INSTANCE/>\n" + kTail,
+                   "Mismatched response message ID:  Got \"999\", expected \"1000\"."},
+        DefectCase{"cut_inside_a_start_tag",
+                   std::string(kHead) + "<VALUE.NAMEDINSTANCE>\n<INSTANCENAME CLASSNAME=\"X",
+                   "Bad attribute name: on line 8"},
+        DefectCase{"cut_between_elements", std::string(kHead) + kInstance,
+                   "One or more tags are still open: on line 15"},
+        DefectCase{"whitespace_then_not_xml", "\n\n  HTTP/1.1 200 OK",
+                   "Validation error: on line 1: Expected <?xml ... ?> style declaration"},
+        DefectCase{"doctype_with_entities",
+                   "<?xml version=\"1.0\"?>\n<!DOCTYPE CIM [<!ENTITY a \"aaaa\">]>\n<CIM/>",
+                   "DOCTYPE not accepted: on line 2"},
+        DefectCase{
+            "unknown_entity",
+            std::string(kHead) + "<VALUE.NAMEDINSTANCE>&nbsp;</VALUE.NAMEDINSTANCE>\n" + kTail,
+            "Malformed reference: on line 7"}),
+    [](const testing::TestParamInfo<DefectCase>& info) { return std::string(info.param.name); });
+
+TEST(StreamedDecoder, keepsInstancesOfEveryPieceAndTheirLeadingWhitespaceRule) {
+    std::string body = std::string("\n ") + kHead + kInstance + kInstance + kTail;
+    for (size_t piece : {body.size(), size_t(1), size_t(5)}) {
+        cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::EnumerateInstances,
+                                        1000);
+        for (size_t offset = 0; offset < body.size(); offset += piece) {
+            decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
+        }
+        Array<CIMInstance> instances = decoder.finishEnumerateInstances();
+        ASSERT_EQ(instances.size(), 2u);
+        EXPECT_EQ(instances[1].getPath().toString().utf8(), "X.K=\"k\"");
+        EXPECT_EQ(instances[1].getProperty(0).getValue().toString().utf8(), "7");
+    }
+}
+
+}  // namespace
