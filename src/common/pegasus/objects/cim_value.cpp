@@ -9,12 +9,21 @@
 
 namespace Pegasus {
 
-// The alternatives are in CIMType order, so that the index of the alternative
-// is the CIM type; a scalar is an array of one element with isArray false.
-using Items = std::variant<Array<Boolean>, Array<Uint8>, Array<Sint8>, Array<Uint16>, Array<Sint16>,
-                           Array<Uint32>, Array<Sint32>, Array<Uint64>, Array<Sint64>,
-                           Array<Real32>, Array<Real64>, Array<Char16>, Array<String>,
-                           Array<CIMDateTime>, Array<CIMObjectPath>>;
+// Arrays first, then scalars, each in CIMType order, so that the index of an
+// array alternative is the CIM type. A scalar is held in place: a large
+// enumeration has hundreds of thousands of them, and an array of one would
+// cost another allocation each.
+using Items =
+    std::variant<Array<Boolean>, Array<Uint8>, Array<Sint8>, Array<Uint16>, Array<Sint16>,
+                 Array<Uint32>, Array<Sint32>, Array<Uint64>, Array<Sint64>, Array<Real32>,
+                 Array<Real64>, Array<Char16>, Array<String>, Array<CIMDateTime>,
+                 Array<CIMObjectPath>, Boolean, Uint8, Sint8, Uint16, Sint16, Uint32, Sint32,
+                 Uint64, Sint64, Real32, Real64, Char16, String, CIMDateTime, CIMObjectPath>;
+
+template <class T>
+struct IsArray : std::false_type {};
+template <class T>
+struct IsArray<Array<T>> : std::true_type {};
 
 namespace {
 
@@ -106,6 +115,13 @@ bool sameElements(const Array<Char16>& left, const Array<Char16>& right) {
     return true;
 }
 
+template <class T>
+bool sameScalar(const T& left, const T& right) {
+    return left == right;
+}
+
+bool sameScalar(const Char16& left, const Char16& right) { return Uint16(left) == Uint16(right); }
+
 }  // namespace
 
 struct CIMValue::Rep {
@@ -134,10 +150,9 @@ struct CIMValue::Rep {
     }
 
     template <class T>
-    static std::shared_ptr<const Rep> scalarRep(const T& value) {
-        Array<T> items;
-        items.append(value);
-        return std::make_shared<const Rep>(Rep{typeOf<T>(), false, false, items});
+    static std::shared_ptr<const Rep> scalarRep(T value) {
+        return std::make_shared<const Rep>(
+            Rep{typeOf<T>(), false, false, Items(std::in_place_type<T>, std::move(value))});
     }
 
     template <class T>
@@ -148,7 +163,7 @@ struct CIMValue::Rep {
     template <class T>
     static void getScalar(const Rep& rep, T& x) {
         if (rep.isArray || rep.type != typeOf<T>()) throw TypeMismatchException();
-        if (!rep.isNull) x = std::get<Array<T>>(rep.items)[0];
+        if (!rep.isNull) x = std::get<T>(rep.items);
     }
 
     template <class T>
@@ -173,6 +188,7 @@ CIMValue::CIMValue(Real32 x) : rep_(Rep::scalarRep(x)) {}
 CIMValue::CIMValue(Real64 x) : rep_(Rep::scalarRep(x)) {}
 CIMValue::CIMValue(const Char16& x) : rep_(Rep::scalarRep(x)) {}
 CIMValue::CIMValue(const String& x) : rep_(Rep::scalarRep(x)) {}
+CIMValue::CIMValue(String&& x) : rep_(Rep::scalarRep(std::move(x))) {}
 CIMValue::CIMValue(const char* x) : rep_(Rep::scalarRep(String(x))) {}
 CIMValue::CIMValue(const CIMDateTime& x) : rep_(Rep::scalarRep(x)) {}
 CIMValue::CIMValue(const CIMObjectPath& x) : rep_(Rep::scalarRep(x)) {}
@@ -201,7 +217,15 @@ Boolean CIMValue::isNull() const { return rep_->isNull; }
 
 Uint32 CIMValue::getArraySize() const {
     if (!rep_->isArray || rep_->isNull) return 0;
-    return std::visit([](const auto& items) { return items.size(); }, rep_->items);
+    return std::visit(
+        [](const auto& items) -> Uint32 {
+            if constexpr (IsArray<std::decay_t<decltype(items)>>::value) {
+                return items.size();
+            } else {
+                return 0;
+            }
+        },
+        rep_->items);
 }
 
 void CIMValue::setNullValue(CIMType type, Boolean isArray, Uint32) {
@@ -243,13 +267,16 @@ void CIMValue::get(Array<CIMObjectPath>& x) const { Rep::getArray(*rep_, x); }
 String CIMValue::toString() const {
     if (rep_->isNull) return String();
     std::string out;
-    bool isArray = rep_->isArray;
     std::visit(
-        [&out, isArray](const auto& items) {
-            for (Uint32 i = 0; i < items.size(); ++i) {
-                appendText(out, items[i]);
-                // OpenPegasus ends every array element with a blank, the last one too.
-                if (isArray) out += ' ';
+        [&out](const auto& items) {
+            if constexpr (IsArray<std::decay_t<decltype(items)>>::value) {
+                for (Uint32 i = 0; i < items.size(); ++i) {
+                    appendText(out, items[i]);
+                    // OpenPegasus ends every array element with a blank, the last one too.
+                    out += ' ';
+                }
+            } else {
+                appendText(out, items);
             }
         },
         rep_->items);
@@ -266,7 +293,11 @@ Boolean CIMValue::equal(const CIMValue& other) const {
     return std::visit(
         [&other](const auto& items) {
             using ItemsType = std::decay_t<decltype(items)>;
-            return sameElements(items, std::get<ItemsType>(other.rep_->items));
+            if constexpr (IsArray<ItemsType>::value) {
+                return sameElements(items, std::get<ItemsType>(other.rep_->items));
+            } else {
+                return sameScalar(items, std::get<ItemsType>(other.rep_->items));
+            }
         },
         rep_->items);
 }

@@ -14,7 +14,7 @@ class CIMName {
   public:
     CIMName() = default;
     CIMName(const String& name)
-        : name_(name.size() == 0 ? nullptr : std::make_shared<const String>(name)) {}
+        : name_(name.utf8().empty() ? nullptr : std::make_shared<const String>(name)) {}
     CIMName(const char* name) : CIMName(String(name)) {}
 
     const String& getString() const { return name_ ? *name_ : String::EMPTY; }

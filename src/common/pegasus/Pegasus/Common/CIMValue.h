@@ -34,6 +34,7 @@ class CIMValue {
     CIMValue(Real64 x);
     CIMValue(const Char16& x);
     CIMValue(const String& x);
+    CIMValue(String&& x);
     CIMValue(const char* x);
     CIMValue(const CIMDateTime& x);
     CIMValue(const CIMObjectPath& x);
