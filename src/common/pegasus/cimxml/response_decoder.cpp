@@ -25,6 +25,13 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+bool isBlank(std::string_view text) {
+    for (char c : text) {
+        if (!isSpace(c)) return false;
+    }
+    return true;
+}
+
 // The elements of the part of the document being decoded, built from the
 // parser's events into flat arrays that are reused: for an EnumerateInstances
 // response one VALUE.NAMEDINSTANCE at a time, so that memory holds the
@@ -123,6 +130,11 @@ class ElementTree : public xml::XmlHandler {
         if (stack_.empty()) return;
         Element& element = elements_[stack_.back()];
         if (element.textDone) return;
+        if (!element.textOpen && element.firstChild >= 0 && isBlank(text)) {
+            // The line breaks between elements, most of the events of a
+            // response: nothing to keep.
+            return;
+        }
         if (!element.textOpen) {
             element.textOpen = true;
             element.text = static_cast<std::uint32_t>(characters_.size());
