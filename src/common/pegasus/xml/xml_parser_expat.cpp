@@ -28,33 +28,31 @@ class XmlParser::Backend {
     ~Backend() { XML_ParserFree(parser_); }
 
     void feed(const char* data, std::size_t size) {
-        if (!declarationSeen_) {
-            // Whitespace before the declaration is tolerated (and counted
-            // in line numbers); expat itself would refuse it.
-            prefix_.append(data, size);
-            size_t start = 0;
-            while (start < prefix_.size() && (prefix_[start] == ' ' || prefix_[start] == '\t' ||
-                                              prefix_[start] == '\r' || prefix_[start] == '\n')) {
-                if (prefix_[start] == '\n') ++skippedLines_;
-                ++start;
-            }
-            static const char declaration[] = "<?xml";
-            size_t available = prefix_.size() - start;
-            size_t compared = std::min(available, sizeof declaration - 1);
-            if (prefix_.compare(start, compared, declaration, compared) != 0) {
-                throwXmlError(XmlError::MissingDeclaration, 1);
-            }
-            if (available < sizeof declaration - 1) {
-                // Not decided yet; only whitespace is dropped.
-                prefix_.erase(0, start);
-                return;
-            }
-            declarationSeen_ = true;
-            std::string held;
-            held.swap(prefix_);
-            parse(held.data() + start, held.size() - start, false);
+        if (declarationSeen_) {
+            parse(data, size, false);
             return;
         }
+        // Whitespace before the declaration is tolerated (and counted in
+        // line numbers); expat itself would refuse it. Only the first bytes
+        // of the declaration are held until it is decided.
+        static const char declaration[] = "<?xml";
+        const std::size_t declarationSize = sizeof declaration - 1;
+        while (prefix_.empty() && size > 0 &&
+               (*data == ' ' || *data == '\t' || *data == '\r' || *data == '\n')) {
+            if (*data == '\n') ++skippedLines_;
+            ++data;
+            --size;
+        }
+        std::size_t take = std::min(size, declarationSize - prefix_.size());
+        prefix_.append(data, take);
+        data += take;
+        size -= take;
+        if (prefix_.compare(0, prefix_.size(), declaration, prefix_.size()) != 0) {
+            throwXmlError(XmlError::MissingDeclaration, 1);
+        }
+        if (prefix_.size() < declarationSize) return;
+        declarationSeen_ = true;
+        parse(prefix_.data(), prefix_.size(), false);
         parse(data, size, false);
     }
 
