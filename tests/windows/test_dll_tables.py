@@ -26,7 +26,7 @@ OWN_EXPORTS = {
 # The facade's two constructors, destructor and five operations, as the host binds to them.
 FACADE_MEMBERS = [
     "_ZN6Vornet7Brocade7BrocadeC1Ev",
-    "_ZN6Vornet7Brocade7BrocadeC1ERKN6Vornet17VornetConnection14ConnectionInfoE",
+    "_ZN6Vornet7Brocade7BrocadeC1ERKNS_16VornetConnection14ConnectionInfoE",
     "_ZN6Vornet7Brocade7BrocadeD1Ev",
     "_ZN6Vornet7Brocade7Brocade14GetAdapterInfo",
     "_ZN6Vornet7Brocade7Brocade21GetSoftwareIdentities",

@@ -147,6 +147,11 @@ int millisecondsUntil(Clock::time_point deadline) {
 void setTimeouts(HINTERNET handle, Clock::time_point deadline) {
     int left = millisecondsUntil(deadline);
     if (!WinHttpSetTimeouts(handle, left, left, left, left)) connectionClosed();
+    // The wait for the status line and header fields has a limit of its own
+    // (Wine keeps its default there otherwise, whatever the receive limit).
+    DWORD headerWait = static_cast<DWORD>(left);
+    WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+                     sizeof headerWait);
 }
 
 // Request bytes as cim_client.cpp writes them for a byte stream: request line,
@@ -359,6 +364,14 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
             break;
         }
         complete = reader.feed(buffer.get(), received);
+    }
+    // WinHTTP pools the connection only once it has seen the end of the
+    // body itself; without this read every response would cost a connection.
+    while (complete) {
+        setTimeouts(handle, deadline);
+        DWORD received = 0;
+        if (!WinHttpReadData(handle, buffer.get(), kBufferBytes, &received)) fail(GetLastError());
+        if (received == 0) break;
     }
     HttpResponse response = std::move(reader.response());
     response.closesConnection = closesAfter(response, raw.substr(0, raw.find("\r\n")));

@@ -10,6 +10,7 @@
 // The transport holds the whole response body anyway, so this costs one more
 // copy of it, not a change in what the client can read.
 #include <windows.h>
+
 #include <objidl.h>
 #include <xmllite.h>
 
@@ -31,10 +32,10 @@ using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 CreateXmlReaderFunction createXmlReader() {
     static const CreateXmlReaderFunction function = [] {
         HMODULE library = LoadLibraryW(L"xmllite.dll");
-        return library == nullptr ? nullptr
-                                  : reinterpret_cast<CreateXmlReaderFunction>(
-                                        reinterpret_cast<void*>(
-                                            GetProcAddress(library, "CreateXmlReader")));
+        return library == nullptr
+                   ? nullptr
+                   : reinterpret_cast<CreateXmlReaderFunction>(
+                         reinterpret_cast<void*>(GetProcAddress(library, "CreateXmlReader")));
     }();
     return function;
 }
@@ -77,8 +78,8 @@ class FeedStream final : public ISequentialStream {
 
 std::string utf8(const wchar_t* text, UINT length) {
     if (length == 0) return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                    nullptr, nullptr);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr,
+                                    nullptr);
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], bytes, nullptr,
                         nullptr);
@@ -287,7 +288,7 @@ class XmlParser::Backend {
         if (tail_.compare(0, 2, "</") == 0) return XmlError::BadEndElement;
         if (tail_.compare(0, 2, "<?") == 0) return XmlError::BadProcessingInstruction;
         return tail_.find_first_of(" \t\r\n") != std::string::npos ? XmlError::BadAttribute
-                                                                     : XmlError::BadStartElement;
+                                                                   : XmlError::BadStartElement;
     }
 
     void fail(unsigned long result) {
