@@ -135,15 +135,15 @@ XmlError kindOf(unsigned long result) {
 // would replace a bad byte silently instead of refusing the document.
 class Utf8Check {
   public:
-    // False at the first byte that cannot be part of UTF-8 text.
-    bool accept(const char* data, size_t size) {
+    // The index of the first byte that cannot be part of UTF-8 text, or size.
+    size_t accept(const char* data, size_t size) {
         for (size_t i = 0; i < size; ++i) {
             unsigned char byte = static_cast<unsigned char>(data[i]);
             if (continuation_ > 0) {
-                if ((byte & 0xC0) != 0x80) return false;
+                if ((byte & 0xC0) != 0x80) return i;
                 if (first_ && ((lead_ == 0xE0 && byte < 0xA0) || (lead_ == 0xED && byte > 0x9F) ||
                                (lead_ == 0xF0 && byte < 0x90) || (lead_ == 0xF4 && byte > 0x8F))) {
-                    return false;
+                    return i;
                 }
                 first_ = false;
                 --continuation_;
@@ -156,10 +156,10 @@ class Utf8Check {
             } else if (byte >= 0xF0 && byte <= 0xF4) {
                 start(byte, 3);
             } else {
-                return false;
+                return i;
             }
         }
-        return true;
+        return size;
     }
     bool complete() const { return continuation_ == 0; }
 
@@ -172,6 +172,303 @@ class Utf8Check {
     unsigned char lead_ = 0;
     int continuation_ = 0;
     bool first_ = false;
+};
+
+// Wine's XmlLite lets defects through that the other backend refuses: it
+// closes the elements still open when the input ends (a truncated response
+// would look complete), and passes unknown or malformed references and bad
+// names on as text. This pass over the bytes as they arrive checks the
+// markup's shape and references, and says at the end whether (and how) the
+// document was cut. The first defect is kept with its line; XmlLite then
+// checks the rest (names matching, attributes, ...).
+class MarkupScan {
+  public:
+    void feed(const char* data, size_t size) {
+        for (size_t i = 0; i < size && !defect_; ++i) step(data[i]);
+    }
+
+    // The first defect, counting the end of input; false when there is none.
+    bool defect(XmlError& kind, std::uint64_t& line) {
+        if (!defect_) atEnd();
+        if (!defect_) return false;
+        kind = kind_;
+        line = defectLine_;
+        return true;
+    }
+
+  private:
+    enum class State {
+        Text,
+        Lt,
+        StartName,
+        InTag,
+        AttrName,
+        AfterAttrName,
+        AfterEqual,
+        AttrValue,
+        EmptyEnd,
+        EndName,
+        AfterEndName,
+        Bang,
+        Comment,
+        Cdata,
+        Pi,
+        Reference
+    };
+
+    static bool nameStart(unsigned char c) {
+        return std::isalpha(c) || c == '_' || c == ':' || c >= 0x80;
+    }
+    static bool nameChar(unsigned char c) {
+        return nameStart(c) || std::isdigit(c) || c == '-' || c == '.';
+    }
+
+    void fail(XmlError kind) {
+        if (defect_) return;
+        defect_ = true;
+        kind_ = kind;
+        defectLine_ = line_;
+    }
+
+    void openElement() {
+        if (rootClosed_) return fail(XmlError::JunkAfterRootElement);
+        ++depth_;
+    }
+    void closeElement() {
+        if (depth_ == 0) return fail(XmlError::EndElementMismatch);
+        if (--depth_ == 0) rootClosed_ = true;
+    }
+
+    void checkReference() {
+        static const char* const kNames[] = {"lt", "gt", "amp", "quot", "apos"};
+        bool valid =
+            std::find(std::begin(kNames), std::end(kNames), reference_) != std::end(kNames);
+        if (!valid && reference_.size() > 1 && reference_[0] == '#') {
+            bool hex = reference_[1] == 'x';
+            std::string digits = reference_.substr(hex ? 2 : 1);
+            valid = !digits.empty() &&
+                    std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
+                        return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+                    });
+        }
+        if (!valid) fail(XmlError::BadReference);
+    }
+
+    void step(char byte) {
+        unsigned char c = static_cast<unsigned char>(byte);
+        bool space = isSpace(byte);
+        switch (state_) {
+            case State::Text:
+                if (c == '<') {
+                    state_ = State::Lt;
+                } else if (c == '&') {
+                    referenceReturn_ = State::Text;
+                    reference_.clear();
+                    state_ = State::Reference;
+                } else if (!space && depth_ == 0) {
+                    fail(rootClosed_ ? XmlError::JunkAfterRootElement : XmlError::Malformed);
+                }
+                break;
+            case State::Lt:
+                if (c == '/') {
+                    state_ = State::EndName;
+                    nameLength_ = 0;
+                } else if (c == '!') {
+                    bang_.clear();
+                    state_ = State::Bang;
+                } else if (c == '?') {
+                    state_ = State::Pi;
+                } else if (nameStart(c)) {
+                    state_ = State::StartName;
+                } else {
+                    fail(XmlError::BadStartElement);
+                }
+                break;
+            case State::StartName:
+                if (c == '>') {
+                    openElement();
+                    state_ = State::Text;
+                } else if (c == '/') {
+                    state_ = State::EmptyEnd;
+                } else if (space) {
+                    state_ = State::InTag;
+                } else if (!nameChar(c)) {
+                    fail(XmlError::BadStartElement);
+                }
+                break;
+            case State::InTag:
+                if (c == '>') {
+                    openElement();
+                    state_ = State::Text;
+                } else if (c == '/') {
+                    state_ = State::EmptyEnd;
+                } else if (nameStart(c)) {
+                    state_ = State::AttrName;
+                } else if (!space) {
+                    fail(XmlError::BadAttribute);
+                }
+                break;
+            case State::AttrName:
+                if (c == '=') {
+                    state_ = State::AfterEqual;
+                } else if (space) {
+                    state_ = State::AfterAttrName;
+                } else if (!nameChar(c)) {
+                    fail(XmlError::BadAttribute);
+                }
+                break;
+            case State::AfterAttrName:
+                if (c == '=') {
+                    state_ = State::AfterEqual;
+                } else if (!space) {
+                    fail(XmlError::BadAttribute);
+                }
+                break;
+            case State::AfterEqual:
+                if (c == '"' || c == '\'') {
+                    quote_ = byte;
+                    state_ = State::AttrValue;
+                } else if (!space) {
+                    fail(XmlError::BadAttribute);
+                }
+                break;
+            case State::AttrValue:
+                if (byte == quote_) {
+                    state_ = State::InTag;
+                } else if (c == '<') {
+                    fail(XmlError::BadAttribute);
+                } else if (c == '&') {
+                    referenceReturn_ = State::AttrValue;
+                    reference_.clear();
+                    state_ = State::Reference;
+                }
+                break;
+            case State::EmptyEnd:
+                if (c != '>') return fail(XmlError::BadStartElement);
+                openElement();
+                closeElement();
+                state_ = State::Text;
+                break;
+            case State::EndName:
+                if (nameLength_ == 0 ? nameStart(c) : nameChar(c)) {
+                    ++nameLength_;
+                } else if (nameLength_ > 0 && (c == '>' || space)) {
+                    if (c == '>') {
+                        closeElement();
+                        state_ = State::Text;
+                    } else {
+                        state_ = State::AfterEndName;
+                    }
+                } else {
+                    fail(XmlError::BadEndElement);
+                }
+                break;
+            case State::AfterEndName:
+                if (c == '>') {
+                    closeElement();
+                    state_ = State::Text;
+                } else if (!space) {
+                    fail(XmlError::BadEndElement);
+                }
+                break;
+            case State::Bang:
+                bang_ += byte;
+                if (bang_ == "--") {
+                    state_ = State::Comment;
+                    marker_.clear();
+                } else if (bang_ == "[CDATA[") {
+                    state_ = State::Cdata;
+                    marker_.clear();
+                } else if (bang_ == "DOCTYPE") {
+                    fail(XmlError::Doctype);
+                } else if (std::string("--").compare(0, bang_.size(), bang_) != 0 &&
+                           std::string("[CDATA[").compare(0, bang_.size(), bang_) != 0 &&
+                           std::string("DOCTYPE").compare(0, bang_.size(), bang_) != 0) {
+                    fail(XmlError::Malformed);
+                }
+                break;
+            case State::Comment:
+            case State::Cdata:
+            case State::Pi:
+                marker_ += byte;
+                if (marker_.size() > 3) marker_.erase(0, 1);
+                if ((state_ == State::Comment && marker_ == "-->") ||
+                    (state_ == State::Cdata && marker_ == "]]>") ||
+                    (state_ == State::Pi && marker_.size() >= 2 &&
+                     marker_.compare(marker_.size() - 2, 2, "?>") == 0)) {
+                    if (state_ == State::Cdata && depth_ == 0) return fail(XmlError::Malformed);
+                    state_ = State::Text;
+                    marker_.clear();
+                }
+                break;
+            case State::Reference:
+                if (c == ';') {
+                    checkReference();
+                    state_ = referenceReturn_;
+                } else if (reference_.size() >= 12 || space || c == '<' || c == '&') {
+                    fail(XmlError::BadReference);
+                } else {
+                    reference_ += byte;
+                }
+                break;
+        }
+        if (byte == '\n') ++line_;
+    }
+
+    void atEnd() {
+        switch (state_) {
+            case State::Text:
+                if (depth_ > 0) {
+                    fail(XmlError::ElementsStillOpen);
+                } else if (!rootClosed_) {
+                    fail(XmlError::NoRootElement);
+                }
+                break;
+            case State::Lt:
+            case State::StartName:
+            case State::EmptyEnd:
+                fail(XmlError::BadStartElement);
+                break;
+            case State::InTag:
+            case State::AttrName:
+            case State::AfterAttrName:
+            case State::AfterEqual:
+            case State::AttrValue:
+                fail(XmlError::BadAttribute);
+                break;
+            case State::EndName:
+            case State::AfterEndName:
+                fail(XmlError::BadEndElement);
+                break;
+            case State::Bang:
+            case State::Comment:
+                fail(XmlError::BadComment);
+                break;
+            case State::Cdata:
+                fail(XmlError::BadCdata);
+                break;
+            case State::Pi:
+                fail(XmlError::BadProcessingInstruction);
+                break;
+            case State::Reference:
+                fail(XmlError::BadReference);
+                break;
+        }
+    }
+
+    State state_ = State::Text;
+    State referenceReturn_ = State::Text;
+    std::uint64_t line_ = 1;
+    std::uint64_t depth_ = 0;
+    bool rootClosed_ = false;
+    size_t nameLength_ = 0;
+    char quote_ = '"';
+    std::string bang_;
+    std::string marker_;
+    std::string reference_;
+    bool defect_ = false;
+    XmlError kind_ = XmlError::Malformed;
+    std::uint64_t defectLine_ = 0;
 };
 
 }  // namespace
@@ -200,9 +497,14 @@ class XmlParser::Backend {
     void feed(const char* data, size_t size) {
         if (failed_) throwXmlError(XmlError::Malformed, line_);
         failed_ = true;  // until this call returns normally
+        size_t bad = utf8_.accept(data, size);
+        if (bad < size) {
+            throwXmlError(
+                XmlError::BadEncoding,
+                linesSeen_ + 1 + static_cast<std::uint64_t>(std::count(data, data + bad, '\n')));
+        }
+        scan_.feed(data, size);
         countLines(data, size);
-        if (!utf8_.accept(data, size)) throwXmlError(XmlError::BadEncoding, linesSeen_);
-        rememberTail(data, size);
         if (!prologChecked_) {
             // XmlLite accepts a document without a declaration and refuses
             // whitespace before one; we want the opposite of both, so the
@@ -221,10 +523,13 @@ class XmlParser::Backend {
     void finish() {
         if (failed_) throwXmlError(XmlError::Malformed, line_);
         failed_ = true;
-        if (!utf8_.complete()) throwXmlError(XmlError::BadEncoding, linesSeen_);
+        if (!utf8_.complete()) throwXmlError(XmlError::BadEncoding, linesSeen_ + 1);
         if (!prologChecked_ && !checkProlog(true)) {
             throwXmlError(XmlError::MissingDeclaration, 1);
         }
+        XmlError kind;
+        std::uint64_t line;
+        if (scan_.defect(kind, line)) throwXmlError(kind, line);
         readDocument();
         failed_ = false;
     }
@@ -235,7 +540,6 @@ class XmlParser::Backend {
     // True once the declaration is known to be there; throws when it is not.
     bool checkProlog(bool atEnd) {
         size_t start = 0;
-        if (prolog_.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
         while (start < prolog_.size() && isSpace(prolog_[start])) {
             if (prolog_[start] == '\n') ++lineOffset_;
             ++start;
@@ -264,41 +568,16 @@ class XmlParser::Backend {
         linesSeen_ += static_cast<std::uint64_t>(std::count(data, data + size, '\n'));
     }
 
-    // What follows the last '>' (from its last '<'): tells, when the input
-    // ends early, which kind of markup was cut.
-    void rememberTail(const char* data, size_t size) {
-        const char* end = data + size;
-        const char* close = static_cast<const char*>(std::memchr(data, '>', size));
-        if (close != nullptr) {
-            const char* last = end;
-            while (last != data && last[-1] != '>') --last;
-            tail_.assign(last, end);
-        } else {
-            tail_.append(data, size);
-        }
-        size_t open = tail_.rfind('<');
-        tail_ = open == std::string::npos ? std::string() : tail_.substr(open);
-    }
-
-    XmlError cutKind() const {
-        if (!rootSeen_) return XmlError::NoRootElement;
-        if (tail_.empty()) return depth_ > 0 ? XmlError::ElementsStillOpen : XmlError::Malformed;
-        if (tail_.compare(0, 4, "<!--") == 0) return XmlError::BadComment;
-        if (tail_.compare(0, 9, "<![CDATA[") == 0) return XmlError::BadCdata;
-        if (tail_.compare(0, 2, "</") == 0) return XmlError::BadEndElement;
-        if (tail_.compare(0, 2, "<?") == 0) return XmlError::BadProcessingInstruction;
-        return tail_.find_first_of(" \t\r\n") != std::string::npos ? XmlError::BadAttribute
-                                                                   : XmlError::BadStartElement;
-    }
-
     void fail(unsigned long result) {
         UINT line = 0;
         reader_->GetLineNumber(&line);
         std::uint64_t where = line > 0 ? line + lineOffset_ : linesSeen_ + 1;
-        if (result == kInputEnd) {
-            throwXmlError(cutKind(), linesSeen_ + 1);
+        // The scan has found every cut and misplaced root already.
+        XmlError kind = kindOf(result);
+        if (kind == XmlError::Malformed && depth_ == 0 && rootSeen_) {
+            kind = XmlError::JunkAfterRootElement;
         }
-        throwXmlError(kindOf(result), where);
+        throwXmlError(kind, where);
     }
 
     void readDocument() {
@@ -414,7 +693,7 @@ class XmlParser::Backend {
     std::uint64_t lineOffset_ = 0;
     std::uint64_t linesSeen_ = 0;
     std::uint64_t line_ = 1;
-    std::string tail_;
+    MarkupScan scan_;
     // Storage the handler's views point into, reused from event to event.
     std::string name_;
     std::string text_;
