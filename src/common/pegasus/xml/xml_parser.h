@@ -1,5 +1,5 @@
 // The streaming XML parser under the CIM-XML decoder. One header, one
-// implementation per platform chosen at build time (xml_parser_expat.cpp on
+// implementation per platform chosen at build time (xml_parser_libxml2.cpp on
 // Linux, xml_parser_xmllite.cpp on Windows), so that the decoder above it is
 // the same code everywhere and never sees which parser runs.
 //
