@@ -64,21 +64,6 @@ void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Ui
     notifyObserver(event);
 }
 
-std::string percentDecode(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // Decodes the body of a successful answer while it arrives; other answers
 // (401, 500, ...) keep their body for the HTTP checks.
 class DecodingSink : public http::BodySink {
@@ -233,8 +218,8 @@ void CIMClient::connectLocal() {
         std::string credentials = rest.substr(0, at);
         rest = rest.substr(at + 1);
         size_t colon = credentials.find(':');
-        user = percentDecode(credentials.substr(0, colon));
-        if (colon != std::string::npos) password = percentDecode(credentials.substr(colon + 1));
+        user = uriDecode(credentials.substr(0, colon));
+        if (colon != std::string::npos) password = uriDecode(credentials.substr(colon + 1));
     }
     std::string host = rest;
     Uint32 port = tls ? 5989 : 5988;

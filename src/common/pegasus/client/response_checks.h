@@ -7,6 +7,9 @@
 
 namespace Pegasus {
 
+// `text` with its %XX escapes decoded (trailer values, credentials in a URL).
+std::string uriDecode(const std::string& text);
+
 // True for a 401 whose WWW-Authenticate is a Basic challenge with a realm:
 // the request may be sent once more with credentials. Throws
 // CIMClientMalformedHTTPException "Invalid Authorization header" for a
