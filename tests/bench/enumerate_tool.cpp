@@ -5,28 +5,12 @@
 // TIMES enumerations run one after the other in this process (default 1);
 // each prints its own wall and CPU time; MB/s needs the body's size.
 #include <Pegasus/Client/CIMClient.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double peakMebibytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-}  // namespace
+#include "process_usage.h"
 
 int main(int argc, char** argv) {
     if (argc < 5 || argc > 7) {
@@ -41,7 +25,7 @@ int main(int argc, char** argv) {
         client.connect(argv[1], static_cast<Pegasus::Uint32>(std::atoi(argv[2])), "", "");
         for (int round = 1; round <= times; ++round) {
             auto start = std::chrono::steady_clock::now();
-            double cpuStart = cpuSeconds();
+            double cpuStart = CpuSeconds();
             Pegasus::Array<Pegasus::CIMInstance> instances =
                 client.enumerateInstances(argv[3], argv[4], true, true, false, false);
             size_t textBytes = 0;
@@ -54,11 +38,11 @@ int main(int argc, char** argv) {
             }
             double wall =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            double cpu = cpuSeconds() - cpuStart;
+            double cpu = CpuSeconds() - cpuStart;
             std::printf(
                 "enumeration %d: %u instances (%zu bytes of text), %.2f s wall, %.2f s CPU, "
                 "%.0f MiB peak",
-                round, instances.size(), textBytes, wall, cpu, peakMebibytes());
+                round, instances.size(), textBytes, wall, cpu, PeakResidentMebibytes());
             if (bodyBytes > 0) std::printf(", %.0f MB/s", bodyBytes / 1e6 / wall);
             std::printf("\n");
         }

@@ -3,14 +3,13 @@
 //   inventory_scale [ADAPTERS]     (default 64 adapters, 2 controllers each, 2 ports and
 //                                   3 firmware identities per controller)
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 #include "brocade.h"
 #include "log.h"
+#include "process_usage.h"
 #include "simulator_process.h"
 
 namespace {
@@ -73,19 +72,6 @@ nlohmann::json GeneratedEstate(int adapters) {
     return {{"include", {"classes.json"}}, {"instances", instances}};
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long PeakResidentKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +105,6 @@ int main(int argc, char** argv) {
     std::printf(
         "CIM requests: %zu\nwall time: %.3f s\nmodule CPU time: %.3f s\n"
         "peak resident size: %.1f MiB\n",
-        requests, wall, cpu, static_cast<double>(PeakResidentKiB()) / 1024.0);
+        requests, wall, cpu, PeakResidentMebibytes());
     return status;
 }
