@@ -143,6 +143,16 @@ void HttpResponseReader::startBody() {
     }
 }
 
+bool HttpResponseReader::takeBody(State next) {
+    if (pending_.empty()) return false;
+    size_t take = static_cast<size_t>(std::min<std::uint64_t>(remaining_, pending_.size()));
+    appendBody(pending_.data(), take);
+    pending_.erase(0, take);
+    remaining_ -= take;
+    if (remaining_ == 0) state_ = next;
+    return true;
+}
+
 void HttpResponseReader::appendBody(const char* data, std::size_t size) {
     if (bodyBytes_ + size > bodyLimit_) {
         malformed("Response from CIM Server exceeds the limit of " + std::to_string(bodyLimit_) +
@@ -196,16 +206,9 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
                     parseField(line, response_.headers);
                 }
                 break;
-            case State::Body: {
-                if (pending_.empty()) return false;
-                size_t take =
-                    static_cast<size_t>(std::min<std::uint64_t>(remaining_, pending_.size()));
-                appendBody(pending_.data(), take);
-                pending_.erase(0, take);
-                remaining_ -= take;
-                if (remaining_ == 0) state_ = State::Complete;
+            case State::Body:
+                if (!takeBody(State::Complete)) return false;
                 break;
-            }
             case State::ChunkSize: {
                 if (!takeLine(line)) return false;
                 std::string size = trim(line.substr(0, line.find(';')));
@@ -230,16 +233,9 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
                 }
                 break;
             }
-            case State::ChunkData: {
-                if (pending_.empty()) return false;
-                size_t take =
-                    static_cast<size_t>(std::min<std::uint64_t>(remaining_, pending_.size()));
-                appendBody(pending_.data(), take);
-                pending_.erase(0, take);
-                remaining_ -= take;
-                if (remaining_ == 0) state_ = State::ChunkEnd;
+            case State::ChunkData:
+                if (!takeBody(State::ChunkEnd)) return false;
                 break;
-            }
             case State::ChunkEnd:
                 if (!takeLine(line)) return false;
                 if (!line.empty()) malformed("Missing end of chunk");

@@ -52,6 +52,9 @@ class HttpResponseReader {
     void parseStatusLine(const std::string& line);
     void parseField(const std::string& line, HeaderFields& fields);
     void startBody();
+    // Moves what is pending of the current body or chunk into the body; `next` once it is all
+    // there. False when nothing is pending.
+    bool takeBody(State next);
     void appendBody(const char* data, std::size_t size);
 
     std::uint64_t bodyLimit_;
