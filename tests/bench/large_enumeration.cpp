@@ -117,14 +117,22 @@ std::vector<std::string> values(const Property& property, int n) {
             }
             if (name == "Description") {
                 // A sixth of the ports carry a second entity line.
-                return {n % 6 == 0 ? "Fibre Channel port, R&amp;D bay, slot " + index
-                                   : "Fibre Channel port in slot " + index + ", 16 Gbit/s"};
+                return {n % 6 == 0 ? "Fibre Channel port, R&amp;D bay, slot " + index +
+                                         ", chassis 2, rack 14"
+                                   : "Fibre Channel port in slot " + index +
+                                         ", 16 Gbit/s, chassis 2, rack 14"};
             }
             if (name == "PermanentAddress") {
                 char wwn[32];
                 std::snprintf(wwn, sizeof wwn, "20:00:00:05:1E:%02X:%02X:%02X", (n >> 16) & 255,
                               (n >> 8) & 255, n & 255);
                 return {wwn};
+            }
+            if (name == "Name") return {"FC port " + index + ", 16G SFP+ short wave, fabric A"};
+            if (name == "VendorNote") {
+                return {"Port " + index + ": firmware 8.2.1b, SFP serial UAF2" + index +
+                        ", last reset by the administrator after a link re-negotiation, see ticket "
+                        "4711"};
             }
             return {name + " of port " + index};
         case Kind::Number:
@@ -138,7 +146,11 @@ std::vector<std::string> values(const Property& property, int n) {
             return {date};
         }
         case Kind::TextArray:
-            return {"First entry of port " + index, "Second entry of port " + index};
+            if (name == "NetworkAddresses") return {"wwpn-" + index, "wwnn-" + index};
+            // Every seventh port has a second status line: 42.14 values per
+            // instance, as measured.
+            if (n % 7 == 0) return {"Port " + index + " online, no errors", "Link degraded"};
+            return {"Port " + index + " online, no errors since the last reset"};
         case Kind::NumberArray:
             return {"2", std::to_string(n % 16)};
     }
@@ -158,29 +170,29 @@ void appendInstance(std::string& out, int n) {
         out += key.first;
         out += "\">\n<KEYVALUE VALUETYPE=\"string\">" + key.second + "</KEYVALUE>\n</KEYBINDING>\n";
     }
-    out +=
-        "</INSTANCENAME>\n<INSTANCE CLASSNAME=\"XX_FCPort\" >\n"
-        "<QUALIFIER NAME=\"Description\" TYPE=\"string\" PROPAGATED=\"true\" "
-        "TRANSLATABLE=\"true\">\n<VALUE>Vendor subclass of CIM_FCPort with the vendor's port "
-        "state and notes.</VALUE>\n</QUALIFIER>\n"
-        "<QUALIFIER NAME=\"UMLPackagePath\" TYPE=\"string\" PROPAGATED=\"true\">\n"
-        "<VALUE>CIM::Device::FC</VALUE>\n</QUALIFIER>\n";
-    for (const Property& property : properties()) {
-        bool array = isArray(property);
-        bool propagated = std::string(property.name) != "VendorState" &&
-                          std::string(property.name) != "VendorNote";
-        out += array ? "<PROPERTY.ARRAY NAME=\"" : "<PROPERTY NAME=\"";
-        out += property.name;
-        out += propagated ? "\"  PROPAGATED=\"true\" TYPE=\"" : "\"  TYPE=\"";
-        out += property.type;
-        out += "\">\n";
-        std::vector<std::string> texts = values(property, n);
-        if (!texts.empty()) {
-            if (array) out += "<VALUE.ARRAY>\n";
-            for (const std::string& text : texts) out += "<VALUE>" + text + "</VALUE>\n";
-            if (array) out += "</VALUE.ARRAY>\n";
+    // No qualifiers: they come only when asked for, and neither the module
+    // nor the measured request asks.
+    out += "</INSTANCENAME>\n<INSTANCE CLASSNAME=\"XX_FCPort\" >\n";
+    // As cimserver sends them: the properties the provider left at the
+    // class default first, marked PROPAGATED (in PROPERTY.ARRAY after TYPE),
+    // then the ones it set, unmarked.
+    for (bool set : {false, true}) {
+        for (const Property& property : properties()) {
+            std::vector<std::string> texts = values(property, n);
+            if (texts.empty() == set) continue;
+            bool array = isArray(property);
+            out += array ? "<PROPERTY.ARRAY NAME=\"" : "<PROPERTY NAME=\"";
+            out += property.name;
+            out += set ? "\"  TYPE=\"" : array ? "\"  TYPE=\"" : "\"  PROPAGATED=\"true\" TYPE=\"";
+            out += property.type;
+            out += set ? "\">\n" : array ? "\" PROPAGATED=\"true\">\n" : "\">\n";
+            if (!texts.empty()) {
+                if (array) out += "<VALUE.ARRAY>\n";
+                for (const std::string& text : texts) out += "<VALUE>" + text + "</VALUE>\n";
+                if (array) out += "</VALUE.ARRAY>\n";
+            }
+            out += array ? "</PROPERTY.ARRAY>\n" : "</PROPERTY>\n";
         }
-        out += array ? "</PROPERTY.ARRAY>\n" : "</PROPERTY>\n";
     }
     out += "</INSTANCE>\n</VALUE.NAMEDINSTANCE>\n";
 }

@@ -1,8 +1,9 @@
 // A large EnumerateInstances response shaped like the real server's answer
 // for 10,000 instances of a CIM_FCPort subclass: every property of the class
-// sent (62, of which 23 empty), two class qualifiers copied onto each
-// instance, about 6.2 KB and 200 lines per instance, XML entities in about
-// 1.2 lines per instance. The values are invented.
+// sent (62, of which 23 empty, those marked PROPAGATED), 42.14 VALUE
+// elements, about 6.2 KB and 192 lines per instance, XML entities in about
+// 1.2 lines per instance, no qualifiers (none were asked for): 62.1 MB for
+// 10,000 instances, as measured. The values are invented.
 #ifndef PEGASUS_BENCH_LARGE_ENUMERATION_H
 #define PEGASUS_BENCH_LARGE_ENUMERATION_H
 
