@@ -159,8 +159,15 @@ def main():
             except OSError:
                 pass
 
+    # Python runs a signal handler in the main thread only, and a SIGTERM the
+    # kernel hands to a connection's thread would not wake a blocking
+    # accept(): the main thread wakes by itself to see it.
+    listener.settimeout(0.2)
     while True:
-        raw, _ = listener.accept()
+        try:
+            raw, _ = listener.accept()
+        except socket.timeout:
+            continue
         with lock:
             connections += 1
             number = connections
