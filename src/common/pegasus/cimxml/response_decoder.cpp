@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "key_order.h"
@@ -512,7 +513,7 @@ class Decoder {
             }
         }
         CIMProperty property(
-            name(requiredAttribute(node, "NAME")), value,
+            name(requiredAttribute(node, "NAME")), std::move(value),
             isArray ? static_cast<Uint32>(node.attribute("ARRAYSIZE").asUint()) : 0, CIMName(),
             name(node.attribute("CLASSORIGIN").value()), node.attribute("PROPAGATED").asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
@@ -532,7 +533,7 @@ class Decoder {
                                    child.name() + " instead");
             }
         }
-        CIMProperty property(name(requiredAttribute(node, "NAME")), value, 0,
+        CIMProperty property(name(requiredAttribute(node, "NAME")), std::move(value), 0,
                              name(node.attribute("REFERENCECLASS").value()),
                              name(node.attribute("CLASSORIGIN").value()),
                              node.attribute("PROPAGATED").asBool());

@@ -1,5 +1,9 @@
 #include <Pegasus/Common/CIMInstance.h>
 
+#include <utility>
+#include <vector>
+
+#include "property_rep.h"
 #include "qualifier_list.h"
 
 namespace Pegasus {
@@ -7,8 +11,33 @@ namespace Pegasus {
 struct CIMInstance::Rep {
     CIMName className;
     CIMObjectPath path;
-    Array<CIMProperty> properties;
+    // The properties' contents side by side; the CIMProperty objects handed
+    // out point in here and keep the whole Rep alive.
+    std::vector<CIMProperty::Rep> properties;
     QualifierList qualifiers;
+
+    Uint32 find(const CIMName& name) const {
+        const std::string& wanted = name.getString().utf8();
+        for (size_t i = 0; i < properties.size(); ++i) {
+            // The length test first: most names differ in length.
+            const std::string& candidate = properties[i].name.getString().utf8();
+            if (candidate.size() == wanted.size() && properties[i].name == name) {
+                return static_cast<Uint32>(i);
+            }
+        }
+        return PEG_NOT_FOUND;
+    }
+
+    // A property of a name already present replaces it, so that findProperty
+    // and getPropertyCount agree even for a server that repeats a property.
+    void add(CIMProperty::Rep&& property) {
+        Uint32 index = find(property.name);
+        if (index == PEG_NOT_FOUND) {
+            properties.push_back(std::move(property));
+        } else {
+            properties[index] = std::move(property);
+        }
+    }
 };
 
 CIMInstance::CIMInstance() : rep_(std::make_shared<Rep>()) {}
@@ -22,7 +51,8 @@ CIMInstance::CIMInstance(const CIMInstance&) = default;
 CIMInstance& CIMInstance::operator=(const CIMInstance&) = default;
 CIMInstance::~CIMInstance() = default;
 
-// Copies share one Rep until one of them changes; then that one gets its own.
+// Copies, and the properties handed out, share one Rep until the instance
+// changes; then it gets its own and they keep what they saw.
 CIMInstance::Rep& CIMInstance::writable() {
     if (rep_.use_count() > 1) rep_ = std::make_shared<Rep>(*rep_);
     return *rep_;
@@ -33,34 +63,39 @@ const CIMName& CIMInstance::getClassName() const { return rep_->className; }
 const CIMObjectPath& CIMInstance::getPath() const { return rep_->path; }
 void CIMInstance::setPath(const CIMObjectPath& path) { writable().path = path; }
 
-// A property of a name already present replaces it, so that findProperty and
-// getPropertyCount agree even for a server that repeats a property.
 CIMInstance& CIMInstance::addProperty(const CIMProperty& property) {
-    Rep& rep = writable();
-    Uint32 index = findProperty(property.getName());
-    if (index == PEG_NOT_FOUND) {
-        rep.properties.append(property);
-    } else {
-        rep.properties[index] = property;
-    }
+    CIMProperty::Rep copy(*property.rep_);
+    writable().add(std::move(copy));
     return *this;
 }
 
-Uint32 CIMInstance::findProperty(const CIMName& name) const {
-    const std::string& wanted = name.getString().utf8();
-    const Array<CIMProperty>& properties = rep_->properties;
-    for (Uint32 i = 0; i < properties.size(); ++i) {
-        // The length test first: most names differ in length.
-        const std::string& candidate = properties[i].getName().getString().utf8();
-        if (candidate.size() == wanted.size() && properties[i].getName() == name) return i;
+// The moved-from property is left valid but unspecified, as moved-from
+// objects are.
+CIMInstance& CIMInstance::addProperty(CIMProperty&& property) {
+    if (property.rep_.use_count() != 1) {
+        return addProperty(static_cast<const CIMProperty&>(property));
     }
-    return PEG_NOT_FOUND;
+    writable().add(std::move(*property.rep_));
+    return *this;
 }
 
-CIMProperty CIMInstance::getProperty(Uint32 index) { return rep_->properties[index]; }
-CIMConstProperty CIMInstance::getProperty(Uint32 index) const { return rep_->properties[index]; }
-void CIMInstance::removeProperty(Uint32 index) { writable().properties.remove(index); }
-Uint32 CIMInstance::getPropertyCount() const { return rep_->properties.size(); }
+Uint32 CIMInstance::findProperty(const CIMName& name) const { return rep_->find(name); }
+
+CIMProperty CIMInstance::getProperty(Uint32 index) {
+    if (index >= rep_->properties.size()) throwIndexOutOfBounds();
+    return CIMProperty(std::shared_ptr<CIMProperty::Rep>(rep_, &rep_->properties[index]));
+}
+CIMConstProperty CIMInstance::getProperty(Uint32 index) const {
+    return const_cast<CIMInstance*>(this)->getProperty(index);
+}
+void CIMInstance::removeProperty(Uint32 index) {
+    if (index >= rep_->properties.size()) throwIndexOutOfBounds();
+    Rep& rep = writable();
+    rep.properties.erase(rep.properties.begin() + index);
+}
+Uint32 CIMInstance::getPropertyCount() const {
+    return static_cast<Uint32>(rep_->properties.size());
+}
 
 CIMInstance& CIMInstance::addQualifier(const CIMQualifier& qualifier) {
     writable().qualifiers.add(qualifier);

@@ -1,39 +1,47 @@
 #include <Pegasus/Common/CIMProperty.h>
 
-#include "qualifier_list.h"
+#include "property_rep.h"
 
 namespace Pegasus {
 
-// Kept small: a large enumeration holds hundreds of thousands of these.
-struct CIMProperty::Rep {
-    CIMName name;
-    CIMValue value;
-    CIMName referenceClassName;
-    CIMName classOrigin;
-    QualifierList qualifiers;
-    Uint32 arraySize = 0;
-    Boolean propagated = false;
-};
+namespace {
+
+const CIMName& nullName() {
+    static const CIMName none;
+    return none;
+}
+
+}  // namespace
 
 CIMProperty::CIMProperty() : rep_(std::make_shared<Rep>()) {}
 
 CIMProperty::CIMProperty(const CIMName& name, const CIMValue& value, Uint32 arraySize,
                          const CIMName& referenceClassName, const CIMName& classOrigin,
                          Boolean propagated)
+    : CIMProperty(name, CIMValue(value), arraySize, referenceClassName, classOrigin, propagated) {}
+
+CIMProperty::CIMProperty(const CIMName& name, CIMValue&& value, Uint32 arraySize,
+                         const CIMName& referenceClassName, const CIMName& classOrigin,
+                         Boolean propagated)
     : rep_(std::make_shared<Rep>()) {
     rep_->name = name;
-    rep_->value = value;
+    rep_->value = std::move(value);
     rep_->arraySize = arraySize;
-    rep_->referenceClassName = referenceClassName;
-    rep_->classOrigin = classOrigin;
+    if (!referenceClassName.isNull() || !classOrigin.isNull()) {
+        Rep::Rare& rare = rep_->writableRare();
+        rare.referenceClassName = referenceClassName;
+        rare.classOrigin = classOrigin;
+    }
     rep_->propagated = propagated;
 }
 
+CIMProperty::CIMProperty(std::shared_ptr<Rep> rep) : rep_(std::move(rep)) {}
 CIMProperty::CIMProperty(const CIMProperty&) = default;
 CIMProperty& CIMProperty::operator=(const CIMProperty&) = default;
 CIMProperty::~CIMProperty() = default;
 
-// Copies share one Rep until one of them changes; then that one gets its own.
+// Copies share one Rep (or the instance's block it points into) until one
+// of them changes; then that one gets its own.
 CIMProperty::Rep& CIMProperty::writable() {
     if (rep_.use_count() > 1) rep_ = std::make_shared<Rep>(*rep_);
     return *rep_;
@@ -45,24 +53,36 @@ void CIMProperty::setValue(const CIMValue& value) { writable().value = value; }
 CIMType CIMProperty::getType() const { return rep_->value.getType(); }
 Boolean CIMProperty::isArray() const { return rep_->value.isArray(); }
 Uint32 CIMProperty::getArraySize() const { return rep_->arraySize; }
-const CIMName& CIMProperty::getReferenceClassName() const { return rep_->referenceClassName; }
-const CIMName& CIMProperty::getClassOrigin() const { return rep_->classOrigin; }
+const CIMName& CIMProperty::getReferenceClassName() const {
+    return rep_->rare ? rep_->rare->referenceClassName : nullName();
+}
+const CIMName& CIMProperty::getClassOrigin() const {
+    return rep_->rare ? rep_->rare->classOrigin : nullName();
+}
 void CIMProperty::setClassOrigin(const CIMName& classOrigin) {
-    writable().classOrigin = classOrigin;
+    writable().writableRare().classOrigin = classOrigin;
 }
 Boolean CIMProperty::getPropagated() const { return rep_->propagated; }
 void CIMProperty::setPropagated(Boolean propagated) { writable().propagated = propagated; }
 
 CIMProperty& CIMProperty::addQualifier(const CIMQualifier& qualifier) {
-    writable().qualifiers.add(qualifier);
+    writable().writableRare().qualifiers.add(qualifier);
     return *this;
 }
 
-Uint32 CIMProperty::findQualifier(const CIMName& name) const { return rep_->qualifiers.find(name); }
-CIMQualifier CIMProperty::getQualifier(Uint32 index) { return rep_->qualifiers.get(index); }
-CIMConstQualifier CIMProperty::getQualifier(Uint32 index) const {
-    return rep_->qualifiers.get(index);
+Uint32 CIMProperty::findQualifier(const CIMName& name) const {
+    return rep_->rare ? rep_->rare->qualifiers.find(name) : PEG_NOT_FOUND;
 }
-Uint32 CIMProperty::getQualifierCount() const { return rep_->qualifiers.count(); }
+CIMQualifier CIMProperty::getQualifier(Uint32 index) {
+    if (!rep_->rare) throwIndexOutOfBounds();
+    return rep_->rare->qualifiers.get(index);
+}
+CIMConstQualifier CIMProperty::getQualifier(Uint32 index) const {
+    if (!rep_->rare) throwIndexOutOfBounds();
+    return rep_->rare->qualifiers.get(index);
+}
+Uint32 CIMProperty::getQualifierCount() const {
+    return rep_->rare ? rep_->rare->qualifiers.count() : 0;
+}
 
 }  // namespace Pegasus

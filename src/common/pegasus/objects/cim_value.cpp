@@ -9,17 +9,6 @@
 
 namespace Pegasus {
 
-// Arrays first, then scalars, each in CIMType order, so that the index of an
-// array alternative is the CIM type. A scalar is held in place: a large
-// enumeration has hundreds of thousands of them, and an array of one would
-// cost another allocation each.
-using Items =
-    std::variant<Array<Boolean>, Array<Uint8>, Array<Sint8>, Array<Uint16>, Array<Sint16>,
-                 Array<Uint32>, Array<Sint32>, Array<Uint64>, Array<Sint64>, Array<Real32>,
-                 Array<Real64>, Array<Char16>, Array<String>, Array<CIMDateTime>,
-                 Array<CIMObjectPath>, Boolean, Uint8, Sint8, Uint16, Sint16, Uint32, Sint32,
-                 Uint64, Sint64, Real32, Real64, Char16, String, CIMDateTime, CIMObjectPath>;
-
 template <class T>
 struct IsArray : std::false_type {};
 template <class T>
@@ -27,6 +16,7 @@ struct IsArray<Array<T>> : std::true_type {};
 
 namespace {
 
+template <class Items>
 Items emptyItems(CIMType type) {
     switch (type) {
         case CIMTYPE_BOOLEAN:
@@ -66,11 +56,6 @@ Items emptyItems(CIMType type) {
     // Embedded objects are not supported by this client; such a null value is
     // kept as a null string so that it still prints and compares.
     return Array<String>();
-}
-
-template <class T>
-CIMType typeOf() {
-    return static_cast<CIMType>(Items(Array<T>()).index());
 }
 
 void appendText(std::string& out, Boolean x) { out += x ? "TRUE" : "FALSE"; }
@@ -124,99 +109,97 @@ bool sameScalar(const Char16& left, const Char16& right) { return Uint16(left) =
 
 }  // namespace
 
-struct CIMValue::Rep {
-    CIMType type;
-    bool isArray;
-    bool isNull;
-    Items items;
+struct CIMValue::Access {
+    template <class T>
+    static CIMType typeOf() {
+        return static_cast<CIMType>(Items(Array<T>()).index());
+    }
 
-    // Null values are immutable and common (servers send every property of
-    // the class), so each kind of null is made once and shared.
-    static std::shared_ptr<const Rep> nullRep(CIMType type, bool isArray) {
-        static const auto nulls = [] {
-            std::vector<std::shared_ptr<const Rep>> all;
-            for (int kind = 0; kind <= CIMTYPE_INSTANCE; ++kind) {
-                for (bool array : {false, true}) {
-                    CIMType each = static_cast<CIMType>(kind);
-                    all.push_back(
-                        std::make_shared<const Rep>(Rep{each, array, true, emptyItems(each)}));
-                }
-            }
-            return all;
-        }();
-        int kind = static_cast<int>(type);
-        if (kind < 0 || kind > CIMTYPE_INSTANCE) kind = CIMTYPE_STRING;
-        return nulls[static_cast<size_t>(kind * 2 + (isArray ? 1 : 0))];
+    static void makeNull(CIMValue& value, CIMType type, bool isArray) {
+        value.type_ = type;
+        value.isArray_ = isArray;
+        value.isNull_ = true;
+        value.items_ = emptyItems<Items>(type);
     }
 
     template <class T>
-    static std::shared_ptr<const Rep> scalarRep(T value) {
-        return std::make_shared<const Rep>(
-            Rep{typeOf<T>(), false, false, Items(std::in_place_type<T>, std::move(value))});
+    static void makeScalar(CIMValue& value, T&& x) {
+        using Item = std::decay_t<T>;
+        value.type_ = typeOf<Item>();
+        value.isArray_ = false;
+        value.isNull_ = false;
+        value.items_.emplace<Item>(std::forward<T>(x));
     }
 
     template <class T>
-    static std::shared_ptr<const Rep> arrayRep(const Array<T>& values) {
-        return std::make_shared<const Rep>(Rep{typeOf<T>(), true, false, values});
+    static void makeArray(CIMValue& value, const Array<T>& x) {
+        value.type_ = typeOf<T>();
+        value.isArray_ = true;
+        value.isNull_ = false;
+        value.items_ = x;
     }
 
     template <class T>
-    static void getScalar(const Rep& rep, T& x) {
-        if (rep.isArray || rep.type != typeOf<T>()) throw TypeMismatchException();
-        if (!rep.isNull) x = std::get<T>(rep.items);
+    static void getScalar(const CIMValue& value, T& x) {
+        if (value.isArray_ || value.type_ != typeOf<T>()) throw TypeMismatchException();
+        if (!value.isNull_) x = std::get<T>(value.items_);
     }
 
     template <class T>
-    static void getArray(const Rep& rep, Array<T>& x) {
-        if (!rep.isArray || rep.type != typeOf<T>()) throw TypeMismatchException();
-        if (!rep.isNull) x = std::get<Array<T>>(rep.items);
+    static void getArray(const CIMValue& value, Array<T>& x) {
+        if (!value.isArray_ || value.type_ != typeOf<T>()) throw TypeMismatchException();
+        if (!value.isNull_) x = std::get<Array<T>>(value.items_);
     }
 };
 
-CIMValue::CIMValue() : rep_(Rep::nullRep(CIMTYPE_BOOLEAN, false)) {}
-CIMValue::CIMValue(CIMType type, Boolean isArray, Uint32) : rep_(Rep::nullRep(type, isArray)) {}
-CIMValue::CIMValue(Boolean x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Uint8 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Sint8 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Uint16 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Sint16 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Uint32 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Sint32 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Uint64 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Sint64 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Real32 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(Real64 x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(const Char16& x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(const String& x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(String&& x) : rep_(Rep::scalarRep(std::move(x))) {}
-CIMValue::CIMValue(const char* x) : rep_(Rep::scalarRep(String(x))) {}
-CIMValue::CIMValue(const CIMDateTime& x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(const CIMObjectPath& x) : rep_(Rep::scalarRep(x)) {}
-CIMValue::CIMValue(const Array<Boolean>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Uint8>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Sint8>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Uint16>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Sint16>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Uint32>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Sint32>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Uint64>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Sint64>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Real32>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Real64>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<Char16>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<String>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<CIMDateTime>& x) : rep_(Rep::arrayRep(x)) {}
-CIMValue::CIMValue(const Array<CIMObjectPath>& x) : rep_(Rep::arrayRep(x)) {}
+CIMValue::CIMValue() = default;
+CIMValue::CIMValue(CIMType type, Boolean isArray, Uint32) {
+    Access::makeNull(*this, type, isArray);
+}
+CIMValue::CIMValue(Boolean x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Uint8 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Sint8 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Uint16 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Sint16 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Uint32 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Sint32 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Uint64 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Sint64 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Real32 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(Real64 x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(const Char16& x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(const String& x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(String&& x) { Access::makeScalar(*this, std::move(x)); }
+CIMValue::CIMValue(const char* x) { Access::makeScalar(*this, String(x)); }
+CIMValue::CIMValue(const CIMDateTime& x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(const CIMObjectPath& x) { Access::makeScalar(*this, x); }
+CIMValue::CIMValue(const Array<Boolean>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Uint8>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Sint8>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Uint16>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Sint16>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Uint32>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Sint32>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Uint64>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Sint64>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Real32>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Real64>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<Char16>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<String>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<CIMDateTime>& x) { Access::makeArray(*this, x); }
+CIMValue::CIMValue(const Array<CIMObjectPath>& x) { Access::makeArray(*this, x); }
 CIMValue::CIMValue(const CIMValue&) = default;
+CIMValue::CIMValue(CIMValue&&) noexcept = default;
 CIMValue& CIMValue::operator=(const CIMValue&) = default;
+CIMValue& CIMValue::operator=(CIMValue&&) noexcept = default;
 CIMValue::~CIMValue() = default;
 
-CIMType CIMValue::getType() const { return rep_->type; }
-Boolean CIMValue::isArray() const { return rep_->isArray; }
-Boolean CIMValue::isNull() const { return rep_->isNull; }
+CIMType CIMValue::getType() const { return type_; }
+Boolean CIMValue::isArray() const { return isArray_; }
+Boolean CIMValue::isNull() const { return isNull_; }
 
 Uint32 CIMValue::getArraySize() const {
-    if (!rep_->isArray || rep_->isNull) return 0;
+    if (!isArray_ || isNull_) return 0;
     return std::visit(
         [](const auto& items) -> Uint32 {
             if constexpr (IsArray<std::decay_t<decltype(items)>>::value) {
@@ -225,47 +208,47 @@ Uint32 CIMValue::getArraySize() const {
                 return 0;
             }
         },
-        rep_->items);
+        items_);
 }
 
 void CIMValue::setNullValue(CIMType type, Boolean isArray, Uint32) {
-    rep_ = Rep::nullRep(type, isArray);
+    Access::makeNull(*this, type, isArray);
 }
-void CIMValue::clear() { rep_ = Rep::nullRep(CIMTYPE_BOOLEAN, false); }
+void CIMValue::clear() { Access::makeNull(*this, CIMTYPE_BOOLEAN, false); }
 
-void CIMValue::get(Boolean& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Uint8& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Sint8& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Uint16& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Sint16& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Uint32& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Sint32& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Uint64& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Sint64& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Real32& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Real64& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Char16& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(String& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(CIMDateTime& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(CIMObjectPath& x) const { Rep::getScalar(*rep_, x); }
-void CIMValue::get(Array<Boolean>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Uint8>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Sint8>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Uint16>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Sint16>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Uint32>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Sint32>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Uint64>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Sint64>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Real32>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Real64>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<Char16>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<String>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<CIMDateTime>& x) const { Rep::getArray(*rep_, x); }
-void CIMValue::get(Array<CIMObjectPath>& x) const { Rep::getArray(*rep_, x); }
+void CIMValue::get(Boolean& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Uint8& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Sint8& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Uint16& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Sint16& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Uint32& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Sint32& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Uint64& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Sint64& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Real32& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Real64& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Char16& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(String& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(CIMDateTime& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(CIMObjectPath& x) const { Access::getScalar(*this, x); }
+void CIMValue::get(Array<Boolean>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Uint8>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Sint8>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Uint16>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Sint16>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Uint32>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Sint32>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Uint64>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Sint64>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Real32>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Real64>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<Char16>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<String>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<CIMDateTime>& x) const { Access::getArray(*this, x); }
+void CIMValue::get(Array<CIMObjectPath>& x) const { Access::getArray(*this, x); }
 
 String CIMValue::toString() const {
-    if (rep_->isNull) return String();
+    if (isNull_) return String();
     std::string out;
     std::visit(
         [&out](const auto& items) {
@@ -279,27 +262,25 @@ String CIMValue::toString() const {
                 appendText(out, items);
             }
         },
-        rep_->items);
+        items_);
     return String::fromUtf8(std::move(out));
 }
 
 Boolean CIMValue::equal(const CIMValue& other) const {
-    if (rep_ == other.rep_) return true;
-    if (rep_->type != other.rep_->type || rep_->isArray != other.rep_->isArray ||
-        rep_->isNull != other.rep_->isNull) {
+    if (type_ != other.type_ || isArray_ != other.isArray_ || isNull_ != other.isNull_) {
         return false;
     }
-    if (rep_->isNull) return true;
+    if (isNull_) return true;
     return std::visit(
         [&other](const auto& items) {
             using ItemsType = std::decay_t<decltype(items)>;
             if constexpr (IsArray<ItemsType>::value) {
-                return sameElements(items, std::get<ItemsType>(other.rep_->items));
+                return sameElements(items, std::get<ItemsType>(other.items_));
             } else {
-                return sameScalar(items, std::get<ItemsType>(other.rep_->items));
+                return sameScalar(items, std::get<ItemsType>(other.items_));
             }
         },
-        rep_->items);
+        items_);
 }
 
 }  // namespace Pegasus

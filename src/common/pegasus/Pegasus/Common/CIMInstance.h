@@ -28,6 +28,8 @@ class CIMInstance {
     void setPath(const CIMObjectPath& path);
 
     CIMInstance& addProperty(const CIMProperty& property);
+    // The same, taking the contents over when nothing else shares them.
+    CIMInstance& addProperty(CIMProperty&& property);
     // Index of the property of that name (case-insensitive), or PEG_NOT_FOUND.
     Uint32 findProperty(const CIMName& name) const;
     // Throws IndexOutOfBoundsException for an index not below getPropertyCount().

@@ -11,11 +11,16 @@ namespace Pegasus {
 
 // A property of an instance: name, value (whose type is the property's type),
 // the qualifiers the server sent with it, and the class origin. A plain value
-// type; copies share the contents until one of them is changed.
+// type; copies (and the instance it came from) share the contents until one
+// of them is changed.
 class CIMProperty {
   public:
     CIMProperty();
     CIMProperty(const CIMName& name, const CIMValue& value, Uint32 arraySize = 0,
+                const CIMName& referenceClassName = CIMName(),
+                const CIMName& classOrigin = CIMName(), Boolean propagated = false);
+    // The same, taking the value over rather than copying it.
+    CIMProperty(const CIMName& name, CIMValue&& value, Uint32 arraySize = 0,
                 const CIMName& referenceClassName = CIMName(),
                 const CIMName& classOrigin = CIMName(), Boolean propagated = false);
     CIMProperty(const CIMProperty&);
@@ -43,7 +48,11 @@ class CIMProperty {
     Uint32 getQualifierCount() const;
 
   private:
+    friend class CIMInstance;
     struct Rep;
+    // Either its own contents or a share of the instance that handed it out,
+    // pointing at the contents there.
+    explicit CIMProperty(std::shared_ptr<Rep> rep);
     std::shared_ptr<Rep> rep_;
     Rep& writable();
 };

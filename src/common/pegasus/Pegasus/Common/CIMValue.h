@@ -8,12 +8,14 @@
 #include <Pegasus/Common/Char16.h>
 #include <Pegasus/Common/String.h>
 
-#include <memory>
+#include <variant>
 
 namespace Pegasus {
 
-// A typed CIM value, scalar or array, possibly null. A plain value type
-// (copies share the immutable contents).
+// A typed CIM value, scalar or array, possibly null. A plain value type that
+// holds its contents in place: a large enumeration has hundreds of thousands
+// of values, and a separate allocation for each would cost more than the
+// value itself.
 class CIMValue {
   public:
     // A null boolean.
@@ -54,7 +56,9 @@ class CIMValue {
     CIMValue(const Array<CIMDateTime>& x);
     CIMValue(const Array<CIMObjectPath>& x);
     CIMValue(const CIMValue&);
+    CIMValue(CIMValue&&) noexcept;
     CIMValue& operator=(const CIMValue&);
+    CIMValue& operator=(CIMValue&&) noexcept;
     ~CIMValue();
 
     CIMType getType() const;
@@ -111,8 +115,21 @@ class CIMValue {
     Boolean equal(const CIMValue& other) const;
 
   private:
-    struct Rep;
-    std::shared_ptr<const Rep> rep_;
+    // Arrays first, then scalars, each in CIMType order, so that the index
+    // of an array alternative is the CIM type.
+    using Items =
+        std::variant<Array<Boolean>, Array<Uint8>, Array<Sint8>, Array<Uint16>, Array<Sint16>,
+                     Array<Uint32>, Array<Sint32>, Array<Uint64>, Array<Sint64>, Array<Real32>,
+                     Array<Real64>, Array<Char16>, Array<String>, Array<CIMDateTime>,
+                     Array<CIMObjectPath>, Boolean, Uint8, Sint8, Uint16, Sint16, Uint32, Sint32,
+                     Uint64, Sint64, Real32, Real64, Char16, String, CIMDateTime, CIMObjectPath>;
+    struct Access;
+
+    CIMType type_ = CIMTYPE_BOOLEAN;
+    bool isArray_ = false;
+    bool isNull_ = true;
+    // Unused (an empty array) while the value is null.
+    Items items_;
 };
 
 inline Boolean operator==(const CIMValue& left, const CIMValue& right) { return left.equal(right); }
