@@ -71,7 +71,7 @@ TEST(PropertySharing, copiesOfAnInstanceAreIndependent) {
     EXPECT_EQ(text(property), "a value long enough to live on the heap 1");
 }
 
-TEST(PropertySharing, addingTheSamePropertyTwiceKeepsBothUsable) {
+TEST(PropertySharing, aRepeatedNameReplacesAndSharedPropertiesAreCopied) {
     CIMInstance instance(CIMName("XX_FCPort"));
     CIMProperty property(CIMName("DeviceID"), CIMValue(String("port-1")));
     instance.addProperty(property);
@@ -84,6 +84,12 @@ TEST(PropertySharing, addingTheSamePropertyTwiceKeepsBothUsable) {
     EXPECT_EQ(text(instance.getProperty(0)), "port-1");
     EXPECT_EQ(other.getPropertyCount(), 1u);
     EXPECT_EQ(text(other.getProperty(0)), "port-1");
+    // Names match whatever their case; the later spelling replaces.
+    EXPECT_EQ(instance.findProperty(CIMName("DEVICEid")), 0u);
+    instance.addProperty(CIMProperty(CIMName("deviceID"), CIMValue(String("port-2"))));
+    EXPECT_EQ(instance.getPropertyCount(), 1u);
+    EXPECT_EQ(instance.getProperty(0).getName().getString().utf8(), "deviceID");
+    EXPECT_EQ(instance.findProperty(CIMName("DeviceIDs")), PEG_NOT_FOUND);
     EXPECT_THROW(instance.getProperty(1), IndexOutOfBoundsException);
     EXPECT_THROW(instance.removeProperty(1), IndexOutOfBoundsException);
 }

@@ -259,6 +259,24 @@ class Node {
         }
         return Attribute();
     }
+    // Several attributes in one pass over the element's, for the elements
+    // that come by the hundred thousand; found[i] is names[i]'s.
+    template <std::size_t N>
+    void attributes(const char* const (&names)[N], Attribute (&found)[N]) const {
+        if (index_ < 0) return;
+        const ElementTree::Element& self = element();
+        for (std::uint32_t i = 0; i < self.attributeCount; ++i) {
+            const ElementTree::AttributeOffsets& offsets =
+                tree_->attribute(self.firstAttribute + i);
+            const char* name = tree_->chars(offsets.name);
+            for (std::size_t k = 0; k < N; ++k) {
+                if (!found[k] && name[0] == names[k][0] && std::strcmp(name, names[k]) == 0) {
+                    found[k] = Attribute(name, tree_->chars(offsets.value));
+                    break;
+                }
+            }
+        }
+    }
     Node firstElement() const { return Node(tree_, index_ >= 0 ? element().firstChild : -1); }
     Node nextElement() const { return Node(tree_, index_ >= 0 ? element().nextSibling : -1); }
     Node child(const char* name) const {
@@ -340,6 +358,9 @@ class Decoder {
     CIMInstance instance(const Node& node) {
         const char* className = requiredAttribute(node, "CLASSNAME");
         CIMInstance instance{name(className)};
+        Uint32 children = 0;
+        for (Node child = node.firstElement(); child; child = child.nextElement()) ++children;
+        instance.reserveProperties(children);
         for (Node child = node.firstElement(); child; child = child.nextElement()) {
             if (named(child, "QUALIFIER")) {
                 instance.addQualifier(qualifier(child));
@@ -433,7 +454,10 @@ class Decoder {
     }
 
     const char* requiredAttribute(const Node& node, const char* name) const {
-        Attribute attribute = node.attribute(name);
+        return required(node, node.attribute(name), name);
+    }
+
+    const char* required(const Node& node, const Attribute& attribute, const char* name) const {
         if (!attribute) {
             invalid(node,
                     std::string("Missing ") + name + " attribute on " + node.name() + " element");
@@ -497,7 +521,11 @@ class Decoder {
 
     // PROPERTY or PROPERTY.ARRAY: qualifiers first, then at most one value.
     CIMProperty property(const Node& node, bool isArray) {
-        CIMType type = typeAttribute(node, node.attribute("TYPE"));
+        static const char* const names[] = {"NAME", "TYPE", "PROPAGATED", "ARRAYSIZE",
+                                            "CLASSORIGIN"};
+        Attribute found[5];
+        node.attributes(names, found);
+        CIMType type = typeAttribute(node, found[1]);
         if (type == CIMTYPE_REFERENCE) invalid(node, "Illegal value for TYPE attribute: reference");
         CIMValue value(type, isArray);
         Array<CIMQualifier> qualifiers;
@@ -512,10 +540,9 @@ class Decoder {
                                    child.name() + " instead");
             }
         }
-        CIMProperty property(
-            name(requiredAttribute(node, "NAME")), std::move(value),
-            isArray ? static_cast<Uint32>(node.attribute("ARRAYSIZE").asUint()) : 0, CIMName(),
-            name(node.attribute("CLASSORIGIN").value()), node.attribute("PROPAGATED").asBool());
+        CIMProperty property(name(required(node, found[0], "NAME")), std::move(value),
+                             isArray ? static_cast<Uint32>(found[3].asUint()) : 0, CIMName(),
+                             name(found[4].value()), found[2].asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
         return property;
     }

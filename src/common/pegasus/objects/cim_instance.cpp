@@ -16,12 +16,9 @@ struct CIMInstance::Rep {
     std::vector<CIMProperty::Rep> properties;
     QualifierList qualifiers;
 
-    Uint32 find(const CIMName& name) const {
-        const std::string& wanted = name.getString().utf8();
+    Uint32 find(const CIMName& name, Uint16 key) const {
         for (size_t i = 0; i < properties.size(); ++i) {
-            // The length test first: most names differ in length.
-            const std::string& candidate = properties[i].name.getString().utf8();
-            if (candidate.size() == wanted.size() && properties[i].name == name) {
+            if (properties[i].nameKey == key && properties[i].name == name) {
                 return static_cast<Uint32>(i);
             }
         }
@@ -31,7 +28,7 @@ struct CIMInstance::Rep {
     // A property of a name already present replaces it, so that findProperty
     // and getPropertyCount agree even for a server that repeats a property.
     void add(CIMProperty::Rep&& property) {
-        Uint32 index = find(property.name);
+        Uint32 index = find(property.name, property.nameKey);
         if (index == PEG_NOT_FOUND) {
             properties.push_back(std::move(property));
         } else {
@@ -79,7 +76,11 @@ CIMInstance& CIMInstance::addProperty(CIMProperty&& property) {
     return *this;
 }
 
-Uint32 CIMInstance::findProperty(const CIMName& name) const { return rep_->find(name); }
+void CIMInstance::reserveProperties(Uint32 count) { writable().properties.reserve(count); }
+
+Uint32 CIMInstance::findProperty(const CIMName& name) const {
+    return rep_->find(name, CIMProperty::Rep::keyOf(name));
+}
 
 CIMProperty CIMInstance::getProperty(Uint32 index) {
     if (index >= rep_->properties.size()) throwIndexOutOfBounds();

@@ -25,6 +25,7 @@ CIMProperty::CIMProperty(const CIMName& name, CIMValue&& value, Uint32 arraySize
                          Boolean propagated)
     : rep_(std::make_shared<Rep>()) {
     rep_->name = name;
+    rep_->nameKey = Rep::keyOf(name);
     rep_->value = std::move(value);
     rep_->arraySize = arraySize;
     if (!referenceClassName.isNull() || !classOrigin.isNull()) {

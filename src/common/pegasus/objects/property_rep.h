@@ -22,10 +22,23 @@ struct CIMProperty::Rep {
         QualifierList qualifiers;
     };
 
+    // A digest of the name with ASCII letters folded, so that an instance
+    // looking for a name (as it does for every property added) compares
+    // the texts of few candidates.
+    static Uint16 keyOf(const CIMName& name) {
+        Uint32 hash = 2166136261u;
+        for (char c : name.getString().utf8()) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        }
+        return static_cast<Uint16>(hash ^ (hash >> 16));
+    }
+
     CIMName name;
     CIMValue value;
     std::unique_ptr<Rare> rare;
     Uint32 arraySize = 0;
+    Uint16 nameKey = keyOf(CIMName());
     Boolean propagated = false;
 
     Rep() = default;
@@ -36,6 +49,7 @@ struct CIMProperty::Rep {
           value(other.value),
           rare(other.rare ? std::make_unique<Rare>(*other.rare) : nullptr),
           arraySize(other.arraySize),
+          nameKey(other.nameKey),
           propagated(other.propagated) {}
     Rep& operator=(const Rep& other) {
         if (this != &other) *this = Rep(other);

@@ -243,15 +243,21 @@ class XmlParser::Backend {
 
     // libxml2 reports a start tag once it has read the whole of it; its
     // line is that of the tag's '<', found back in the bytes it holds
-    // ('<' cannot occur inside a tag).
+    // ('<' cannot occur inside a tag). Called for every element, so the
+    // bytes are searched with memrchr/memchr rather than one by one.
     std::uint64_t startTagLine() const {
         std::uint64_t line = currentLine();
         xmlParserInputPtr input = context_->input;
         if (input == nullptr || input->cur == nullptr || input->base == nullptr) return line;
-        for (const xmlChar* at = input->cur; at > input->base;) {
-            --at;
-            if (*at == '<') break;
-            if (*at == '\n' && line > 1) --line;
+        const char* base = reinterpret_cast<const char*>(input->base);
+        const char* end = reinterpret_cast<const char*>(input->cur);
+        const void* open = memrchr(base, '<', static_cast<size_t>(end - base));
+        const char* at = open != nullptr ? static_cast<const char*>(open) : base;
+        while (line > 1) {
+            const void* newline = std::memchr(at, '\n', static_cast<size_t>(end - at));
+            if (newline == nullptr) break;
+            --line;
+            at = static_cast<const char*>(newline) + 1;
         }
         return line;
     }

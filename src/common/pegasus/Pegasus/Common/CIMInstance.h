@@ -30,6 +30,10 @@ class CIMInstance {
     CIMInstance& addProperty(const CIMProperty& property);
     // The same, taking the contents over when nothing else shares them.
     CIMInstance& addProperty(CIMProperty&& property);
+    // Room for that many properties in all, so that adding them does not move
+    // the ones already there (not part of the OpenPegasus API; used by this
+    // library's decoder, which knows the count before it adds them).
+    void reserveProperties(Uint32 count);
     // Index of the property of that name (case-insensitive), or PEG_NOT_FOUND.
     Uint32 findProperty(const CIMName& name) const;
     // Throws IndexOutOfBoundsException for an index not below getPropertyCount().
