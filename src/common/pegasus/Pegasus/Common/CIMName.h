@@ -3,7 +3,8 @@
 
 #include <Pegasus/Common/String.h>
 
-#include <memory>
+#include <atomic>
+#include <utility>
 
 namespace Pegasus {
 
@@ -13,21 +14,46 @@ namespace Pegasus {
 class CIMName {
   public:
     CIMName() = default;
-    CIMName(const String& name)
-        : name_(name.utf8().empty() ? nullptr : std::make_shared<const String>(name)) {}
+    CIMName(const String& name) : name_(name.utf8().empty() ? nullptr : new Text{{1}, name}) {}
     CIMName(const char* name) : CIMName(String(name)) {}
+    CIMName(const CIMName& other) noexcept : name_(other.name_) { retain(); }
+    CIMName(CIMName&& other) noexcept : name_(other.name_) { other.name_ = nullptr; }
+    CIMName& operator=(const CIMName& other) noexcept {
+        CIMName copy(other);
+        std::swap(name_, copy.name_);
+        return *this;
+    }
+    CIMName& operator=(CIMName&& other) noexcept {
+        std::swap(name_, other.name_);
+        return *this;
+    }
+    ~CIMName() { release(); }
 
-    const String& getString() const { return name_ ? *name_ : String::EMPTY; }
-    Boolean isNull() const { return !name_; }
-    void clear() { name_.reset(); }
+    const String& getString() const { return name_ ? name_->text : String::EMPTY; }
+    Boolean isNull() const { return name_ == nullptr; }
+    void clear() {
+        release();
+        name_ = nullptr;
+    }
     Boolean equal(const CIMName& other) const {
         return name_ == other.name_ || String::equalNoCase(getString(), other.getString());
     }
 
   private:
-    // Copies share one text: a large enumeration holds the same 62 property
-    // names 10,000 times each.
-    std::shared_ptr<const String> name_;
+    // Copies share one text, counted in place so that a name costs one
+    // pointer: a large enumeration holds the same 62 property names 10,000
+    // times each.
+    struct Text {
+        std::atomic<unsigned> references;
+        const String text;
+    };
+    void retain() const {
+        if (name_) name_->references.fetch_add(1, std::memory_order_relaxed);
+    }
+    void release() {
+        if (name_ && name_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete name_;
+    }
+    Text* name_ = nullptr;
 };
 
 inline Boolean operator==(const CIMName& left, const CIMName& right) { return left.equal(right); }
