@@ -51,18 +51,19 @@ for run in $(seq "$runs"); do
         "$port" root/brocade CIM_FCPort "$times" "$bytes"
     done
   done
+  # The yardstick: the same body read from a file into a pugixml tree.
+  baseline="$first/tests/bench/pegasus_tree_parse_baseline"
+  [ -x "$baseline" ] && measure "pugixml tree parse of the file" "$baseline" "$work/body.xml"
 done
 echo "--- median of $runs runs, whole process (user + system CPU; peak)"
-for build in "$@"; do
-  for times in 1 3; do
-    awk -v label="$build, $times enumeration(s):" 'index($0, label) == 1' "$work/all" |
-      sed 's/.*wall, \([0-9.]*\) s user + \([0-9.]*\) s system CPU, \([0-9]*\) KiB.*/\1 \2 \3/' |
-      awk '{ print $1 + $2, $1, $2, $3 }' | sort -n |
-      awk -v label="$build, $times enumeration(s)" '{ line[NR] = $0 }
-        END { split(line[int((NR + 1) / 2)], m, " ");
-              printf "%s: %.2f s CPU (%.2f user + %.2f system), %.0f MiB peak\n",
-                     label, m[1], m[2], m[3], m[4] / 1024 }'
-  done
+sed 's/: [0-9.]* s wall,.*//' "$work/all" | awk '!seen[$0]++' | while read -r label; do
+  awk -v label="$label:" 'index($0, label) == 1' "$work/all" |
+    sed 's/.*wall, \([0-9.]*\) s user + \([0-9.]*\) s system CPU, \([0-9]*\) KiB.*/\1 \2 \3/' |
+    awk '{ print $1 + $2, $1, $2, $3 }' | sort -n |
+    awk -v label="$label" '{ line[NR] = $0 }
+      END { split(line[int((NR + 1) / 2)], m, " ");
+            printf "%s: %.2f s CPU (%.2f user + %.2f system), %.0f MiB peak\n",
+                   label, m[1], m[2], m[3], m[4] / 1024 }'
 done
 if [ -z "${NO_WBEMCLI:-}" ]; then
   measure "wbemcli" wbemcli -noverify ei "http://127.0.0.1:$port/root/brocade:CIM_FCPort" \
