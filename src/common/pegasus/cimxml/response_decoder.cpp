@@ -521,11 +521,12 @@ class Decoder {
 
     // PROPERTY or PROPERTY.ARRAY: qualifiers first, then at most one value.
     CIMProperty property(const Node& node, bool isArray) {
-        static const char* const names[] = {"NAME", "TYPE", "PROPAGATED", "ARRAYSIZE",
-                                            "CLASSORIGIN"};
-        Attribute found[5];
+        enum { kName, kType, kPropagated, kArraySize, kClassOrigin, kCount };
+        static const char* const names[kCount] = {"NAME", "TYPE", "PROPAGATED", "ARRAYSIZE",
+                                                  "CLASSORIGIN"};
+        Attribute found[kCount];
         node.attributes(names, found);
-        CIMType type = typeAttribute(node, found[1]);
+        CIMType type = typeAttribute(node, found[kType]);
         if (type == CIMTYPE_REFERENCE) invalid(node, "Illegal value for TYPE attribute: reference");
         CIMValue value(type, isArray);
         Array<CIMQualifier> qualifiers;
@@ -540,9 +541,10 @@ class Decoder {
                                    child.name() + " instead");
             }
         }
-        CIMProperty property(name(required(node, found[0], "NAME")), std::move(value),
-                             isArray ? static_cast<Uint32>(found[3].asUint()) : 0, CIMName(),
-                             name(found[4].value()), found[2].asBool());
+        CIMProperty property(name(required(node, found[kName], "NAME")), std::move(value),
+                             isArray ? static_cast<Uint32>(found[kArraySize].asUint()) : 0,
+                             CIMName(), name(found[kClassOrigin].value()),
+                             found[kPropagated].asBool());
         for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
         return property;
     }
