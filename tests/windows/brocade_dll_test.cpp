@@ -17,6 +17,7 @@
 #include "brocade.h"
 #include "log.h"
 #include "test_environment.h"
+#include "windows_test_support.h"
 
 using Vornet::Brocade::Brocade;
 using Vornet::VornetConnection::ConnectionInfo;
@@ -26,18 +27,6 @@ using Vornet::VornetOptions::NetworkAdapter;
 using Vornet::VornetOptions::SoftwareIdentity_;
 
 namespace {
-
-std::string ProgramDirectory() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    const std::string file(path, length);
-    return file.substr(0, file.find_last_of("\\/") + 1);
-}
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 // The fake utility, built beside this program, installed where the module looks for bcu.exe:
 // under the prefix's "Program Files", with the vendor's relative path. Removed again at the end.

@@ -15,15 +15,9 @@
 #include "log_capture.h"
 #include "osspecific.h"
 #include "test_environment.h"
+#include "windows_test_support.h"
 
 namespace {
-
-std::string ProgramDirectory() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    const std::string file(path, length);
-    return file.substr(0, file.find_last_of("\\/") + 1);
-}
 
 const std::string kFakeBcu = ProgramDirectory() + "bcu.exe";
 

@@ -18,16 +18,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "windows_test_support.h"
+
 using namespace Pegasus;
 
 namespace {
 
 const CIMNamespaceName kNamespace("root/brocade");
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 Uint32 Port(const char* name) { return static_cast<Uint32>(std::atoi(Environment(name).c_str())); }
 
