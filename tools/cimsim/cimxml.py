@@ -184,17 +184,45 @@ def reference_lines(path, out, form, host=None, namespace=None):
     out.append("</VALUE.REFERENCE>")
 
 
-def qualifier_lines(name, value, out):
+# Types and flavor attributes of the standard qualifiers, as cimserver writes them; a
+# qualifier not named here is a string (or a boolean, for a JSON boolean) without flavors.
+QUALIFIER_DECLARATIONS = {
+    "arraytype": ("string", ' OVERRIDABLE="false"'),
+    "association": ("boolean", ' OVERRIDABLE="false"'),
+    "counter": ("boolean", ""),
+    "deprecated": ("string", ' TOSUBCLASS="false"'),
+    "description": ("string", ' TRANSLATABLE="true"'),
+    "embeddedinstance": ("string", ""),
+    "embeddedobject": ("boolean", ' OVERRIDABLE="false"'),
+    "in": ("boolean", ' OVERRIDABLE="false"'),
+    "key": ("boolean", ' OVERRIDABLE="false"'),
+    "maxlen": ("uint32", ""),
+    "maxvalue": ("sint64", ""),
+    "minvalue": ("sint64", ""),
+    "out": ("boolean", ' OVERRIDABLE="false"'),
+    "override": ("string", ' TOSUBCLASS="false"'),
+    "propagated": ("string", ' OVERRIDABLE="false"'),
+    "required": ("boolean", ' OVERRIDABLE="false"'),
+    "units": ("string", ' TRANSLATABLE="true"'),
+    "values": ("string", ' TRANSLATABLE="true"'),
+    "version": ("string", ' TOSUBCLASS="false" TRANSLATABLE="true"'),
+    "write": ("boolean", ""),
+}
+
+
+def qualifier_lines(name, value, out, propagated=True):
+    """One QUALIFIER; a list value is an array of its declared type (string by default)."""
+    declared_type, flavors = QUALIFIER_DECLARATIONS.get(
+        name.lower(), ("boolean" if isinstance(value, bool) else "string", ""))
+    out.append('<QUALIFIER NAME="%s" TYPE="%s"%s%s>' % (
+        name, declared_type, ' PROPAGATED="true"' if propagated else "", flavors))
     if isinstance(value, list):
-        out.append('<QUALIFIER NAME="%s" TYPE="string" PROPAGATED="true">' % name)
         out.append("<VALUE.ARRAY>")
         for item in value:
-            out.append("<VALUE>%s</VALUE>" % escape(str(item)))
+            out.append("<VALUE>%s</VALUE>" % escape(scalar_text(declared_type, item)))
         out.append("</VALUE.ARRAY>")
     else:
-        qualifier_type = "boolean" if isinstance(value, bool) else "string"
-        out.append('<QUALIFIER NAME="%s" TYPE="%s" PROPAGATED="true">' % (name, qualifier_type))
-        out.append("<VALUE>%s</VALUE>" % escape(scalar_text(qualifier_type, value)))
+        out.append("<VALUE>%s</VALUE>" % escape(scalar_text(declared_type, value)))
     out.append("</QUALIFIER>")
 
 

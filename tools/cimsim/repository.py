@@ -34,8 +34,18 @@ class PropertyDeclaration:
             raise ScenarioError("property %s.%s has unknown type %r" % (origin, name, type_text))
         self.cim_type = type_text
         self.qualifiers = list((definition.get("qualifiers") or {}).items())
+        # Lower-case names of the qualifiers an override took over from the declaration it
+        # overrides; a class declaration marks them PROPAGATED.
+        self.inherited_qualifiers = frozenset()
         self.default = definition.get("default")
         self.origin = origin
+
+    def override(self, inherited):
+        """Takes the place of `inherited` in a subclass: its class origin stays, and so do the
+        inherited qualifiers this declaration does not restate."""
+        self.origin = inherited.origin
+        self.qualifiers, self.inherited_qualifiers = merge_qualifiers(inherited.qualifiers,
+                                                                      self.qualifiers)
 
     @property
     def qualifiers_text(self):
@@ -45,10 +55,20 @@ class PropertyDeclaration:
         return self._qualifiers_text
 
 
+def merge_qualifiers(inherited, own):
+    """The inherited qualifiers that `own` does not restate, then `own`, as cimserver lists
+    them; and the lower-case names of the inherited ones kept."""
+    restated = {name.lower() for name, _ in own}
+    kept = [(name, value) for name, value in inherited if name.lower() not in restated]
+    return kept + list(own), frozenset(name.lower() for name, _ in kept)
+
+
 class MethodDeclaration:
     def __init__(self, name, definition, origin):
         self.name = name
+        self.origin = origin
         self.return_type = definition.get("type", "uint32")
+        self.qualifiers = list((definition.get("qualifiers") or {}).items())
         self.parameters = []
         for parameter_name, parameter_spec in (definition.get("parameters") or {}).items():
             if isinstance(parameter_spec, str):
@@ -64,10 +84,16 @@ class CimClass:
         self.superclass = superclass
         self.keys = []
         self.qualifiers = []
-        # Declarations in schema order: inherited ones first, then this class's own.
+        self.inherited_qualifiers = frozenset()  # lower-case names, as on PropertyDeclaration
+        # Declarations in instance order: inherited ones first, then this class's own; an
+        # override keeps the place of the property it overrides.
         self.properties = []
-        self.methods = []
+        # The same in the order cimserver lists a class's properties: an override moves to
+        # this class's own declarations.
+        self.class_order = []
+        self.methods = []  # in class order too
         self.own = set()  # lower-case names of the properties this class declares or overrides
+        self.own_methods = set()  # the same for methods
         self.by_name = {}
 
     def find(self, name):
@@ -177,30 +203,38 @@ class Repository:
             cim_class = CimClass(by_lower[name.lower()], superclass)
             if superclass:
                 cim_class.keys = list(superclass.keys)
-                cim_class.qualifiers = list(superclass.qualifiers)
                 cim_class.properties = list(superclass.properties)
                 cim_class.by_name = dict(superclass.by_name)
                 cim_class.methods = list(superclass.methods)
+            own_methods = []
             for method_name, method_spec in (definition.get("methods") or {}).items():
-                cim_class.methods = [method for method in cim_class.methods
-                                     if method.name.lower() != method_name.lower()]
-                cim_class.methods.append(MethodDeclaration(method_name, method_spec, name))
+                method = MethodDeclaration(method_name, method_spec, cim_class.name)
+                overridden = [inherited for inherited in cim_class.methods
+                              if inherited.name.lower() == method_name.lower()]
+                if overridden:
+                    method.origin = overridden[0].origin
+                    cim_class.methods.remove(overridden[0])
+                cim_class.own_methods.add(method_name.lower())
+                own_methods.append(method)
+            cim_class.methods += own_methods
+            own_properties = []
             for prop_name, prop_spec in (definition.get("properties") or {}).items():
                 declaration = PropertyDeclaration(prop_name, prop_spec, cim_class.name)
                 cim_class.own.add(prop_name.lower())
                 inherited = cim_class.find(prop_name)
                 if inherited is not None:
-                    # An override keeps its place and its origin, and the qualifiers it
-                    # does not restate.
-                    declaration.origin = inherited.origin
-                    if not declaration.qualifiers:
-                        declaration.qualifiers = inherited.qualifiers
+                    declaration.override(inherited)
                 cim_class.declare(declaration)
+                own_properties.append(declaration)
+            cim_class.class_order = [declaration for declaration in
+                                     (superclass.class_order if superclass else [])
+                                     if declaration.name.lower() not in cim_class.own]
+            cim_class.class_order += own_properties
             if "keys" in definition:
                 cim_class.keys = list(definition["keys"])
-            own_qualifiers = dict(cim_class.qualifiers)
-            own_qualifiers.update(definition.get("qualifiers") or {})
-            cim_class.qualifiers = list(own_qualifiers.items())
+            cim_class.qualifiers, cim_class.inherited_qualifiers = merge_qualifiers(
+                superclass.qualifiers if superclass else [],
+                list((definition.get("qualifiers") or {}).items()))
             for key in cim_class.keys:
                 if cim_class.find(key) is None:
                     raise ScenarioError("class %s has key %s but no such property" % (name, key))
@@ -408,25 +442,60 @@ class Repository:
         return out
 
     def get_class(self, request):
-        """The class declaration, enough for a client that looks up method parameter types."""
+        """The class declaration as cimserver writes it: class qualifiers, properties (with
+        their defaults), then methods; the flags and the property list as for instances."""
         self.check_namespace(request.namespace)
-        cim_class = self.find_class(request.params.get("classname"))
-        include_qualifiers = request.params.get("includequalifiers", True) is not False
-        include_origin = request.params.get("includeclassorigin", False) is True
-        superclass = ' SUPERCLASS="%s"' % cim_class.superclass.name if cim_class.superclass else ""
-        out = ["<IRETURNVALUE>", '<CLASS NAME="%s"%s>' % (cim_class.name, superclass)]
-        if include_qualifiers:
-            for name, value in cim_class.qualifiers:
-                qualifier_lines(name, value, out)
-        for declaration in cim_class.properties:
-            property_lines(declaration, declaration.default, out,
-                           declaration.qualifiers_text if include_qualifiers else "",
-                           declaration.origin if include_origin else None,
-                           declaration.origin != cim_class.name, self.reference_form)
+        params = request.params
+        name = params.get("classname")
+        cim_class = self.classes.get((name or "").lower())
+        if cim_class is None:
+            # Not CIM_ERR_INVALID_CLASS as for instance operations: cimserver answers
+            # GetClass of an unknown class with CIM_ERR_NOT_FOUND.
+            raise pegasus_error(6, name)
+        local_only = params.get("localonly", True) is not False
+        include_qualifiers = params.get("includequalifiers", True) is not False
+        include_origin = params.get("includeclassorigin", False) is True
+        wanted = params.get("propertylist")
+        wanted = None if wanted is None else frozenset(wanted_name.lower()
+                                                       for wanted_name in wanted)
+
+        def qualifiers(element, inherited, out):
+            """inherited: lower-case names of the qualifiers marked PROPAGATED, which
+            LocalOnly leaves out."""
+            if not include_qualifiers:
+                return
+            for qualifier_name, value in element.qualifiers:
+                propagated = qualifier_name.lower() in inherited
+                if not (propagated and local_only):
+                    qualifier_lines(qualifier_name, value, out, propagated)
+
+        superclass = ' SUPERCLASS="%s" ' % cim_class.superclass.name if cim_class.superclass \
+            else ""
+        out = ["<IRETURNVALUE>", '<CLASS NAME="%s" %s>' % (cim_class.name, superclass)]
+        qualifiers(cim_class, cim_class.inherited_qualifiers, out)
+        for declaration in cim_class.class_order:
+            propagated = declaration.name.lower() not in cim_class.own
+            if (propagated and local_only) or (wanted is not None and
+                                               declaration.name.lower() not in wanted):
+                continue
+            property_qualifiers = []
+            # cimserver marks the qualifiers of an inherited property as the declaring class
+            # states them, and those an override takes over as PROPAGATED.
+            qualifiers(declaration, frozenset() if propagated else declaration.inherited_qualifiers,
+                       property_qualifiers)
+            property_lines(declaration, declaration.default, out, "\n".join(property_qualifiers),
+                           declaration.origin if include_origin else None, propagated,
+                           self.reference_form)
         for method in cim_class.methods:
-            out.append('<METHOD NAME="%s" TYPE="%s">' % (method.name, method.return_type))
+            propagated = method.name.lower() not in cim_class.own_methods
+            if propagated and local_only:
+                continue
+            out.append('<METHOD NAME="%s" TYPE="%s"%s%s>' % (
+                method.name, method.return_type,
+                ' CLASSORIGIN="%s"' % method.origin if include_origin else "",
+                ' PROPAGATED="true"' if propagated else ""))
+            qualifiers(method, frozenset(), out)
             for parameter in method.parameters:
-                direction = [("IN", not parameter.direction_out), ("OUT", parameter.direction_out)]
                 if parameter.cim_type == "reference":
                     reference_class = (' REFERENCECLASS="%s"' % parameter.reference_class
                                        if parameter.reference_class else "")
@@ -436,8 +505,12 @@ class Repository:
                     element = "PARAMETER.ARRAY" if parameter.array else "PARAMETER"
                     out.append('<%s NAME="%s" TYPE="%s">' % (element, parameter.name,
                                                              parameter.cim_type))
-                for name, value in direction:
-                    qualifier_lines(name, value, out)
+                if include_qualifiers:
+                    # An out-parameter is declared [IN(false), OUT], an in-parameter [IN].
+                    direction = [("IN", not parameter.direction_out)]
+                    direction += [("OUT", True)] if parameter.direction_out else []
+                    for qualifier_name, value in direction + parameter.qualifiers:
+                        qualifier_lines(qualifier_name, value, out, False)
                 out.append("</%s>" % element)
             out.append("</METHOD>")
         out.extend(["</CLASS>", "</IRETURNVALUE>"])
