@@ -3,6 +3,7 @@
 
     python3 tools/cimsim/cimsim.py --scenario FILE [--http-port N] [--https-port N]
         [--user U --password P] [--allow-anonymous] [--journal FILE]
+        [--no-property-qualifiers]
 
 Once both ports listen it prints one line "http=PORT https=PORT" and serves until SIGTERM or
 SIGINT, then exits 0. The scenario format and the /control requests are in README.md.
@@ -53,7 +54,8 @@ class Journal:
 
 class Simulator:
     def __init__(self, options):
-        self.repository = Repository(options.scenario)
+        self.repository = Repository(options.scenario,
+                                     False if options.no_property_qualifiers else None)
         self.faults = FaultBook(self.repository.path_of)
         self.faults.add(self.repository.data.get("faults") or [])
         self.user = options.user
@@ -424,6 +426,9 @@ def parse_arguments(argv):
     parser.add_argument("--password")
     parser.add_argument("--allow-anonymous", action="store_true")
     parser.add_argument("--journal")
+    parser.add_argument("--no-property-qualifiers", action="store_true",
+                        help="never send property qualifiers on instances, as an OpenPegasus "
+                             "server does, whatever the scenario says")
     options = parser.parse_args(argv)
     if options.password is not None and options.user is None:
         parser.error("--password needs --user")

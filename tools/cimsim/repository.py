@@ -138,7 +138,8 @@ def _merge(into, data):
 
 
 class Repository:
-    def __init__(self, scenario_file):
+    def __init__(self, scenario_file, property_qualifiers=None):
+        """property_qualifiers: True or False overrides the scenario's propertyQualifiers."""
         self.scenario_file = os.path.abspath(scenario_file)
         self.base_dir = os.path.dirname(self.scenario_file)
         self.lock = threading.RLock()
@@ -150,7 +151,8 @@ class Repository:
         if self.reference_form[0] not in ("instancename", "localinstancepath", "instancepath"):
             raise ScenarioError("referenceForm must be instancename, localinstancepath or "
                                 "instancepath, not %r" % self.reference_form[0])
-        self.property_qualifiers = data.get("propertyQualifiers", True)
+        self.property_qualifiers = (data.get("propertyQualifiers", True)
+                                    if property_qualifiers is None else property_qualifiers)
         self.honour_local_only = data.get("honourLocalOnly", False)
         self.realm = data.get("realm", "cimsim")
         self.prerendered = {}
