@@ -147,14 +147,24 @@ def flag(name, value):
                                                                       "FALSE")
 
 
-def enumerate_body(class_name, namespace="root/brocade", property_list=None, **flags):
+def class_call_body(operation, class_name, namespace="root/brocade", property_list=None,
+                    **flags):
+    """An intrinsic call on a class name (EnumerateInstances, GetClass, ...)."""
     params = "".join(flag(name, value) for name, value in flags.items())
     if property_list is not None:
         params += ('<IPARAMVALUE NAME="PropertyList"><VALUE.ARRAY>%s</VALUE.ARRAY></IPARAMVALUE>'
                    % "".join("<VALUE>%s</VALUE>" % name for name in property_list))
-    return envelope('<IMETHODCALL NAME="EnumerateInstances">%s<IPARAMVALUE NAME="ClassName">'
+    return envelope('<IMETHODCALL NAME="%s">%s<IPARAMVALUE NAME="ClassName">'
                     '<CLASSNAME NAME="%s"/></IPARAMVALUE>%s</IMETHODCALL>' %
-                    (namespace_xml(namespace), class_name, params))
+                    (operation, namespace_xml(namespace), class_name, params))
+
+
+def enumerate_body(class_name, **options):
+    return class_call_body("EnumerateInstances", class_name, **options)
+
+
+def get_class_body(class_name, **options):
+    return class_call_body("GetClass", class_name, **options)
 
 
 def get_instance_body(class_name, keys, **flags):

@@ -2,6 +2,7 @@
 
 import http.client
 import os
+import re
 import socket
 import sys
 import tempfile
@@ -10,11 +11,11 @@ import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from cimsim_process import (SCENARIOS, CimSim, call, call_once, enumerate_body,  # noqa: E402
-                            get_instance_body, invoke_body, properties)
+from cimsim_process import (ROOT, SCENARIOS, CimSim, call, call_once,  # noqa: E402
+                            enumerate_body, get_class_body, get_instance_body, invoke_body,
+                            properties)
 
-CAPTURES = "/work/shared/pegasus/captures/cimserver"
-needs_captures = unittest.skipUnless(os.path.isdir(CAPTURES), "the cimserver captures are absent")
+CAPTURES = os.path.join(ROOT, "tests", "pegasus", "captures", "cimserver")
 HOST = "server-07.lab.invalid"
 FC_PORT_KEYS = {"CreationClassName": "XX_FCPort", "DeviceID": "10:00:00:05:1e:4a:81:10",
                 "SystemCreationClassName": "CIM_ComputerSystem", "SystemName": HOST}
@@ -30,11 +31,12 @@ def replay_capture(port, tag):
     received = b""
     with socket.create_connection(("127.0.0.1", port), 10) as sock:
         sock.sendall(request)
-        while len(received) < len(expected):
-            data = sock.recv(65536)
-            if not data:
-                break
+        # The simulator closes once it has answered every request and read the end.
+        sock.shutdown(socket.SHUT_WR)
+        data = sock.recv(65536)
+        while data:
             received += data
+            data = sock.recv(65536)
     return received, expected
 
 
@@ -114,6 +116,7 @@ class SampleEstateTest(unittest.TestCase):
             ("GetInstance", get_instance_body("XX_FCPort", missing),
              (6, 'CIM_ERR_NOT_FOUND: XX_FCPort.CreationClassName="XX_FCPort",DeviceID="nope",'
                  'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)),
+            ("GetClass", get_class_body("NoSuch_Class"), (6, "CIM_ERR_NOT_FOUND: NoSuch_Class")),
         ]
         for method, body, expected in cases:
             with self.subTest(expected=expected):
@@ -121,7 +124,6 @@ class SampleEstateTest(unittest.TestCase):
                 self.assertEqual(reply.status, 200)
                 self.assertEqual(reply.error(), expected)
 
-    @needs_captures
     def test_answers_captured_requests_byte_for_byte_like_the_real_server(self):
         for tag in ("get-missing", "get-badclass", "enum-badclass", "enum-badns",
                     "invoke-noprovider"):
@@ -347,15 +349,23 @@ class ScenarioSwitchesTest(unittest.TestCase):
                 self.assertEqual(name_key.find("VALUE.REFERENCE")[0].tag, element)
 
     def test_property_qualifiers_can_be_left_out_as_openpegasus_does(self):
-        sim = CimSim(dict(self.ESTATE, propertyQualifiers=False))
-        try:
-            reply = call_once(sim, "EnumerateInstances",
-                         enumerate_body("CIM_PortController", IncludeQualifiers=True))
-        finally:
-            self.assertEqual(sim.stop(), 0)
-        instance = reply.named_instances()[0].find("INSTANCE")
-        self.assertEqual(instance.find("QUALIFIER").get("NAME"), "Description")
-        self.assertEqual(instance.findall("PROPERTY/QUALIFIER"), [])
+        cases = [({}, [], True),
+                 ({"propertyQualifiers": False}, [], False),
+                 ({}, ["--no-property-qualifiers"], False),
+                 ({"propertyQualifiers": True}, ["--no-property-qualifiers"], False)]
+        for switches, arguments, expected in cases:
+            with self.subTest(switches=switches, arguments=arguments):
+                sim = CimSim(dict(self.ESTATE, **switches), *arguments)
+                try:
+                    reply = call_once(sim, "EnumerateInstances",
+                                      enumerate_body("CIM_PortController", IncludeQualifiers=True))
+                    declaration = call_once(sim, "GetClass", get_class_body("CIM_PortController"))
+                finally:
+                    self.assertEqual(sim.stop(), 0)
+                instance = reply.named_instances()[0].find("INSTANCE")
+                self.assertEqual(instance.find("QUALIFIER").get("NAME"), "Description")
+                self.assertEqual(bool(instance.findall("PROPERTY/QUALIFIER")), expected)
+                self.assertTrue(declaration.xml().findall(".//CLASS/PROPERTY/QUALIFIER"))
 
     def test_prerendered_body_is_sent_with_the_request_message_id(self):
         stored = (b'<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" '
@@ -378,6 +388,61 @@ class ScenarioSwitchesTest(unittest.TestCase):
                         self.assertEqual(reply.body, expected)
             finally:
                 self.assertEqual(sim.stop(), 0)
+
+
+class GetClassTest(unittest.TestCase):
+    CLASSES = {"classes": {
+        "T_Base": {"qualifiers": {"Description": "base", "UMLPackagePath": "T::Base"},
+                   "properties": {"Aye": {"type": "uint16", "qualifiers": {
+                                      "Description": "a", "ValueMap": ["0", "1"]}},
+                                  "Bee": {"type": "uint64[]", "qualifiers": {"Units": "Bits"}}},
+                   "methods": {"Run": {"parameters": {
+                       "Target": "reference:CIM_ManagedElement",
+                       "Job": {"type": "reference:CIM_ConcreteJob", "out": True}}}}},
+        "T_Sub": {"superclass": "T_Base", "qualifiers": {"Description": "sub"},
+                  "properties": {"Aye": {"type": "uint16", "qualifiers": {"Description": "a2"}},
+                                 "Cee": {"type": "string", "default": "c"}}}}}
+
+    @staticmethod
+    def summary(element):
+        """Names in document order; * marks PROPAGATED, @ the class origin, = a default, and
+        the qualifiers and parameters follow in parentheses."""
+        text = element.get("NAME") + ("*" if element.get("PROPAGATED") == "true" else "")
+        text += "@" + element.get("CLASSORIGIN") if element.get("CLASSORIGIN") else ""
+        text += "=" + element.findtext("VALUE") if element.tag.startswith("PROPERTY") and \
+            element.find("VALUE") is not None else ""
+        inner = [GetClassTest.summary(child) for child in element if child.get("NAME")]
+        return text + ("(%s)" % " ".join(inner) if inner else "")
+
+    def test_get_class_honours_its_flags_as_the_real_server_does(self):
+        run = "Run*(Target(IN) Job(IN OUT))"
+        cases = [
+            ({}, None, "T_Sub(Description Aye(Description) Cee=c)"),
+            ({"LocalOnly": False}, None, "T_Sub(UMLPackagePath* Description Bee*(Units) "
+                                         "Aye(ValueMap* Description) Cee=c %s)" % run),
+            ({"LocalOnly": False, "IncludeQualifiers": False}, None,
+             "T_Sub(Bee* Aye Cee=c Run*(Target Job))"),
+            ({"IncludeClassOrigin": True}, None,
+             "T_Sub(Description Aye@T_Base(Description) Cee@T_Sub=c)"),
+            ({"LocalOnly": False}, ["cee", "BEE"],
+             "T_Sub(UMLPackagePath* Description Bee*(Units) Cee=c %s)" % run),
+            ({}, [], "T_Sub(Description)"),
+        ]
+        sim = CimSim(self.CLASSES)
+        try:
+            for flags, property_list, expected in cases:
+                with self.subTest(flags=flags, property_list=property_list):
+                    reply = call_once(sim, "GetClass", get_class_body(
+                        "t_sub", property_list=property_list, **flags))
+                    self.assertEqual(self.summary(reply.xml().find(".//IRETURNVALUE/CLASS")),
+                                     expected)
+            unknown = call_once(sim, "GetClass", get_class_body("NoSuch_Class"))
+            journal = sim.journal()
+        finally:
+            self.assertEqual(sim.stop(), 0)
+        self.assertEqual(unknown.error(), (6, "CIM_ERR_NOT_FOUND: NoSuch_Class"))
+        self.assertEqual([entry["class"] for entry in journal if entry["operation"] == "GetClass"],
+                         ["t_sub"] * len(cases) + ["NoSuch_Class"])
 
 
 class AuthenticationTest(unittest.TestCase):
@@ -410,15 +475,24 @@ class AuthenticationTest(unittest.TestCase):
                 self.assertEqual(journal[-1]["authorization"], credentials is not None)
 
 
-    @needs_captures
-    def test_challenges_byte_for_byte_like_the_real_server(self):
+    def test_challenges_and_classes_like_the_real_server(self):
+        def element_tags(data):
+            # The scenario declares the same properties as the real CIM_FCPort, not the same
+            # qualifier texts.
+            return re.findall(rb"<(?:CLASS|PROPERTY|METHOD|PARAMETER)[.A-Z]* [^>]*>", data)
+
         sim = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "realm": "vm"},
                      "--user", "root", "--password", "s3cret")
         try:
-            received, expected = replay_capture(sim.http_port, "auth-bad")
+            replies = {tag: replay_capture(sim.http_port, tag)
+                       for tag in ("auth-bad", "getclass-badclass", "getclass-fcport-local")}
         finally:
             self.assertEqual(sim.stop(), 0)
-        self.assertEqual(received, expected)
+        for tag in ("auth-bad", "getclass-badclass"):
+            self.assertEqual(*replies[tag], msg=tag)
+        received, expected = replies["getclass-fcport-local"]
+        self.assertEqual(element_tags(received), element_tags(expected))
+        self.assertEqual(len(element_tags(received)), 6)
 
 
 class LifecycleTest(unittest.TestCase):
