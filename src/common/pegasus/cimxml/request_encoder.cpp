@@ -279,6 +279,25 @@ EncodedRequest encodeGetInstance(Uint32 messageId, const CIMNamespaceName& nameS
     return {"GetInstance", uriEncode(nameSpace.getString().utf8()), writer.finish()};
 }
 
+// GetClass's IncludeQualifiers defaults to true, unlike the instance
+// operations', so it is the false value that is sent.
+EncodedRequest encodeGetClass(Uint32 messageId, const CIMNamespaceName& nameSpace,
+                              const CIMName& className, bool localOnly, bool includeQualifiers,
+                              bool includeClassOrigin, const CIMPropertyList& propertyList) {
+    Writer writer(messageId);
+    writer.named("IMETHODCALL", "GetClass");
+    writer.localNamespacePath(nameSpace);
+    writer.named("IPARAMVALUE", "ClassName");
+    writer.named("CLASSNAME", className.getString().utf8(), true);
+    writer.line("</IPARAMVALUE>");
+    if (!localOnly) writer.booleanParameter("LocalOnly", false);
+    if (!includeQualifiers) writer.booleanParameter("IncludeQualifiers", false);
+    if (includeClassOrigin) writer.booleanParameter("IncludeClassOrigin", true);
+    writer.propertyList(propertyList);
+    writer.line("</IMETHODCALL>");
+    return {"GetClass", uriEncode(nameSpace.getString().utf8()), writer.finish()};
+}
+
 EncodedRequest encodeInvokeMethod(Uint32 messageId, const CIMNamespaceName& nameSpace,
                                   const CIMObjectPath& instanceName, const CIMName& methodName,
                                   const Array<CIMParamValue>& inParameters) {

@@ -1,4 +1,4 @@
-// CIM-XML request bodies and the CIM-specific HTTP header values of the three
+// CIM-XML request bodies and the CIM-specific HTTP header values of the
 // operations, laid out as OpenPegasus's client writes them (one element per
 // line, parameters omitted where OpenPegasus omits them). No network here.
 #ifndef PEGASUS_CIMXML_REQUEST_ENCODER_H
@@ -39,6 +39,10 @@ EncodedRequest encodeGetInstance(Uint32 messageId, const CIMNamespaceName& nameS
 EncodedRequest encodeInvokeMethod(Uint32 messageId, const CIMNamespaceName& nameSpace,
                                   const CIMObjectPath& instanceName, const CIMName& methodName,
                                   const Array<CIMParamValue>& inParameters);
+
+EncodedRequest encodeGetClass(Uint32 messageId, const CIMNamespaceName& nameSpace,
+                              const CIMName& className, bool localOnly, bool includeQualifiers,
+                              bool includeClassOrigin, const CIMPropertyList& propertyList);
 
 // Percent-encodes everything but letters, digits and -_.!~*'() .
 std::string uriEncode(const std::string& text);
