@@ -1,6 +1,7 @@
 #include "capture_files.h"
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <typeinfo>
@@ -51,6 +52,19 @@ std::vector<std::string> detailLines(const std::string& probeOutput) {
     return lines;
 }
 
+std::vector<std::string> classProbeLines(const std::string& probeOutput) {
+    static const std::regex methodCount(" methods=[0-9]+");
+    std::vector<std::string> lines;
+    std::istringstream stream(probeOutput);
+    std::string line;
+    while (std::getline(stream, line)) {
+        if (line.rfind("  method ", 0) == 0) continue;
+        lines.push_back(line.rfind("class ", 0) == 0 ? std::regex_replace(line, methodCount, "")
+                                                     : line);
+    }
+    return lines;
+}
+
 std::string thrownType(const std::string& probeOutput) {
     size_t at = probeOutput.find("typeid=");
     if (at == std::string::npos) return "";
@@ -65,6 +79,75 @@ std::string valueText(const CIMValue& value) {
                        value.toString().utf8() + "]";
     if (value.isArray()) text += " arraySize=" + std::to_string(value.getArraySize());
     return text;
+}
+
+namespace {
+
+// "N7Pegasus21CIMClientXmlExceptionE" -> "CIMClientXmlException"
+std::string exceptionName(const Exception& error) {
+    std::string name = typeid(error).name();
+    size_t start = name.find("Pegasus") + 7;
+    while (start < name.size() && std::isdigit(static_cast<unsigned char>(name[start]))) ++start;
+    return name.substr(start, name.size() - start - 1);
+}
+
+// Qualifier values may hold line breaks; the probe printed them as they are.
+void appendLines(const std::string& text, std::vector<std::string>& lines) {
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) lines.push_back(line);
+}
+
+std::string flag(bool value) { return value ? "1" : "0"; }
+
+std::string indexText(Uint32 index) { return std::to_string(static_cast<int>(index)); }
+
+void renderQualifier(const CIMConstQualifier& qualifier, const std::string& indent,
+                     std::vector<std::string>& lines) {
+    appendLines(indent + "qualifier " + qualifier.getName().getString().utf8() +
+                    " type=" + cimTypeToString(qualifier.getType()) +
+                    " isArray=" + flag(qualifier.isArray()) +
+                    " propagated=" + flag(qualifier.getPropagated()) +
+                    " value=" + qualifier.getValue().toString().utf8(),
+                lines);
+}
+
+}  // namespace
+
+void renderClass(const CIMConstClass& theClass, std::vector<std::string>& lines) {
+    lines.push_back("class " + theClass.getClassName().getString().utf8() +
+                    " super=" + theClass.getSuperClassName().getString().utf8() +
+                    " properties=" + std::to_string(theClass.getPropertyCount()) +
+                    " qualifiers=" + std::to_string(theClass.getQualifierCount()));
+    for (Uint32 i = 0; i < theClass.getQualifierCount(); ++i) {
+        renderQualifier(theClass.getQualifier(i), "  ", lines);
+    }
+    for (Uint32 i = 0; i < theClass.getPropertyCount(); ++i) {
+        CIMConstProperty property = theClass.getProperty(i);
+        appendLines("  property " + property.getName().getString().utf8() +
+                        " type=" + cimTypeToString(property.getType()) +
+                        " isArray=" + flag(property.isArray()) +
+                        " origin=" + property.getClassOrigin().getString().utf8() +
+                        " propagated=" + flag(property.getPropagated()) +
+                        " null=" + flag(property.getValue().isNull()) +
+                        " value=" + property.getValue().toString().utf8() +
+                        " qualifiers=" + std::to_string(property.getQualifierCount()),
+                    lines);
+        for (Uint32 q = 0; q < property.getQualifierCount(); ++q) {
+            renderQualifier(property.getQualifier(q), "    ", lines);
+        }
+        lines.push_back("    findQualifier(valuemap)=" +
+                        indexText(property.findQualifier("valuemap")));
+    }
+    lines.push_back("findProperty(jobstate)=" + indexText(theClass.findProperty("jobstate")));
+}
+
+void renderClassException(const Exception& error, std::vector<std::string>& lines) {
+    std::string text = exceptionName(error);
+    if (auto* cim = dynamic_cast<const CIMException*>(&error)) {
+        text += " code=" + std::to_string(cim->getCode());
+    }
+    appendLines(text + " message=" + error.getMessage().utf8(), lines);
 }
 
 void renderInstance(const CIMInstance& instance, std::vector<std::string>& lines) {
@@ -127,12 +210,7 @@ void renderException(const Exception& error, std::vector<std::string>& lines) {
                         " cimError=[" + http->getCIMError().utf8() + "] detail=[" +
                         http->getCIMErrorDetail().utf8() + "]");
     } else {
-        std::string name = typeid(error).name();
-        // "N7Pegasus21CIMClientXmlExceptionE" -> "CIMClientXmlException"
-        size_t start = name.find("Pegasus") + 7;
-        while (start < name.size() && std::isdigit(static_cast<unsigned char>(name[start])))
-            ++start;
-        lines.push_back("  is " + name.substr(start, name.size() - start - 1));
+        lines.push_back("  is " + exceptionName(error));
     }
 }
 

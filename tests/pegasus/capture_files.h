@@ -28,8 +28,16 @@ std::vector<std::string> detailLines(const std::string& probeOutput);
 // The exception class the probe saw ("N7Pegasus12CIMExceptionE"), or "".
 std::string thrownType(const std::string& probeOutput);
 
+// The lines of a GetClass probe's output (class, qualifiers, properties,
+// value texts that span lines), without what it printed about methods,
+// which CIMClass does not keep.
+std::vector<std::string> classProbeLines(const std::string& probeOutput);
+
 void renderInstance(const Pegasus::CIMInstance& instance, std::vector<std::string>& lines);
 void renderException(const Pegasus::Exception& error, std::vector<std::string>& lines);
+// The GetClass probe's forms of the same.
+void renderClass(const Pegasus::CIMConstClass& theClass, std::vector<std::string>& lines);
+void renderClassException(const Pegasus::Exception& error, std::vector<std::string>& lines);
 void renderMethodResult(const Pegasus::CIMValue& returned,
                         const Pegasus::Array<Pegasus::CIMParamValue>& out,
                         std::vector<std::string>& lines);

@@ -25,23 +25,39 @@ const char kInstance[] =
     "<PROPERTY NAME=\"P\" TYPE=\"uint8\"><VALUE>7</VALUE></PROPERTY>\n</INSTANCE>\n"
     "</VALUE.NAMEDINSTANCE>\n";
 
+// A GetClass body: the class's elements go between the two.
+const char kClassHead[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+    "<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">\n"
+    "<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n"
+    "<SIMPLERSP>\n<IMETHODRESPONSE NAME=\"GetClass\">\n<IRETURNVALUE>\n"
+    "<CLASS NAME=\"X\" SUPERCLASS=\"Y\">\n<PROPERTY NAME=\"P\" TYPE=\"uint8\"/>\n";
+const char kClassTail[] = "</CLASS>\n" "</IRETURNVALUE>\n</IMETHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n";
+
 struct DefectCase {
     const char* name;
     std::string body;
     const char* message;
+    cimxml::ResponseDecoder::Operation operation =
+        cimxml::ResponseDecoder::Operation::EnumerateInstances;
 };
 
 void PrintTo(const DefectCase& c, std::ostream* out) { *out << c.name; }
 
 class StreamedDefects : public testing::TestWithParam<DefectCase> {};
 
-std::string messageOf(const std::string& body, size_t piece) {
-    cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::EnumerateInstances, 1000);
+std::string messageOf(const DefectCase& defect, size_t piece) {
+    const std::string& body = defect.body;
+    cimxml::ResponseDecoder decoder(defect.operation, 1000);
     for (size_t offset = 0; offset < body.size(); offset += piece) {
         decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
     }
     try {
-        decoder.finishEnumerateInstances();
+        if (defect.operation == cimxml::ResponseDecoder::Operation::GetClass) {
+            decoder.finishGetClass();
+        } else {
+            decoder.finishEnumerateInstances();
+        }
     } catch (const Exception& error) {
         return error.getMessage().utf8();
     }
@@ -49,8 +65,8 @@ std::string messageOf(const std::string& body, size_t piece) {
 }
 
 TEST_P(StreamedDefects, areReportedAlikeWholeAndByteByByte) {
-    EXPECT_EQ(messageOf(GetParam().body, GetParam().body.size()), GetParam().message);
-    EXPECT_EQ(messageOf(GetParam().body, 1), GetParam().message);
+    EXPECT_EQ(messageOf(GetParam(), GetParam().body.size()), GetParam().message);
+    EXPECT_EQ(messageOf(GetParam(), 1), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -89,7 +105,28 @@ INSTANTIATE_TEST_SUITE_P(
         DefectCase{
             "unknown_entity",
             std::string(kHead) + "<VALUE.NAMEDINSTANCE>&nbsp;</VALUE.NAMEDINSTANCE>\n" + kTail,
-            "Malformed reference: on line 7"}),
+            "Malformed reference: on line 7"},
+        DefectCase{"class_method_holding_a_property",
+                   std::string(kClassHead) +
+                       "<METHOD NAME=\"M\" TYPE=\"uint32\">\n<PROPERTY NAME=\"Q\"/>\n"
+                       "</METHOD>\n" +
+                       kClassTail,
+                   "Validation error: on line 10: Expected PARAMETER element, got PROPERTY "
+                   "instead",
+                   cimxml::ResponseDecoder::Operation::GetClass},
+        DefectCase{"class_parameter_of_no_known_type",
+                   std::string(kClassHead) +
+                       "<METHOD NAME=\"M\">\n<PARAMETER.REFERENCE NAME=\"R\"/>\n"
+                       "<PARAMETER NAME=\"A\" TYPE=\"uint17\"/>\n</METHOD>\n" +
+                       kClassTail,
+                   "Validation error: on line 11: Illegal value for TYPE attribute: uint17",
+                   cimxml::ResponseDecoder::Operation::GetClass},
+        DefectCase{"class_answered_with_an_instance",
+                   std::string(kHead).replace(std::string(kHead).find("EnumerateInstances"), 18,
+                                              "GetClass") +
+                       "<INSTANCE CLASSNAME=\"X\"/>\n" + kTail,
+                   "Validation error: on line 7: Expected CLASS element",
+                   cimxml::ResponseDecoder::Operation::GetClass}),
     [](const testing::TestParamInfo<DefectCase>& info) { return std::string(info.param.name); });
 
 TEST(StreamedDecoder, keepsInstancesOfEveryPieceAndTheirLeadingWhitespaceRule) {

@@ -12,6 +12,7 @@
 #ifndef PEGASUS_CIMXML_RESPONSE_DECODER_H
 #define PEGASUS_CIMXML_RESPONSE_DECODER_H
 
+#include <Pegasus/Common/CIMClass.h>
 #include <Pegasus/Common/CIMInstance.h>
 #include <Pegasus/Common/CIMParamValue.h>
 #include <Pegasus/Common/CIMValue.h>
@@ -27,7 +28,7 @@ namespace cimxml {
 // not for use by two threads at once.
 class ResponseDecoder {
   public:
-    enum class Operation { EnumerateInstances, GetInstance, InvokeMethod };
+    enum class Operation { EnumerateInstances, GetInstance, GetClass, InvokeMethod };
 
     ResponseDecoder(Operation operation, Uint32 messageId);
     ~ResponseDecoder();
@@ -48,6 +49,8 @@ class ResponseDecoder {
     Array<CIMInstance> finishEnumerateInstances();
     // GetInstance: the single INSTANCE; its path is its class name.
     CIMInstance finishGetInstance();
+    // GetClass: the single CLASS, its METHOD elements checked and dropped.
+    CIMClass finishGetClass();
     // InvokeMethod: the return value (a null boolean when the server sent no
     // RETURNVALUE); the output parameters replace outParameters.
     CIMValue finishInvokeMethod(const CIMName& methodName, Array<CIMParamValue>& outParameters);
@@ -60,6 +63,7 @@ class ResponseDecoder {
 // The same for a body received whole.
 Array<CIMInstance> decodeEnumerateInstances(const std::string& body, Uint32 messageId);
 CIMInstance decodeGetInstance(const std::string& body, Uint32 messageId);
+CIMClass decodeGetClass(const std::string& body, Uint32 messageId);
 CIMValue decodeInvokeMethod(const std::string& body, Uint32 messageId, const CIMName& methodName,
                             Array<CIMParamValue>& outParameters);
 
