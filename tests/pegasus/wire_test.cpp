@@ -95,6 +95,38 @@ TEST(Authentication, credentialsFollowTheChallengeOnceWithTheSameMessageId) {
     for (const JournalEntry& entry : journal) EXPECT_EQ(entry.connection, 1);
 }
 
+TEST(GetClass, sendsTheRealClientsRequestAndKeepsPropertiesWithTheirValueMaps) {
+    ScriptedServer server(R"([{"reply": "../responses/getclass-portjob.rsp"}])");
+    CIMClient client;
+    client.connect("127.0.0.1", server.port(), "", "");
+
+    CIMClass portJob = client.getClass(kNamespace, "XX_PortJob", true, true, true);
+
+    std::vector<JournalEntry> journal = server.journal();
+    ASSERT_EQ(journal.size(), 1u);
+    // The real client's request for CIM_FCPort with the same flags; the class
+    // names are of one length, so even content-length agrees.
+    std::string capturedHead =
+        headOf("cimserver/getclass-fcport-local-conn1.c2s", server.port());
+    EXPECT_EQ(journal[0].head, capturedHead);
+    EXPECT_NE(journal[0].body.find("<CLASSNAME NAME=\"XX_PortJob\"/>"), std::string::npos);
+
+    EXPECT_EQ(portJob.getSuperClassName().getString().utf8(), "CIM_ConcreteJob");
+    EXPECT_EQ(portJob.getQualifierCount(), 1u);
+    ASSERT_EQ(portJob.getPropertyCount(), 2u);
+    CIMConstProperty jobState = portJob.getProperty(portJob.findProperty("jobstate"));
+    EXPECT_TRUE(jobState.getPropagated());
+    EXPECT_EQ(jobState.getClassOrigin().getString().utf8(), "CIM_ConcreteJob");
+    EXPECT_EQ(jobState.getValue().toString().utf8(), "2");
+    CIMConstQualifier valueMap = jobState.getQualifier(jobState.findQualifier("VALUEMAP"));
+    EXPECT_EQ(valueMap.getValue().toString().utf8(), "2 7 ");
+    EXPECT_TRUE(valueMap.getPropagated());
+    CIMConstProperty port = CIMConstClass(portJob).getProperty(1);
+    EXPECT_EQ(port.getType(), CIMTYPE_REFERENCE);
+    EXPECT_EQ(port.getReferenceClassName().getString().utf8(), "CIM_FCPort");
+    EXPECT_TRUE(port.getValue().isNull());
+}
+
 TEST(Authentication, secondChallengeIsAnHttpErrorWithoutFurtherRetry) {
     ScriptedServer server(R"([{"reply": "fake/auth-02.rsp"}, {"reply": "fake/auth-pegasus-04.rsp"},
                               {"reply": "fake/enum-ok-02.rsp"}])");

@@ -296,6 +296,21 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
     });
 }
 
+CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& className,
+                             Boolean localOnly, Boolean includeQualifiers,
+                             Boolean includeClassOrigin, const CIMPropertyList& propertyList) {
+    return guarded([&] {
+        impl_->notifyRequest("GetClass", className.getString().utf8());
+        Uint32 messageId = nextMessageId++;
+        DecodingSink sink(cimxml::ResponseDecoder::Operation::GetClass, messageId);
+        impl_->exchange(cimxml::encodeGetClass(messageId, nameSpace, className, localOnly,
+                                               includeQualifiers, includeClassOrigin,
+                                               propertyList),
+                        sink);
+        return sink.decoder.finishGetClass();
+    });
+}
+
 CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace,
                                  const CIMObjectPath& instanceName, const CIMName& methodName,
                                  const Array<CIMParamValue>& inParameters,

@@ -3,6 +3,7 @@
 
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Array.h>
+#include <Pegasus/Common/CIMClass.h>
 #include <Pegasus/Common/CIMInstance.h>
 #include <Pegasus/Common/CIMName.h>
 #include <Pegasus/Common/CIMObjectPath.h>
@@ -71,6 +72,18 @@ class CIMClient {
                             Boolean localOnly = true, Boolean includeQualifiers = false,
                             Boolean includeClassOrigin = false,
                             const CIMPropertyList& propertyList = CIMPropertyList());
+
+    // The class, its qualifiers and its properties with their qualifiers and
+    // default values (methods are not kept, see CIMClass.h). With localOnly
+    // false the inherited properties come too, marked propagated and with
+    // their inherited qualifiers: where a client finds the ValueMap and
+    // Values that servers do not put on instances. An unknown class is the
+    // server's CIMException (CIM_ERR_NOT_FOUND from OpenPegasus's cimserver).
+    // Throws as enumerateInstances.
+    CIMClass getClass(const CIMNamespaceName& nameSpace, const CIMName& className,
+                      Boolean localOnly = true, Boolean includeQualifiers = true,
+                      Boolean includeClassOrigin = false,
+                      const CIMPropertyList& propertyList = CIMPropertyList());
 
     // Calls an extrinsic method on the instance (or, for a keyless path, the
     // class). Returns the method's return value (a null boolean when the server
