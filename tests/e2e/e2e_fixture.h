@@ -25,11 +25,11 @@ class EndToEnd : public ::testing::Test {
     }
     void TearDown() override { SetPauseFunction(nullptr); }
 
-    void Serve(const nlohmann::json& scenario) {
-        simulator = std::make_unique<SimulatorProcess>(scenario);
+    void Serve(const nlohmann::json& scenario, const SimulatorOptions& options = {}) {
+        simulator = std::make_unique<SimulatorProcess>(scenario, options);
     }
-    void ServeShipped(const std::string& shippedScenario) {
-        simulator = std::make_unique<SimulatorProcess>(ShippedScenario{shippedScenario});
+    void ServeShipped(const std::string& shippedScenario, const SimulatorOptions& options = {}) {
+        simulator = std::make_unique<SimulatorProcess>(ShippedScenario{shippedScenario}, options);
     }
     std::unique_ptr<Vornet::Brocade::Brocade> OutOfBand() {
         Vornet::VornetConnection::ConnectionInfo info;
@@ -40,6 +40,7 @@ class EndToEnd : public ::testing::Test {
     }
     // In-band the module reaches "the local CIM server": the simulator, for the rest of the test.
     std::unique_ptr<Vornet::Brocade::Brocade> InBand() {
+        localServer.reset();  // restores the variable first, so the new setting is the one left
         localServer =
             std::make_unique<ScopedEnvironment>("CIMCLIENT_LOCAL_URL", simulator->LocalUrl());
         return std::make_unique<Vornet::Brocade::Brocade>();

@@ -1,6 +1,7 @@
 // Adapter inventory and firmware identities through the facade, against simulated estates.
 
 #include "e2e_fixture.h"
+#include "record_fields.h"
 
 using Vornet::VornetOptions::NetworkAdapter;
 using Vornet::VornetOptions::SoftwareIdentity_;
@@ -115,6 +116,33 @@ TEST_F(EndToEnd, TheSampleEstateBecomesExactRecords) {
     EXPECT_EQ(adapters[2].serial_number, "BA8250A1788");
 }
 
+// OpenPegasus servers keep property qualifiers off instances; the classes' value maps must then
+// give the very same records.
+TEST_F(EndToEnd, RecordsAreTheSameWhenOnlyTheClassesCarryTheValueMaps) {
+    Fields records[2];
+    for (const bool qualifiers : {true, false}) {
+        SimulatorOptions options;
+        options.propertyQualifiers = qualifiers;
+        ServeShipped("sample_estate.json", options);
+        auto module = OutOfBand();
+        std::vector<NetworkAdapter> adapters;
+        std::vector<SoftwareIdentity_> identities;
+        ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+        ASSERT_EQ(module->GetSoftwareIdentities(identities), 0);
+        for (const NetworkAdapter& adapter : adapters) {
+            Fields fields = FieldsOf(adapter);
+            for (const auto& port : adapter.ports) fields["ports"].push_back(FieldsOf(port));
+            for (const auto& identity : adapter.software_identities) {
+                fields["identities"].push_back(FieldsOf(identity));
+            }
+            records[qualifiers].push_back(fields);
+        }
+        for (const auto& identity : identities) records[qualifiers].push_back(FieldsOf(identity));
+    }
+    EXPECT_EQ(records[false], records[true]);
+    EXPECT_EQ(records[true][0]["ports"][1]["link_technology"], "FC");
+}
+
 TEST_F(EndToEnd, FirmwareIsOneListWithoutRepeatsAcrossAdapters) {
     ServeShipped("sample_estate.json");
     auto module = OutOfBand();
@@ -148,18 +176,50 @@ TEST_F(EndToEnd, EachControllerKeepsExactlyItsOwnPortsAndFirmware) {
 }
 
 TEST_F(EndToEnd, OneInventoryMakesTheRequestsOfItsTreeAndNoMore) {
-    Serve(TwoByTwoEstate());
+    for (const bool qualifiers : {true, false}) {
+        SimulatorOptions options;
+        options.propertyQualifiers = qualifiers;
+        Serve(TwoByTwoEstate(), options);
+        auto module = OutOfBand();
+        std::vector<NetworkAdapter> adapters;
+        ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+        // One package enumeration, one CIM_Realizes per package, two enumerations per
+        // controller, one fetch per belonging association.
+        EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_PhysicalPackage").size(), 1u);
+        EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_Realizes").size(), 2u);
+        EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_ControlledBy").size(), 4u);
+        EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_ElementSoftwareIdentity").size(),
+                  4u);
+        EXPECT_EQ(simulator->Requests("GetInstance").size(), 4u + 8u + 4u);
+        // Without value maps on the instances, one GetClass for each class read translated, for
+        // as long as the connection lasts.
+        const size_t getClasses = qualifiers ? 0u : 2u;
+        EXPECT_EQ(simulator->Requests("GetClass", "CIM_PhysicalPackage").size(), getClasses / 2);
+        EXPECT_EQ(simulator->Requests("GetClass", "CIM_FCPort").size(), getClasses / 2);
+        EXPECT_EQ(simulator->Journal().size(), 1u + 2u + 8u + 16u + getClasses);
+        ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+        EXPECT_EQ(simulator->Requests("GetClass").size(), getClasses);
+    }
+}
+
+TEST_F(EndToEnd, AClassTheServerCannotGiveCostsOnlyItsTranslations) {
+    SimulatorOptions options;
+    options.propertyQualifiers = false;
+    ServeShipped("sample_estate.json", options);
     auto module = OutOfBand();
+    ASSERT_TRUE(simulator->Control(
+        {{"addFaults",
+          {{{"operation", "GetClass"},
+            {"class", "XX_FCPort"},
+            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: busy"}}}}}}}));
     std::vector<NetworkAdapter> adapters;
     ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
-    // One package enumeration, one CIM_Realizes per package, two enumerations per controller,
-    // one fetch per belonging association.
-    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_PhysicalPackage").size(), 1u);
-    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_Realizes").size(), 2u);
-    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_ControlledBy").size(), 4u);
-    EXPECT_EQ(simulator->Requests("EnumerateInstances", "CIM_ElementSoftwareIdentity").size(), 4u);
-    EXPECT_EQ(simulator->Requests("GetInstance").size(), 4u + 8u + 4u);
-    EXPECT_EQ(simulator->Journal().size(), 1u + 2u + 8u + 16u);
+    const NetworkAdapter& cna = adapters[1];
+    EXPECT_EQ(cna.ports[0].link_technology, "4");
+    EXPECT_EQ(cna.ports[3].link_technology, "Ethernet");
+    EXPECT_EQ(cna.ports[3].enabled_state, "Disabled");
+    EXPECT_EQ(simulator->Requests("GetClass", "XX_FCPort").size(), 1u);
+    EXPECT_EQ(CountLines("Get class XX_FCPort failed with the reason: CIM_ERR_FAILED: busy"), 1u);
 }
 
 TEST_F(EndToEnd, AFailedFetchCostsThatChildAndTheWalkGoesOnOnANewConnection) {

@@ -95,6 +95,9 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const Options& opt
     if (options.httpPort != 0) {
         arguments.insert(arguments.end(), {"--http-port", std::to_string(options.httpPort)});
     }
+    if (!options.propertyQualifiers) {
+        arguments.push_back("--no-property-qualifiers");
+    }
     if (options.allowAnonymous) {
         arguments.push_back("--allow-anonymous");
     }

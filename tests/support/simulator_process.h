@@ -15,6 +15,8 @@ struct SimulatorOptions {
     std::string user;  // empty: no authentication
     std::string password;
     bool allowAnonymous = false;
+    // false: instances go out without property qualifiers, as an OpenPegasus server sends them
+    bool propertyQualifiers = true;
     unsigned short httpPort = 0;  // 0: a free one
 };
 

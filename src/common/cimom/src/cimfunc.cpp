@@ -23,37 +23,50 @@ bool IsCimConnectionCase(int connectionCase) {
 }  // namespace
 
 CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace)
-    : nameSpace(nameSpace), client(new Pegasus::CIMClient()), local(true) {
+    : nameSpace(nameSpace), client(nullptr), local(true) {
+    NewClient();
     if (Connect() != 0) {
-        delete client;
-        client = nullptr;
+        DropClient();
     }
 }
 
 CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace,
                  const Vornet::VornetConnection::ConnectionInfo& info)
-    : nameSpace(nameSpace), client(new Pegasus::CIMClient()), connectionInfo(info), local(false) {
+    : nameSpace(nameSpace), client(nullptr), connectionInfo(info), local(false) {
+    NewClient();
     if (Connect() != 0) {
-        delete client;
-        client = nullptr;
+        DropClient();
     }
 }
 
-CimFunc::~CimFunc() { delete client; }
+CimFunc::~CimFunc() { DropClient(); }
 
 const Pegasus::CIMNamespaceName& CimFunc::GetNameSpace() { return nameSpace; }
 
 Pegasus::CIMClient* CimFunc::GetClient() { return client; }
 
+ClassDeclarations* CimFunc::GetClassDeclarations() { return classDeclarations.get(); }
+
 int CimFunc::Reconnect() {
-    delete client;
-    client = new Pegasus::CIMClient();
+    DropClient();
+    NewClient();
     const int result = Connect();
     if (result != 0) {
-        delete client;
-        client = nullptr;
+        DropClient();
     }
     return result;
+}
+
+void CimFunc::NewClient() {
+    client = new Pegasus::CIMClient();
+    classDeclarations = std::make_unique<ClassDeclarations>(*client, nameSpace);
+}
+
+// The declarations go first: they refer to the client.
+void CimFunc::DropClient() {
+    classDeclarations.reset();
+    delete client;
+    client = nullptr;
 }
 
 int CimFunc::Connect() {

@@ -9,9 +9,11 @@
 #include <Pegasus/Common/CIMProperty.h>
 #include <Pegasus/Common/String.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "class_declarations.h"
 #include "diagnostic_item.h"
 #include "diagnostic_service_entry.h"
 #include "host_records.h"
@@ -38,6 +40,9 @@ class CimFunc {
     Pegasus::CIMClient* GetClient();
     // Replaces the client by a new one and connects it: 0 connected, 1 not (client then null).
     int Reconnect();
+    // The class declarations read on the current client's connection, or null when there is no
+    // client. Replaced with the client: nothing read on one connection outlives it.
+    ClassDeclarations* GetClassDeclarations();
 
     // Remote connect attempts on `client` as `info` says: 0 connected, 1 not.
     static int ConnectClient(Pegasus::CIMClient& client,
@@ -49,6 +54,12 @@ class CimFunc {
     // translated through its ValueMap/Values qualifiers where it has both. A missing property
     // keeps its value (level-2 warning); a library error costs only that property.
     static void GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties);
+    // The same, except that a property the instance carries without ValueMap and Values takes
+    // both from its declaration in the instance's class, when the instance carries no property
+    // qualifiers at all (the server keeps them off instances). `classes` may be null: then no
+    // class is consulted. A class that cannot be had costs only the translation.
+    static void GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties,
+                              ClassDeclarations* classes);
     // With `raw`, each value is the library's own text, trimmed, never translated.
     static void GetProperties(const Pegasus::CIMInstance& instance, bool raw,
                               PropertyMap& properties);
@@ -79,21 +90,28 @@ class CimFunc {
                                 const std::vector<DiagnosticServiceEntry*>& entries,
                                 DiagnosticServiceEntry& working);
     // Polls the job until it is finished (1 when `attempts` polls did not see it finish).
+    // `classes` translates the job's states where the server sends no value maps (may be null).
     static int WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
                           const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
-                          DiagnosticServiceEntry& working, PropertyMap& results);
-    // Reads the first record of `recordClass` that `match` accepts into `results`.
+                          DiagnosticServiceEntry& working, PropertyMap& results,
+                          ClassDeclarations* classes = nullptr);
+    // Reads the first record of `recordClass` that `match` accepts into `results`, its
+    // completion state translated through `classes` as WaitForJob does.
     static int GetCompletionRecord(
         Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
         const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
-        bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results);
+        bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results,
+        ClassDeclarations* classes = nullptr);
 
   private:
     int Connect();
     int ConnectLocal();
+    void NewClient();
+    void DropClient();
 
     Pegasus::CIMNamespaceName nameSpace;
     Pegasus::CIMClient* client;
+    std::unique_ptr<ClassDeclarations> classDeclarations;
     Vornet::VornetConnection::ConnectionInfo connectionInfo;
     // Made without connection information: the local CIM server is meant.
     bool local;

@@ -136,7 +136,8 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
 
 int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
                         const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
-                        DiagnosticServiceEntry& working, PropertyMap& results) {
+                        DiagnosticServiceEntry& working, PropertyMap& results,
+                        ClassDeclarations* classes) {
     static const char* const kEndedStates[] = {"Exception", "Suspended", "Terminated", "Killed"};
     if (attempts < 0) {
         return 1;
@@ -149,7 +150,7 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
             PropertyMap jobProperties{{CimPropertyNames::JobState, ""},
                                       {CimPropertyNames::PercentComplete, ""},
                                       {CimPropertyNames::InstanceID, ""}};
-            GetProperties(instance, jobProperties);
+            GetProperties(instance, jobProperties, classes);
             const std::string& state = results[DiagnosticResultKeys::JobState] =
                 jobProperties[CimPropertyNames::JobState];
             const std::string& percent = results[DiagnosticResultKeys::PercentComplete] =
@@ -178,7 +179,8 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
 int CimFunc::GetCompletionRecord(
     Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
     const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
-    bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results) {
+    bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results,
+    ClassDeclarations* classes) {
     try {
         client->setTimeout(Milliseconds(timeout));
         const Pegasus::Array<Pegasus::CIMInstance> records = client->enumerateInstances(
@@ -189,7 +191,7 @@ int CimFunc::GetCompletionRecord(
             }
             PropertyMap recordProperties{{CimPropertyNames::CompletionState, ""},
                                          {CimPropertyNames::RecordData, ""}};
-            GetProperties(records[index], recordProperties);
+            GetProperties(records[index], recordProperties, classes);
             results[DiagnosticResultKeys::CompletionState] =
                 recordProperties[CimPropertyNames::CompletionState];
             results[DiagnosticResultKeys::CompletionRecord] =

@@ -2,6 +2,8 @@
 
 #include <Pegasus/Common/Exception.h>
 
+#include <optional>
+
 #include "cim_property_names.h"
 #include "cimfunc.h"
 #include "log_line.h"
@@ -11,56 +13,43 @@ namespace {
 
 const char* const kBlankCharacters = " \f\n\t\r\v";
 
-void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap& properties) {
-    if (Vornet::Log::GetMinLogLevel() >= 4) {
-        VORNET_LOG(4) << "Showing properties for " << ToText(instance.getPath().toString());
-    }
-    for (auto& entry : properties) {
-        const std::string& name = entry.first;
-        try {
-            const Pegasus::Uint32 index = instance.findProperty(Pegasus::CIMName(name.c_str()));
-            if (index == Pegasus::PEG_NOT_FOUND) {
-                VORNET_LOG(2) << "Property " << name << " is not found!";
-                continue;
-            }
-            const Pegasus::CIMConstProperty property = instance.getProperty(index);
-            const std::string libraryText = ToText(property.getValue().toString());
-            entry.second = raw ? CimFunc::Trim(libraryText) : CimFunc::GetPropertyValue(property);
-            VORNET_LOG(4) << name << " = " << entry.second << " with raw data (" << libraryText
-                          << ")";
-        } catch (const Pegasus::Exception& error) {
-            VORNET_LOG(1) << "Get properties from CIM instance failed with the reason: "
-                          << ToText(error.getMessage());
+// Whether any property of the instance came with qualifiers. A server that sends none at all
+// keeps them off its instances, and only then is the class asked for value maps: a property
+// without qualifiers among others that have them simply has no value map.
+bool CarriesPropertyQualifiers(const Pegasus::CIMInstance& instance) {
+    for (Pegasus::Uint32 index = 0; index < instance.getPropertyCount(); ++index) {
+        if (instance.getProperty(index).getQualifierCount() != 0) {
+            return true;
         }
     }
+    return false;
 }
 
-}  // namespace
-
-void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties) {
-    FillProperties(instance, false, properties);
+bool HasValueMapQualifier(const Pegasus::CIMConstProperty& property) {
+    return property.findQualifier(Pegasus::CIMName(CimPropertyNames::Values)) !=
+               Pegasus::PEG_NOT_FOUND ||
+           property.findQualifier(Pegasus::CIMName(CimPropertyNames::ValueMap)) !=
+               Pegasus::PEG_NOT_FOUND;
 }
 
-void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, bool raw,
-                            PropertyMap& properties) {
-    FillProperties(instance, raw, properties);
-}
-
-std::string CimFunc::GetPropertyValue(const Pegasus::CIMConstProperty& property) {
+// The text of `value` translated through the ValueMap and Values qualifiers of
+// `qualifierSource`: the property itself, or its declaration in the class.
+std::string TranslatedText(const Pegasus::CIMConstProperty& qualifierSource,
+                           const Pegasus::CIMValue& value) {
     const Pegasus::Uint32 valuesIndex =
-        property.findQualifier(Pegasus::CIMName(CimPropertyNames::Values));
+        qualifierSource.findQualifier(Pegasus::CIMName(CimPropertyNames::Values));
     const Pegasus::Uint32 valueMapIndex =
-        property.findQualifier(Pegasus::CIMName(CimPropertyNames::ValueMap));
+        qualifierSource.findQualifier(Pegasus::CIMName(CimPropertyNames::ValueMap));
     if (valuesIndex == Pegasus::PEG_NOT_FOUND || valueMapIndex == Pegasus::PEG_NOT_FOUND) {
-        return Trim(ToText(property.getValue().toString()));
+        return CimFunc::Trim(ToText(value.toString()));
     }
     VORNET_LOG(4) << " processing value maps ...";
-    const Pegasus::CIMValue values = property.getQualifier(valuesIndex).getValue();
-    const Pegasus::CIMValue valueMap = property.getQualifier(valueMapIndex).getValue();
+    const Pegasus::CIMValue values = qualifierSource.getQualifier(valuesIndex).getValue();
+    const Pegasus::CIMValue valueMap = qualifierSource.getQualifier(valueMapIndex).getValue();
     if (!values.isArray() || !valueMap.isArray()) {
         return std::string();
     }
-    const std::string code = Trim(ToText(property.getValue().toString()));
+    const std::string code = CimFunc::Trim(ToText(value.toString()));
     Pegasus::Array<Pegasus::String> codes;
     valueMap.get(codes);
     for (Pegasus::Uint32 index = 0; index < codes.size(); ++index) {
@@ -75,6 +64,68 @@ std::string CimFunc::GetPropertyValue(const Pegasus::CIMConstProperty& property)
         }
     }
     return std::string();
+}
+
+void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap& properties,
+                    ClassDeclarations* classes) {
+    if (Vornet::Log::GetMinLogLevel() >= 4) {
+        VORNET_LOG(4) << "Showing properties for " << ToText(instance.getPath().toString());
+    }
+    std::optional<bool> carriesQualifiers;  // looked at once, and only when it matters
+    auto serverKeepsQualifiersOff = [&]() {
+        if (!carriesQualifiers) {
+            carriesQualifiers = CarriesPropertyQualifiers(instance);
+        }
+        return !*carriesQualifiers;
+    };
+    for (auto& entry : properties) {
+        const std::string& name = entry.first;
+        try {
+            const Pegasus::CIMName propertyName(name.c_str());
+            const Pegasus::Uint32 index = instance.findProperty(propertyName);
+            if (index == Pegasus::PEG_NOT_FOUND) {
+                VORNET_LOG(2) << "Property " << name << " is not found!";
+                continue;
+            }
+            const Pegasus::CIMConstProperty property = instance.getProperty(index);
+            const std::string libraryText = ToText(property.getValue().toString());
+            Pegasus::CIMConstProperty declaration;
+            if (raw) {
+                entry.second = CimFunc::Trim(libraryText);
+            } else if (classes != nullptr && !HasValueMapQualifier(property) &&
+                       serverKeepsQualifiersOff() &&
+                       classes->Find(instance.getClassName(), propertyName, declaration)) {
+                entry.second = TranslatedText(declaration, property.getValue());
+            } else {
+                entry.second = TranslatedText(property, property.getValue());
+            }
+            VORNET_LOG(4) << name << " = " << entry.second << " with raw data (" << libraryText
+                          << ")";
+        } catch (const Pegasus::Exception& error) {
+            VORNET_LOG(1) << "Get properties from CIM instance failed with the reason: "
+                          << ToText(error.getMessage());
+        }
+    }
+}
+
+}  // namespace
+
+void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties) {
+    FillProperties(instance, false, properties, nullptr);
+}
+
+void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties,
+                            ClassDeclarations* classes) {
+    FillProperties(instance, false, properties, classes);
+}
+
+void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, bool raw,
+                            PropertyMap& properties) {
+    FillProperties(instance, raw, properties, nullptr);
+}
+
+std::string CimFunc::GetPropertyValue(const Pegasus::CIMConstProperty& property) {
+    return TranslatedText(property, property.getValue());
 }
 
 Pegasus::String CimFunc::GetKeyValue(const Pegasus::Array<Pegasus::CIMKeyBinding>& keyBindings,

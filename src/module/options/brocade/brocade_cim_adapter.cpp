@@ -42,7 +42,7 @@ int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cim
     for (const char* name : kAdapterPropertyNames) {
         properties[name] = "";
     }
-    CimFunc::GetProperties(package, properties);
+    CimFunc::GetProperties(package, properties, cimFunc->GetClassDeclarations());
     return GetPortControllerInfo(package, cimFunc);
 }
 

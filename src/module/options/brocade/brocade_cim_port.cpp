@@ -36,14 +36,14 @@ BrocadeCimPort::BrocadeCimPort(const BrocadeCimPort& other) : properties(other.p
 
 BrocadeCimPort::~BrocadeCimPort() { VORNET_LOG(4) << "Calling destructor of BrocadeCimPort"; }
 
-void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance) {
+void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes) {
     VORNET_LOG(4) << "Calling BrocadeCimPort::GetData with port"
                   << ToText(instance.getPath().toString());
     properties.clear();
     for (const char* name : kPortPropertyNames) {
         properties[name] = "";
     }
-    CimFunc::GetProperties(instance, properties);
+    CimFunc::GetProperties(instance, properties, classes);
 }
 
 }  // namespace Brocade

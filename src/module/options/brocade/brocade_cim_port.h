@@ -3,6 +3,7 @@
 
 #include <Pegasus/Common/CIMInstance.h>
 
+#include "class_declarations.h"
 #include "property_map.h"
 
 namespace Vornet {
@@ -17,8 +18,10 @@ class BrocadeCimPort {
     BrocadeCimPort& operator=(const BrocadeCimPort& other) = default;
     ~BrocadeCimPort();
 
-    // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one).
-    void GetData(const Pegasus::CIMInstance& instance);
+    // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one),
+    // translated through the value maps of its class where it carries none (`classes` may be
+    // null).
+    void GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes);
     PropertyMap& GetPropertyMap() { return properties; }
 
   private:

@@ -57,9 +57,9 @@ int BrocadeCimPortController::GetPortInfo(const Pegasus::CIMInstance& controller
                                           CimFunc* cimFunc) {
     ports.clear();
     return WalkAssociation(controller, cimFunc, kPortWalk,
-                           [this](const Pegasus::CIMInstance& instance) {
+                           [this, cimFunc](const Pegasus::CIMInstance& instance) {
                                BrocadeCimPort port;
-                               port.GetData(instance);
+                               port.GetData(instance, cimFunc->GetClassDeclarations());
                                ports.push_back(port);
                                return 0;
                            });
