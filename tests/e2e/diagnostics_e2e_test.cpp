@@ -4,6 +4,7 @@
 
 #include "diagnostic_scenario.h"
 #include "e2e_fixture.h"
+#include "record_fields.h"
 
 using Vornet::VornetIHV::DiagnosticRecord_;
 
@@ -22,14 +23,18 @@ class Diagnostics : public EndToEnd {
         std::ofstream(cataloguePath) << kCatalogue;
     }
     // Serves `cases`, builds an in-band module and lists its diagnostics.
-    std::unique_ptr<Vornet::Brocade::Brocade> ListedModule(const nlohmann::json& scenario) {
-        Serve(scenario);
+    std::unique_ptr<Vornet::Brocade::Brocade> ListedModule(const nlohmann::json& scenario,
+                                                           const SimulatorOptions& options = {}) {
+        Serve(scenario, options);
         auto module = InBand();
         EXPECT_EQ(module->GetDiagItems(items), 0);
         return module;
     }
 
-    std::string cataloguePath = ::testing::TempDir() + "e2e_catalogue.json";
+    // One file per test: ctest runs the tests of this suite side by side.
+    std::string cataloguePath =
+        ::testing::TempDir() +
+        ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_catalogue.json";
     ScopedEnvironment catalogue{"VORNET_BROCADE_DIAG_CATALOGUE", cataloguePath};
     std::vector<std::string> items;
 };
@@ -49,7 +54,9 @@ TEST_F(Diagnostics, OnlyCataloguedServicesAreOfferedAsNameBarDevice) {
                                                "MemoryTest|ctlr-2/1", "MemoryTest|ctlr-3/0"}));
 }
 
-TEST_F(Diagnostics, OutcomesFollowTheCompletionState) {
+// Whether or not the server puts value maps on instances (OpenPegasus never does: the classes
+// then give them), every run has the same outcome.
+TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
     nlohmann::json scenario = DiagnosticScenario({
         {"passes", CompletesAfter(1), OneRecord(2, "all good")},
         {"warns", CompletesAfter(0), OneRecord(3, "slow")},
@@ -65,7 +72,6 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionState) {
         "CIM_DiagnosticCompletionRecord";
     scenario["classes"]["XX_LowerCaseCompletionRecord"]["properties"]["CompletionState"] =
         lowerCaseState;
-    auto module = ListedModule(scenario);
     struct Expected {
         const char* item;
         int result;
@@ -78,21 +84,50 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionState) {
         {"LoopbackTest|aborts", 6, "Aborted", {"aborted 1", "aborted 2", "", ""}},
         {"LoopbackTest|lower", 1, "ok", {"failed 1", "failed 2", "failed 3", "failed 4"}},
     };
-    for (const Expected& test : cases) {
-        DiagnosticRecord_ record;
-        EXPECT_EQ(module->RunDiagnostic(test.item, record), 0) << test.item;
-        EXPECT_EQ(record.result, test.result) << test.item;
-        EXPECT_EQ(record.completion_state, test.state) << test.item;
-        EXPECT_EQ(record.job_state, "Completed") << test.item;
-        EXPECT_EQ(record.percent_complete, "100") << test.item;
-        EXPECT_EQ((std::vector<std::string>{record.outcome_text_1, record.outcome_text_2,
-                                            record.outcome_text_3, record.outcome_text_4}),
-                  test.texts)
-            << test.item;
+    for (const bool qualifiers : {true, false}) {
+        SimulatorOptions options;
+        options.propertyQualifiers = qualifiers;
+        auto module = ListedModule(scenario, options);
+        for (const Expected& test : cases) {
+            DiagnosticRecord_ record;
+            EXPECT_EQ(module->RunDiagnostic(test.item, record), 0) << test.item;
+            EXPECT_EQ(record.result, test.result) << test.item;
+            EXPECT_EQ(record.completion_state, test.state) << test.item;
+            EXPECT_EQ(record.job_state, "Completed") << test.item;
+            EXPECT_EQ(record.percent_complete, "100") << test.item;
+            EXPECT_EQ((std::vector<std::string>{record.outcome_text_1, record.outcome_text_2,
+                                                record.outcome_text_3, record.outcome_text_4}),
+                      test.texts)
+                << test.item;
+        }
+        DiagnosticRecord_ passed;
+        module->RunDiagnostic("LoopbackTest|passes", passed);
+        EXPECT_EQ(passed.completion_record, "all good");
+        // One class for the job, one for each record class, once for the whole module.
+        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u);
     }
-    DiagnosticRecord_ passed;
-    module->RunDiagnostic("LoopbackTest|passes", passed);
-    EXPECT_EQ(passed.completion_record, "all good");
+}
+
+TEST_F(Diagnostics, TheSampleEstatesRunsGiveTheSameRecordsFromEitherKindOfServer) {
+    std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest",
+        "outcomes": {"ok": ["ok 1", "ok 2", "", ""], "failed": ["f 1", "f 2", "f 3", "f 4"]}},
+        {"name": "InternalLoopbackTest"}, {"name": "ExternalLoopbackTest"}]})";
+    Fields runs[2];
+    for (const bool qualifiers : {true, false}) {
+        SimulatorOptions options;
+        options.propertyQualifiers = qualifiers;
+        ServeShipped("sample_estate.json", options);
+        auto module = InBand();
+        ASSERT_EQ(module->GetDiagItems(items), 0);
+        for (const std::string& item : items) {
+            DiagnosticRecord_ record;
+            const int result = module->RunDiagnostic(item, record);
+            runs[qualifiers].push_back({item, result, FieldsOf(record)});
+        }
+    }
+    EXPECT_EQ(runs[false], runs[true]);
+    ASSERT_FALSE(runs[true].empty());
+    EXPECT_EQ(runs[true][0][2]["completion_state"], "OK");
 }
 
 TEST_F(Diagnostics, AJobThatNeverFinishesLeavesItsLastPollAndNoCompletionState) {
@@ -133,21 +168,70 @@ TEST_F(Diagnostics, NothingRunsBeforeAListingOrForAnUnmatchedItem) {
     EXPECT_TRUE(simulator->Requests("InvokeMethod").empty());
 }
 
-TEST_F(Diagnostics, WithoutAJobTheFirstRecordWithAnInstanceIdIsTaken) {
-    nlohmann::json scenario = DiagnosticScenario({{"nojob", nullptr, OneRecord(3, "mine")}});
-    scenario["instances"].push_back(
-        {{"class", "CIM_DiagnosticCompletionRecord"},
-         {"properties",
-          {{"InstanceID", "OLDER:1"}, {"CompletionState", 5}, {"RecordData", "an older run"}}}});
+// Without a job, a record that names another service or element is another run's; one that
+// names nothing cannot be told apart and is taken.
+TEST_F(Diagnostics, WithoutAJobOnlyARecordOfThisRunOrOfNoNamedRunIsTaken) {
+    nlohmann::json mine = OneRecord(3, "mine");
+    mine["ServiceName"] = "LoopbackTest";
+    mine["ManagedElementName"] = "nojob";
+    nlohmann::json scenario = DiagnosticScenario(
+        {{"nojob", nullptr, mine}, {"norecord", nullptr, nullptr}, {"unnamed", nullptr, nullptr}});
+    auto foreign = [](const char* id, const char* service, const char* element) {
+        return nlohmann::json{{"class", "CIM_DiagnosticCompletionRecord"},
+                              {"properties",
+                               {{"InstanceID", id},
+                                {"ServiceName", service},
+                                {"ManagedElementName", element},
+                                {"CompletionState", 5},
+                                {"RecordData", id}}}};
+    };
+    scenario["instances"].push_back(foreign("OTHER:1", "LoopbackTest", "elsewhere"));
+    scenario["instances"].push_back(foreign("OTHER:2", "MemoryTest", "nojob"));
     auto module = ListedModule(scenario);
     DiagnosticRecord_ record;
     EXPECT_EQ(module->RunDiagnostic("LoopbackTest|nojob", record), 0);
     EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
-    EXPECT_EQ(record.completion_record, "an older run");
-    EXPECT_EQ(record.result, 5);
+    EXPECT_EQ(record.completion_record, "mine");
+    EXPECT_EQ(record.result, 3);
+
+    DiagnosticRecord_ none;
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|norecord", none), 1);
+    EXPECT_TRUE(none.completion_state.empty());
+    EXPECT_EQ(none.result, 1);
+
+    scenario["instances"].push_back(
+        {{"class", "CIM_DiagnosticCompletionRecord"},
+         {"properties", {{"InstanceID", "UNNAMED:1"}, {"CompletionState", 2}}}});
+    module = ListedModule(scenario);
+    DiagnosticRecord_ unnamed;
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|unnamed", unnamed), 0);
+    EXPECT_EQ(unnamed.result, 2);
 }
 
-TEST_F(Diagnostics, AJobIdMatchesEveryRecordIdThatContainsIt) {
+// A request names its diagnostic and device whole: ctlr-1 is not ctlr-10, Loopback is not
+// LoopbackTest; an empty part still asks for every entry.
+TEST_F(Diagnostics, ARequestRunsOnlyTheEntriesItNamesWhole) {
+    auto module = ListedModule(DiagnosticScenario(
+        {{"ctlr-1", CompletesAfter(0)}, {"ctlr-10", CompletesAfter(0)}}));
+    struct Case {
+        const char* item;
+        int result;
+        size_t runs;
+    };
+    const Case cases[] = {{"LoopbackTest|ctlr-1", 0, 1},  {"LoopbackTest|ctlr", 1, 0},
+                          {"Loopback|ctlr-1", 1, 0},      {"LoopbackTest|", 0, 2},
+                          {"|ctlr-10", 0, 1},             {"ctlr-1", 1, 0}};
+    size_t runsBefore = 0;
+    for (const Case& test : cases) {
+        DiagnosticRecord_ record;
+        EXPECT_EQ(module->RunDiagnostic(test.item, record), test.result) << test.item;
+        const size_t runs = simulator->Requests("InvokeMethod").size();
+        EXPECT_EQ(runs - runsBefore, test.runs) << test.item;
+        runsBefore = runs;
+    }
+}
+
+TEST_F(Diagnostics, AJobIdMatchesARecordIdOnlyWhereItStandsWhole) {
     DiagnosticCase job17("seventeen", CompletesAfter(0), OneRecord(2, "the job's own"),
                          "DIAG:Job:17");
     nlohmann::json scenario = DiagnosticScenario({job17});
@@ -158,15 +242,17 @@ TEST_F(Diagnostics, AJobIdMatchesEveryRecordIdThatContainsIt) {
     auto module = ListedModule(scenario);
     DiagnosticRecord_ record;
     EXPECT_EQ(module->RunDiagnostic("LoopbackTest|seventeen", record), 0);
-    EXPECT_EQ(record.completion_record, "job 170");
-    EXPECT_EQ(record.result, 6);
+    EXPECT_EQ(record.completion_record, "the job's own");
+    EXPECT_EQ(record.result, 2);
 }
 
 TEST_F(Diagnostics, ANameWithoutACatalogueEntryGetsEmptyTexts) {
+    std::ofstream(cataloguePath) << R"({"diagnostics": []})";
     auto module = ListedModule(DiagnosticScenario({{"a", CompletesAfter(0)}}));
+    EXPECT_TRUE(items.empty());
     DiagnosticRecord_ record;
     record.outcome_text_1 = "stale";
-    EXPECT_EQ(module->RunDiagnostic("Loopback|a", record), 0);
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|a", record), 0);
     EXPECT_EQ(record.result, 2);
     EXPECT_TRUE(record.outcome_text_1.empty() && record.outcome_text_4.empty());
 }

@@ -65,6 +65,8 @@ constexpr const char* JobState = "JobState";
 constexpr const char* PercentComplete = "PercentComplete";
 constexpr const char* CompletionState = "CompletionState";
 constexpr const char* RecordData = "RecordData";
+constexpr const char* ServiceName = "ServiceName";
+constexpr const char* ManagedElementName = "ManagedElementName";
 
 // Qualifiers that map a code to its display text
 constexpr const char* ValueMap = "ValueMap";

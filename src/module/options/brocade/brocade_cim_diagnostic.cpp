@@ -4,6 +4,9 @@
 #include <Pegasus/Common/CIMValue.h>
 #include <Pegasus/Common/Exception.h>
 
+#include <cctype>
+#include <string>
+
 #include "brocade_cim_inventory.h"
 #include "cim_property_names.h"
 #include "log_line.h"
@@ -40,6 +43,40 @@ bool JobReference(const DiagnosticServiceEntry& working, Pegasus::CIMObjectPath&
     }
 }
 
+// Whether `id` stands in `text` as a whole, not as part of a longer id: neither preceded nor
+// followed by a letter or digit (job 17 must not take job 170's record).
+bool ContainsWholeId(const std::string& text, const std::string& id) {
+    const auto isIdCharacter = [](char c) { return std::isalnum(static_cast<unsigned char>(c)); };
+    for (size_t at = text.find(id); at != std::string::npos; at = text.find(id, at + 1)) {
+        const size_t end = at + id.size();
+        if ((at == 0 || !isIdCharacter(text[at - 1])) &&
+            (end == text.size() || !isIdCharacter(text[end]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string PropertyText(const Pegasus::CIMInstance& instance, const char* name) {
+    const Pegasus::Uint32 index = instance.findProperty(Pegasus::CIMName(name));
+    if (index == Pegasus::PEG_NOT_FOUND) {
+        return std::string();
+    }
+    return ToText(instance.getProperty(index).getValue().toString());
+}
+
+// For a run without a job: a record that names its service or element belongs to this run only
+// when what it names is this run's, so that another diagnostic's record is never reported as
+// this one's outcome. A record that names neither cannot be told apart and is taken, as it
+// always was.
+bool NamesThisRunOrNothing(const DiagnosticServiceEntry& working,
+                           const Pegasus::CIMInstance& record) {
+    const std::string service = PropertyText(record, CimPropertyNames::ServiceName);
+    const std::string element = PropertyText(record, CimPropertyNames::ManagedElementName);
+    return (service.empty() || service == ToText(working.serviceName)) &&
+           (element.empty() || element == ToText(working.deviceId));
+}
+
 }  // namespace
 
 int BrocadeCim::GetDiagnosticItems(std::vector<DiagnosticItem>& items) {
@@ -74,7 +111,8 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     // without a job rather than letting the library's type error escape.
     if (working.outParams.size() != 0 && JobReference(working, job)) {
         if (CimFunc::WaitForJob(client, cimFunc->GetNameSpace(), job, kPollTimeoutSeconds, kPolls,
-                                working, diagnosticResults) != 0) {
+                                working, diagnosticResults,
+                                cimFunc->GetClassDeclarations()) != 0) {
             cimFunc->Reconnect();
             return 1;
         }
@@ -83,7 +121,8 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     }
     const int result = CimFunc::GetCompletionRecord(
         client, cimFunc->GetNameSpace(), Pegasus::CIMName(kCompletionRecordClass), working,
-        kRecordTimeoutSeconds, MatchCompletionRecord, diagnosticResults);
+        kRecordTimeoutSeconds, MatchCompletionRecord, diagnosticResults,
+        cimFunc->GetClassDeclarations());
     if (result != 0) {
         cimFunc->Reconnect();
     }
@@ -100,7 +139,10 @@ bool MatchCompletionRecord(DiagnosticServiceEntry& working, const Pegasus::CIMIn
         return false;
     }
     const std::string recordId = ToText(record.getProperty(index).getValue().toString());
-    if (recordId.find(working.jobInstanceId) == std::string::npos) {
+    const bool belongs = working.jobInstanceId.empty()
+                             ? NamesThisRunOrNothing(working, record)
+                             : ContainsWholeId(recordId, working.jobInstanceId);
+    if (!belongs) {
         return false;
     }
     VORNET_LOG(4) << "Found matched CIM_DiagnosticCompletionRecord instance.";

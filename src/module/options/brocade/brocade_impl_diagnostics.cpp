@@ -45,6 +45,14 @@ void SetOutcomeTexts(Vornet::VornetIHV::DiagnosticRecord_& record,
     record.outcome_text_4 = texts.outcome_text_4;
 }
 
+// Whole keys, so that a request for ctlr-1 never runs the test of ctlr-10, nor Loopback that of
+// InternalLoopbackTest; an empty part still asks for every entry.
+bool MatchesRequest(const DiagnosticItem& listed, const std::string& name,
+                    const std::string& device) {
+    return (name.empty() || GetNameFromPath(listed.first) == name) &&
+           (device.empty() || GetDeviceIdFromPath(listed.second) == device);
+}
+
 }  // namespace
 
 std::string GetNameFromPath(std::string path) {
@@ -100,8 +108,7 @@ int BrocadeImpl::RunDiagnostic(const std::string& item,
     record.result = 0;
     int result = 1;
     for (const DiagnosticItem& listed : diagnosticItems) {
-        if (listed.first.find(name) == std::string::npos ||
-            listed.second.find(device) == std::string::npos) {
+        if (!MatchesRequest(listed, name, device)) {
             continue;
         }
         result = brocadeCim->RunDiagnostic(listed);
