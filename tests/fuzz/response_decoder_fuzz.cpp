@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes a server might send, taken through everything
-// the client does with a response (HTTP framing, response checks, the three
-// decoders, the body streamed to the decoder as the transport does).
+// the client does with a response (HTTP framing, response checks, every
+// decoder, the body streamed to the decoder as the transport does).
 // Only Pegasus exceptions may come out; anything else is a crash.
 #include <Pegasus/Common/Exception.h>
 
@@ -59,6 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::GetInstance, 1000);
         feedInPieces(decoder, body, piece);
         decoder.finishGetInstance();
+    } catch (const Exception&) {
+    }
+    try {
+        cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::GetClass, 1000);
+        feedInPieces(decoder, body, piece);
+        decoder.finishGetClass();
     } catch (const Exception&) {
     }
     try {
