@@ -181,7 +181,9 @@ Uint32 CIMClient::getTimeout() const { return impl_->timeout; }
 void CIMClient::setTimeout(Uint32 timeoutMilliseconds) {
     notify(pegasus_testing::ClientEvent::SetTimeout, impl_->endpoint.host, impl_->endpoint.port,
            timeoutMilliseconds);
-    impl_->timeout = timeoutMilliseconds;
+    const Uint32 ceiling = timeoutCeiling();
+    impl_->timeout =
+        ceiling != 0 && timeoutMilliseconds > ceiling ? ceiling : timeoutMilliseconds;
 }
 
 void CIMClient::connect(const String& host, Uint32 portNumber, const String& userName,

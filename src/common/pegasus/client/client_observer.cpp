@@ -18,6 +18,7 @@ std::function<void(const pegasus_testing::ClientEvent&)>& observer() {
 }
 
 std::atomic<std::uint64_t> limit{kDefaultResponseLimit};
+std::atomic<std::uint32_t> ceiling{0};
 
 }  // namespace
 
@@ -27,6 +28,8 @@ void setClientObserver(std::function<void(const ClientEvent&)> function) {
     std::lock_guard<std::mutex> lock(observerMutex());
     observer() = std::move(function);
 }
+
+void setTimeoutCeiling(std::uint32_t milliseconds) { ceiling = milliseconds; }
 
 void setResponseLimit(std::uint64_t bytes) { limit = bytes == 0 ? kDefaultResponseLimit : bytes; }
 
@@ -44,5 +47,7 @@ void notifyObserver(const pegasus_testing::ClientEvent& event) {
 }
 
 std::uint64_t responseLimit() { return limit; }
+
+std::uint32_t timeoutCeiling() { return ceiling; }
 
 }  // namespace Pegasus

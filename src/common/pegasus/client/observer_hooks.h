@@ -10,6 +10,7 @@ namespace Pegasus {
 
 void notifyObserver(const pegasus_testing::ClientEvent& event);
 std::uint64_t responseLimit();
+std::uint32_t timeoutCeiling();  // 0: none
 
 }  // namespace Pegasus
 

@@ -28,6 +28,11 @@ struct ClientEvent {
 // An empty function removes the observer.
 void setClientObserver(std::function<void(const ClientEvent&)> observer);
 
+// Caps every time-out a client is given (the observer still sees the value asked
+// for), so that tests can let a silent server's requests time out at once; 0
+// removes the cap.
+void setTimeoutCeiling(std::uint32_t milliseconds);
+
 // Largest response body a client accepts before failing the operation with
 // CIMClientMalformedHTTPException; 0 restores the default of 1 GiB.
 void setResponseLimit(std::uint64_t bytes);
