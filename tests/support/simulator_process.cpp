@@ -139,12 +139,24 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const Options& opt
 }
 
 SimulatorProcess::~SimulatorProcess() {
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
+    Stop();
     std::error_code ignored;
     fs::remove_all(directory, ignored);
+}
+
+void SimulatorProcess::Stop() {
+    if (pid > 0) {
+        kill(pid, SIGCONT);  // a frozen server must run to see the signal
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+}
+
+void SimulatorProcess::Freeze() {
+    if (pid > 0) {
+        kill(pid, SIGSTOP);
+    }
 }
 
 std::string SimulatorProcess::LocalUrl() const {

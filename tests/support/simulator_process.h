@@ -48,6 +48,11 @@ class SimulatorProcess {
     // Journal entries of one operation ("EnumerateInstances", ...), optionally of one class.
     std::vector<nlohmann::json> Requests(const std::string& operation,
                                          const std::string& className = "") const;
+    // Ends the server now (a server that has gone away); the journal stays readable.
+    void Stop();
+    // Stops the process without ending it (a hung server: its ports still accept connections,
+    // nothing is answered) until it is stopped.
+    void Freeze();
     // Sends a control request (see tools/cimsim/README.md); true when it was accepted.
     bool Control(const nlohmann::json& request) const;
 

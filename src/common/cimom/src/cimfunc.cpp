@@ -47,8 +47,13 @@ Pegasus::CIMClient* CimFunc::GetClient() { return client; }
 
 ClassDeclarations* CimFunc::GetClassDeclarations() { return classDeclarations.get(); }
 
+ServerWatch& CimFunc::GetServerWatch() { return serverWatch; }
+
 int CimFunc::Reconnect() {
     DropClient();
+    if (serverWatch.GivenUp()) {
+        return 1;
+    }
     NewClient();
     const int result = Connect();
     if (result != 0) {
@@ -59,7 +64,7 @@ int CimFunc::Reconnect() {
 
 void CimFunc::NewClient() {
     client = new Pegasus::CIMClient();
-    classDeclarations = std::make_unique<ClassDeclarations>(*client, nameSpace);
+    classDeclarations = std::make_unique<ClassDeclarations>(*client, nameSpace, serverWatch);
 }
 
 // The declarations go first: they refer to the client.
@@ -70,15 +75,19 @@ void CimFunc::DropClient() {
 }
 
 int CimFunc::Connect() {
+    int result = 1;
     if (local) {
-        return ConnectLocal();
-    }
-    if (connectionInfo.host.empty()) {
+        result = ConnectLocal();
+    } else if (connectionInfo.host.empty()) {
         VORNET_LOG(1) << "Failed to connect remote cimserver due to invalid connection "
                          "information. ";
-        return 1;
+    } else {
+        result = ConnectClient(*client, connectionInfo);
     }
-    return ConnectClient(*client, connectionInfo);
+    if (result != 0) {
+        serverWatch.ConnectFailed();
+    }
+    return result;
 }
 
 int CimFunc::ConnectLocal() {

@@ -18,6 +18,7 @@
 #include "diagnostic_service_entry.h"
 #include "host_records.h"
 #include "property_map.h"
+#include "server_watch.h"
 
 // The module's handle on one CIM server and one namespace. Owns the client, connects when it is
 // constructed and again on request. Not copyable.
@@ -39,7 +40,11 @@ class CimFunc {
     // destroys it, so a pointer taken before one is not used after it.
     Pegasus::CIMClient* GetClient();
     // Replaces the client by a new one and connects it: 0 connected, 1 not (client then null).
+    // Once the server watch has given up, the client is dropped and no connect step is made.
     int Reconnect();
+    // Whether the server is still worth asking in the current call of the facade; every
+    // request's outcome and every failed connect step is reported here.
+    ServerWatch& GetServerWatch();
     // The class declarations read on the current client's connection, or null when there is no
     // client. Replaced with the client: nothing read on one connection outlives it.
     ClassDeclarations* GetClassDeclarations();
@@ -73,7 +78,8 @@ class CimFunc {
     static std::string Trim(std::string text);
 
     // --- Diagnostics. Each takes a connected client and sets its time-out (seconds) before the
-    // request it governs; 0 success, 1 failure; library errors are logged, never thrown.
+    // request it governs; 0 success, 1 failure; library errors are logged, never thrown. Each
+    // request's outcome goes to `watch` where one is given.
 
     // Lists the services of an association class: one entry (owned by `entries`) and one item
     // per usable association instance. 1 when the enumeration failed or an instance was skipped.
@@ -81,27 +87,29 @@ class CimFunc {
                                   const Pegasus::CIMNamespaceName& nameSpace,
                                   const Pegasus::CIMName& associationClass, unsigned int timeout,
                                   std::vector<DiagnosticItem>& items,
-                                  std::vector<DiagnosticServiceEntry*>& entries);
+                                  std::vector<DiagnosticServiceEntry*>& entries,
+                                  ServerWatch* watch = nullptr);
     // Invokes `method` on the listed entry that `item` names, into a copy in `working`.
     static int InvokeDiagnostic(Pegasus::CIMClient* client,
                                 const Pegasus::CIMNamespaceName& nameSpace,
                                 const Pegasus::CIMName& method, unsigned int timeout,
                                 const DiagnosticItem& item,
                                 const std::vector<DiagnosticServiceEntry*>& entries,
-                                DiagnosticServiceEntry& working);
-    // Polls the job until it is finished (1 when `attempts` polls did not see it finish).
-    // `classes` translates the job's states where the server sends no value maps (may be null).
+                                DiagnosticServiceEntry& working, ServerWatch* watch = nullptr);
+    // Polls the job until it is finished (1 when `attempts` polls did not see it finish, or
+    // when `watch` gave up on the server between polls). `classes` translates the job's states
+    // where the server sends no value maps. Both may be null.
     static int WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
                           const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
                           DiagnosticServiceEntry& working, PropertyMap& results,
-                          ClassDeclarations* classes = nullptr);
+                          ClassDeclarations* classes = nullptr, ServerWatch* watch = nullptr);
     // Reads the first record of `recordClass` that `match` accepts into `results`, its
     // completion state translated through `classes` as WaitForJob does.
     static int GetCompletionRecord(
         Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
         const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
         bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results,
-        ClassDeclarations* classes = nullptr);
+        ClassDeclarations* classes = nullptr, ServerWatch* watch = nullptr);
 
   private:
     int Connect();
@@ -112,6 +120,7 @@ class CimFunc {
     Pegasus::CIMNamespaceName nameSpace;
     Pegasus::CIMClient* client;
     std::unique_ptr<ClassDeclarations> classDeclarations;
+    ServerWatch serverWatch;
     Vornet::VornetConnection::ConnectionInfo connectionInfo;
     // Made without connection information: the local CIM server is meant.
     bool local;

@@ -39,13 +39,28 @@ bool FindReference(const Pegasus::CIMInstance& instance, const char* name,
     return true;
 }
 
+void NoteAnswer(ServerWatch* watch) {
+    if (watch != nullptr) {
+        watch->Answered();
+    }
+}
+
+void NoteFailure(ServerWatch* watch, const Pegasus::Exception& error) {
+    if (watch != nullptr) {
+        watch->Failed(error);
+    }
+}
+
+bool GivenUp(const ServerWatch* watch) { return watch != nullptr && watch->GivenUp(); }
+
 }  // namespace
 
 int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
                                 const Pegasus::CIMNamespaceName& nameSpace,
                                 const Pegasus::CIMName& associationClass, unsigned int timeout,
                                 std::vector<DiagnosticItem>& items,
-                                std::vector<DiagnosticServiceEntry*>& entries) {
+                                std::vector<DiagnosticServiceEntry*>& entries,
+                                ServerWatch* watch) {
     VORNET_LOG(4) << "Calling CimFunc::GetDiagnosticItems()";
     items.clear();
     for (DiagnosticServiceEntry* entry : entries) {
@@ -58,7 +73,9 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
         client->setTimeout(Milliseconds(timeout));
         associations = client->enumerateInstances(nameSpace, associationClass, true, true, false,
                                                   false, Pegasus::CIMPropertyList());
+        NoteAnswer(watch);
     } catch (const Pegasus::Exception& error) {
+        NoteFailure(watch, error);
         VORNET_LOG(1) << "Enumerate instances for " << ToText(associationClass.getString())
                       << " failed with the reason: " << ToText(error.getMessage());
         return 1;
@@ -109,7 +126,7 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
                               const Pegasus::CIMName& method, unsigned int timeout,
                               const DiagnosticItem& item,
                               const std::vector<DiagnosticServiceEntry*>& entries,
-                              DiagnosticServiceEntry& working) {
+                              DiagnosticServiceEntry& working, ServerWatch* watch) {
     const DiagnosticServiceEntry* match = nullptr;
     for (const DiagnosticServiceEntry* entry : entries) {
         if (entry->servicePath == item.first && entry->elementPath == item.second) {
@@ -127,7 +144,9 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
         client->setTimeout(Milliseconds(timeout));
         client->invokeMethod(nameSpace, working.serviceRef, method, working.inParams,
                              working.outParams);
+        NoteAnswer(watch);
     } catch (const Pegasus::Exception& error) {
+        NoteFailure(watch, error);
         VORNET_LOG(1) << "invokeMethod return exeption: " << ToText(error.getMessage());
         return 1;
     }
@@ -137,7 +156,7 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
 int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
                         const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
                         DiagnosticServiceEntry& working, PropertyMap& results,
-                        ClassDeclarations* classes) {
+                        ClassDeclarations* classes, ServerWatch* watch) {
     static const char* const kEndedStates[] = {"Exception", "Suspended", "Terminated", "Killed"};
     if (attempts < 0) {
         return 1;
@@ -147,6 +166,7 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
             client->setTimeout(Milliseconds(timeout));
             const Pegasus::CIMInstance instance =
                 client->getInstance(nameSpace, job, true, true, false, Pegasus::CIMPropertyList());
+            NoteAnswer(watch);
             PropertyMap jobProperties{{CimPropertyNames::JobState, ""},
                                       {CimPropertyNames::PercentComplete, ""},
                                       {CimPropertyNames::InstanceID, ""}};
@@ -169,6 +189,11 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
             }
         } catch (const Pegasus::Exception& error) {
             VORNET_LOG(1) << "getInstance return exeption: " << ToText(error.getMessage());
+            NoteFailure(watch, error);
+            // A server that has stopped answering is not polled, nor waited for, again.
+            if (GivenUp(watch)) {
+                return 1;
+            }
         }
         Pause(kPauseBetweenPollsMs);
     }
@@ -180,11 +205,12 @@ int CimFunc::GetCompletionRecord(
     Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
     const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
     bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results,
-    ClassDeclarations* classes) {
+    ClassDeclarations* classes, ServerWatch* watch) {
     try {
         client->setTimeout(Milliseconds(timeout));
         const Pegasus::Array<Pegasus::CIMInstance> records = client->enumerateInstances(
             nameSpace, recordClass, true, true, true, false, Pegasus::CIMPropertyList());
+        NoteAnswer(watch);
         for (Pegasus::Uint32 index = 0; index < records.size(); ++index) {
             if (!match(working, records[index])) {
                 continue;
@@ -199,6 +225,7 @@ int CimFunc::GetCompletionRecord(
             return 0;
         }
     } catch (const Pegasus::Exception& error) {
+        NoteFailure(watch, error);
         VORNET_LOG(1) << "Enumerate instances for " << ToText(recordClass.getString())
                       << " failed with the reason: " << ToText(error.getMessage());
     }

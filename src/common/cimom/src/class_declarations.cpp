@@ -10,8 +10,9 @@
 #include "pegasus_text.h"
 
 ClassDeclarations::ClassDeclarations(Pegasus::CIMClient& client,
-                                     const Pegasus::CIMNamespaceName& nameSpace)
-    : client(client), nameSpace(nameSpace) {}
+                                     const Pegasus::CIMNamespaceName& nameSpace,
+                                     ServerWatch& watch)
+    : client(client), nameSpace(nameSpace), watch(watch) {}
 
 bool ClassDeclarations::Find(const Pegasus::CIMName& className, const Pegasus::CIMName& property,
                              Pegasus::CIMConstProperty& declaration) {
@@ -19,6 +20,9 @@ bool ClassDeclarations::Find(const Pegasus::CIMName& className, const Pegasus::C
     std::transform(key.begin(), key.end(), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     auto found = classes.find(key);
+    if (found == classes.end() && watch.GivenUp()) {
+        return false;
+    }
     if (found == classes.end()) {
         std::optional<Pegasus::CIMClass> fetched;
         try {
@@ -26,7 +30,9 @@ bool ClassDeclarations::Find(const Pegasus::CIMName& className, const Pegasus::C
             // ancestors declare, and a vendor subclass's own maps take their place.
             fetched = client.getClass(nameSpace, className, false, true, false,
                                       Pegasus::CIMPropertyList());
+            watch.Answered();
         } catch (const Pegasus::Exception& error) {
+            watch.Failed(error);
             VORNET_LOG(2) << "Get class " << ToText(className.getString())
                           << " failed with the reason: " << ToText(error.getMessage());
         }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "server_watch.h"
+
 // The property declarations of the classes one connected client's server serves, with their
 // qualifiers. OpenPegasus servers never put property qualifiers on instances, so the value
 // maps that turn a code into its display text are found only here.
@@ -21,7 +23,9 @@
 // copyable.
 class ClassDeclarations {
   public:
-    ClassDeclarations(Pegasus::CIMClient& client, const Pegasus::CIMNamespaceName& nameSpace);
+    // Each fetch's outcome goes to `watch`; once it has given up, nothing is fetched.
+    ClassDeclarations(Pegasus::CIMClient& client, const Pegasus::CIMNamespaceName& nameSpace,
+                      ServerWatch& watch);
     ClassDeclarations(const ClassDeclarations&) = delete;
     ClassDeclarations& operator=(const ClassDeclarations&) = delete;
 
@@ -35,6 +39,7 @@ class ClassDeclarations {
   private:
     Pegasus::CIMClient& client;
     Pegasus::CIMNamespaceName nameSpace;
+    ServerWatch& watch;
     // By case-folded class name (CIM names compare without case); empty after a failed fetch.
     std::map<std::string, std::optional<Pegasus::CIMClass>> classes;
 };

@@ -30,8 +30,12 @@ bool ReferenceOf(const Pegasus::CIMInstance& instance, const char* name,
     return true;
 }
 
-// The client current in `cimFunc`, reconnecting when there is none; null when that fails.
+// The client current in `cimFunc`, reconnecting when there is none; null when that fails or the
+// server has been given up on in this call.
 Pegasus::CIMClient* CurrentClient(CimFunc* cimFunc) {
+    if (cimFunc->GetServerWatch().GivenUp()) {
+        return nullptr;
+    }
     Pegasus::CIMClient* client = cimFunc->GetClient();
     if (client == nullptr && cimFunc->Reconnect() == 0) {
         client = cimFunc->GetClient();
@@ -61,7 +65,9 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
         associations = client->enumerateInstances(cimFunc->GetNameSpace(),
                                                   Pegasus::CIMName(walk.associationClass), true,
                                                   true, false, false, Pegasus::CIMPropertyList());
+        cimFunc->GetServerWatch().Answered();
     } catch (const Pegasus::Exception& error) {
+        cimFunc->GetServerWatch().Failed(error);
         VORNET_LOG(1) << walk.enumerationFailure << ToText(error.getMessage());
         cimFunc->Reconnect();
         return 1;
@@ -92,7 +98,9 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
             client->setTimeout(kRequestTimeoutMs);
             child = client->getInstance(cimFunc->GetNameSpace(), childPath, true, true, true,
                                         Pegasus::CIMPropertyList());
+            cimFunc->GetServerWatch().Answered();
         } catch (const Pegasus::Exception& error) {
+            cimFunc->GetServerWatch().Failed(error);
             VORNET_LOG(1) << "Get instances failed with the reason: " << ToText(error.getMessage());
             result = 1;
             if (cimFunc->Reconnect() != 0) {

@@ -25,7 +25,12 @@ constexpr unsigned int kPollTimeoutSeconds = 60;
 constexpr int kPolls = 10;
 constexpr unsigned int kRecordTimeoutSeconds = 60;
 
+// The current client, reconnecting when there is none; null when that fails or the server has
+// been given up on in this call.
 Pegasus::CIMClient* ConnectedClient(CimFunc* cimFunc) {
+    if (cimFunc->GetServerWatch().GivenUp()) {
+        return nullptr;
+    }
     Pegasus::CIMClient* client = cimFunc->GetClient();
     if (client == nullptr && cimFunc->Reconnect() == 0) {
         client = cimFunc->GetClient();
@@ -86,7 +91,7 @@ int BrocadeCim::GetDiagnosticItems(std::vector<DiagnosticItem>& items) {
     }
     const int result = CimFunc::GetDiagnosticItems(
         client, cimFunc->GetNameSpace(), Pegasus::CIMName(kServiceAssociation),
-        kListingTimeoutSeconds, items, diagnosticServices);
+        kListingTimeoutSeconds, items, diagnosticServices, &cimFunc->GetServerWatch());
     if (result != 0) {
         cimFunc->Reconnect();
     }
@@ -102,7 +107,7 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     }
     if (CimFunc::InvokeDiagnostic(client, cimFunc->GetNameSpace(), diagnosticMethod,
                                   kInvocationTimeoutSeconds, item, diagnosticServices,
-                                  working) != 0) {
+                                  working, &cimFunc->GetServerWatch()) != 0) {
         cimFunc->Reconnect();
         return 1;
     }
@@ -111,8 +116,8 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     // without a job rather than letting the library's type error escape.
     if (working.outParams.size() != 0 && JobReference(working, job)) {
         if (CimFunc::WaitForJob(client, cimFunc->GetNameSpace(), job, kPollTimeoutSeconds, kPolls,
-                                working, diagnosticResults,
-                                cimFunc->GetClassDeclarations()) != 0) {
+                                working, diagnosticResults, cimFunc->GetClassDeclarations(),
+                                &cimFunc->GetServerWatch()) != 0) {
             cimFunc->Reconnect();
             return 1;
         }
@@ -122,7 +127,7 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     const int result = CimFunc::GetCompletionRecord(
         client, cimFunc->GetNameSpace(), Pegasus::CIMName(kCompletionRecordClass), working,
         kRecordTimeoutSeconds, MatchCompletionRecord, diagnosticResults,
-        cimFunc->GetClassDeclarations());
+        cimFunc->GetClassDeclarations(), &cimFunc->GetServerWatch());
     if (result != 0) {
         cimFunc->Reconnect();
     }

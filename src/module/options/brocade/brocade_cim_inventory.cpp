@@ -52,6 +52,8 @@ void BrocadeCim::ReleaseDiagnosticServices() {
     diagnosticServices.clear();
 }
 
+void BrocadeCim::StartCall() { cimFunc->GetServerWatch().Restart(); }
+
 int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
     VORNET_LOG(4) << "Calling BrocadeCim::GetAdapterInfo()";
     adapters.clear();
@@ -71,7 +73,9 @@ int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
         packages =
             client->enumerateInstances(cimFunc->GetNameSpace(), Pegasus::CIMName(kPackageClass),
                                        true, true, true, false, Pegasus::CIMPropertyList());
+        cimFunc->GetServerWatch().Answered();
     } catch (const Pegasus::Exception& error) {
+        cimFunc->GetServerWatch().Failed(error);
         VORNET_LOG(1) << "Enumerate instances for CIM_PhysicalPackage failed with the reason: "
                       << ToText(error.getMessage());
         cimFunc->Reconnect();

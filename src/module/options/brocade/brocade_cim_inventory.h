@@ -27,6 +27,10 @@ class BrocadeCim {
     BrocadeCim(const BrocadeCim&) = delete;
     BrocadeCim& operator=(const BrocadeCim&) = delete;
 
+    // Marks the start of one call of the host: a server given up on in an earlier call is asked
+    // again.
+    void StartCall();
+
     // Replaces `adapters` with one reader per CIM_PhysicalPackage, each with its whole tree read.
     // 0 when every request succeeded, else 1 (adapters read so far are kept).
     int GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters);

@@ -1,0 +1,135 @@
+// A CIM server that goes away or hangs in the middle of a call: the call gives up after two
+// failures in a row instead of paying a connect step or a time-out for every walk still to come.
+
+#include "client_observer.h"
+#include "diagnostic_scenario.h"
+#include "e2e_fixture.h"
+
+using Vornet::VornetOptions::NetworkAdapter;
+
+namespace {
+
+const char* const kGivenUp =
+    "The CIM server did not answer twice in a row; the rest of this operation is skipped.";
+
+// Counts what the module's clients do, and does `onRequest` to the server at the first request
+// whose operation and target start with `trigger`.
+class SilentServer : public EndToEnd {
+  protected:
+    void SetUp() override {
+        EndToEnd::SetUp();
+        pegasus_testing::setClientObserver([this](const pegasus_testing::ClientEvent& event) {
+            if (event.kind == pegasus_testing::ClientEvent::Connect ||
+                event.kind == pegasus_testing::ClientEvent::ConnectLocal) {
+                ++connects;
+            } else if (event.kind == pegasus_testing::ClientEvent::Request) {
+                requests.push_back(event.operation + " " + event.target);
+                if (onRequest && !triggered && requests.back().rfind(trigger, 0) == 0) {
+                    triggered = true;
+                    onRequest();
+                }
+            }
+        });
+        // A silent server's requests time out at once; the module's own values are counted.
+        pegasus_testing::setTimeoutCeiling(300);
+    }
+    void TearDown() override {
+        pegasus_testing::setClientObserver(nullptr);
+        pegasus_testing::setTimeoutCeiling(0);
+        EndToEnd::TearDown();
+    }
+    // Clears the counts: what follows is what the call under test costs.
+    void StartCounting() {
+        connects = 0;
+        requests.clear();
+        pauses.clear();
+        log.Clear();
+    }
+
+    std::string trigger = "EnumerateInstances CIM_Realizes";
+    std::function<void()> onRequest;
+    bool triggered = false;
+    size_t connects = 0;
+    std::vector<std::string> requests;
+};
+
+}  // namespace
+
+TEST_F(SilentServer, AServerThatWentAwayCostsOneConnectStepAndTheRestIsSkipped) {
+    ServeShipped("sample_estate.json");
+    auto module = OutOfBand();
+    onRequest = [this] { simulator->Stop(); };
+    StartCounting();
+    std::vector<NetworkAdapter> adapters;
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    // What was read before is delivered: every package, none of what lay behind it.
+    ASSERT_EQ(adapters.size(), 3u);
+    EXPECT_EQ(adapters[0].serial_number, "BA8250A1742");
+    EXPECT_TRUE(adapters[2].ports.empty());
+    // The first walk's request found no server, its connect step neither; the other two walks
+    // sent nothing and waited for nothing.
+    EXPECT_EQ(requests, (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
+                                                  "EnumerateInstances CIM_Realizes"}));
+    EXPECT_EQ(connects, 3u);
+    EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000}));
+    EXPECT_EQ(CountLines(kGivenUp), 1u);
+
+    // The next call asks again, as any call without a connection does.
+    StartCounting();
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    EXPECT_EQ(connects, 3u);
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(SilentServer, AHungServerCostsTwoTimeOutsAndTheRestIsSkipped) {
+    ServeShipped("sample_estate.json");
+    auto module = OutOfBand();
+    onRequest = [this] { simulator->Freeze(); };
+    StartCounting();
+    std::vector<NetworkAdapter> adapters;
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    EXPECT_EQ(adapters.size(), 3u);
+    // The first walk times out and reconnects (a hung server's port still accepts); the second
+    // walk times out as well, and the third asks nothing.
+    EXPECT_EQ(requests, (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
+                                                  "EnumerateInstances CIM_Realizes",
+                                                  "EnumerateInstances CIM_Realizes"}));
+    EXPECT_EQ(connects, 1u);
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_EQ(CountLines(kGivenUp), 1u);
+}
+
+TEST_F(SilentServer, AServerThatStopsAnsweringAJobsPollsIsPolledTwice) {
+    Serve(DiagnosticScenario({{"stuck", CompletesAfter(5)}}));
+    auto module = InBand();
+    std::vector<std::string> items;
+    ASSERT_EQ(module->GetDiagItems(items), 0);
+    trigger = "GetInstance ";
+    onRequest = [this] { simulator->Freeze(); };
+    StartCounting();
+    Vornet::VornetIHV::DiagnosticRecord_ record;
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|stuck", record), 1);
+    EXPECT_EQ(record.result, 1);
+    EXPECT_TRUE(record.completion_state.empty());
+    EXPECT_EQ(requests.size(), 1u + 2u);  // the invocation, two polls and nothing after them
+    EXPECT_EQ(pauses, (std::vector<unsigned int>{10000}));
+    EXPECT_EQ(connects, 0u);
+    EXPECT_EQ(CountLines(kGivenUp), 1u);
+}
+
+TEST_F(SilentServer, OneFailureFollowedByAnAnswerChangesNothing) {
+    ServeShipped("sample_estate.json");
+    auto module = OutOfBand();
+    ASSERT_TRUE(simulator->Control({{"addFaults",
+                                     {{{"operation", "EnumerateInstances"},
+                                       {"class", "CIM_Realizes"},
+                                       {"times", 1},
+                                       {"drop", "before"}}}}}));
+    StartCounting();
+    std::vector<NetworkAdapter> adapters;
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    EXPECT_TRUE(adapters[0].ports.empty());
+    EXPECT_FALSE(adapters[1].ports.empty());
+    EXPECT_FALSE(adapters[2].ports.empty());
+    EXPECT_EQ(CountLines(kGivenUp), 0u);
+}
