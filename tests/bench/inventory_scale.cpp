@@ -1,13 +1,18 @@
 // Inventory of a large generated estate through the facade against the simulator: how many CIM
 // requests one GetAdapterInfo makes, its wall time, and the module's CPU time and peak memory.
-//   inventory_scale [ADAPTERS]     (default 64 adapters, 2 controllers each, 2 ports and
-//                                   3 firmware identities per controller)
+//   inventory_scale [ADAPTERS] [--no-property-qualifiers] [--server-ends | --server-hangs]
+//     ADAPTERS: default 64, 2 controllers each, 2 ports and 3 firmware identities per controller
+//     --no-property-qualifiers: instances without value maps, as an OpenPegasus server sends them
+//     --server-ends, --server-hangs: the server is ended (or stopped, its port still accepting)
+//       at the first walk's request, after the package enumeration; real pauses and time-outs
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "brocade.h"
+#include "client_observer.h"
 #include "log.h"
 #include "process_usage.h"
 #include "simulator_process.h"
@@ -75,9 +80,34 @@ nlohmann::json GeneratedEstate(int adapters) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int adapters = argc > 1 ? std::atoi(argv[1]) : 64;
+    int adapters = 64;
+    SimulatorOptions options;
+    const char* failure = nullptr;
+    for (int index = 1; index < argc; ++index) {
+        if (std::strcmp(argv[index], "--no-property-qualifiers") == 0) {
+            options.propertyQualifiers = false;
+        } else if (argv[index][0] == '-') {
+            failure = argv[index];
+        } else {
+            adapters = std::atoi(argv[index]);
+        }
+    }
     Vornet::Log::SetMinLogLevel(1);
-    SimulatorProcess simulator(GeneratedEstate(adapters));
+    SimulatorProcess simulator(GeneratedEstate(adapters), options);
+    bool struck = false;
+    if (failure != nullptr) {
+        pegasus_testing::setClientObserver([&](const pegasus_testing::ClientEvent& event) {
+            if (!struck && event.kind == pegasus_testing::ClientEvent::Request &&
+                event.target == "CIM_Realizes") {
+                struck = true;
+                if (std::strcmp(failure, "--server-hangs") == 0) {
+                    simulator.Freeze();
+                } else {
+                    simulator.Stop();
+                }
+            }
+        });
+    }
     Vornet::VornetConnection::ConnectionInfo info;
     info.host = "127.0.0.1";
     info.port = simulator.HttpPort();
@@ -92,6 +122,7 @@ int main(int argc, char** argv) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuBefore;
+    pegasus_testing::setClientObserver(nullptr);
     const size_t requests = simulator.Journal().size() - requestsBefore;
 
     size_t ports = 0;
