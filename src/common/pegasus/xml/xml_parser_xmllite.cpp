@@ -15,6 +15,7 @@
 #include <xmllite.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -177,14 +178,25 @@ class Utf8Check {
 // Wine's XmlLite lets defects through that the other backend refuses: it
 // closes the elements still open when the input ends (a truncated response
 // would look complete), and passes unknown or malformed references and bad
-// names on as text. This pass over the bytes as they arrive checks the
-// markup's shape and references, and says at the end whether (and how) the
-// document was cut. The first defect is kept with its line; XmlLite then
-// checks the rest (names matching, attributes, ...).
+// names on as text; it lets an end tag close an element of another name; and
+// it reads a character reference to a blank (&#10;) as a space. This pass
+// over the bytes as they arrive checks the markup's shape, names and
+// references, and says at the end whether (and how) the document was cut.
+// The first defect is kept with its line; XmlLite then checks the rest
+// (attributes, ...). It also notes, in document order, what every blank of
+// the text and of the attribute values XmlLite will report must be, so that
+// the blanks XmlLite got wrong can be put right.
 class MarkupScan {
   public:
     void feed(const char* data, size_t size) {
         for (size_t i = 0; i < size && !defect_; ++i) step(data[i]);
+    }
+
+    // Replaces each blank of a text (or attribute value) XmlLite reported
+    // with the one the document holds there.
+    void correctTextBlanks(std::string& text) { correct(text, textBlanks_, textBlanksUsed_); }
+    void correctAttributeBlanks(std::string& value) {
+        correct(value, attributeBlanks_, attributeBlanksUsed_);
     }
 
     // The first defect, counting the end of input; false when there is none.
@@ -230,12 +242,32 @@ class MarkupScan {
         defectLine_ = line_;
     }
 
+    static void correct(std::string& text, const std::string& blanks, size_t& used) {
+        for (char& c : text) {
+            if (isSpace(c) && used < blanks.size()) c = blanks[used++];
+        }
+    }
+
+    // A blank byte of text or of an attribute value; a CR LF pair and a lone
+    // CR are one line end, as XML reads them. Attribute values read every
+    // literal blank as a space.
+    void noteLiteralBlank(char byte, bool inAttribute) {
+        if (lineFeedAfterCarriageReturn_) return;
+        if (inAttribute) {
+            attributeBlanks_ += ' ';
+        } else if (depth_ > 0) {
+            textBlanks_ += byte == '\r' ? '\n' : byte;
+        }
+    }
+
     void openElement() {
         if (rootClosed_) return fail(XmlError::JunkAfterRootElement);
         ++depth_;
+        openNames_.push_back(name_);
     }
     void closeElement() {
-        if (depth_ == 0) return fail(XmlError::EndElementMismatch);
+        if (depth_ == 0 || openNames_.back() != name_) return fail(XmlError::EndElementMismatch);
+        openNames_.pop_back();
         if (--depth_ == 0) rootClosed_ = true;
     }
 
@@ -250,6 +282,14 @@ class MarkupScan {
                     std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
                         return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
                     });
+            unsigned long code = valid ? std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
+            if (code == '\t' || code == '\n' || code == '\r' || code == ' ') {
+                if (referenceReturn_ == State::AttrValue) {
+                    attributeBlanks_ += static_cast<char>(code);
+                } else if (depth_ > 0) {
+                    textBlanks_ += static_cast<char>(code);
+                }
+            }
         }
         if (!valid) fail(XmlError::BadReference);
     }
@@ -257,6 +297,8 @@ class MarkupScan {
     void step(char byte) {
         unsigned char c = static_cast<unsigned char>(byte);
         bool space = isSpace(byte);
+        lineFeedAfterCarriageReturn_ = byte == '\n' && lastByte_ == '\r';
+        lastByte_ = byte;
         switch (state_) {
             case State::Text:
                 if (c == '<') {
@@ -268,11 +310,12 @@ class MarkupScan {
                 } else if (!space && depth_ == 0) {
                     fail(rootClosed_ ? XmlError::JunkAfterRootElement : XmlError::Malformed);
                 }
+                if (space) noteLiteralBlank(byte, false);
                 break;
             case State::Lt:
                 if (c == '/') {
                     state_ = State::EndName;
-                    nameLength_ = 0;
+                    name_.clear();
                 } else if (c == '!') {
                     bang_.clear();
                     state_ = State::Bang;
@@ -280,6 +323,7 @@ class MarkupScan {
                     state_ = State::Pi;
                 } else if (nameStart(c)) {
                     state_ = State::StartName;
+                    name_.assign(1, byte);
                 } else {
                     fail(XmlError::BadStartElement);
                 }
@@ -294,6 +338,8 @@ class MarkupScan {
                     state_ = State::InTag;
                 } else if (!nameChar(c)) {
                     fail(XmlError::BadStartElement);
+                } else {
+                    name_ += byte;
                 }
                 break;
             case State::InTag:
@@ -333,6 +379,7 @@ class MarkupScan {
                 }
                 break;
             case State::AttrValue:
+                if (space) noteLiteralBlank(byte, true);
                 if (byte == quote_) {
                     state_ = State::InTag;
                 } else if (c == '<') {
@@ -350,9 +397,9 @@ class MarkupScan {
                 state_ = State::Text;
                 break;
             case State::EndName:
-                if (nameLength_ == 0 ? nameStart(c) : nameChar(c)) {
-                    ++nameLength_;
-                } else if (nameLength_ > 0 && (c == '>' || space)) {
+                if (name_.empty() ? nameStart(c) : nameChar(c)) {
+                    name_ += byte;
+                } else if (!name_.empty() && (c == '>' || space)) {
                     if (c == '>') {
                         closeElement();
                         state_ = State::Text;
@@ -390,6 +437,7 @@ class MarkupScan {
             case State::Comment:
             case State::Cdata:
             case State::Pi:
+                if (state_ == State::Cdata && space) noteLiteralBlank(byte, false);
                 marker_ += byte;
                 if (marker_.size() > 3) marker_.erase(0, 1);
                 if ((state_ == State::Comment && marker_ == "-->") ||
@@ -461,8 +509,16 @@ class MarkupScan {
     std::uint64_t line_ = 1;
     std::uint64_t depth_ = 0;
     bool rootClosed_ = false;
-    size_t nameLength_ = 0;
+    // The name of the tag being read, and of the elements open.
+    std::string name_;
+    std::vector<std::string> openNames_;
     char quote_ = '"';
+    char lastByte_ = 0;
+    bool lineFeedAfterCarriageReturn_ = false;
+    std::string textBlanks_;
+    std::string attributeBlanks_;
+    size_t textBlanksUsed_ = 0;
+    size_t attributeBlanksUsed_ = 0;
     std::string bang_;
     std::string marker_;
     std::string reference_;
@@ -652,6 +708,7 @@ class XmlParser::Backend {
             reader_->GetValue(&value, &length);
             attributeTexts_.push_back(qualifiedName());
             attributeTexts_.push_back(utf8(value, length));
+            scan_.correctAttributeBlanks(attributeTexts_.back());
         }
         reader_->MoveToElement();
         attributes_.clear();
@@ -677,6 +734,7 @@ class XmlParser::Backend {
         UINT length = 0;
         reader_->GetValue(&value, &length);
         text_ = utf8(value, length);
+        scan_.correctTextBlanks(text_);
         if (!text_.empty()) handler_.characters(text_);
     }
 
