@@ -85,9 +85,7 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
         {"LoopbackTest|lower", 1, "ok", {"failed 1", "failed 2", "failed 3", "failed 4"}},
     };
     for (const bool qualifiers : {true, false}) {
-        SimulatorOptions options;
-        options.propertyQualifiers = qualifiers;
-        auto module = ListedModule(scenario, options);
+        auto module = ListedModule(scenario, PropertyQualifiers(qualifiers));
         for (const Expected& test : cases) {
             DiagnosticRecord_ record;
             EXPECT_EQ(module->RunDiagnostic(test.item, record), 0) << test.item;
@@ -114,9 +112,7 @@ TEST_F(Diagnostics, TheSampleEstatesRunsGiveTheSameRecordsFromEitherKindOfServer
         {"name": "InternalLoopbackTest"}, {"name": "ExternalLoopbackTest"}]})";
     Fields runs[2];
     for (const bool qualifiers : {true, false}) {
-        SimulatorOptions options;
-        options.propertyQualifiers = qualifiers;
-        ServeShipped("sample_estate.json", options);
+        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
         auto module = InBand();
         ASSERT_EQ(module->GetDiagItems(items), 0);
         for (const std::string& item : items) {

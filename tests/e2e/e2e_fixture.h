@@ -25,6 +25,12 @@ class EndToEnd : public ::testing::Test {
     }
     void TearDown() override { SetPauseFunction(nullptr); }
 
+    // With `on` false the server keeps property qualifiers off its instances, as OpenPegasus.
+    static SimulatorOptions PropertyQualifiers(bool on) {
+        SimulatorOptions options;
+        options.propertyQualifiers = on;
+        return options;
+    }
     void Serve(const nlohmann::json& scenario, const SimulatorOptions& options = {}) {
         simulator = std::make_unique<SimulatorProcess>(scenario, options);
     }

@@ -121,9 +121,7 @@ TEST_F(EndToEnd, TheSampleEstateBecomesExactRecords) {
 TEST_F(EndToEnd, RecordsAreTheSameWhenOnlyTheClassesCarryTheValueMaps) {
     Fields records[2];
     for (const bool qualifiers : {true, false}) {
-        SimulatorOptions options;
-        options.propertyQualifiers = qualifiers;
-        ServeShipped("sample_estate.json", options);
+        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
         auto module = OutOfBand();
         std::vector<NetworkAdapter> adapters;
         std::vector<SoftwareIdentity_> identities;
@@ -177,9 +175,7 @@ TEST_F(EndToEnd, EachControllerKeepsExactlyItsOwnPortsAndFirmware) {
 
 TEST_F(EndToEnd, OneInventoryMakesTheRequestsOfItsTreeAndNoMore) {
     for (const bool qualifiers : {true, false}) {
-        SimulatorOptions options;
-        options.propertyQualifiers = qualifiers;
-        Serve(TwoByTwoEstate(), options);
+        Serve(TwoByTwoEstate(), PropertyQualifiers(qualifiers));
         auto module = OutOfBand();
         std::vector<NetworkAdapter> adapters;
         ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
@@ -203,9 +199,7 @@ TEST_F(EndToEnd, OneInventoryMakesTheRequestsOfItsTreeAndNoMore) {
 }
 
 TEST_F(EndToEnd, AClassTheServerCannotGiveCostsOnlyItsTranslations) {
-    SimulatorOptions options;
-    options.propertyQualifiers = false;
-    ServeShipped("sample_estate.json", options);
+    ServeShipped("sample_estate.json", PropertyQualifiers(false));
     auto module = OutOfBand();
     ASSERT_TRUE(simulator->Control(
         {{"addFaults",
