@@ -156,6 +156,10 @@ void SimulatorProcess::Stop() {
 void SimulatorProcess::Freeze() {
     if (pid > 0) {
         kill(pid, SIGSTOP);
+        // The signal is only sent when kill returns; the request that follows must find the
+        // server already stopped.
+        int status = 0;
+        waitpid(pid, &status, WUNTRACED);
     }
 }
 
