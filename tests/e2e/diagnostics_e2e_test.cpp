@@ -32,9 +32,9 @@ class Diagnostics : public EndToEnd {
     }
 
     // One file per test: ctest runs the tests of this suite side by side.
-    std::string cataloguePath =
-        ::testing::TempDir() +
-        ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_catalogue.json";
+    std::string cataloguePath = ::testing::TempDir() +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                "_catalogue.json";
     ScopedEnvironment catalogue{"VORNET_BROCADE_DIAG_CATALOGUE", cataloguePath};
     std::vector<std::string> items;
 };
@@ -207,16 +207,16 @@ TEST_F(Diagnostics, WithoutAJobOnlyARecordOfThisRunOrOfNoNamedRunIsTaken) {
 // A request names its diagnostic and device whole: ctlr-1 is not ctlr-10, Loopback is not
 // LoopbackTest; an empty part still asks for every entry.
 TEST_F(Diagnostics, ARequestRunsOnlyTheEntriesItNamesWhole) {
-    auto module = ListedModule(DiagnosticScenario(
-        {{"ctlr-1", CompletesAfter(0)}, {"ctlr-10", CompletesAfter(0)}}));
+    auto module = ListedModule(
+        DiagnosticScenario({{"ctlr-1", CompletesAfter(0)}, {"ctlr-10", CompletesAfter(0)}}));
     struct Case {
         const char* item;
         int result;
         size_t runs;
     };
-    const Case cases[] = {{"LoopbackTest|ctlr-1", 0, 1},  {"LoopbackTest|ctlr", 1, 0},
-                          {"Loopback|ctlr-1", 1, 0},      {"LoopbackTest|", 0, 2},
-                          {"|ctlr-10", 0, 1},             {"ctlr-1", 1, 0}};
+    const Case cases[] = {
+        {"LoopbackTest|ctlr-1", 0, 1}, {"LoopbackTest|ctlr", 1, 0}, {"Loopback|ctlr-1", 1, 0},
+        {"LoopbackTest|", 0, 2},       {"|ctlr-10", 0, 1},          {"ctlr-1", 1, 0}};
     size_t runsBefore = 0;
     for (const Case& test : cases) {
         DiagnosticRecord_ record;

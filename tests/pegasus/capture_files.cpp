@@ -104,9 +104,8 @@ std::string indexText(Uint32 index) { return std::to_string(static_cast<int>(ind
 
 void renderQualifier(const CIMConstQualifier& qualifier, const std::string& indent,
                      std::vector<std::string>& lines) {
-    appendLines(indent + "qualifier " + qualifier.getName().getString().utf8() +
-                    " type=" + cimTypeToString(qualifier.getType()) +
-                    " isArray=" + flag(qualifier.isArray()) +
+    appendLines(indent + "qualifier " + qualifier.getName().getString().utf8() + " type=" +
+                    cimTypeToString(qualifier.getType()) + " isArray=" + flag(qualifier.isArray()) +
                     " propagated=" + flag(qualifier.getPropagated()) +
                     " value=" + qualifier.getValue().toString().utf8(),
                 lines);

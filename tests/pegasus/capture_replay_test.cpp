@@ -162,21 +162,18 @@ INSTANTIATE_TEST_SUITE_P(FakeServer, CaptureReplay,
                              return std::regex_replace(info.param, std::regex("[^A-Za-z0-9]"), "_");
                          });
 
-INSTANTIATE_TEST_SUITE_P(OpenPegasusServer, CaptureReplay,
-                         testing::Values("enum-fcport-deep", "enum-fcport-shallow",
-                                         "enum-fcport-noqual", "get-fcport",
-                                         "enum-CIM_PhysicalPackage", "enum-CIM_PortController",
-                                         "enum-CIM_EthernetPort", "enum-CIM_SoftwareIdentity",
-                                         "enum-CIM_Realizes", "enum-CIM_ControlledBy",
-                                         "enum-CIM_ElementSoftwareIdentity", "get-missing",
-                                         "get-badclass", "enum-badclass", "enum-badns",
-                                         "invoke-noprovider", "auth-good", "auth-bad", "auth-none",
-                                         "getclass-concretejob", "getclass-completionrecord",
-                                         "getclass-fcport", "getclass-fcport-local",
-                                         "getclass-proplist", "getclass-noqual",
-                                         "getclass-badclass"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return std::regex_replace(info.param, std::regex("[^A-Za-z0-9]"), "_");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    OpenPegasusServer, CaptureReplay,
+    testing::Values("enum-fcport-deep", "enum-fcport-shallow", "enum-fcport-noqual", "get-fcport",
+                    "enum-CIM_PhysicalPackage", "enum-CIM_PortController", "enum-CIM_EthernetPort",
+                    "enum-CIM_SoftwareIdentity", "enum-CIM_Realizes", "enum-CIM_ControlledBy",
+                    "enum-CIM_ElementSoftwareIdentity", "get-missing", "get-badclass",
+                    "enum-badclass", "enum-badns", "invoke-noprovider", "auth-good", "auth-bad",
+                    "auth-none", "getclass-concretejob", "getclass-completionrecord",
+                    "getclass-fcport", "getclass-fcport-local", "getclass-proplist",
+                    "getclass-noqual", "getclass-badclass"),
+    [](const testing::TestParamInfo<const char*>& info) {
+        return std::regex_replace(info.param, std::regex("[^A-Za-z0-9]"), "_");
+    });
 
 }  // namespace

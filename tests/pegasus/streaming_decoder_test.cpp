@@ -32,7 +32,9 @@ const char kClassHead[] =
     "<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n"
     "<SIMPLERSP>\n<IMETHODRESPONSE NAME=\"GetClass\">\n<IRETURNVALUE>\n"
     "<CLASS NAME=\"X\" SUPERCLASS=\"Y\">\n<PROPERTY NAME=\"P\" TYPE=\"uint8\"/>\n";
-const char kClassTail[] = "</CLASS>\n" "</IRETURNVALUE>\n</IMETHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n";
+const char kClassTail[] =
+    "</CLASS>\n"
+    "</IRETURNVALUE>\n</IMETHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n";
 
 struct DefectCase {
     const char* name;

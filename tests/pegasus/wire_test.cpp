@@ -106,8 +106,7 @@ TEST(GetClass, sendsTheRealClientsRequestAndKeepsPropertiesWithTheirValueMaps) {
     ASSERT_EQ(journal.size(), 1u);
     // The real client's request for CIM_FCPort with the same flags; the class
     // names are of one length, so even content-length agrees.
-    std::string capturedHead =
-        headOf("cimserver/getclass-fcport-local-conn1.c2s", server.port());
+    std::string capturedHead = headOf("cimserver/getclass-fcport-local-conn1.c2s", server.port());
     EXPECT_EQ(journal[0].head, capturedHead);
     EXPECT_NE(journal[0].body.find("<CLASSNAME NAME=\"XX_PortJob\"/>"), std::string::npos);
 

@@ -112,9 +112,9 @@ TEST_F(PropertyExtraction, WithoutQualifiersTheInstancesClassTranslatesOnceForEa
     EXPECT_EQ(getClasses("XX_NoSuchPort"), 1u);
     const auto warnings = Lines(2);
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0].rfind("Get class XX_NoSuchPort failed with the reason: CIM_ERR_NOT_FOUND",
-                                0),
-              0u)
+    EXPECT_EQ(
+        warnings[0].rfind("Get class XX_NoSuchPort failed with the reason: CIM_ERR_NOT_FOUND", 0),
+        0u)
         << warnings[0];
 
     // An instance that carries qualifiers is read as it stands.

@@ -59,8 +59,7 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
                                 const Pegasus::CIMNamespaceName& nameSpace,
                                 const Pegasus::CIMName& associationClass, unsigned int timeout,
                                 std::vector<DiagnosticItem>& items,
-                                std::vector<DiagnosticServiceEntry*>& entries,
-                                ServerWatch* watch) {
+                                std::vector<DiagnosticServiceEntry*>& entries, ServerWatch* watch) {
     VORNET_LOG(4) << "Calling CimFunc::GetDiagnosticItems()";
     items.clear();
     for (DiagnosticServiceEntry* entry : entries) {

@@ -10,8 +10,7 @@
 #include "pegasus_text.h"
 
 ClassDeclarations::ClassDeclarations(Pegasus::CIMClient& client,
-                                     const Pegasus::CIMNamespaceName& nameSpace,
-                                     ServerWatch& watch)
+                                     const Pegasus::CIMNamespaceName& nameSpace, ServerWatch& watch)
     : client(client), nameSpace(nameSpace), watch(watch) {}
 
 bool ClassDeclarations::Find(const Pegasus::CIMName& className, const Pegasus::CIMName& property,

@@ -646,8 +646,8 @@ class Decoder {
             bool typed = named(child, "PARAMETER") || named(child, "PARAMETER.ARRAY");
             if (!typed && !named(child, "PARAMETER.REFERENCE") &&
                 !named(child, "PARAMETER.REFARRAY")) {
-                invalid(child,
-                        std::string("Expected PARAMETER element, got ") + child.name() + " instead");
+                invalid(child, std::string("Expected PARAMETER element, got ") + child.name() +
+                                   " instead");
             }
             requiredAttribute(child, "NAME");
             if (typed) typeAttribute(child, child.attribute("TYPE"));

@@ -182,8 +182,7 @@ void CIMClient::setTimeout(Uint32 timeoutMilliseconds) {
     notify(pegasus_testing::ClientEvent::SetTimeout, impl_->endpoint.host, impl_->endpoint.port,
            timeoutMilliseconds);
     const Uint32 ceiling = timeoutCeiling();
-    impl_->timeout =
-        ceiling != 0 && timeoutMilliseconds > ceiling ? ceiling : timeoutMilliseconds;
+    impl_->timeout = ceiling != 0 && timeoutMilliseconds > ceiling ? ceiling : timeoutMilliseconds;
 }
 
 void CIMClient::connect(const String& host, Uint32 portNumber, const String& userName,
@@ -306,8 +305,7 @@ CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& c
         Uint32 messageId = nextMessageId++;
         DecodingSink sink(cimxml::ResponseDecoder::Operation::GetClass, messageId);
         impl_->exchange(cimxml::encodeGetClass(messageId, nameSpace, className, localOnly,
-                                               includeQualifiers, includeClassOrigin,
-                                               propertyList),
+                                               includeQualifiers, includeClassOrigin, propertyList),
                         sink);
         return sink.decoder.finishGetClass();
     });

@@ -68,9 +68,7 @@ CIMClass& CIMClass::addQualifier(const CIMQualifier& qualifier) {
 
 Uint32 CIMClass::findQualifier(const CIMName& name) const { return rep_->qualifiers.find(name); }
 CIMQualifier CIMClass::getQualifier(Uint32 index) { return rep_->qualifiers.get(index); }
-CIMConstQualifier CIMClass::getQualifier(Uint32 index) const {
-    return rep_->qualifiers.get(index);
-}
+CIMConstQualifier CIMClass::getQualifier(Uint32 index) const { return rep_->qualifiers.get(index); }
 Uint32 CIMClass::getQualifierCount() const { return rep_->qualifiers.count(); }
 
 }  // namespace Pegasus

@@ -106,8 +106,8 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
         return 1;
     }
     if (CimFunc::InvokeDiagnostic(client, cimFunc->GetNameSpace(), diagnosticMethod,
-                                  kInvocationTimeoutSeconds, item, diagnosticServices,
-                                  working, &cimFunc->GetServerWatch()) != 0) {
+                                  kInvocationTimeoutSeconds, item, diagnosticServices, working,
+                                  &cimFunc->GetServerWatch()) != 0) {
         cimFunc->Reconnect();
         return 1;
     }
