@@ -45,6 +45,16 @@ const Pegasus::CIMNamespaceName& CimFunc::GetNameSpace() { return nameSpace; }
 
 Pegasus::CIMClient* CimFunc::GetClient() { return client; }
 
+Pegasus::CIMClient* CimFunc::GetConnectedClient() {
+    if (serverWatch.GivenUp()) {
+        return nullptr;
+    }
+    if (client == nullptr) {
+        Reconnect();
+    }
+    return client;
+}
+
 ClassDeclarations* CimFunc::GetClassDeclarations() { return classDeclarations.get(); }
 
 ServerWatch& CimFunc::GetServerWatch() { return serverWatch; }

@@ -39,6 +39,10 @@ class CimFunc {
     // The connected client, or null when the last connect step failed. Owned here; a Reconnect
     // destroys it, so a pointer taken before one is not used after it.
     Pegasus::CIMClient* GetClient();
+    // The client for the next request: the current one, or a new connection when there is none.
+    // Null when connecting fails, or when the server watch has given up in this call (then no
+    // connect step is made).
+    Pegasus::CIMClient* GetConnectedClient();
     // Replaces the client by a new one and connects it: 0 connected, 1 not (client then null).
     // Once the server watch has given up, the client is dropped and no connect step is made.
     int Reconnect();

@@ -19,10 +19,10 @@ bool ClassDeclarations::Find(const Pegasus::CIMName& className, const Pegasus::C
     std::transform(key.begin(), key.end(), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     auto found = classes.find(key);
-    if (found == classes.end() && watch.GivenUp()) {
-        return false;
-    }
     if (found == classes.end()) {
+        if (watch.GivenUp()) {
+            return false;
+        }
         std::optional<Pegasus::CIMClass> fetched;
         try {
             // Not local only, so that inherited properties come with the value maps their

@@ -30,19 +30,6 @@ bool ReferenceOf(const Pegasus::CIMInstance& instance, const char* name,
     return true;
 }
 
-// The client current in `cimFunc`, reconnecting when there is none; null when that fails or the
-// server has been given up on in this call.
-Pegasus::CIMClient* CurrentClient(CimFunc* cimFunc) {
-    if (cimFunc->GetServerWatch().GivenUp()) {
-        return nullptr;
-    }
-    Pegasus::CIMClient* client = cimFunc->GetClient();
-    if (client == nullptr && cimFunc->Reconnect() == 0) {
-        client = cimFunc->GetClient();
-    }
-    return client;
-}
-
 }  // namespace
 
 int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
@@ -55,7 +42,7 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
     }
     int result = 0;
 
-    Pegasus::CIMClient* client = CurrentClient(cimFunc);
+    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
     if (client == nullptr) {
         return 1;
     }
@@ -89,7 +76,7 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
             continue;
         }
         // A reconnect below this walk replaced the client; fetch on the current one.
-        client = CurrentClient(cimFunc);
+        client = cimFunc->GetConnectedClient();
         if (client == nullptr) {
             return 1;
         }

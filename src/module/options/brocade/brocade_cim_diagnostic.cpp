@@ -25,19 +25,6 @@ constexpr unsigned int kPollTimeoutSeconds = 60;
 constexpr int kPolls = 10;
 constexpr unsigned int kRecordTimeoutSeconds = 60;
 
-// The current client, reconnecting when there is none; null when that fails or the server has
-// been given up on in this call.
-Pegasus::CIMClient* ConnectedClient(CimFunc* cimFunc) {
-    if (cimFunc->GetServerWatch().GivenUp()) {
-        return nullptr;
-    }
-    Pegasus::CIMClient* client = cimFunc->GetClient();
-    if (client == nullptr && cimFunc->Reconnect() == 0) {
-        client = cimFunc->GetClient();
-    }
-    return client;
-}
-
 // The job reference of the method's first output parameter; false when that is no reference.
 bool JobReference(const DiagnosticServiceEntry& working, Pegasus::CIMObjectPath& job) {
     try {
@@ -85,7 +72,7 @@ bool NamesThisRunOrNothing(const DiagnosticServiceEntry& working,
 }  // namespace
 
 int BrocadeCim::GetDiagnosticItems(std::vector<DiagnosticItem>& items) {
-    Pegasus::CIMClient* client = ConnectedClient(cimFunc);
+    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
     if (client == nullptr) {
         return 1;
     }
@@ -101,7 +88,7 @@ int BrocadeCim::GetDiagnosticItems(std::vector<DiagnosticItem>& items) {
 int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     diagnosticResults.clear();
     DiagnosticServiceEntry working;
-    Pegasus::CIMClient* client = ConnectedClient(cimFunc);
+    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
     if (client == nullptr) {
         return 1;
     }

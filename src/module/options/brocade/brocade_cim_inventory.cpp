@@ -58,12 +58,9 @@ int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
     VORNET_LOG(4) << "Calling BrocadeCim::GetAdapterInfo()";
     adapters.clear();
     int result = 0;
-    Pegasus::CIMClient* client = cimFunc->GetClient();
+    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
     if (client == nullptr) {
-        if (cimFunc->Reconnect() == 1) {
-            return 1;
-        }
-        client = cimFunc->GetClient();
+        return 1;
     }
     Pegasus::Array<Pegasus::CIMInstance> packages;
     try {
