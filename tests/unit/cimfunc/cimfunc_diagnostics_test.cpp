@@ -52,15 +52,11 @@ class DiagnosticEngine : public CimTest {
             cimFunc->GetClient(), kNameSpace, Pegasus::CIMName("CIM_DiagnosticCompletionRecord"),
             working, 60, Vornet::Brocade::MatchCompletionRecord, results);
     }
-    void TearDown() override {
-        for (DiagnosticServiceEntry* entry : entries) delete entry;
-        CimTest::TearDown();
-    }
 
     std::unique_ptr<SimulatorProcess> simulator;
     std::unique_ptr<CimFunc> cimFunc;
     std::vector<DiagnosticItem> items;
-    std::vector<DiagnosticServiceEntry*> entries;
+    std::vector<DiagnosticServiceEntry> entries;
     DiagnosticServiceEntry working;
     PropertyMap results;
 };
@@ -72,12 +68,12 @@ TEST_F(DiagnosticEngine, ListsOneItemPerServiceWithItsPathsAndParameter) {
     EXPECT_EQ(List(), 0);
     ASSERT_EQ(items.size(), 2u);
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(items[0].first, entries[0]->servicePath);
+    EXPECT_EQ(items[0].first, entries[0].servicePath);
     EXPECT_NE(items[0].first.find("Name=\"LoopbackTest\""), std::string::npos) << items[0].first;
     EXPECT_NE(items[1].second.find("DeviceID=\"b\""), std::string::npos) << items[1].second;
-    EXPECT_EQ(entries[0]->deviceId, Pegasus::String("a"));
-    ASSERT_EQ(entries[0]->inParams.size(), 1u);
-    EXPECT_EQ(entries[0]->inParams[0].getParameterName(), Pegasus::String("ManagedElement"));
+    EXPECT_EQ(entries[0].deviceId, Pegasus::String("a"));
+    ASSERT_EQ(entries[0].inParams.size(), 1u);
+    EXPECT_EQ(entries[0].inParams[0].getParameterName(), Pegasus::String("ManagedElement"));
     EXPECT_EQ(TimeoutsSet().back(), 120000u);
 }
 

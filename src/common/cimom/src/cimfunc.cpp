@@ -22,8 +22,7 @@ bool IsCimConnectionCase(int connectionCase) {
 
 }  // namespace
 
-CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace)
-    : nameSpace(nameSpace), client(nullptr), local(true) {
+CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace) : nameSpace(nameSpace), local(true) {
     NewClient();
     if (Connect() != 0) {
         DropClient();
@@ -32,7 +31,7 @@ CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace)
 
 CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace,
                  const Vornet::VornetConnection::ConnectionInfo& info)
-    : nameSpace(nameSpace), client(nullptr), connectionInfo(info), local(false) {
+    : nameSpace(nameSpace), connectionInfo(info), local(false) {
     NewClient();
     if (Connect() != 0) {
         DropClient();
@@ -43,7 +42,7 @@ CimFunc::~CimFunc() { DropClient(); }
 
 const Pegasus::CIMNamespaceName& CimFunc::GetNameSpace() { return nameSpace; }
 
-Pegasus::CIMClient* CimFunc::GetClient() { return client; }
+Pegasus::CIMClient* CimFunc::GetClient() { return client.get(); }
 
 Pegasus::CIMClient* CimFunc::GetConnectedClient() {
     if (serverWatch.GivenUp()) {
@@ -52,7 +51,7 @@ Pegasus::CIMClient* CimFunc::GetConnectedClient() {
     if (client == nullptr) {
         Reconnect();
     }
-    return client;
+    return client.get();
 }
 
 ClassDeclarations* CimFunc::GetClassDeclarations() { return classDeclarations.get(); }
@@ -65,7 +64,14 @@ int CimFunc::Reconnect() {
         return 1;
     }
     NewClient();
-    const int result = Connect();
+    int result = 1;
+    try {
+        result = Connect();
+    } catch (...) {
+        // A client that never connected must not serve the next request as if it had.
+        DropClient();
+        throw;
+    }
     if (result != 0) {
         DropClient();
     }
@@ -73,15 +79,14 @@ int CimFunc::Reconnect() {
 }
 
 void CimFunc::NewClient() {
-    client = new Pegasus::CIMClient();
+    client = std::make_unique<Pegasus::CIMClient>();
     classDeclarations = std::make_unique<ClassDeclarations>(*client, nameSpace, serverWatch);
 }
 
 // The declarations go first: they refer to the client.
 void CimFunc::DropClient() {
     classDeclarations.reset();
-    delete client;
-    client = nullptr;
+    client.reset();
 }
 
 int CimFunc::Connect() {

@@ -85,20 +85,20 @@ class CimFunc {
     // request it governs; 0 success, 1 failure; library errors are logged, never thrown. Each
     // request's outcome goes to `watch` where one is given.
 
-    // Lists the services of an association class: one entry (owned by `entries`) and one item
-    // per usable association instance. 1 when the enumeration failed or an instance was skipped.
+    // Lists the services of an association class: one entry and one item per usable
+    // association instance. 1 when the enumeration failed or an instance was skipped.
     static int GetDiagnosticItems(Pegasus::CIMClient* client,
                                   const Pegasus::CIMNamespaceName& nameSpace,
                                   const Pegasus::CIMName& associationClass, unsigned int timeout,
                                   std::vector<DiagnosticItem>& items,
-                                  std::vector<DiagnosticServiceEntry*>& entries,
+                                  std::vector<DiagnosticServiceEntry>& entries,
                                   ServerWatch* watch = nullptr);
     // Invokes `method` on the listed entry that `item` names, into a copy in `working`.
     static int InvokeDiagnostic(Pegasus::CIMClient* client,
                                 const Pegasus::CIMNamespaceName& nameSpace,
                                 const Pegasus::CIMName& method, unsigned int timeout,
                                 const DiagnosticItem& item,
-                                const std::vector<DiagnosticServiceEntry*>& entries,
+                                const std::vector<DiagnosticServiceEntry>& entries,
                                 DiagnosticServiceEntry& working, ServerWatch* watch = nullptr);
     // Polls the job until it is finished (1 when `attempts` polls did not see it finish, or
     // when `watch` gave up on the server between polls). `classes` translates the job's states
@@ -122,7 +122,8 @@ class CimFunc {
     void DropClient();
 
     Pegasus::CIMNamespaceName nameSpace;
-    Pegasus::CIMClient* client;
+    std::unique_ptr<Pegasus::CIMClient> client;
+    // After the client: the declarations refer to it, so they must go first.
     std::unique_ptr<ClassDeclarations> classDeclarations;
     ServerWatch serverWatch;
     Vornet::VornetConnection::ConnectionInfo connectionInfo;

@@ -59,12 +59,9 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
                                 const Pegasus::CIMNamespaceName& nameSpace,
                                 const Pegasus::CIMName& associationClass, unsigned int timeout,
                                 std::vector<DiagnosticItem>& items,
-                                std::vector<DiagnosticServiceEntry*>& entries, ServerWatch* watch) {
+                                std::vector<DiagnosticServiceEntry>& entries, ServerWatch* watch) {
     VORNET_LOG(4) << "Calling CimFunc::GetDiagnosticItems()";
     items.clear();
-    for (DiagnosticServiceEntry* entry : entries) {
-        delete entry;
-    }
     entries.clear();
 
     Pegasus::Array<Pegasus::CIMInstance> associations;
@@ -83,34 +80,34 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
     int status = 0;
     for (Pegasus::Uint32 index = 0; index < associations.size(); ++index) {
         const Pegasus::CIMInstance& association = associations[index];
-        std::unique_ptr<DiagnosticServiceEntry> entry(new DiagnosticServiceEntry());
+        DiagnosticServiceEntry entry;
         try {
-            if (!FindReference(association, CimPropertyNames::ServiceProvided, entry->serviceRef)) {
+            if (!FindReference(association, CimPropertyNames::ServiceProvided, entry.serviceRef)) {
                 status = 1;
                 continue;
             }
-            entry->serviceName = GetKeyValue(entry->serviceRef.getKeyBindings(),
-                                             Pegasus::String(CimPropertyNames::Name));
-            entry->servicePath = ToText(entry->serviceRef.toString());
-            VORNET_LOG(4) << "Object Path of ServiceProvided is " << entry->servicePath;
+            entry.serviceName = GetKeyValue(entry.serviceRef.getKeyBindings(),
+                                            Pegasus::String(CimPropertyNames::Name));
+            entry.servicePath = ToText(entry.serviceRef.toString());
+            VORNET_LOG(4) << "Object Path of ServiceProvided is " << entry.servicePath;
 
             Pegasus::CIMObjectPath element;
             if (!FindReference(association, CimPropertyNames::UserOfService, element)) {
                 status = 1;
                 continue;
             }
-            entry->systemName = GetKeyValue(element.getKeyBindings(),
-                                            Pegasus::String(CimPropertyNames::SystemName));
-            entry->deviceId =
+            entry.systemName = GetKeyValue(element.getKeyBindings(),
+                                           Pegasus::String(CimPropertyNames::SystemName));
+            entry.deviceId =
                 GetKeyValue(element.getKeyBindings(), Pegasus::String(CimPropertyNames::DeviceID));
-            entry->elementPath = ToText(element.toString());
-            VORNET_LOG(4) << "Object Path of UserOfService is " << entry->elementPath;
-            entry->inParams.append(
+            entry.elementPath = ToText(element.toString());
+            VORNET_LOG(4) << "Object Path of UserOfService is " << entry.elementPath;
+            entry.inParams.append(
                 Pegasus::CIMParamValue(Pegasus::String(CimPropertyNames::ManagedElement),
                                        Pegasus::CIMValue(element), true));
 
-            items.push_back(DiagnosticItem(entry->servicePath, entry->elementPath));
-            entries.push_back(entry.release());
+            items.push_back(DiagnosticItem(entry.servicePath, entry.elementPath));
+            entries.push_back(std::move(entry));
         } catch (const Pegasus::Exception& error) {
             VORNET_LOG(1) << "Get properties from " << ToText(association.getPath().toString())
                           << " failed with the reason: " << ToText(error.getMessage());
@@ -124,12 +121,12 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
                               const Pegasus::CIMNamespaceName& nameSpace,
                               const Pegasus::CIMName& method, unsigned int timeout,
                               const DiagnosticItem& item,
-                              const std::vector<DiagnosticServiceEntry*>& entries,
+                              const std::vector<DiagnosticServiceEntry>& entries,
                               DiagnosticServiceEntry& working, ServerWatch* watch) {
     const DiagnosticServiceEntry* match = nullptr;
-    for (const DiagnosticServiceEntry* entry : entries) {
-        if (entry->servicePath == item.first && entry->elementPath == item.second) {
-            match = entry;
+    for (const DiagnosticServiceEntry& entry : entries) {
+        if (entry.servicePath == item.first && entry.elementPath == item.second) {
+            match = &entry;
             break;
         }
     }

@@ -24,32 +24,28 @@ BrocadeCim::BrocadeCim() {
     VORNET_LOG(4) << "Calling in-band constructor of BrocadeCim";
     connectionMode = 0;
     Vornet::Cimom::GetInstance();
-    cimFunc = new CimFunc(Pegasus::CIMNamespaceName(kNameSpace));
-    EnableProviderModule(kProviderModule);
     diagnosticMethod = Pegasus::CIMName("RunDiagnostic");
+    cimFunc = std::make_unique<CimFunc>(Pegasus::CIMNamespaceName(kNameSpace));
+    // Last: nothing after it can fail, so a switched-on module always meets the destructor.
+    EnableProviderModule(kProviderModule);
 }
 
 BrocadeCim::BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& info) {
     VORNET_LOG(4) << "Calling out-of-band constructor of BrocadeCim";
     connectionMode = 1;
-    cimFunc = new CimFunc(Pegasus::CIMNamespaceName(kNameSpace), info);
+    cimFunc = std::make_unique<CimFunc>(Pegasus::CIMNamespaceName(kNameSpace), info);
 }
 
 BrocadeCim::~BrocadeCim() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCim";
     if (connectionMode == 0) {
-        DisableProviderModule(kProviderModule);
+        // A destructor that throws ends the host's process; the switch is the host's code.
+        try {
+            DisableProviderModule(kProviderModule);
+        } catch (...) {
+            VORNET_LOG(1) << "Disabling the provider module " << kProviderModule << " failed";
+        }
     }
-    delete cimFunc;
-    cimFunc = nullptr;
-    ReleaseDiagnosticServices();
-}
-
-void BrocadeCim::ReleaseDiagnosticServices() {
-    for (DiagnosticServiceEntry* entry : diagnosticServices) {
-        delete entry;
-    }
-    diagnosticServices.clear();
 }
 
 void BrocadeCim::StartCall() { cimFunc->GetServerWatch().Restart(); }
@@ -81,7 +77,7 @@ int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
     VORNET_LOG(4) << "brocade_cim_inventory:instance size" << packages.size();
     for (Pegasus::Uint32 index = 0; index < packages.size(); ++index) {
         BrocadeCimAdapter adapter;
-        if (adapter.GetData(packages[index], cimFunc) != 0) {
+        if (adapter.GetData(packages[index], cimFunc.get()) != 0) {
             result = 1;
         }
         adapters.push_back(adapter);

@@ -4,6 +4,7 @@
 #include <Pegasus/Common/CIMInstance.h>
 #include <Pegasus/Common/CIMName.h>
 
+#include <memory>
 #include <vector>
 
 #include "brocade_cim_adapter.h"
@@ -43,12 +44,10 @@ class BrocadeCim {
     PropertyMap& GetDiagnosticResults();
 
   private:
-    void ReleaseDiagnosticServices();
-
-    std::vector<DiagnosticServiceEntry*> diagnosticServices;
+    std::vector<DiagnosticServiceEntry> diagnosticServices;
     Pegasus::CIMName diagnosticMethod;
     PropertyMap diagnosticResults;
-    CimFunc* cimFunc;
+    std::unique_ptr<CimFunc> cimFunc;
     int connectionMode;
 };
 
