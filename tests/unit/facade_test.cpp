@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
+#include <stdexcept>
 
 #include "brocade.h"
 #include "cimom.h"
@@ -11,6 +14,7 @@
 #include "opn_logging.h"
 #include "pause.h"
 #include "test_environment.h"
+#include "testing/client_observer.h"
 
 using Vornet::Brocade::Brocade;
 using Vornet::VornetOptions::SoftwareIdentity_;
@@ -176,6 +180,121 @@ TEST_F(FacadeTest, FirmwareDumpWritesItsHeaderAndNothingBelowTraceLevel) {
         EXPECT_EQ(module.GetSoftwareIdentities(identities), status);
         for (const auto& record : capture.Records()) {
             EXPECT_LE(record.level, 3u) << record.text;
+        }
+    }
+}
+
+namespace {
+
+// Makes every connect step of every client throw what no layer below the facade expects.
+class ThrowingConnects {
+  public:
+    ThrowingConnects() {
+        pegasus_testing::setClientObserver([](const pegasus_testing::ClientEvent& event) {
+            if (event.kind == pegasus_testing::ClientEvent::Connect ||
+                event.kind == pegasus_testing::ClientEvent::ConnectLocal) {
+                throw std::length_error("injected by the test");
+            }
+        });
+    }
+    ~ThrowingConnects() { pegasus_testing::setClientObserver(nullptr); }
+};
+
+Vornet::VornetConnection::ConnectionInfo SilentServer() {
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "127.0.0.1";
+    info.port = 1;
+    info.connection_case = 2;
+    return info;
+}
+
+struct Operation {
+    const char* name;
+    std::function<int(Brocade&)> call;
+};
+
+const std::vector<Operation>& AllOperations() {
+    static const std::vector<Operation> operations{
+        {"Brocade::GetAdapterInfo",
+         [](Brocade& module) {
+             std::vector<Vornet::VornetOptions::NetworkAdapter> adapters;
+             return module.GetAdapterInfo(adapters);
+         }},
+        {"Brocade::GetSoftwareIdentities",
+         [](Brocade& module) {
+             std::vector<SoftwareIdentity_> identities;
+             return module.GetSoftwareIdentities(identities);
+         }},
+        {"Brocade::GetDiagItems",
+         [](Brocade& module) {
+             std::vector<std::string> items;
+             return module.GetDiagItems(items);
+         }},
+        {"Brocade::RunDiagnostic",
+         [](Brocade& module) {
+             Vornet::VornetIHV::DiagnosticRecord_ record;
+             return module.RunDiagnostic("MemoryTest|", record);
+         }},
+        {"Brocade::GetRawData",
+         [](Brocade& module) {
+             std::vector<Vornet::VornetIHV::RawData_> rawData;
+             return module.GetRawData(rawData);
+         }},
+    };
+    return operations;
+}
+
+std::vector<std::string> LevelOneTexts(const Vornet::LogCapture& capture) {
+    std::vector<std::string> texts;
+    for (const auto& record : capture.Records()) {
+        if (record.level == 1) texts.push_back(record.text);
+    }
+    return texts;
+}
+
+}  // namespace
+
+// The operations that connect first. Raw data never meets the client, and a diagnostic run
+// reaches it only for an entry listed earlier.
+TEST_F(FacadeTest, AnExceptionInAnOperationBecomesOneLineAndStatusOne) {
+    Brocade module;
+    ThrowingConnects throwing;
+    for (const Operation& operation : AllOperations()) {
+        const std::string name = operation.name;
+        if (name == "Brocade::GetRawData" || name == "Brocade::RunDiagnostic") continue;
+        Vornet::LogCapture capture;
+        EXPECT_EQ(operation.call(module), 1) << operation.name;
+        EXPECT_EQ(LevelOneTexts(capture),
+                  std::vector<std::string>{std::string(operation.name) +
+                                           " failed with the exception: injected by the test"});
+    }
+}
+
+TEST_F(FacadeTest, AnObjectWhoseConstructionThrewAnswersEveryOperationWithOne) {
+    for (bool inBand : {true, false}) {
+        SCOPED_TRACE(inBand ? "in-band" : "out-of-band");
+        Vornet::Cimom::GetInstance()->ClearCalls();
+        std::unique_ptr<Brocade> module;
+        {
+            ThrowingConnects throwing;
+            Vornet::LogCapture capture;
+            module =
+                inBand ? std::make_unique<Brocade>() : std::make_unique<Brocade>(SilentServer());
+            EXPECT_EQ(LevelOneTexts(capture),
+                      std::vector<std::string>{
+                          "Brocade constructor failed with the exception: injected by the test"});
+        }
+        for (const Operation& operation : AllOperations()) {
+            Vornet::LogCapture capture;
+            EXPECT_EQ(operation.call(*module), 1) << operation.name;
+            EXPECT_EQ(LevelOneTexts(capture),
+                      std::vector<std::string>{std::string(operation.name) +
+                                               " failed with the exception: injected by the test"});
+        }
+        module.reset();
+        // The connection failed before the provider module was switched on: nothing to undo.
+        for (const std::string& call : Vornet::Cimom::GetInstance()->Calls()) {
+            EXPECT_EQ(call.find("Enable"), std::string::npos) << call;
         }
     }
 }

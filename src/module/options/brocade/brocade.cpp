@@ -1,8 +1,14 @@
 #include "brocade.h"
 
+#include <Pegasus/Common/Exception.h>
+
+#include <exception>
+#include <string>
+
 #include "brocade_impl.h"
 #include "log_line.h"
 #include "opn_logging.h"
+#include "pegasus_text.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -19,14 +25,85 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
 namespace Vornet {
 namespace Brocade {
 
+namespace {
+
+// Called inside a handler: the text of the exception being handled.
+std::string CurrentExceptionText() {
+    try {
+        throw;
+    } catch (const Pegasus::Exception& error) {
+        return ToText(error.getMessage());
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "an exception of unknown type";
+    }
+}
+
+void LogException(const char* where, const std::string& text) noexcept {
+    try {
+        VORNET_LOG(1) << where << " failed with the exception: " << text;
+    } catch (...) {
+        // Nothing is left to report with; the status still tells the host.
+    }
+}
+
+// The host's process ends if an exception crosses into it, and the runtime is linked into the
+// module, so every way out of an operation is a status.
+template <typename Operation>
+int Guarded(const char* name, BrocadeImpl* impl, Operation operation) noexcept {
+    try {
+        if (impl == nullptr) {
+            LogException(name, "the object could not be made");
+            return 1;
+        }
+        if (const std::string* failure = impl->GetSetupFailure()) {
+            LogException(name, *failure);
+            return 1;
+        }
+        return operation(*impl);
+    } catch (...) {
+        std::string text;
+        try {
+            text = CurrentExceptionText();
+        } catch (...) {
+            // No memory even for the text: the line goes out without it.
+        }
+        LogException(name, text);
+        return 1;
+    }
+}
+
+// An object whose construction met an exception answers every operation with its text.
+template <typename Construction>
+BrocadeImpl* Constructed(Construction construction) noexcept {
+    try {
+        return construction();
+    } catch (...) {
+        std::string text;
+        try {
+            text = CurrentExceptionText();
+        } catch (...) {
+        }
+        LogException("Brocade constructor", text);
+        try {
+            return new BrocadeImpl(BrocadeImpl::SetupFailure{text});
+        } catch (...) {
+            return nullptr;
+        }
+    }
+}
+
+}  // namespace
+
 Brocade::Brocade() {
     VORNET_LOG(4) << "Calling in-band constructor of Brocade";
-    impl = new BrocadeImpl();
+    impl = Constructed([] { return new BrocadeImpl(); });
 }
 
 Brocade::Brocade(const Vornet::VornetConnection::ConnectionInfo& info) {
     VORNET_LOG(4) << "Calling out-of-band constructor of Brocade";
-    impl = new BrocadeImpl(info);
+    impl = Constructed([&info] { return new BrocadeImpl(info); });
 }
 
 Brocade::~Brocade() {
@@ -36,30 +113,38 @@ Brocade::~Brocade() {
 }
 
 int Brocade::GetAdapterInfo(std::vector<Vornet::VornetOptions::NetworkAdapter>& adapters) {
-    return impl->GetAdapterInfo(adapters);
+    return Guarded("Brocade::GetAdapterInfo", impl,
+                   [&adapters](BrocadeImpl& module) { return module.GetAdapterInfo(adapters); });
 }
 
 int Brocade::GetDiagItems(std::vector<std::string>& items) {
-    return impl->GetDiagnosticItems(items);
+    return Guarded("Brocade::GetDiagItems", impl,
+                   [&items](BrocadeImpl& module) { return module.GetDiagnosticItems(items); });
 }
 
 int Brocade::GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData) {
-    return impl->GetRawData(rawData);
+    return Guarded("Brocade::GetRawData", impl,
+                   [&rawData](BrocadeImpl& module) { return module.GetRawData(rawData); });
 }
 
 int Brocade::GetSoftwareIdentities(
     std::vector<Vornet::VornetOptions::SoftwareIdentity_>& softwareIdentities) {
-    const int result = impl->GetSoftwareIdentities(softwareIdentities);
-    VORNET_LOG(4) << "Brocade::GetSoftwareIdentities - vector<SoftwareIdentity>& "
-                     "softwareIdentity_vec:";
-    for (const auto& identity : softwareIdentities) {
-        Vornet::VornetOptions::LogSoftwareIdentity(identity);
-    }
-    return result;
+    return Guarded(
+        "Brocade::GetSoftwareIdentities", impl, [&softwareIdentities](BrocadeImpl& module) {
+            const int result = module.GetSoftwareIdentities(softwareIdentities);
+            VORNET_LOG(4) << "Brocade::GetSoftwareIdentities - vector<SoftwareIdentity>& "
+                             "softwareIdentity_vec:";
+            for (const auto& identity : softwareIdentities) {
+                Vornet::VornetOptions::LogSoftwareIdentity(identity);
+            }
+            return result;
+        });
 }
 
 int Brocade::RunDiagnostic(const std::string& item, Vornet::VornetIHV::DiagnosticRecord_& record) {
-    return impl->RunDiagnostic(item, record);
+    return Guarded("Brocade::RunDiagnostic", impl, [&item, &record](BrocadeImpl& module) {
+        return module.RunDiagnostic(item, record);
+    });
 }
 
 }  // namespace Brocade

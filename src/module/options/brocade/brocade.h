@@ -16,7 +16,9 @@ class BrocadeImpl;
 // runs on) or out-of-band (a remote CIM server). Every operation blocks the caller's thread, fills
 // the caller's vector or record and returns a status: 0 success, 1 a CIM step failed or no
 // diagnostic matched, 2 the adapter utility is not installed, 3 a utility command failed, 4 not
-// offered out-of-band. No exception leaves these operations.
+// offered out-of-band. No exception leaves these operations or the constructors: one that reaches
+// the facade is logged at level 1 and the operation returns 1, and an object whose construction
+// met one answers every operation that way.
 class BROCADE_API Brocade {
   public:
     // In-band: switches the provider module on in the local CIM object manager for the object's

@@ -11,27 +11,26 @@ namespace Brocade {
 BrocadeImpl::BrocadeImpl() {
     VORNET_LOG(4) << "Calling in-band constructor of BrocadeImpl";
     connectionMode = kInBand;
-    brocadeCim = new BrocadeCim();
-    brocadeUtil = new BrocadeUtil();
+    brocadeCim = std::make_unique<BrocadeCim>();
+    brocadeUtil = std::make_unique<BrocadeUtil>();
     diagnosticCatalogue = LoadDiagnosticCatalogue();
 }
 
 BrocadeImpl::BrocadeImpl(const Vornet::VornetConnection::ConnectionInfo& info) {
     VORNET_LOG(4) << "Calling out-of-band constructor of BrocadeImpl";
     connectionMode = kOutOfBand;
-    brocadeCim = new BrocadeCim(info);
-    brocadeUtil = new BrocadeUtil();
+    brocadeCim = std::make_unique<BrocadeCim>(info);
+    brocadeUtil = std::make_unique<BrocadeUtil>();
     diagnosticCatalogue = LoadDiagnosticCatalogue();
 }
 
-BrocadeImpl::~BrocadeImpl() {
-    VORNET_LOG(4) << "Calling destructor of BrocadeImpl";
-    delete brocadeCim;
-    brocadeCim = nullptr;
-    delete brocadeUtil;
-    brocadeUtil = nullptr;
-    diagnosticCatalogue.clear();
-    diagnosticItems.clear();
+BrocadeImpl::BrocadeImpl(SetupFailure failure)
+    : connectionMode(kOutOfBand), setupFailure(std::move(failure.exceptionText)) {}
+
+BrocadeImpl::~BrocadeImpl() { VORNET_LOG(4) << "Calling destructor of BrocadeImpl"; }
+
+const std::string* BrocadeImpl::GetSetupFailure() const {
+    return setupFailure ? &*setupFailure : nullptr;
 }
 
 int BrocadeImpl::GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData) {

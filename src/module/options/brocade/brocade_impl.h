@@ -1,6 +1,8 @@
 #ifndef VORNET_BROCADE_IMPL_H
 #define VORNET_BROCADE_IMPL_H
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,12 @@ class BrocadeImpl {
   public:
     BrocadeImpl();                                                               // in-band
     explicit BrocadeImpl(const Vornet::VornetConnection::ConnectionInfo& info);  // out-of-band
+    // Stands in for an object whose construction met an exception: it holds nothing, and the
+    // facade answers every operation with the exception's text.
+    struct SetupFailure {
+        std::string exceptionText;
+    };
+    explicit BrocadeImpl(SetupFailure failure);
     ~BrocadeImpl();
     BrocadeImpl(const BrocadeImpl&) = delete;
     BrocadeImpl& operator=(const BrocadeImpl&) = delete;
@@ -36,16 +44,21 @@ class BrocadeImpl {
     // the vector untouched.
     int GetRawData(std::vector<Vornet::VornetIHV::RawData_>& rawData);
 
+    // The exception text that left this object empty; null for an object that was set up.
+    const std::string* GetSetupFailure() const;
+
   private:
     // Whether the catalogue has an entry of exactly this name.
     bool IsKnownDiagnostic(std::string name);
     const DiagnosticCatalogueEntry* FindCatalogueEntry(const std::string& name) const;
 
-    BrocadeCim* brocadeCim;
-    BrocadeUtil* brocadeUtil;
+    // In this order so that the CIM side is torn down first, as the destructor's trace says.
+    std::unique_ptr<BrocadeUtil> brocadeUtil;
+    std::unique_ptr<BrocadeCim> brocadeCim;
     std::vector<DiagnosticItem> diagnosticItems;
     int connectionMode;
     std::vector<DiagnosticCatalogueEntry> diagnosticCatalogue;
+    std::optional<std::string> setupFailure;
 };
 
 }  // namespace Brocade
