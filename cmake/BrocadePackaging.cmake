@@ -2,7 +2,7 @@
 # `cpack -G DEB` in a Linux build, `cpack -G ZIP` in the mingw-w64 build (scripts/package).
 
 if(WIN32)
-  set(brocade_doc_dir notices)
+  set(brocade_doc_dir doc)
 else()
   set(brocade_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${BROCADE_PACKAGE_NAME})
 endif()
