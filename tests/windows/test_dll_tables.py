@@ -121,6 +121,15 @@ class DllTablesTest(unittest.TestCase):
                 self.assertTrue({"brocade.dll", "brocade_diagnostics.json",
                                  "brocade-probe.exe"} <= names, names)
                 self.assertFalse({"logger.dll", "cimom.dll"} & names, names)
+                # The version in the package's name is the one in the DLL's version resource.
+                version = re.match(r"brocade-module-(.+)-win64\.zip$",
+                                   os.path.basename(package)).group(1)
+                dll = [path for path in self.dlls if path.lower().endswith("brocade.dll")][0]
+                with open(dll, "rb") as stream:
+                    resource = stream.read().decode("utf-16-le", errors="replace")
+                for field in ("FileVersion", "ProductVersion"):
+                    self.assertTrue(re.search("%s\0+%s\0" % (field, re.escape(version)), resource),
+                                    "%s of brocade.dll is not %s" % (field, version))
 
 
 if __name__ == "__main__":
