@@ -65,3 +65,34 @@ TEST(ProbeOptions, UsageErrorsAreRefusedWithOneLine) {
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
     }
 }
+
+TEST(ProbeOptions, ProgressLineOnlyForAPersonAtATerminal) {
+    const ProbeOptions tables = Parse({"inventory"}).options;
+    const ProbeOptions json = Parse({"--json", "inventory"}).options;
+    struct Case {
+        const char* what;
+        const ProbeOptions& options;
+        bool terminal;
+        const char* ci;
+        const char* term;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"terminal", tables, true, nullptr, "xterm-256color", true},
+        {"terminal without TERM (Windows console)", tables, true, nullptr, nullptr, true},
+        {"empty CI", tables, true, "", "xterm", true},
+        {"pipe", tables, false, nullptr, "xterm", false},
+        {"JSON on a terminal", json, true, nullptr, "xterm", false},
+        {"CI with a terminal", tables, true, "true", "xterm", false},
+        {"dumb terminal", tables, true, nullptr, "dumb", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ShowsProgressLine(c.options, c.terminal, c.ci, c.term), c.shown) << c.what;
+    }
+}
+
+TEST(ProbeOptions, VersionNeedsNoOperation) {
+    const Parsed parsed = Parse({"--version"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_TRUE(parsed.options.version);
+}

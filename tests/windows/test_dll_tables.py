@@ -1,6 +1,8 @@
 """Export and import tables of our Windows DLLs, read with the cross binutils' objdump -p.
 
-Usage: test_dll_tables.py OBJDUMP DLL...
+Usage: test_dll_tables.py OBJDUMP DLL|ZIP...
+
+A zip (the Windows package) stands for every DLL in it.
 
 A DLL may export only its own classes (the host binds to brocade.dll's facade class and must see
 nothing else of ours, nor the C++ runtime linked into it), and may import only system DLLs and
@@ -12,7 +14,9 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 import unittest
+import zipfile
 
 OUR_DLLS = {"logger.dll", "cimom.dll", "brocade.dll"}
 
@@ -61,9 +65,18 @@ def tables(objdump, dll):
     return imports, exports
 
 
+def dlls_in_package(package, directory):
+    """Unpacks the zip into `directory`; the paths of the DLLs in it."""
+    with zipfile.ZipFile(package) as archive:
+        archive.extractall(directory)
+        return [os.path.join(directory, name) for name in archive.namelist()
+                if name.lower().endswith(".dll")]
+
+
 class DllTablesTest(unittest.TestCase):
     objdump = None
     dlls = []
+    packages = []
 
     def test_each_dll_exports_only_its_own_classes(self):
         for dll in self.dlls:
@@ -98,7 +111,36 @@ class DllTablesTest(unittest.TestCase):
                     self.assertIn("logger.dll", [entry.lower() for entry in imports])
 
 
+    def test_package_carries_the_module_and_none_of_the_host_libraries(self):
+        if not self.packages:
+            self.skipTest("no package given")
+        for package in self.packages:
+            with self.subTest(package=os.path.basename(package)):
+                with zipfile.ZipFile(package) as archive:
+                    names = {os.path.basename(name).lower() for name in archive.namelist()}
+                self.assertTrue({"brocade.dll", "brocade_diagnostics.json",
+                                 "brocade-probe.exe"} <= names, names)
+                self.assertFalse({"logger.dll", "cimom.dll"} & names, names)
+                # The version in the package's name is the one in the DLL's version resource.
+                version = re.match(r"brocade-module-(.+)-win64\.zip$",
+                                   os.path.basename(package)).group(1)
+                dll = [path for path in self.dlls if path.lower().endswith("brocade.dll")][0]
+                with open(dll, "rb") as stream:
+                    resource = stream.read().decode("utf-16-le", errors="replace")
+                for field in ("FileVersion", "ProductVersion"):
+                    self.assertTrue(re.search("%s\0+%s\0" % (field, re.escape(version)), resource),
+                                    "%s of brocade.dll is not %s" % (field, version))
+
+
 if __name__ == "__main__":
     DllTablesTest.objdump = sys.argv[1]
-    DllTablesTest.dlls = sys.argv[2:]
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    with tempfile.TemporaryDirectory(prefix="dll-tables-") as unpacked:
+        for argument in sys.argv[2:]:
+            if argument.lower().endswith(".zip"):
+                DllTablesTest.packages.append(argument)
+                DllTablesTest.dlls += dlls_in_package(
+                    argument, os.path.join(unpacked, str(len(DllTablesTest.packages))))
+            else:
+                DllTablesTest.dlls.append(argument)
+        program = unittest.main(argv=sys.argv[:1], verbosity=2, exit=False)
+    sys.exit(not program.result.wasSuccessful())

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -11,7 +12,14 @@
 #include "brocade.h"
 #include "log.h"
 #include "probe_options.h"
+#include "progress_line.h"
 #include "record_fields.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -24,6 +32,14 @@ struct OperationResult {
     int status;
     nlohmann::ordered_json records = nlohmann::ordered_json::array();
 };
+
+bool StandardErrorIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
 
 OperationResult RunInventory(Brocade& module) {
     std::vector<Vornet::VornetOptions::NetworkAdapter> adapters;
@@ -79,28 +95,40 @@ OperationResult RunOneDiagnostic(Brocade& module, const std::string& item) {
     return result;
 }
 
-std::vector<OperationResult> Run(Brocade& module, const ProbeOptions& options) {
+std::vector<OperationResult> Run(Brocade& module, const ProbeOptions& options, bool progress) {
     const std::string& operation = options.operations.front();
     std::vector<std::string> items;
-    if (operation == "inventory") return {RunInventory(module)};
-    if (operation == "firmware") return {RunFirmware(module)};
-    if (operation == "rawdata") return {RunRawData(module)};
-    if (operation == "diag-list") return {RunDiagnosticList(module, items)};
+    const auto shown = [progress](const std::string& name, auto run) {
+        ProgressLine line(progress, name);
+        return run();
+    };
+    const auto inventory = [&] { return shown("inventory", [&] { return RunInventory(module); }); };
+    const auto firmware = [&] { return shown("firmware", [&] { return RunFirmware(module); }); };
+    const auto rawData = [&] { return shown("rawdata", [&] { return RunRawData(module); }); };
+    const auto listing = [&] {
+        return shown("diag-list", [&] { return RunDiagnosticList(module, items); });
+    };
+    const auto diagnostic = [&](const std::string& item) {
+        return shown("diag-run " + item, [&] { return RunOneDiagnostic(module, item); });
+    };
+    if (operation == "inventory") return {inventory()};
+    if (operation == "firmware") return {firmware()};
+    if (operation == "rawdata") return {rawData()};
+    if (operation == "diag-list") return {listing()};
     if (operation == "diag-run") {
         // The module runs only what a listing on the same object offered, as a host would list
         // first.
-        RunDiagnosticList(module, items);
-        return {RunOneDiagnostic(module, options.diagnosticItem)};
+        listing();
+        return {diagnostic(options.diagnosticItem)};
     }
-    std::vector<OperationResult> results{RunInventory(module), RunFirmware(module),
-                                         RunRawData(module), RunDiagnosticList(module, items)};
+    std::vector<OperationResult> results{inventory(), firmware(), rawData(), listing()};
     // One run per diagnostic name: each run may poll its job for minutes.
     std::vector<std::string> namesRun;
     for (const std::string& item : items) {
         const std::string name = item.substr(0, item.find('|'));
         if (std::find(namesRun.begin(), namesRun.end(), name) == namesRun.end()) {
             namesRun.push_back(name);
-            results.push_back(RunOneDiagnostic(module, item));
+            results.push_back(diagnostic(item));
         }
     }
     return results;
@@ -164,6 +192,10 @@ int main(int argc, char** argv) {
         std::fputs(kProbeUsage, stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("brocade-probe %s\n", BROCADE_VERSION);
+        return 0;
+    }
     if (options.logLevel >= 0) {
         Vornet::Log::SetMinLogLevel(static_cast<unsigned int>(options.logLevel));
     }
@@ -171,7 +203,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<Brocade> module = options.inBand
                                           ? std::make_unique<Brocade>()
                                           : std::make_unique<Brocade>(options.connection);
-    const std::vector<OperationResult> results = Run(*module, options);
+    const bool progress = ShowsProgressLine(options, StandardErrorIsTerminal(), std::getenv("CI"),
+                                            std::getenv("TERM"));
+    const std::vector<OperationResult> results = Run(*module, options, progress);
     module.reset();
 
     if (options.json) {

@@ -27,9 +27,12 @@ const char* const kProbeUsage =
     "  --json              print one JSON document instead of tables\n"
     "  --log-level N       module log threshold, 0 (nothing) to 4 (trace); log goes to stderr\n"
     "  --help              show this text\n"
+    "  --version           show the version of the module and probe\n"
     "\n"
     "Exit status: the status of the (last) operation: 0 success, 1 CIM failure, 2 utility not\n"
-    "installed, 3 utility command failed, 4 not offered out-of-band; 64 for a usage error.\n";
+    "installed, 3 utility command failed, 4 not offered out-of-band; 64 for a usage error.\n"
+    "\n"
+    "On a terminal, standard error shows the running operation and its elapsed time.\n";
 
 namespace {
 
@@ -61,6 +64,9 @@ bool ParseProbeOptions(const std::vector<std::string>& arguments, ProbeOptions& 
         long number = 0;
         if (argument == "--help" || argument == "-h") {
             options.help = true;
+            return true;
+        } else if (argument == "--version") {
+            options.version = true;
             return true;
         } else if (argument == "--in-band") {
             sawInBand = true;
@@ -125,4 +131,11 @@ bool ParseProbeOptions(const std::vector<std::string>& arguments, ProbeOptions& 
         }
     }
     return true;
+}
+
+bool ShowsProgressLine(const ProbeOptions& options, bool standardErrorIsTerminal,
+                       const char* ciVariable, const char* termVariable) {
+    const bool inCi = ciVariable != nullptr && *ciVariable != '\0';
+    const bool dumbTerminal = termVariable != nullptr && std::string(termVariable) == "dumb";
+    return standardErrorIsTerminal && !options.json && !inCi && !dumbTerminal;
 }

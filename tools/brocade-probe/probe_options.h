@@ -15,6 +15,7 @@ struct ProbeOptions {
     std::vector<std::string> operations;  // inventory, firmware, rawdata, diag-list, diag-run
     std::string diagnosticItem;           // for diag-run
     bool help = false;
+    bool version = false;
 };
 
 // Parses argv (without the program name). On a usage error returns false and sets `error` to a
@@ -24,5 +25,11 @@ bool ParseProbeOptions(const std::vector<std::string>& arguments, ProbeOptions& 
                        std::string& error);
 
 extern const char* const kProbeUsage;
+
+// Whether the probe shows its updating progress line on standard error: only for a person watching
+// a terminal, so that JSON, pipes, CI logs and dumb terminals see exactly what they always saw.
+// `ciVariable` and `termVariable` are the values of CI and TERM, nullptr when unset.
+bool ShowsProgressLine(const ProbeOptions& options, bool standardErrorIsTerminal,
+                       const char* ciVariable, const char* termVariable);
 
 #endif
