@@ -93,13 +93,20 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
         const char* step;
         nlohmann::json faults;
         const char* item;  // null: the listing
+        const char* line;
     };
     const Case cases[] = {
-        {"listing", failing("EnumerateInstances", "CIM_AvailableDiagnosticService"), nullptr},
-        {"method call", failing("InvokeMethod", nullptr), "LoopbackTest|passes"},
-        {"job wait", nlohmann::json::array(), "LoopbackTest|stuck"},
+        {"listing", failing("EnumerateInstances", "CIM_AvailableDiagnosticService"), nullptr,
+         "Enumerate instances for CIM_AvailableDiagnosticService failed with the reason: "
+         "CIM_ERR_FAILED: no"},
+        {"method call", failing("InvokeMethod", nullptr), "LoopbackTest|passes",
+         "invokeMethod return exeption: CIM_ERR_FAILED: no"},
+        {"job wait", nlohmann::json::array(), "LoopbackTest|stuck",
+         "Diagnostic timing out, can not get Completed & 100% status of Comcretejob"},
         {"completion record", failing("EnumerateInstances", "CIM_DiagnosticCompletionRecord"),
-         "LoopbackTest|passes"},
+         "LoopbackTest|passes",
+         "Enumerate instances for CIM_DiagnosticCompletionRecord failed with the reason: "
+         "CIM_ERR_FAILED: no"},
     };
     auto module = ListedModule(DiagnosticScenario(
         {{"passes", CompletesAfter(0)},
@@ -107,11 +114,13 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
     for (const Case& test : cases) {
         ASSERT_TRUE(simulator->Control({{"clearFaults", true}, {"addFaults", test.faults}}));
         events.clear();
+        log.Clear();
         DiagnosticRecord_ record;
         EXPECT_EQ(test.item == nullptr ? module->GetDiagItems(items)
                                        : module->RunDiagnostic(test.item, record),
                   1)
             << test.step;
+        EXPECT_EQ(CountLines(test.line), 1u) << test.step;
         EXPECT_EQ(CountEvents(pegasus_testing::ClientEvent::ConnectLocal), 1u) << test.step;
         const nlohmann::json failedOn = simulator->Journal().back()["connection"];
         ASSERT_EQ(module->GetDiagItems(items), 0) << test.step;
