@@ -5,7 +5,10 @@
 //   pegasus_soak module [ROUNDS]   one module object, ROUNDS inventories of
 //                                  the sample estate (default 200)
 // Prints resident size and descriptor count after a tenth of the rounds
-// (the warm-up) and at the end; with --check it exits 1 when either grew.
+// (the warm-up) and at the end. With --check it exits 1 when the descriptors
+// changed: a count is exact, while resident size is the allocator's to keep
+// and so only a measurement (LeakSanitizer guards memory in the sanitizer
+// build).
 #include <Pegasus/Client/CIMClient.h>
 #include <dirent.h>
 #include <unistd.h>
@@ -23,10 +26,6 @@
 #include "simulator_process.h"
 
 namespace {
-
-// Growth below this is the allocator's noise, not a leak (a leaked response
-// of 100 instances alone is about 1.5 MiB, every round).
-const double kResidentSlackMiB = 2.0;
 
 double residentMiB() {
     long pages = 0;
@@ -56,8 +55,8 @@ struct Sample {
 
 Sample sample() { return {residentMiB(), openDescriptors()}; }
 
-// Runs `round` `rounds` times; true when resident size and descriptors after
-// the warm-up tenth are still where they were at the end.
+// Runs `round` `rounds` times; true when the descriptors open after the
+// warm-up tenth are still the ones open at the end.
 bool steady(const char* what, int rounds, const std::function<void()>& round) {
     int warmUp = rounds / 10 > 0 ? rounds / 10 : 1;
     Sample afterWarmUp{};
@@ -71,8 +70,7 @@ bool steady(const char* what, int rounds, const std::function<void()>& round) {
         "resident, %d descriptors\n",
         what, rounds, warmUp, afterWarmUp.residentMiB, afterWarmUp.descriptors, atEnd.residentMiB,
         atEnd.descriptors);
-    return atEnd.descriptors == afterWarmUp.descriptors &&
-           atEnd.residentMiB <= afterWarmUp.residentMiB + kResidentSlackMiB;
+    return atEnd.descriptors == afterWarmUp.descriptors;
 }
 
 bool soakClient(int rounds) {
@@ -143,7 +141,7 @@ int main(int argc, char** argv) {
     int rounds = arguments.size() > 1 ? std::atoi(arguments[1].c_str()) : (isClient ? 1000 : 200);
     bool flat = isClient ? soakClient(rounds) : soakModule(rounds);
     if (check && !flat) {
-        std::fprintf(stderr, "resident size or open descriptors grew after the warm-up\n");
+        std::fprintf(stderr, "open descriptors changed after the warm-up\n");
         return 1;
     }
     return 0;

@@ -57,7 +57,7 @@ class CimSim:
             self.process.stderr.close()
             self.directory.cleanup()
 
-    def connect(self, https=False, timeout=10):
+    def connect(self, https=False, timeout=60):
         if https:
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
             context.check_hostname = False

@@ -147,8 +147,9 @@ class SampleEstateTest(unittest.TestCase):
         first = self.sim.connect()
         call(first, "EnumerateInstances", enumerate_body("CIM_PhysicalPackage"),
              extra_headers={"CIMOperationTimeout": "60000"})
-        call(first, "GetInstance", get_instance_body("XX_FCPort", FC_PORT_KEYS))
-        call_once(self.sim, "EnumerateInstances", enumerate_body("CIM_Realizes"))
+        call(first, "GetInstance", get_instance_body("XX_FCPort", FC_PORT_KEYS, LocalOnly=False))
+        call_once(self.sim, "EnumerateInstances",
+                  enumerate_body("CIM_Realizes", property_list=[], IncludeQualifiers=True))
         entries = self.sim.journal()[-3:]
         self.assertEqual([entry["operation"] for entry in entries],
                          ["EnumerateInstances", "GetInstance", "EnumerateInstances"])
@@ -160,6 +161,9 @@ class SampleEstateTest(unittest.TestCase):
                          'DeviceID="10:00:00:05:1e:4a:81:10",SystemCreationClassName='
                          '"CIM_ComputerSystem",SystemName="%s"' % HOST)
         self.assertEqual(entries[2]["class"], "CIM_Realizes")
+        # Flags as carried: a flag left out is absent, not its default.
+        self.assertEqual([entry["flags"] for entry in entries],
+                         [{}, {"LocalOnly": False}, {"IncludeQualifiers": True, "PropertyList": []}])
         self.assertFalse(entries[0]["authorization"])
         first.close()
 
@@ -218,7 +222,7 @@ class SampleEstateTest(unittest.TestCase):
                 self.sim.control({"clearFaults": True,
                                   "addFaults": [dict(action, operation="GetInstance", times=1)]})
                 # Only the delayed answer should outlast the client's patience.
-                connection = self.sim.connect(timeout=0.5 if "delay" in action else 10)
+                connection = self.sim.connect(timeout=0.5 if "delay" in action else 60)
                 try:
                     if isinstance(expected, type):
                         with self.assertRaises(expected):

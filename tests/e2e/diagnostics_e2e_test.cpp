@@ -54,6 +54,94 @@ TEST_F(Diagnostics, OnlyCataloguedServicesAreOfferedAsNameBarDevice) {
                                                "MemoryTest|ctlr-2/1", "MemoryTest|ctlr-3/0"}));
 }
 
+// Every request of one listing and one run, in order, with what it asks for and how long the
+// module lets it take (flags at their protocol defaults are not sent).
+TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
+    ServeShipped("sample_estate.json");
+    std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest"}]})";
+    auto module = InBand();
+    ASSERT_EQ(module->GetDiagItems(items), 0);
+    DiagnosticRecord_ record;
+    ASSERT_EQ(module->RunDiagnostic("MemoryTest|ctlr-1/0", record), 0);
+    ASSERT_EQ(record.completion_state, "OK");
+
+    const nlohmann::json qualifiers = {{"IncludeQualifiers", true}};
+    const SentRequest poll = {"GetInstance", "CIM_ConcreteJob CIMSIM:Job:1", qualifiers, 60000};
+    EXPECT_EQ(SentRequests(),
+              (std::vector<SentRequest>{
+                  {"EnumerateInstances", "CIM_AvailableDiagnosticService", nlohmann::json::object(),
+                   120000},
+                  {"InvokeMethod RunDiagnostic", "XX_DiagnosticTest MemoryTest", nullptr, 180000},
+                  poll,
+                  poll,
+                  poll,
+                  {"EnumerateInstances", "CIM_DiagnosticCompletionRecord", qualifiers, 60000},
+              }));
+    EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000}));
+}
+
+// After any failed step the client is replaced, so that the next request starts on a new one.
+TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnection) {
+    auto failing = [](const char* operation, const char* className) {
+        nlohmann::json rule = {{"operation", operation},
+                               {"times", 1},
+                               {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}};
+        if (className != nullptr) rule["class"] = className;
+        return nlohmann::json::array({rule});
+    };
+    struct Case {
+        const char* step;
+        nlohmann::json faults;
+        const char* item;  // null: the listing
+        const char* line;
+    };
+    const Case cases[] = {
+        {"listing", failing("EnumerateInstances", "CIM_AvailableDiagnosticService"), nullptr,
+         "Enumerate instances for CIM_AvailableDiagnosticService failed with the reason: "
+         "CIM_ERR_FAILED: no"},
+        {"method call", failing("InvokeMethod", nullptr), "LoopbackTest|passes",
+         "invokeMethod return exeption: CIM_ERR_FAILED: no"},
+        {"job wait", nlohmann::json::array(), "LoopbackTest|stuck",
+         "Diagnostic timing out, can not get Completed & 100% status of Comcretejob"},
+        {"completion record", failing("EnumerateInstances", "CIM_DiagnosticCompletionRecord"),
+         "LoopbackTest|passes",
+         "Enumerate instances for CIM_DiagnosticCompletionRecord failed with the reason: "
+         "CIM_ERR_FAILED: no"},
+    };
+    auto module = ListedModule(DiagnosticScenario(
+        {{"passes", CompletesAfter(0)},
+         {"stuck", nlohmann::json::array({{{"JobState", 4}, {"PercentComplete", 50}}})}}));
+    for (const Case& test : cases) {
+        ASSERT_TRUE(simulator->Control({{"clearFaults", true}, {"addFaults", test.faults}}));
+        events.clear();
+        log.Clear();
+        DiagnosticRecord_ record;
+        EXPECT_EQ(test.item == nullptr ? module->GetDiagItems(items)
+                                       : module->RunDiagnostic(test.item, record),
+                  1)
+            << test.step;
+        EXPECT_EQ(CountLines(test.line), 1u) << test.step;
+        EXPECT_EQ(CountEvents(pegasus_testing::ClientEvent::ConnectLocal), 1u) << test.step;
+        const nlohmann::json failedOn = simulator->Journal().back()["connection"];
+        ASSERT_EQ(module->GetDiagItems(items), 0) << test.step;
+        EXPECT_NE(simulator->Journal().back()["connection"], failedOn) << test.step;
+    }
+}
+
+// A first output parameter that is no reference names no job: the run goes on as one without.
+TEST_F(Diagnostics, AFirstOutputParameterThatIsNoReferenceIsARunWithoutAJob) {
+    nlohmann::json scenario =
+        DiagnosticScenario({{"message", CompletesAfter(0), OneRecord(2, "done")}});
+    scenario["diagnosticRuns"][0]["outParameters"] = {
+        {{"name", "Message"}, {"type", "string"}, {"value", "queued"}}};
+    auto module = ListedModule(scenario);
+    DiagnosticRecord_ record;
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|message", record), 0);
+    EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
+    EXPECT_TRUE(simulator->Requests("GetInstance", "CIM_ConcreteJob").empty());
+    EXPECT_EQ(record.completion_record, "done");
+}
+
 // Whether or not the server puts value maps on instances (OpenPegasus never does: the classes
 // then give them), every run has the same outcome.
 TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {

@@ -19,12 +19,31 @@ def probe(*arguments, **environment):
                           env={**os.environ, "VORNET_LOG_LEVEL": "0", **environment})
 
 
+# The facade's two constructors, destructor and five operations as the host binds to them
+# (demangled, up to what the standard library's spelling of its types adds).
+FACADE_MEMBERS = [
+    "Vornet::Brocade::Brocade::Brocade()",
+    "Vornet::Brocade::Brocade::Brocade(Vornet::VornetConnection::ConnectionInfo const&)",
+    "Vornet::Brocade::Brocade::~Brocade()",
+    "Vornet::Brocade::Brocade::GetAdapterInfo(std::vector<Vornet::VornetOptions::NetworkAdapter,",
+    "Vornet::Brocade::Brocade::GetSoftwareIdentities(std::vector<"
+    "Vornet::VornetOptions::SoftwareIdentity_,",
+    "Vornet::Brocade::Brocade::GetRawData(std::vector<Vornet::VornetIHV::RawData_,",
+    "Vornet::Brocade::Brocade::GetDiagItems(std::vector<std::__cxx11::basic_string<char,",
+    "Vornet::Brocade::Brocade::RunDiagnostic(std::__cxx11::basic_string<char,",
+]
+
+
 class SharedLibrary(unittest.TestCase):
-    def test_exports_the_facade_and_nothing_else_of_ours(self):
+    def test_exports_every_member_of_the_facade_and_nothing_else_of_ours(self):
         symbols = subprocess.run(["nm", "-D", "--defined-only", "-C", LIBRARY],
                                  capture_output=True, text=True, check=True).stdout.splitlines()
         ours = [line.split(" ", 2)[2] for line in symbols if " T " in line or " W " in line]
-        self.assertTrue(any(name.startswith("Vornet::Brocade::Brocade::Brocade(") for name in ours))
+        for member in FACADE_MEMBERS:
+            self.assertTrue(any(name.startswith(member) for name in ours), member)
+        self.assertTrue(any(name.startswith(FACADE_MEMBERS[-1]) and
+                            name.endswith("Vornet::VornetIHV::DiagnosticRecord_&)")
+                            for name in ours))
         strays = [name for name in ours
                   if not name.startswith("Vornet::Brocade::Brocade::") and name not in ("_init", "_fini")]
         self.assertEqual(strays, [])

@@ -13,6 +13,7 @@
 #include "log_capture.h"
 #include "opn_logging.h"
 #include "pause.h"
+#include "simulator_process.h"
 #include "test_environment.h"
 #include "testing/client_observer.h"
 
@@ -163,21 +164,27 @@ TEST(OpnLogging, DumpsFifteenLabelledLinesPerRecordFromItsOwnFile) {
 }
 
 TEST_F(FacadeTest, FirmwareDumpWritesItsHeaderAndNothingBelowTraceLevel) {
-    Brocade module(UnreachableServer());
+    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"});
+    Vornet::VornetConnection::ConnectionInfo estate;
+    estate.host = "127.0.0.1";
+    estate.port = simulator.HttpPort();
+    estate.connection_case = 2;
+    Brocade module(estate);
     std::vector<SoftwareIdentity_> identities;
     {
         Vornet::LogCapture capture;
-        const int status = module.GetSoftwareIdentities(identities);
+        ASSERT_EQ(module.GetSoftwareIdentities(identities), 0);
+        ASSERT_EQ(identities.size(), 4u);
         const auto header = LinesStartingWith(capture, "Brocade::GetSoftwareIdentities");
         ASSERT_EQ(header.size(), 1u);
         EXPECT_EQ(header[0],
                   "Brocade::GetSoftwareIdentities - vector<SoftwareIdentity>& "
                   "softwareIdentity_vec:");
-        EXPECT_EQ(LinesStartingWith(capture, "SoftwareIdentity.").size(), 15 * identities.size());
+        EXPECT_EQ(LinesStartingWith(capture, "SoftwareIdentity.").size(), 15u * 4u);
 
         Vornet::Log::SetMinLogLevel(3);
         capture.Clear();
-        EXPECT_EQ(module.GetSoftwareIdentities(identities), status);
+        EXPECT_EQ(module.GetSoftwareIdentities(identities), 0);
         for (const auto& record : capture.Records()) {
             EXPECT_LE(record.level, 3u) << record.text;
         }

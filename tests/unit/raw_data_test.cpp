@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <unistd.h>
+#include <algorithm>
 
 #include <filesystem>
 
@@ -25,8 +25,8 @@ class InstalledUtility {
     InstalledUtility() {
         // Tests run in parallel processes: the directory name must be this process's own.
         static int installed = 0;
-        root = fs::path(::testing::TempDir()) / ("programfiles-" + std::to_string(getpid()) +
-                                                 "-" + std::to_string(++installed));
+        root = fs::path(::testing::TempDir()) /
+               ("programfiles-" + std::to_string(getpid()) + "-" + std::to_string(++installed));
         const fs::path directory = root / "Brocade" / "Adapter" / "Driver" / "util";
         fs::create_directories(directory);
         path = (directory / "bcu.exe").string();
@@ -79,21 +79,35 @@ TEST_F(RawDataTest, OutputIsKeptByteForByte) {
     EXPECT_NE(results[0].output.find("\r\n"), std::string::npos);
 }
 
-TEST_F(RawDataTest, AFailedFirstCommandLeavesTheSecondAsIndexZero) {
-    ScopedEnvironment failing{"FAKE_BCU_EXIT_ADAPTER", "1"};
-    BrocadeUtil util;
-    std::vector<RawData_> results;
-    Vornet::LogCapture capture;
-    EXPECT_EQ(util.GetRawData(results), 3);
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].item_name, "Brocade_00_port_adapter_info");
-    const auto texts = capture.Texts();
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "ExcuteCommand result:1"), texts.end());
-    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
-                            [](const std::string& t) {
-                                return t.rfind("Exit BrocadeUtil::GetRawData", 0) == 0;
-                            }),
-              0);
+// A failed command costs its own record only; the other keeps index zero.
+TEST_F(RawDataTest, AFailedCommandLeavesTheOtherAsIndexZero) {
+    struct Case {
+        const char* failing;
+        const char* itemName;
+        const char* commandLine;
+    };
+    const Case cases[] = {
+        {"FAKE_BCU_EXIT_ADAPTER", "Brocade_00_port_adapter_info", " port --list"},
+        {"FAKE_BCU_EXIT_PORT", "Brocade_00_adapter_info", " adapter --list"},
+    };
+    for (const Case& test : cases) {
+        ScopedEnvironment failing{test.failing, "1"};
+        BrocadeUtil util;
+        std::vector<RawData_> results;
+        Vornet::LogCapture capture;
+        EXPECT_EQ(util.GetRawData(results), 3) << test.failing;
+        ASSERT_EQ(results.size(), 1u) << test.failing;
+        EXPECT_EQ(results[0].item_name, test.itemName);
+        EXPECT_EQ(results[0].command_line, utility.path + test.commandLine);
+        const auto texts = capture.Texts();
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "ExcuteCommand result:1"), texts.end());
+        EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                                [](const std::string& t) {
+                                    return t.rfind("Exit BrocadeUtil::GetRawData", 0) == 0;
+                                }),
+                  0)
+            << test.failing;
+    }
 }
 
 TEST_F(RawDataTest, RecordsAreAppendedBehindTheCallersOwn) {

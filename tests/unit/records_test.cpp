@@ -4,8 +4,6 @@
 
 using Vornet::VornetConnection::ConnectionInfo;
 using Vornet::VornetOptions::IsSameSoftwareIdentity;
-using Vornet::VornetOptions::NetworkAdapter;
-using Vornet::VornetOptions::NetworkPort;
 using Vornet::VornetOptions::SoftwareIdentity_;
 
 TEST(Records, DefaultsAreTheHostsOwn) {
@@ -60,19 +58,4 @@ TEST(Records, SameIdentityIgnoresEverythingButVersionClassificationsProductAndEl
         change.apply(changed);
         EXPECT_FALSE(IsSameSoftwareIdentity(first, changed)) << change.what;
     }
-}
-
-TEST(Records, CopyOfAnAdapterSharesNothing) {
-    NetworkAdapter adapter;
-    adapter.name = "A";
-    adapter.ports.push_back(NetworkPort{});
-    adapter.ports[0].name = "port0";
-    adapter.software_identities.push_back(SoftwareIdentity_{});
-    adapter.software_identities[0].version_string = "1";
-
-    NetworkAdapter copy = adapter;
-    copy.ports[0].name = "changed";
-    copy.software_identities[0].version_string = "2";
-    EXPECT_EQ(adapter.ports[0].name, "port0");
-    EXPECT_EQ(adapter.software_identities[0].version_string, "1");
 }

@@ -352,6 +352,12 @@ def send(sock, *pieces):
     sock.sendall(data)
 
 
+# Parameters that shape an intrinsic operation's answer; the journal keeps those a request
+# carried, so that a test tells a flag left at its default from one sent as false.
+REQUEST_FLAGS = ("LocalOnly", "DeepInheritance", "IncludeQualifiers", "IncludeClassOrigin",
+                 "PropertyList")
+
+
 def describe(request, entry):
     """The class, instance path and ManagedElement a request is about, also noted in the
     journal entry; fault rules select on them."""
@@ -377,6 +383,9 @@ def describe(request, entry):
         entry["class"] = class_name
     if path is not None:
         entry["path"] = path.text()
+    if request.intrinsic:
+        entry["flags"] = {name: request.params[name.lower()] for name in REQUEST_FLAGS
+                          if name.lower() in request.params}
     return class_name, path, element
 
 

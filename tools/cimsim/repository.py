@@ -9,9 +9,9 @@ import json
 import os
 import threading
 
-from cimxml import (ALL_TYPES, CimError, Path, instance_name_lines, pegasus_error,
+from cimxml import (ALL_TYPES, CimError, Path, escape, instance_name_lines, pegasus_error,
                     property_lines, qualifier_lines, qualifiers_text, reference_lines,
-                    value_type_of_key)
+                    scalar_text, value_type_of_key)
 
 
 class ScenarioError(Exception):
@@ -621,6 +621,11 @@ class Repository:
     def _start_run(self, run):
         out = ['<RETURNVALUE PARAMTYPE="uint32">',
                "<VALUE>%d</VALUE>" % run.get("returnValue", 0), "</RETURNVALUE>"]
+        for parameter in run.get("outParameters") or []:
+            cim_type = parameter.get("type", "string")
+            out.append('<PARAMVALUE NAME="%s" PARAMTYPE="%s"><VALUE>%s</VALUE></PARAMVALUE>' % (
+                parameter["name"], cim_type,
+                escape(scalar_text(cim_type, parameter.get("value", "")))))
         job_spec = run.get("job")
         job_id = None
         if job_spec is not None:

@@ -167,34 +167,3 @@ TEST_F(DiagnosticEngine, TheCompletionRecordOfTheJobIsFoundAndAForeignOneIsNot) 
     EXPECT_EQ(Record(), 1);
     EXPECT_EQ(results.count("Completion State"), 0u);
 }
-
-TEST_F(DiagnosticEngine, ACimErrorOnAnyRequestIsLoggedWithItsMessage) {
-    Serve({{"a", CompletesAfter(0)}});
-    ASSERT_TRUE(simulator->Control(
-        {{"addFaults",
-          {{{"operation", "EnumerateInstances"},
-            {"class", "CIM_AvailableDiagnosticService"},
-            {"times", 1},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: listing"}}}},
-           {{"operation", "InvokeMethod"},
-            {"times", 1},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: invoking"}}}},
-           {{"operation", "EnumerateInstances"},
-            {"class", "CIM_DiagnosticCompletionRecord"},
-            {"times", 1},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: records"}}}}}}}));
-    EXPECT_EQ(List(), 1);
-    EXPECT_TRUE(items.empty());
-    EXPECT_TRUE(
-        Logged("Enumerate instances for CIM_AvailableDiagnosticService failed with the "
-               "reason: CIM_ERR_FAILED: listing"));
-    ASSERT_EQ(List(), 0);
-    EXPECT_EQ(InvokeAndWait("a", 10), -1);
-    EXPECT_TRUE(Logged("invokeMethod return exeption: CIM_ERR_FAILED: invoking"));
-    ASSERT_EQ(InvokeAndWait("a", 10), 0);
-    EXPECT_EQ(Record(), 1);
-    EXPECT_TRUE(
-        Logged("Enumerate instances for CIM_DiagnosticCompletionRecord failed with the "
-               "reason: CIM_ERR_FAILED: records"));
-    EXPECT_EQ(TimeoutsSet().back(), 60000u);
-}

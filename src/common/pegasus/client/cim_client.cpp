@@ -53,7 +53,7 @@ std::string base64(const std::string& bytes) {
 
 void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Uint32 port,
             Uint32 timeout, const std::string& operation = std::string(),
-            const std::string& target = std::string()) {
+            const std::string& target = std::string(), Uint32 messageId = 0) {
     pegasus_testing::ClientEvent event;
     event.kind = kind;
     event.host = host;
@@ -61,6 +61,7 @@ void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Ui
     event.timeoutMilliseconds = timeout;
     event.operation = operation;
     event.target = target;
+    event.messageId = messageId;
     notifyObserver(event);
 }
 
@@ -81,6 +82,12 @@ class DecodingSink : public http::BodySink {
 class CIMClient::Impl {
   public:
     Uint32 timeout = kDefaultTimeoutMilliseconds;
+    // The test ceiling is taken when a request starts, so that a test can lower it for the
+    // request it makes a server ignore and leave every other one the module's own time-out.
+    Uint32 inForce() const {
+        const Uint32 ceiling = timeoutCeiling();
+        return ceiling != 0 && timeout > ceiling ? ceiling : timeout;
+    }
     bool connected = false;
     http::Endpoint endpoint;
     std::string user;
@@ -100,7 +107,7 @@ class CIMClient::Impl {
         password = userPassword;
         challenged = false;
         connection =
-            std::make_unique<http::HttpConnection>(endpoint, std::chrono::milliseconds(timeout));
+            std::make_unique<http::HttpConnection>(endpoint, std::chrono::milliseconds(inForce()));
         connected = true;
     }
 
@@ -133,6 +140,7 @@ class CIMClient::Impl {
     // with credentials after a Basic challenge.
     http::HttpResponse exchange(const cimxml::EncodedRequest& request, http::BodySink& sink) {
         if (!connected) throw NotConnectedException();
+        const Uint32 limit = inForce();
         bool retriedWithCredentials = false;
         while (true) {
             // A connection the server closed while idle has carried no part
@@ -140,12 +148,12 @@ class CIMClient::Impl {
             if (connection && connection->isStale()) connection.reset();
             if (!connection) {
                 connection = std::make_unique<http::HttpConnection>(
-                    endpoint, std::chrono::milliseconds(timeout));
+                    endpoint, std::chrono::milliseconds(limit));
             }
             http::HttpResponse response;
             try {
                 response = connection->exchange(
-                    requestBytes(request), http::Clock::now() + std::chrono::milliseconds(timeout),
+                    requestBytes(request), http::Clock::now() + std::chrono::milliseconds(limit),
                     responseLimit(), &sink);
             } catch (const ConnectionTimeoutException&) {
                 // A late answer must not be taken for the next request's.
@@ -167,9 +175,10 @@ class CIMClient::Impl {
         }
     }
 
-    void notifyRequest(const std::string& operation, const std::string& target) const {
-        notify(pegasus_testing::ClientEvent::Request, endpoint.host, endpoint.port, timeout,
-               operation, target);
+    void notifyRequest(const std::string& operation, const std::string& target,
+                       Uint32 messageId) const {
+        notify(pegasus_testing::ClientEvent::Request, endpoint.host, endpoint.port, inForce(),
+               operation, target, messageId);
     }
 };
 
@@ -181,19 +190,18 @@ Uint32 CIMClient::getTimeout() const { return impl_->timeout; }
 void CIMClient::setTimeout(Uint32 timeoutMilliseconds) {
     notify(pegasus_testing::ClientEvent::SetTimeout, impl_->endpoint.host, impl_->endpoint.port,
            timeoutMilliseconds);
-    const Uint32 ceiling = timeoutCeiling();
-    impl_->timeout = ceiling != 0 && timeoutMilliseconds > ceiling ? ceiling : timeoutMilliseconds;
+    impl_->timeout = timeoutMilliseconds;
 }
 
 void CIMClient::connect(const String& host, Uint32 portNumber, const String& userName,
                         const String& password) {
-    notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->timeout);
+    notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->inForce());
     impl_->open(host.utf8(), portNumber, nullptr, userName.utf8(), password.utf8());
 }
 
 void CIMClient::connect(const String& host, Uint32 portNumber, const SSLContext& sslContext,
                         const String& userName, const String& password) {
-    notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->timeout);
+    notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->inForce());
     impl_->open(host.utf8(), portNumber, &sslContext, userName.utf8(), password.utf8());
 }
 
@@ -239,7 +247,7 @@ void CIMClient::connectLocal() {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
         host = host.substr(1, host.size() - 2);
     }
-    notify(pegasus_testing::ClientEvent::ConnectLocal, host, port, impl_->timeout);
+    notify(pegasus_testing::ClientEvent::ConnectLocal, host, port, impl_->inForce());
     SSLContext anyCertificate{String()};
     impl_->open(host, port, tls ? &anyCertificate : nullptr, user, password);
 }
@@ -270,8 +278,8 @@ Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpa
                                                  Boolean includeClassOrigin,
                                                  const CIMPropertyList& propertyList) {
     return guarded([&] {
-        impl_->notifyRequest("EnumerateInstances", className.getString().utf8());
         Uint32 messageId = nextMessageId++;
+        impl_->notifyRequest("EnumerateInstances", className.getString().utf8(), messageId);
         DecodingSink sink(cimxml::ResponseDecoder::Operation::EnumerateInstances, messageId);
         impl_->exchange(cimxml::encodeEnumerateInstances(
                             messageId, nameSpace, className, deepInheritance, localOnly,
@@ -286,8 +294,8 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
                                    Boolean includeQualifiers, Boolean includeClassOrigin,
                                    const CIMPropertyList& propertyList) {
     return guarded([&] {
-        impl_->notifyRequest("GetInstance", instanceName.toString().utf8());
         Uint32 messageId = nextMessageId++;
+        impl_->notifyRequest("GetInstance", instanceName.toString().utf8(), messageId);
         DecodingSink sink(cimxml::ResponseDecoder::Operation::GetInstance, messageId);
         impl_->exchange(
             cimxml::encodeGetInstance(messageId, nameSpace, instanceName, localOnly,
@@ -301,8 +309,8 @@ CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& c
                              Boolean localOnly, Boolean includeQualifiers,
                              Boolean includeClassOrigin, const CIMPropertyList& propertyList) {
     return guarded([&] {
-        impl_->notifyRequest("GetClass", className.getString().utf8());
         Uint32 messageId = nextMessageId++;
+        impl_->notifyRequest("GetClass", className.getString().utf8(), messageId);
         DecodingSink sink(cimxml::ResponseDecoder::Operation::GetClass, messageId);
         impl_->exchange(cimxml::encodeGetClass(messageId, nameSpace, className, localOnly,
                                                includeQualifiers, includeClassOrigin, propertyList),
@@ -316,8 +324,9 @@ CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace,
                                  const Array<CIMParamValue>& inParameters,
                                  Array<CIMParamValue>& outParameters) {
     return guarded([&] {
-        impl_->notifyRequest(methodName.getString().utf8(), instanceName.toString().utf8());
         Uint32 messageId = nextMessageId++;
+        impl_->notifyRequest(methodName.getString().utf8(), instanceName.toString().utf8(),
+                             messageId);
         DecodingSink sink(cimxml::ResponseDecoder::Operation::InvokeMethod, messageId);
         impl_->exchange(cimxml::encodeInvokeMethod(messageId, nameSpace, instanceName, methodName,
                                                    inParameters),

@@ -14,23 +14,29 @@ struct ClientEvent {
         SetTimeout,    // timeoutMilliseconds
         Connect,       // host, port (before the attempt, also when it then fails)
         ConnectLocal,  // host, port taken from the local URL
-        Request        // operation ("EnumerateInstances", ...), target (class or path text)
+        Request        // operation ("EnumerateInstances", ...), target (class or path text),
+                       // messageId, and the time-out in force for it
     };
     Kind kind;
     std::string host;
     std::uint32_t port = 0;
+    // SetTimeout: the value asked for. Others: the client's time-out in force (after the
+    // ceiling below), which never crosses the wire.
     std::uint32_t timeoutMilliseconds = 0;
     std::string operation;
     std::string target;
+    // Request: the MESSAGE ID the request goes out with, so that a test can join the event to
+    // what a server saw of the same request.
+    std::uint32_t messageId = 0;
 };
 
 // Called synchronously on the client's thread for every event of every client.
 // An empty function removes the observer.
 void setClientObserver(std::function<void(const ClientEvent&)> observer);
 
-// Caps every time-out a client is given (the observer still sees the value asked
-// for), so that tests can let a silent server's requests time out at once; 0
-// removes the cap.
+// Caps the time-out of every request started from now on, whenever its client's
+// time-out was set (SetTimeout events still show the value asked for), so that a
+// test can let a silent server's requests time out at once; 0 removes the cap.
 void setTimeoutCeiling(std::uint32_t milliseconds);
 
 // Largest response body a client accepts before failing the operation with
