@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <climits>
 #include <regex>
 
 #include "capture_files.h"
+#include "milliseconds_until.h"
 #include "scripted_server.h"
 #include "testing/client_observer.h"
 
@@ -182,6 +184,23 @@ TEST(Timeout, unansweredRequestTimesOutAndTheNextOperationReconnects) {
     std::vector<JournalEntry> journal = server.journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[1].connection, 2);
+}
+
+// The largest time-out a caller can give must neither fail at once nor, where
+// it meets poll(), turn into an endless wait.
+TEST(Timeout, theLargestTimeoutLetsAnAnsweredRequestThrough) {
+    ScriptedServer server(R"([{"reply": "fake/enum-ok-02.rsp"}])");
+    CIMClient client;
+    client.setTimeout(0xFFFFFFFF);
+    client.connect("127.0.0.1", server.port(), "", "");
+    EXPECT_EQ(enumeratePorts(client).size(), 3u);
+}
+
+TEST(Timeout, waitsOfAnyUint32LengthMeetPollAsAPositiveCount) {
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    EXPECT_EQ(http::millisecondsUntil(now - std::chrono::seconds(1)), 0);
+    EXPECT_EQ(http::millisecondsUntil(now + std::chrono::milliseconds(0x80000000u)), INT_MAX);
+    EXPECT_EQ(http::millisecondsUntil(now + std::chrono::milliseconds(0xFFFFFFFFu)), INT_MAX);
 }
 
 TEST(NoRetry, extrinsicMethodIsSentOnceEvenWhenTheConnectionDrops) {

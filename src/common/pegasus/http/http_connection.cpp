@@ -7,10 +7,13 @@
 #include <openssl/x509.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <mutex>
 
 #include "http_response_reader.h"
+#include "milliseconds_until.h"
 
 namespace Pegasus {
 namespace http {
@@ -69,12 +72,6 @@ CURLcode configureTls(CURL*, void* sslContext, void* tls) {
     return CURLE_OK;
 }
 
-long millisecondsUntil(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    // Round up so that the wait does not end a fraction of a millisecond early.
-    return left.count() < 0 ? 0 : static_cast<long>(left.count()) + 1;
-}
-
 [[noreturn]] void connectionClosed() {
     throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
 }
@@ -98,7 +95,7 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(timeout.count() > 0 ? timeout.count() : 1));
+                     std::clamp<long>(static_cast<long>(timeout.count()), 1, INT_MAX));
     if (endpoint.useTls) {
         tls_ = endpoint.tls;
         const SSLContext& tls = *tls_;
@@ -146,7 +143,7 @@ bool HttpConnection::wait(bool forWriting, Clock::time_point deadline) {
     while (true) {
         pollfd entry{static_cast<int>(socket_), static_cast<short>(forWriting ? POLLOUT : POLLIN),
                      0};
-        int ready = ::poll(&entry, 1, static_cast<int>(millisecondsUntil(deadline)));
+        int ready = ::poll(&entry, 1, millisecondsUntil(deadline));
         if (ready > 0) return true;
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) connectionClosed();
