@@ -353,6 +353,76 @@ TEST(Tls, certificatesAreCheckedOnlyWhenAskedFor) {
         failure);
 }
 
+// Each libcurl option the connection's promises rest on, and the SSLContext
+// under which the client sets it.
+enum class Security { Plain, AnyCertificate, TrustStore, Callback };
+struct Setting {
+    const char* option;
+    Security security;
+};
+
+void connectWith(CIMClient& client, const ScriptedServer& server, Security security) {
+    switch (security) {
+        case Security::Plain:
+            return client.connect("127.0.0.1", server.port(), "", "");
+        case Security::AnyCertificate:
+            return client.connect("127.0.0.1", server.port(), SSLContext(""), "", "");
+        case Security::TrustStore:
+            return client.connect("127.0.0.1", server.port(),
+                                  SSLContext(server.certificate().c_str()), "", "");
+        case Security::Callback:
+            return client.connect("127.0.0.1", server.port(), SSLContext("", acceptEverything), "",
+                                  "");
+    }
+}
+
+struct RefusedSettingScope {
+    explicit RefusedSettingScope(const std::string& option) {
+        pegasus_testing::refuseTransportSetting(option);
+    }
+    ~RefusedSettingScope() { pegasus_testing::refuseTransportSetting(""); }
+};
+
+// Going on with libcurl's default would break a promise: a certificate the
+// callback would reject accepted, a request of libcurl's own on the wire, a
+// connect without end.
+TEST(Settings, aRefusedSettingFailsConnectNamingItAndSendsNothing) {
+    ScriptedServer server("[]", true);
+    const Setting settings[] = {
+        {"CURLOPT_URL", Security::Plain},
+        {"CURLOPT_PROTOCOLS_STR", Security::Plain},
+        {"CURLOPT_CONNECT_ONLY", Security::Plain},
+        {"CURLOPT_FOLLOWLOCATION", Security::Plain},
+        {"CURLOPT_NOSIGNAL", Security::Plain},
+        {"CURLOPT_PROXY", Security::Plain},
+        {"CURLOPT_CONNECTTIMEOUT_MS", Security::Plain},
+        {"CURLOPT_SSLVERSION", Security::AnyCertificate},
+        {"CURLOPT_SSL_VERIFYHOST", Security::AnyCertificate},
+        {"CURLOPT_SSL_VERIFYPEER", Security::AnyCertificate},
+        {"CURLOPT_SSL_VERIFYPEER", Security::TrustStore},
+        {"CURLOPT_CAINFO", Security::TrustStore},
+        {"CURLOPT_CAPATH", Security::TrustStore},
+        {"CURLOPT_SSL_VERIFYPEER", Security::Callback},
+        {"CURLOPT_SSL_CTX_FUNCTION", Security::Callback},
+        {"CURLOPT_SSL_CTX_DATA", Security::Callback},
+    };
+    for (const Setting& setting : settings) {
+        SCOPED_TRACE(setting.option);
+        CIMClient client;
+        {
+            RefusedSettingScope refused(setting.option);
+            expectFailure<CannotConnectException>(
+                [&] { connectWith(client, server, setting.security); },
+                "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) +
+                    ". Connection failed. libcurl refused " + setting.option +
+                    ": An unknown option was passed in to libcurl");
+        }
+        // The same connect goes through once the option is taken.
+        connectWith(client, server, setting.security);
+    }
+    EXPECT_TRUE(server.journal().empty());
+}
+
 TEST(Tls, plainClientAgainstTlsServerFailsAtTheFirstOperation) {
     ScriptedServer server("[]", true);
     CIMClient client;

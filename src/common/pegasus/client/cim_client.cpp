@@ -99,9 +99,13 @@ class CIMClient::Impl {
         user = userName;
         password = userPassword;
         challenged = false;
-        connection =
-            std::make_unique<http::HttpConnection>(endpoint, std::chrono::milliseconds(timeout));
+        connection = newConnection();
         connected = true;
+    }
+
+    std::unique_ptr<http::HttpConnection> newConnection() {
+        endpoint.refusedSetting = refusedTransportSetting();
+        return std::make_unique<http::HttpConnection>(endpoint, std::chrono::milliseconds(timeout));
     }
 
     void close() {
@@ -138,10 +142,7 @@ class CIMClient::Impl {
             // A connection the server closed while idle has carried no part
             // of this request yet, so replacing it sends nothing twice.
             if (connection && connection->isStale()) connection.reset();
-            if (!connection) {
-                connection = std::make_unique<http::HttpConnection>(
-                    endpoint, std::chrono::milliseconds(timeout));
-            }
+            if (!connection) connection = newConnection();
             http::HttpResponse response;
             try {
                 response = connection->exchange(

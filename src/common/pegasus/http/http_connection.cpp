@@ -12,6 +12,7 @@
 #include <climits>
 #include <mutex>
 
+#include "connect_failure.h"
 #include "http_response_reader.h"
 #include "milliseconds_until.h"
 
@@ -72,6 +73,39 @@ CURLcode configureTls(CURL*, void* sslContext, void* tls) {
     return CURLE_OK;
 }
 
+// Sets the options of one connection attempt. Each carries a promise: only
+// our bytes on the wire (connect only, no redirect, no proxy, HTTP(S) only),
+// no signals in the host's process, a bounded connect, TLS 1.2 only and the
+// certificate checked as the SSLContext asks. So a refused option (a libcurl
+// built without it, a value it does not take) fails connect() rather than
+// leave libcurl's default in force.
+class CheckedOptions {
+  public:
+    CheckedOptions(CURL* curl, const Endpoint& endpoint) : curl_(curl), endpoint_(endpoint) {}
+
+    template <class Value>
+    void set(CURLoption option, Value value) {
+        CURLcode result = curl_easy_setopt(curl_, option, value);
+        if (!endpoint_.refusedSetting.empty() && endpoint_.refusedSetting == nameOf(option)) {
+            result = CURLE_UNKNOWN_OPTION;
+        }
+        if (result != CURLE_OK) {
+            throwCannotConnect(
+                endpoint_, "libcurl refused " + nameOf(option) + ": " + curl_easy_strerror(result));
+        }
+    }
+
+  private:
+    static std::string nameOf(CURLoption option) {
+        const curl_easyoption* known = curl_easy_option_by_id(option);
+        return known != nullptr ? std::string("CURLOPT_") + known->name
+                                : "option " + std::to_string(static_cast<int>(option));
+    }
+
+    CURL* curl_;
+    const Endpoint& endpoint_;
+};
+
 [[noreturn]] void connectionClosed() {
     throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
 }
@@ -80,42 +114,16 @@ CURLcode configureTls(CURL*, void* sslContext, void* tls) {
 
 HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
     initializeCurlOnce();
-    std::string locator = endpoint.host + ":" + std::to_string(endpoint.port);
     curl_ = curl_easy_init();
-    if (curl_ == nullptr)
-        throw CannotConnectException(
-            String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+    if (curl_ == nullptr) throwCannotConnect(endpoint);
     CURL* curl = handle(curl_);
-    bool ipv6 = endpoint.host.find(':') != std::string::npos;
-    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
-                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
-                      std::to_string(endpoint.port) + "/";
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                     std::clamp<long>(static_cast<long>(timeout.count()), 1, INT_MAX));
-    if (endpoint.useTls) {
-        tls_ = endpoint.tls;
-        const SSLContext& tls = *tls_;
-        // OpenPegasus offers TLS 1.2 only and never compares the host name
-        // with the certificate.
-        curl_easy_setopt(curl, CURLOPT_SSLVERSION,
-                         static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-        const std::string& trustStore = tls.getTrustStore().utf8();
-        if (tls.getVerifyFunction() != nullptr) {
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-            curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, configureTls);
-            curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, const_cast<SSLContext*>(tls_.get()));
-        } else if (!trustStore.empty()) {
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-            curl_easy_setopt(curl, CURLOPT_CAINFO, trustStore.c_str());
-            curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
-        } else {
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-        }
+    // A constructor that throws runs no destructor: the handle is released here.
+    try {
+        configure(endpoint, timeout);
+    } catch (...) {
+        curl_easy_cleanup(curl);
+        curl_ = nullptr;
+        throw;
     }
     CURLcode result = curl_easy_perform(curl);
     if (result == CURLE_OK) {
@@ -129,10 +137,48 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
     curl_easy_cleanup(curl);
     curl_ = nullptr;
     if (result == CURLE_COULDNT_RESOLVE_HOST) {
-        throw InvalidLocatorException(String::fromUtf8(locator));
+        throw InvalidLocatorException(
+            String::fromUtf8(endpoint.host + ":" + std::to_string(endpoint.port)));
     }
-    throw CannotConnectException(
-        String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+    throwCannotConnect(endpoint);
+}
+
+void HttpConnection::configure(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
+    CheckedOptions options(handle(curl_), endpoint);
+    bool ipv6 = endpoint.host.find(':') != std::string::npos;
+    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
+                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
+                      std::to_string(endpoint.port) + "/";
+    options.set(CURLOPT_URL, url.c_str());
+    options.set(CURLOPT_PROTOCOLS_STR, "http,https");
+    options.set(CURLOPT_CONNECT_ONLY, 1L);
+    options.set(CURLOPT_FOLLOWLOCATION, 0L);
+    options.set(CURLOPT_NOSIGNAL, 1L);
+    options.set(CURLOPT_PROXY, "");
+    options.set(CURLOPT_CONNECTTIMEOUT_MS,
+                std::clamp<long>(static_cast<long>(timeout.count()), 1, INT_MAX));
+    if (!endpoint.useTls) return;
+    tls_ = endpoint.tls;
+    const SSLContext& tls = *tls_;
+    // OpenPegasus offers TLS 1.2 only and never compares the host name with
+    // the certificate.
+    options.set(CURLOPT_SSLVERSION,
+                static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+    options.set(CURLOPT_SSL_VERIFYHOST, 0L);
+    const std::string& trustStore = tls.getTrustStore().utf8();
+    if (tls.getVerifyFunction() != nullptr) {
+        // The caller's callback alone decides (configureTls puts it into
+        // OpenSSL's verification), so libcurl is not asked to verify as well.
+        options.set(CURLOPT_SSL_VERIFYPEER, 0L);
+        options.set(CURLOPT_SSL_CTX_DATA, const_cast<SSLContext*>(tls_.get()));
+        options.set(CURLOPT_SSL_CTX_FUNCTION, configureTls);
+    } else if (!trustStore.empty()) {
+        options.set(CURLOPT_SSL_VERIFYPEER, 1L);
+        options.set(CURLOPT_CAINFO, trustStore.c_str());
+        options.set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+    } else {
+        options.set(CURLOPT_SSL_VERIFYPEER, 0L);
+    }
 }
 
 HttpConnection::~HttpConnection() {
