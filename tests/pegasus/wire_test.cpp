@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <regex>
+#include <stdexcept>
 
 #include "capture_files.h"
 #include "milliseconds_until.h"
@@ -351,6 +352,34 @@ TEST(Tls, certificatesAreCheckedOnlyWhenAskedFor) {
                                       "", "");
         },
         failure);
+}
+
+Boolean throwPegasusException(SSLCertificateInfo&) {
+    throw Exception(String("certificate store is locked"));
+}
+Boolean throwStandardException(SSLCertificateInfo&) { throw std::runtime_error("out of handles"); }
+Boolean throwSomethingElse(SSLCertificateInfo&) { throw 42; }
+
+// OpenSSL calls the callback from C: what it throws must not unwind through
+// OpenSSL, and a certificate it could not judge is not accepted.
+TEST(Tls, aThrowingCertificateCallbackRejectsTheCertificateAndConnectSaysWhatItThrew) {
+    ScriptedServer server("[]", true);
+    const std::string failure =
+        "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) +
+        ". Connection failed. The certificate verification callback threw: ";
+    const std::vector<std::pair<SSLCertificateVerifyFunction*, std::string>> callbacks = {
+        {throwPegasusException, "certificate store is locked"},
+        {throwStandardException, "out of handles"},
+        {throwSomethingElse, "an exception of unknown type"}};
+    for (const auto& callback : callbacks) {
+        CIMClient client;
+        expectFailure<CannotConnectException>(
+            [&] {
+                client.connect("127.0.0.1", server.port(), SSLContext("", callback.first), "", "");
+            },
+            failure + callback.second);
+    }
+    EXPECT_TRUE(server.journal().empty());
 }
 
 // Each libcurl option the connection's promises rest on, and the SSLContext

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <exception>
 #include <mutex>
 
 #include "connect_failure.h"
@@ -41,34 +42,58 @@ int verifyIndex() {
     return index;
 }
 
+void keepThrownText(HttpConnection::TlsVerification& verification, const char* text) noexcept {
+    verification.threw = true;
+    try {
+        verification.thrownText = text;
+    } catch (...) {
+        // Without memory for the text the certificate is still rejected.
+    }
+}
+
 // The caller's verification callback decides on each certificate, whatever
-// OpenSSL's own verdict was.
-int verifyWithCallback(int preverified, X509_STORE_CTX* store) {
+// OpenSSL's own verdict was. OpenSSL calls this from C, so nothing may unwind
+// out of it: whatever throws rejects the certificate, and what it said is
+// kept for connect() to report.
+int verifyWithCallback(int preverified, X509_STORE_CTX* store) noexcept {
     SSL* ssl =
         static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* tls =
-        static_cast<const SSLContext*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), verifyIndex()));
-    SSLCertificateVerifyFunction* verify = tls != nullptr ? tls->getVerifyFunction() : nullptr;
-    if (verify == nullptr) return preverified;
-    X509* certificate = X509_STORE_CTX_get_current_cert(store);
-    SSLCertificateInfo info(
-        String::fromUtf8(nameLine(certificate ? X509_get_subject_name(certificate) : nullptr)),
-        String::fromUtf8(nameLine(certificate ? X509_get_issuer_name(certificate) : nullptr)),
-        static_cast<Uint32>(X509_STORE_CTX_get_error_depth(store)),
-        static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0);
+    if (ssl == nullptr) return 0;
+    auto* verification = static_cast<HttpConnection::TlsVerification*>(
+        SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), verifyIndex()));
+    if (verification == nullptr || !verification->context) return 0;
+    SSLCertificateVerifyFunction* verify = verification->context->getVerifyFunction();
+    if (verify == nullptr) return 0;
     bool accepted = false;
     try {
+        X509* certificate = X509_STORE_CTX_get_current_cert(store);
+        SSLCertificateInfo info(
+            String::fromUtf8(nameLine(certificate ? X509_get_subject_name(certificate) : nullptr)),
+            String::fromUtf8(nameLine(certificate ? X509_get_issuer_name(certificate) : nullptr)),
+            static_cast<Uint32>(X509_STORE_CTX_get_error_depth(store)),
+            static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0);
         accepted = verify(info);
+    } catch (const Exception& error) {
+        keepThrownText(*verification, error.getMessage().utf8().c_str());
+        return 0;
+    } catch (const std::exception& error) {
+        keepThrownText(*verification, error.what());
+        return 0;
     } catch (...) {
-        accepted = false;
+        keepThrownText(*verification, "an exception of unknown type");
+        return 0;
     }
     if (accepted) X509_STORE_CTX_set_error(store, X509_V_OK);
     return accepted ? 1 : 0;
 }
 
-CURLcode configureTls(CURL*, void* sslContext, void* tls) {
+// libcurl calls this from C as well; nothing in it throws.
+CURLcode configureTls(CURL*, void* sslContext, void* verification) noexcept {
     auto* context = static_cast<SSL_CTX*>(sslContext);
-    SSL_CTX_set_ex_data(context, verifyIndex(), tls);
+    // Without its data the callback would have no verdict to ask for.
+    if (verifyIndex() < 0 || SSL_CTX_set_ex_data(context, verifyIndex(), verification) != 1) {
+        return CURLE_SSL_CERTPROBLEM;
+    }
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyWithCallback);
     return CURLE_OK;
 }
@@ -140,6 +165,10 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
         throw InvalidLocatorException(
             String::fromUtf8(endpoint.host + ":" + std::to_string(endpoint.port)));
     }
+    if (verification_.threw) {
+        throwCannotConnect(
+            endpoint, "The certificate verification callback threw: " + verification_.thrownText);
+    }
     throwCannotConnect(endpoint);
 }
 
@@ -158,8 +187,8 @@ void HttpConnection::configure(const Endpoint& endpoint, std::chrono::millisecon
     options.set(CURLOPT_CONNECTTIMEOUT_MS,
                 std::clamp<long>(static_cast<long>(timeout.count()), 1, INT_MAX));
     if (!endpoint.useTls) return;
-    tls_ = endpoint.tls;
-    const SSLContext& tls = *tls_;
+    verification_.context = endpoint.tls;
+    const SSLContext& tls = *verification_.context;
     // OpenPegasus offers TLS 1.2 only and never compares the host name with
     // the certificate.
     options.set(CURLOPT_SSLVERSION,
@@ -170,7 +199,7 @@ void HttpConnection::configure(const Endpoint& endpoint, std::chrono::millisecon
         // The caller's callback alone decides (configureTls puts it into
         // OpenSSL's verification), so libcurl is not asked to verify as well.
         options.set(CURLOPT_SSL_VERIFYPEER, 0L);
-        options.set(CURLOPT_SSL_CTX_DATA, const_cast<SSLContext*>(tls_.get()));
+        options.set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&verification_));
         options.set(CURLOPT_SSL_CTX_FUNCTION, configureTls);
     } else if (!trustStore.empty()) {
         options.set(CURLOPT_SSL_VERIFYPEER, 1L);

@@ -38,7 +38,8 @@ class HttpConnection {
     // when the host does not resolve and CannotConnectException for every
     // other failure ("Cannot connect to HOST:PORT. Connection failed.", then
     // the reason when it is one OpenPegasus would not give: the HTTP library
-    // refused a setting the connection relies on).
+    // refused a setting the connection relies on, or the caller's certificate
+    // callback threw, with what it threw).
     HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout);
     ~HttpConnection();
     HttpConnection(const HttpConnection&) = delete;
@@ -59,6 +60,19 @@ class HttpConnection {
     HttpResponse exchange(const std::string& request, Clock::time_point deadline,
                           std::uint64_t bodyLimit, BodySink* sink = nullptr);
 
+#ifndef _WIN32
+    // What the TLS verification callback reads and leaves behind. It runs
+    // whenever the server's certificate is verified (a renegotiation too), so
+    // this lives as long as the connection.
+    struct TlsVerification {
+        std::shared_ptr<const SSLContext> context;
+        // The caller's callback (or our wrapper around it) threw: the
+        // certificate was rejected, and this is what it said.
+        bool threw = false;
+        std::string thrownText;
+    };
+#endif
+
   private:
 #ifdef _WIN32
     struct WinHttp;
@@ -72,8 +86,7 @@ class HttpConnection {
 
     void* curl_ = nullptr;
     long socket_ = -1;
-    // Read by the TLS verification callback during the handshake.
-    std::shared_ptr<const SSLContext> tls_;
+    TlsVerification verification_;
 #endif
 };
 
