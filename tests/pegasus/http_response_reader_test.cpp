@@ -34,6 +34,13 @@ http::HttpResponse readInPieces(const std::string& bytes, size_t piece, bool end
     return reader.response();
 }
 
+// A header line of 64 KiB with its line end is the longest taken.
+std::string responseWithHeaderLineOf(size_t bytes) {
+    const std::string name = "X-Filler: ";
+    return "HTTP/1.1 200 OK\r\n" + name + std::string(bytes - name.size() - 2, 'x') +
+           "\r\nContent-Length: 2\r\n\r\nok";
+}
+
 class ResponseFraming : public testing::TestWithParam<Framing> {};
 
 TEST_P(ResponseFraming, givesTheSameResponseHoweverTheBytesArrive) {
@@ -67,6 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         Framing{"http_1_0_closes", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", false, "ok",
                 "", true},
         Framing{"bare_line_feeds", "HTTP/1.1 200 OK\nContent-Length: 2\n\nok", false, "ok", "",
+                false},
+        Framing{"longest_header_line", responseWithHeaderLineOf(64 * 1024), false, "ok", "",
                 false}),
     [](const testing::TestParamInfo<Framing>& info) { return std::string(info.param.name); });
 
@@ -80,13 +89,21 @@ void PrintTo(const Defect& c, std::ostream* out) { *out << c.name; }
 
 class ResponseDefects : public testing::TestWithParam<Defect> {};
 
-TEST_P(ResponseDefects, failWithAMalformedHttpException) {
-    http::HttpResponseReader reader(1 << 20);
-    try {
-        if (!reader.feed(GetParam().bytes.data(), GetParam().bytes.size())) reader.endOfStream();
-        ADD_FAILURE() << "accepted";
-    } catch (const CIMClientMalformedHTTPException& error) {
-        EXPECT_EQ(error.getMessage().utf8(), GetParam().message);
+TEST_P(ResponseDefects, failWithAMalformedHttpExceptionHoweverTheBytesArrive) {
+    const std::string& bytes = GetParam().bytes;
+    for (size_t piece : {bytes.size(), size_t(1)}) {
+        http::HttpResponseReader reader(1 << 20);
+        try {
+            bool complete = false;
+            for (size_t offset = 0; offset < bytes.size() && !complete; offset += piece) {
+                complete =
+                    reader.feed(bytes.data() + offset, std::min(piece, bytes.size() - offset));
+            }
+            if (!complete) reader.endOfStream();
+            ADD_FAILURE() << "accepted in pieces of " << piece;
+        } catch (const CIMClientMalformedHTTPException& error) {
+            EXPECT_EQ(error.getMessage().utf8(), GetParam().message) << "pieces of " << piece;
+        }
     }
 }
 
@@ -106,7 +123,9 @@ INSTANTIATE_TEST_SUITE_P(
         Defect{"length_over_limit", "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n",
                "Response from CIM Server exceeds the limit of 1048576 bytes."},
         Defect{"negative_length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
-               "Bad Content-Length HTTP header: -1"}),
+               "Bad Content-Length HTTP header: -1"},
+        Defect{"header_line_too_long", responseWithHeaderLineOf(64 * 1024 + 1),
+               "HTTP header line too long"}),
     [](const testing::TestParamInfo<Defect>& info) { return std::string(info.param.name); });
 
 }  // namespace

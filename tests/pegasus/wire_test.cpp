@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <climits>
 #include <regex>
+#include <stdexcept>
 
 #include "capture_files.h"
+#include "milliseconds_until.h"
 #include "scripted_server.h"
 #include "testing/client_observer.h"
 
@@ -187,6 +190,23 @@ TEST(Timeout, unansweredRequestTimesOutAndTheNextOperationReconnects) {
     EXPECT_EQ(journal[1].connection, 2);
 }
 
+// The largest time-out a caller can give must neither fail at once nor, where
+// it meets poll(), turn into an endless wait.
+TEST(Timeout, theLargestTimeoutLetsAnAnsweredRequestThrough) {
+    ScriptedServer server(R"([{"reply": "fake/enum-ok-02.rsp"}])");
+    CIMClient client;
+    client.setTimeout(0xFFFFFFFF);
+    client.connect("127.0.0.1", server.port(), "", "");
+    EXPECT_EQ(enumeratePorts(client).size(), 3u);
+}
+
+TEST(Timeout, waitsOfAnyUint32LengthMeetPollAsAPositiveCount) {
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    EXPECT_EQ(http::millisecondsUntil(now - std::chrono::seconds(1)), 0);
+    EXPECT_EQ(http::millisecondsUntil(now + std::chrono::milliseconds(0x80000000u)), INT_MAX);
+    EXPECT_EQ(http::millisecondsUntil(now + std::chrono::milliseconds(0xFFFFFFFFu)), INT_MAX);
+}
+
 TEST(NoRetry, extrinsicMethodIsSentOnceEvenWhenTheConnectionDrops) {
     ScriptedServer server(R"([{"close": true}, {"reply": "fake/invoke-ok-02.rsp"}])");
     CIMClient client;
@@ -335,6 +355,104 @@ TEST(Tls, certificatesAreCheckedOnlyWhenAskedFor) {
                                       "", "");
         },
         failure);
+}
+
+Boolean throwPegasusException(SSLCertificateInfo&) {
+    throw Exception(String("certificate store is locked"));
+}
+Boolean throwStandardException(SSLCertificateInfo&) { throw std::runtime_error("out of handles"); }
+Boolean throwSomethingElse(SSLCertificateInfo&) { throw 42; }
+
+// OpenSSL calls the callback from C: what it throws must not unwind through
+// OpenSSL, and a certificate it could not judge is not accepted.
+TEST(Tls, aThrowingCertificateCallbackRejectsTheCertificateAndConnectSaysWhatItThrew) {
+    ScriptedServer server("[]", true);
+    const std::string failure =
+        "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) +
+        ". Connection failed. The certificate verification callback threw: ";
+    const std::vector<std::pair<SSLCertificateVerifyFunction*, std::string>> callbacks = {
+        {throwPegasusException, "certificate store is locked"},
+        {throwStandardException, "out of handles"},
+        {throwSomethingElse, "an exception of unknown type"}};
+    for (const auto& callback : callbacks) {
+        CIMClient client;
+        expectFailure<CannotConnectException>(
+            [&] {
+                client.connect("127.0.0.1", server.port(), SSLContext("", callback.first), "", "");
+            },
+            failure + callback.second);
+    }
+    EXPECT_TRUE(server.journal().empty());
+}
+
+// Each libcurl option the connection's promises rest on, and the SSLContext
+// under which the client sets it.
+enum class Security { Plain, AnyCertificate, TrustStore, Callback };
+struct Setting {
+    const char* option;
+    Security security;
+};
+
+void connectWith(CIMClient& client, const ScriptedServer& server, Security security) {
+    switch (security) {
+        case Security::Plain:
+            return client.connect("127.0.0.1", server.port(), "", "");
+        case Security::AnyCertificate:
+            return client.connect("127.0.0.1", server.port(), SSLContext(""), "", "");
+        case Security::TrustStore:
+            return client.connect("127.0.0.1", server.port(),
+                                  SSLContext(server.certificate().c_str()), "", "");
+        case Security::Callback:
+            return client.connect("127.0.0.1", server.port(), SSLContext("", acceptEverything), "",
+                                  "");
+    }
+}
+
+struct RefusedSettingScope {
+    explicit RefusedSettingScope(const std::string& option) {
+        pegasus_testing::refuseTransportSetting(option);
+    }
+    ~RefusedSettingScope() { pegasus_testing::refuseTransportSetting(""); }
+};
+
+// Going on with libcurl's default would break a promise: a certificate the
+// callback would reject accepted, a request of libcurl's own on the wire, a
+// connect without end.
+TEST(Settings, aRefusedSettingFailsConnectNamingItAndSendsNothing) {
+    ScriptedServer server("[]", true);
+    const Setting settings[] = {
+        {"CURLOPT_URL", Security::Plain},
+        {"CURLOPT_PROTOCOLS_STR", Security::Plain},
+        {"CURLOPT_CONNECT_ONLY", Security::Plain},
+        {"CURLOPT_FOLLOWLOCATION", Security::Plain},
+        {"CURLOPT_NOSIGNAL", Security::Plain},
+        {"CURLOPT_PROXY", Security::Plain},
+        {"CURLOPT_CONNECTTIMEOUT_MS", Security::Plain},
+        {"CURLOPT_SSLVERSION", Security::AnyCertificate},
+        {"CURLOPT_SSL_VERIFYHOST", Security::AnyCertificate},
+        {"CURLOPT_SSL_VERIFYPEER", Security::AnyCertificate},
+        {"CURLOPT_SSL_VERIFYPEER", Security::TrustStore},
+        {"CURLOPT_CAINFO", Security::TrustStore},
+        {"CURLOPT_CAPATH", Security::TrustStore},
+        {"CURLOPT_SSL_VERIFYPEER", Security::Callback},
+        {"CURLOPT_SSL_CTX_FUNCTION", Security::Callback},
+        {"CURLOPT_SSL_CTX_DATA", Security::Callback},
+    };
+    for (const Setting& setting : settings) {
+        SCOPED_TRACE(setting.option);
+        CIMClient client;
+        {
+            RefusedSettingScope refused(setting.option);
+            expectFailure<CannotConnectException>(
+                [&] { connectWith(client, server, setting.security); },
+                "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) +
+                    ". Connection failed. libcurl refused " + setting.option +
+                    ": An unknown option was passed in to libcurl");
+        }
+        // The same connect goes through once the option is taken.
+        connectWith(client, server, setting.security);
+    }
+    EXPECT_TRUE(server.journal().empty());
 }
 
 TEST(Tls, plainClientAgainstTlsServerFailsAtTheFirstOperation) {

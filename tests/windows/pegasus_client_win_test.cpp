@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "testing/client_observer.h"
 #include "windows_test_support.h"
 
 using namespace Pegasus;
@@ -163,6 +164,53 @@ TEST_P(ClientOverWinHttp, TimeoutDropsTheConnectionAndTheNextOperationReconnects
     EXPECT_NE(entries[3]["connection"], entries[2]["connection"]);
     EXPECT_FALSE(entries[3]["authorization"].get<bool>());
     EXPECT_TRUE(entries[4]["authorization"].get<bool>());
+}
+
+// The largest time-out a caller can give neither fails at once nor waits without end; where it
+// meets select() in connect() and WinHTTP's time-outs it is a count they take.
+TEST_P(ClientOverWinHttp, TheLargestTimeoutLetsAnAnsweredRequestThrough) {
+    CIMClient client;
+    client.setTimeout(0xFFFFFFFF);
+    Connect(client, GetParam().tls, password);
+    EXPECT_EQ(Serials(client.enumerateInstances(kNamespace, "XX_PhysicalPackage")), kSerials);
+}
+
+struct RefusedSettingScope {
+    explicit RefusedSettingScope(const std::string& setting) {
+        pegasus_testing::refuseTransportSetting(setting);
+    }
+    ~RefusedSettingScope() { pegasus_testing::refuseTransportSetting(""); }
+};
+
+// Going on with WinHTTP's default would break a promise: automatic authentication or a
+// redirect sends a request the client did not ask for, a wait without the caller's time-out
+// may never end. WinHTTP takes most of these per request, so the first operation fails, with
+// the connect failure's class and text and before anything is sent.
+TEST_P(ClientOverWinHttp, ARefusedSettingFailsNamingItAndSendsNothing) {
+    std::vector<const char*> settings = {"WINHTTP_OPTION_DISABLE_FEATURE", "WinHttpSetTimeouts",
+                                         "WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT"};
+    if (GetParam().tls) {
+        settings.push_back("WINHTTP_OPTION_SECURE_PROTOCOLS");
+        settings.push_back("WINHTTP_OPTION_SECURITY_FLAGS");
+    }
+    const std::string port = Environment(GetParam().tls ? "BROCADE_TEST_CIMSIM_HTTPS_PORT"
+                                                        : "BROCADE_TEST_CIMSIM_HTTP_PORT");
+    for (const char* setting : settings) {
+        SCOPED_TRACE(setting);
+        JournalSince journal;
+        RefusedSettingScope refused(setting);
+        CIMClient client;
+        try {
+            Connect(client, GetParam().tls, password);
+            client.enumerateInstances(kNamespace, "XX_PhysicalPackage");
+            ADD_FAILURE() << "no CannotConnectException";
+        } catch (const CannotConnectException& error) {
+            EXPECT_EQ(error.getMessage().utf8(), "Cannot connect to 127.0.0.1:" + port +
+                                                     ". Connection failed. WinHTTP refused " +
+                                                     setting + " (error 12009)");
+        }
+        EXPECT_TRUE(journal.entries().empty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(HttpAndHttps, ClientOverWinHttp,

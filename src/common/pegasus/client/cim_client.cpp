@@ -106,9 +106,14 @@ class CIMClient::Impl {
         user = userName;
         password = userPassword;
         challenged = false;
-        connection =
-            std::make_unique<http::HttpConnection>(endpoint, std::chrono::milliseconds(inForce()));
+        connection = newConnection(inForce());
         connected = true;
+    }
+
+    std::unique_ptr<http::HttpConnection> newConnection(Uint32 milliseconds) {
+        endpoint.refusedSetting = refusedTransportSetting();
+        return std::make_unique<http::HttpConnection>(endpoint,
+                                                      std::chrono::milliseconds(milliseconds));
     }
 
     void close() {
@@ -146,10 +151,7 @@ class CIMClient::Impl {
             // A connection the server closed while idle has carried no part
             // of this request yet, so replacing it sends nothing twice.
             if (connection && connection->isStale()) connection.reset();
-            if (!connection) {
-                connection = std::make_unique<http::HttpConnection>(
-                    endpoint, std::chrono::milliseconds(limit));
-            }
+            if (!connection) connection = newConnection(limit);
             http::HttpResponse response;
             try {
                 response = connection->exchange(

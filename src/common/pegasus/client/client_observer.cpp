@@ -20,6 +20,14 @@ std::function<void(const pegasus_testing::ClientEvent&)>& observer() {
 std::atomic<std::uint64_t> limit{kDefaultResponseLimit};
 std::atomic<std::uint32_t> ceiling{0};
 
+// Read once per connection; the flag spares clients the lock while no test
+// refuses anything.
+std::atomic<bool> refusing{false};
+std::string& refusedSetting() {
+    static std::string name;
+    return name;
+}
+
 }  // namespace
 
 namespace pegasus_testing {
@@ -32,6 +40,12 @@ void setClientObserver(std::function<void(const ClientEvent&)> function) {
 void setTimeoutCeiling(std::uint32_t milliseconds) { ceiling = milliseconds; }
 
 void setResponseLimit(std::uint64_t bytes) { limit = bytes == 0 ? kDefaultResponseLimit : bytes; }
+
+void refuseTransportSetting(const std::string& name) {
+    std::lock_guard<std::mutex> lock(observerMutex());
+    refusedSetting() = name;
+    refusing = !name.empty();
+}
 
 }  // namespace pegasus_testing
 
@@ -49,5 +63,11 @@ void notifyObserver(const pegasus_testing::ClientEvent& event) {
 std::uint64_t responseLimit() { return limit; }
 
 std::uint32_t timeoutCeiling() { return ceiling; }
+
+std::string refusedTransportSetting() {
+    if (!refusing) return std::string();
+    std::lock_guard<std::mutex> lock(observerMutex());
+    return refusedSetting();
+}
 
 }  // namespace Pegasus

@@ -3,6 +3,7 @@
 #define PEGASUS_CLIENT_OBSERVER_HOOKS_H
 
 #include <cstdint>
+#include <string>
 
 #include "testing/client_observer.h"
 
@@ -10,7 +11,8 @@ namespace Pegasus {
 
 void notifyObserver(const pegasus_testing::ClientEvent& event);
 std::uint64_t responseLimit();
-std::uint32_t timeoutCeiling();  // 0: none
+std::uint32_t timeoutCeiling();         // 0: none
+std::string refusedTransportSetting();  // empty: none
 
 }  // namespace Pegasus
 

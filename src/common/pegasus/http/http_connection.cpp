@@ -7,10 +7,15 @@
 #include <openssl/x509.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <exception>
 #include <mutex>
 
+#include "connect_failure.h"
 #include "http_response_reader.h"
+#include "milliseconds_until.h"
 
 namespace Pegasus {
 namespace http {
@@ -37,43 +42,94 @@ int verifyIndex() {
     return index;
 }
 
+void keepThrownText(HttpConnection::TlsVerification& verification, const char* text) noexcept {
+    verification.threw = true;
+    try {
+        verification.thrownText = text;
+    } catch (...) {
+        // Without memory for the text the certificate is still rejected.
+    }
+}
+
 // The caller's verification callback decides on each certificate, whatever
-// OpenSSL's own verdict was.
-int verifyWithCallback(int preverified, X509_STORE_CTX* store) {
+// OpenSSL's own verdict was. OpenSSL calls this from C, so nothing may unwind
+// out of it: whatever throws rejects the certificate, and what it said is
+// kept for connect() to report.
+int verifyWithCallback(int preverified, X509_STORE_CTX* store) noexcept {
     SSL* ssl =
         static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* tls =
-        static_cast<const SSLContext*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), verifyIndex()));
-    SSLCertificateVerifyFunction* verify = tls != nullptr ? tls->getVerifyFunction() : nullptr;
-    if (verify == nullptr) return preverified;
-    X509* certificate = X509_STORE_CTX_get_current_cert(store);
-    SSLCertificateInfo info(
-        String::fromUtf8(nameLine(certificate ? X509_get_subject_name(certificate) : nullptr)),
-        String::fromUtf8(nameLine(certificate ? X509_get_issuer_name(certificate) : nullptr)),
-        static_cast<Uint32>(X509_STORE_CTX_get_error_depth(store)),
-        static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0);
+    if (ssl == nullptr) return 0;
+    auto* verification = static_cast<HttpConnection::TlsVerification*>(
+        SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), verifyIndex()));
+    if (verification == nullptr || !verification->context) return 0;
+    SSLCertificateVerifyFunction* verify = verification->context->getVerifyFunction();
+    if (verify == nullptr) return 0;
     bool accepted = false;
     try {
+        X509* certificate = X509_STORE_CTX_get_current_cert(store);
+        SSLCertificateInfo info(
+            String::fromUtf8(nameLine(certificate ? X509_get_subject_name(certificate) : nullptr)),
+            String::fromUtf8(nameLine(certificate ? X509_get_issuer_name(certificate) : nullptr)),
+            static_cast<Uint32>(X509_STORE_CTX_get_error_depth(store)),
+            static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0);
         accepted = verify(info);
+    } catch (const Exception& error) {
+        keepThrownText(*verification, error.getMessage().utf8().c_str());
+        return 0;
+    } catch (const std::exception& error) {
+        keepThrownText(*verification, error.what());
+        return 0;
     } catch (...) {
-        accepted = false;
+        keepThrownText(*verification, "an exception of unknown type");
+        return 0;
     }
     if (accepted) X509_STORE_CTX_set_error(store, X509_V_OK);
     return accepted ? 1 : 0;
 }
 
-CURLcode configureTls(CURL*, void* sslContext, void* tls) {
+// libcurl calls this from C as well; nothing in it throws.
+CURLcode configureTls(CURL*, void* sslContext, void* verification) noexcept {
     auto* context = static_cast<SSL_CTX*>(sslContext);
-    SSL_CTX_set_ex_data(context, verifyIndex(), tls);
+    // Without its data the callback would have no verdict to ask for.
+    if (verifyIndex() < 0 || SSL_CTX_set_ex_data(context, verifyIndex(), verification) != 1) {
+        return CURLE_SSL_CERTPROBLEM;
+    }
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyWithCallback);
     return CURLE_OK;
 }
 
-long millisecondsUntil(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    // Round up so that the wait does not end a fraction of a millisecond early.
-    return left.count() < 0 ? 0 : static_cast<long>(left.count()) + 1;
-}
+// Sets the options of one connection attempt. Each carries a promise: only
+// our bytes on the wire (connect only, no redirect, no proxy, HTTP(S) only),
+// no signals in the host's process, a bounded connect, TLS 1.2 only and the
+// certificate checked as the SSLContext asks. So a refused option (a libcurl
+// built without it, a value it does not take) fails connect() rather than
+// leave libcurl's default in force.
+class CheckedOptions {
+  public:
+    CheckedOptions(CURL* curl, const Endpoint& endpoint) : curl_(curl), endpoint_(endpoint) {}
+
+    template <class Value>
+    void set(CURLoption option, Value value) {
+        CURLcode result = curl_easy_setopt(curl_, option, value);
+        if (!endpoint_.refusedSetting.empty() && endpoint_.refusedSetting == nameOf(option)) {
+            result = CURLE_UNKNOWN_OPTION;
+        }
+        if (result != CURLE_OK) {
+            throwCannotConnect(
+                endpoint_, "libcurl refused " + nameOf(option) + ": " + curl_easy_strerror(result));
+        }
+    }
+
+  private:
+    static std::string nameOf(CURLoption option) {
+        const curl_easyoption* known = curl_easy_option_by_id(option);
+        return known != nullptr ? std::string("CURLOPT_") + known->name
+                                : "option " + std::to_string(static_cast<int>(option));
+    }
+
+    CURL* curl_;
+    const Endpoint& endpoint_;
+};
 
 [[noreturn]] void connectionClosed() {
     throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
@@ -83,42 +139,16 @@ long millisecondsUntil(Clock::time_point deadline) {
 
 HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
     initializeCurlOnce();
-    std::string locator = endpoint.host + ":" + std::to_string(endpoint.port);
     curl_ = curl_easy_init();
-    if (curl_ == nullptr)
-        throw CannotConnectException(
-            String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+    if (curl_ == nullptr) throwCannotConnect(endpoint);
     CURL* curl = handle(curl_);
-    bool ipv6 = endpoint.host.find(':') != std::string::npos;
-    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
-                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
-                      std::to_string(endpoint.port) + "/";
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(timeout.count() > 0 ? timeout.count() : 1));
-    if (endpoint.useTls) {
-        tls_ = endpoint.tls;
-        const SSLContext& tls = *tls_;
-        // OpenPegasus offers TLS 1.2 only and never compares the host name
-        // with the certificate.
-        curl_easy_setopt(curl, CURLOPT_SSLVERSION,
-                         static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-        const std::string& trustStore = tls.getTrustStore().utf8();
-        if (tls.getVerifyFunction() != nullptr) {
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-            curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, configureTls);
-            curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, const_cast<SSLContext*>(tls_.get()));
-        } else if (!trustStore.empty()) {
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-            curl_easy_setopt(curl, CURLOPT_CAINFO, trustStore.c_str());
-            curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
-        } else {
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-        }
+    // A constructor that throws runs no destructor: the handle is released here.
+    try {
+        configure(endpoint, timeout);
+    } catch (...) {
+        curl_easy_cleanup(curl);
+        curl_ = nullptr;
+        throw;
     }
     CURLcode result = curl_easy_perform(curl);
     if (result == CURLE_OK) {
@@ -132,10 +162,52 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
     curl_easy_cleanup(curl);
     curl_ = nullptr;
     if (result == CURLE_COULDNT_RESOLVE_HOST) {
-        throw InvalidLocatorException(String::fromUtf8(locator));
+        throw InvalidLocatorException(
+            String::fromUtf8(endpoint.host + ":" + std::to_string(endpoint.port)));
     }
-    throw CannotConnectException(
-        String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+    if (verification_.threw) {
+        throwCannotConnect(
+            endpoint, "The certificate verification callback threw: " + verification_.thrownText);
+    }
+    throwCannotConnect(endpoint);
+}
+
+void HttpConnection::configure(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
+    CheckedOptions options(handle(curl_), endpoint);
+    bool ipv6 = endpoint.host.find(':') != std::string::npos;
+    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
+                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
+                      std::to_string(endpoint.port) + "/";
+    options.set(CURLOPT_URL, url.c_str());
+    options.set(CURLOPT_PROTOCOLS_STR, "http,https");
+    options.set(CURLOPT_CONNECT_ONLY, 1L);
+    options.set(CURLOPT_FOLLOWLOCATION, 0L);
+    options.set(CURLOPT_NOSIGNAL, 1L);
+    options.set(CURLOPT_PROXY, "");
+    options.set(CURLOPT_CONNECTTIMEOUT_MS,
+                std::clamp<long>(static_cast<long>(timeout.count()), 1, INT_MAX));
+    if (!endpoint.useTls) return;
+    verification_.context = endpoint.tls;
+    const SSLContext& tls = *verification_.context;
+    // OpenPegasus offers TLS 1.2 only and never compares the host name with
+    // the certificate.
+    options.set(CURLOPT_SSLVERSION,
+                static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+    options.set(CURLOPT_SSL_VERIFYHOST, 0L);
+    const std::string& trustStore = tls.getTrustStore().utf8();
+    if (tls.getVerifyFunction() != nullptr) {
+        // The caller's callback alone decides (configureTls puts it into
+        // OpenSSL's verification), so libcurl is not asked to verify as well.
+        options.set(CURLOPT_SSL_VERIFYPEER, 0L);
+        options.set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&verification_));
+        options.set(CURLOPT_SSL_CTX_FUNCTION, configureTls);
+    } else if (!trustStore.empty()) {
+        options.set(CURLOPT_SSL_VERIFYPEER, 1L);
+        options.set(CURLOPT_CAINFO, trustStore.c_str());
+        options.set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+    } else {
+        options.set(CURLOPT_SSL_VERIFYPEER, 0L);
+    }
 }
 
 HttpConnection::~HttpConnection() {
@@ -146,7 +218,7 @@ bool HttpConnection::wait(bool forWriting, Clock::time_point deadline) {
     while (true) {
         pollfd entry{static_cast<int>(socket_), static_cast<short>(forWriting ? POLLOUT : POLLIN),
                      0};
-        int ready = ::poll(&entry, 1, static_cast<int>(millisecondsUntil(deadline)));
+        int ready = ::poll(&entry, 1, millisecondsUntil(deadline));
         if (ready > 0) return true;
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) connectionClosed();

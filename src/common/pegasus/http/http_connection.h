@@ -27,13 +27,19 @@ struct Endpoint {
     bool useTls = false;
     // Used when useTls is set.
     std::shared_ptr<const SSLContext> tls;
+    // Tests only (testing/client_observer.h): the HTTP library's name of a
+    // setting to take as refused.
+    std::string refusedSetting;
 };
 
 class HttpConnection {
   public:
     // Connects (and handshakes) within `timeout`. Throws InvalidLocatorException
     // when the host does not resolve and CannotConnectException for every
-    // other failure ("Cannot connect to HOST:PORT. Connection failed.").
+    // other failure ("Cannot connect to HOST:PORT. Connection failed.", then
+    // the reason when it is one OpenPegasus would not give: the HTTP library
+    // refused a setting the connection relies on, or the caller's certificate
+    // callback threw, with what it threw).
     HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout);
     ~HttpConnection();
     HttpConnection(const HttpConnection&) = delete;
@@ -46,25 +52,41 @@ class HttpConnection {
     // Sends the whole request and reads the whole response before `deadline`.
     // Throws ConnectionTimeoutException when the deadline passes,
     // CIMClientMalformedHTTPException when the connection breaks or the
-    // response is not HTTP or exceeds bodyLimit. After any exception the
+    // response is not HTTP or exceeds bodyLimit. On Windows, where WinHTTP
+    // takes some settings per request, also CannotConnectException when one
+    // is refused (before anything is sent). After any exception the
     // connection is unusable. With a sink, the body goes to it if it accepts
     // the response (BodySink, http_response.h); the sink is not kept.
     HttpResponse exchange(const std::string& request, Clock::time_point deadline,
                           std::uint64_t bodyLimit, BodySink* sink = nullptr);
+
+#ifndef _WIN32
+    // What the TLS verification callback reads and leaves behind. It runs
+    // whenever the server's certificate is verified (a renegotiation too), so
+    // this lives as long as the connection.
+    struct TlsVerification {
+        std::shared_ptr<const SSLContext> context;
+        // The caller's callback (or our wrapper around it) threw: the
+        // certificate was rejected, and this is what it said.
+        bool threw = false;
+        std::string thrownText;
+    };
+#endif
 
   private:
 #ifdef _WIN32
     struct WinHttp;
     std::unique_ptr<WinHttp> winhttp_;
 #else
+    // Sets the handle's options; a refused one throws CannotConnectException.
+    void configure(const Endpoint& endpoint, std::chrono::milliseconds timeout);
     void send(const std::string& bytes, Clock::time_point deadline);
     // Waits until the socket is readable or writable; false at the deadline.
     bool wait(bool forWriting, Clock::time_point deadline);
 
     void* curl_ = nullptr;
     long socket_ = -1;
-    // Read by the TLS verification callback during the handshake.
-    std::shared_ptr<const SSLContext> tls_;
+    TlsVerification verification_;
 #endif
 };
 

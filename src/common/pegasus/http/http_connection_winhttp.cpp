@@ -21,8 +21,10 @@
 #include <fstream>
 #include <memory>
 
+#include "connect_failure.h"
 #include "http_connection.h"
 #include "http_response_reader.h"
+#include "milliseconds_until.h"
 
 namespace Pegasus {
 namespace http {
@@ -75,9 +77,22 @@ using Handle = std::unique_ptr<void, HandleCloser>;
     throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
 }
 
-[[noreturn]] void cannotConnect(const std::string& locator) {
-    throw CannotConnectException(
-        String::fromUtf8("Cannot connect to " + locator + ". Connection failed."));
+// Every option a promise rests on goes through here: automatic
+// authentication and redirects off (either would send a request the client
+// did not ask for), TLS 1.2 only, a wait bounded by the caller's time-out.
+// A refused one fails the attempt instead of leaving WinHTTP's default in
+// force; per request, that is before anything is sent.
+void require(BOOL accepted, const char* setting, const Endpoint& endpoint) {
+    DWORD error = accepted ? ERROR_SUCCESS : GetLastError();
+    if (endpoint.refusedSetting == setting) error = ERROR_WINHTTP_INVALID_OPTION;
+    if (error == ERROR_SUCCESS) return;
+    throwCannotConnect(endpoint, std::string("WinHTTP refused ") + setting + " (error " +
+                                     std::to_string(error) + ")");
+}
+
+void setOption(HINTERNET handle, DWORD option, const char* name, DWORD value,
+               const Endpoint& endpoint) {
+    require(WinHttpSetOption(handle, option, &value, sizeof value), name, endpoint);
 }
 
 void initializeWinsockOnce() {
@@ -95,7 +110,6 @@ void initializeWinsockOnce() {
 // failure therefore shows at the first operation, not at connect().
 void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
     initializeWinsockOnce();
-    std::string locator = endpoint.host + ":" + std::to_string(endpoint.port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -104,7 +118,8 @@ void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeo
     int resolved = getaddrinfo(endpoint.host.c_str(), std::to_string(endpoint.port).c_str(), &hints,
                                &addresses);
     if (resolved != 0 || addresses == nullptr) {
-        throw InvalidLocatorException(String::fromUtf8(locator));
+        throw InvalidLocatorException(
+            String::fromUtf8(endpoint.host + ":" + std::to_string(endpoint.port)));
     }
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(addresses, freeaddrinfo);
     Clock::time_point deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
@@ -117,9 +132,8 @@ void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeo
         if (::connect(probe, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0) {
             connected = true;
         } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            long milliseconds = std::max<long>(0, static_cast<long>(left.count()));
+            // long is 32 bits here: a count of its own would turn negative.
+            int milliseconds = millisecondsUntil(deadline);
             fd_set writable;
             fd_set failed;
             FD_ZERO(&writable);
@@ -134,24 +148,18 @@ void probeReachability(const Endpoint& endpoint, std::chrono::milliseconds timeo
         if (connected) return;
         if (Clock::now() >= deadline) break;
     }
-    cannotConnect(locator);
+    throwCannotConnect(endpoint);
 }
 
-// WinHTTP takes 0 as "no time-out"; what is left of a deadline is at least 1 ms.
-int millisecondsUntil(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) throw ConnectionTimeoutException();
-    return static_cast<int>(std::min<long long>(left.count() + 1, 0x7fffffff));
-}
-
-void setTimeouts(HINTERNET handle, Clock::time_point deadline) {
+void setTimeouts(HINTERNET handle, Clock::time_point deadline, const Endpoint& endpoint) {
+    // WinHTTP takes 0 as "no time-out".
     int left = millisecondsUntil(deadline);
-    if (!WinHttpSetTimeouts(handle, left, left, left, left)) connectionClosed();
+    if (left == 0) throw ConnectionTimeoutException();
+    require(WinHttpSetTimeouts(handle, left, left, left, left), "WinHttpSetTimeouts", endpoint);
     // The wait for the status line and header fields has a limit of its own
     // (Wine keeps its default there otherwise, whatever the receive limit).
-    DWORD headerWait = static_cast<DWORD>(left);
-    WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
-                     sizeof headerWait);
+    setOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+              "WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT", static_cast<DWORD>(left), endpoint);
 }
 
 // Request bytes as cim_client.cpp writes them for a byte stream: request line,
@@ -268,24 +276,23 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
     state.locator = endpoint.host + ":" + std::to_string(endpoint.port);
     if (endpoint.useTls && endpoint.tls && !endpoint.tls->getTrustStore().utf8().empty() &&
         !std::ifstream(endpoint.tls->getTrustStore().utf8()).good()) {
-        cannotConnect(state.locator);
+        throwCannotConnect(endpoint);
     }
     probeReachability(endpoint, timeout);
     // No agent name: WinHTTP then writes no User-Agent field, as OpenPegasus.
     state.session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                     WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!state.session) cannotConnect(state.locator);
+    if (!state.session) throwCannotConnect(endpoint);
     if (endpoint.useTls) {
         // OpenPegasus offers TLS 1.2 only.
-        DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-        WinHttpSetOption(state.session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
-                         sizeof protocols);
+        setOption(state.session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS,
+                  "WINHTTP_OPTION_SECURE_PROTOCOLS", WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2, endpoint);
     }
     bool ipv6 = endpoint.host.find(':') != std::string::npos;
     std::wstring host = wide(ipv6 ? "[" + endpoint.host + "]" : endpoint.host);
     state.connect.reset(WinHttpConnect(state.session.get(), host.c_str(),
                                        static_cast<INTERNET_PORT>(endpoint.port), 0));
-    if (!state.connect) cannotConnect(state.locator);
+    if (!state.connect) throwCannotConnect(endpoint);
 }
 
 HttpConnection::~HttpConnection() = default;
@@ -303,17 +310,18 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
                                       state.endpoint.useTls ? WINHTTP_FLAG_SECURE : 0));
     if (!request) connectionClosed();
     HINTERNET handle = request.get();
-    DWORD disabled =
-        WINHTTP_DISABLE_AUTHENTICATION | WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
-    WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+    setOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, "WINHTTP_OPTION_DISABLE_FEATURE",
+              WINHTTP_DISABLE_AUTHENTICATION | WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES,
+              state.endpoint);
     const SSLContext* tls = state.endpoint.tls.get();
     if (state.endpoint.useTls &&
         (tls == nullptr || (tls->getTrustStore().utf8().empty() && !tls->getVerifyFunction()))) {
         // As on Linux: without a trust store or a callback, any certificate
         // is accepted and the host name is never compared.
-        DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
-        WinHttpSetOption(handle, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
+        setOption(handle, WINHTTP_OPTION_SECURITY_FLAGS, "WINHTTP_OPTION_SECURITY_FLAGS",
+                  SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE,
+                  state.endpoint);
     }
     if (!parts.headers.empty() &&
         !WinHttpAddRequestHeaders(handle, parts.headers.c_str(),
@@ -333,19 +341,19 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
             case ERROR_WINHTTP_CANNOT_CONNECT:
             case ERROR_WINHTTP_SECURE_FAILURE:
             case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
-                cannotConnect(state.locator);
+                throwCannotConnect(state.endpoint);
             default:
                 connectionClosed();
         }
     };
 
-    setTimeouts(handle, deadline);
+    setTimeouts(handle, deadline, state.endpoint);
     DWORD bodySize = static_cast<DWORD>(parts.bodySize);
     if (!WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(parts.body),
                             bodySize, bodySize, 0)) {
         fail(GetLastError());
     }
-    setTimeouts(handle, deadline);
+    setTimeouts(handle, deadline, state.endpoint);
     if (!WinHttpReceiveResponse(handle, nullptr)) fail(GetLastError());
 
     std::string raw = narrow(queryRawHeaders(handle));
@@ -356,7 +364,7 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
     static const DWORD kBufferBytes = 256 * 1024;
     std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
     while (!complete) {
-        setTimeouts(handle, deadline);
+        setTimeouts(handle, deadline, state.endpoint);
         DWORD received = 0;
         if (!WinHttpReadData(handle, buffer.get(), kBufferBytes, &received)) fail(GetLastError());
         if (received == 0) {
@@ -368,7 +376,7 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
     // WinHTTP pools the connection only once it has seen the end of the
     // body itself; without this read every response would cost a connection.
     while (complete) {
-        setTimeouts(handle, deadline);
+        setTimeouts(handle, deadline, state.endpoint);
         DWORD received = 0;
         if (!WinHttpReadData(handle, buffer.get(), kBufferBytes, &received)) fail(GetLastError());
         if (received == 0) break;

@@ -63,14 +63,20 @@ HttpResponseReader::HttpResponseReader(std::uint64_t bodyLimit, BodySink* sink)
     : bodyLimit_(bodyLimit), sink_(sink) {}
 
 bool HttpResponseReader::takeLine(std::string& line) {
-    size_t end = pending_.find('\n');
+    // The limit counts a line with its end, so that it holds alike whether
+    // the line arrives whole or byte by byte. Bytes already searched are not
+    // searched again: a line that trickles in costs no more than one search.
+    size_t end = pending_.find('\n', searchedBytes_);
+    size_t lineBytes = end == std::string::npos ? pending_.size() : end + 1;
+    if (lineBytes > kMaxLineBytes) malformed("HTTP header line too long");
     if (end == std::string::npos) {
-        if (pending_.size() > kMaxLineBytes) malformed("HTTP header line too long");
+        searchedBytes_ = pending_.size();
         return false;
     }
     line.assign(pending_, 0, end);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     pending_.erase(0, end + 1);
+    searchedBytes_ = 0;
     return true;
 }
 

@@ -63,6 +63,8 @@ class HttpResponseReader {
     std::uint64_t bodyBytes_ = 0;
     State state_ = State::StatusLine;
     std::string pending_;
+    // How much of pending_ is known to hold no line end.
+    std::size_t searchedBytes_ = 0;
     std::uint64_t remaining_ = 0;
     bool httpOneZero_ = false;
     HttpResponse response_;

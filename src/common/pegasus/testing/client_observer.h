@@ -43,6 +43,13 @@ void setTimeoutCeiling(std::uint32_t milliseconds);
 // CIMClientMalformedHTTPException; 0 restores the default of 1 GiB.
 void setResponseLimit(std::uint64_t bytes);
 
+// Makes every client's transport take the named setting as refused by its HTTP
+// library (libcurl's "CURLOPT_SSL_VERIFYPEER", WinHTTP's
+// "WINHTTP_OPTION_DISABLE_FEATURE", ...), as a library built without it would,
+// so that tests see the connection fail instead of going on with a default; an
+// empty name removes it.
+void refuseTransportSetting(const std::string& name);
+
 }  // namespace pegasus_testing
 
 #endif

@@ -1,0 +1,16 @@
+#include "connect_failure.h"
+
+#include <Pegasus/Common/Exception.h>
+
+namespace Pegasus {
+namespace http {
+
+void throwCannotConnect(const Endpoint& endpoint, const std::string& reason) {
+    std::string message = "Cannot connect to " + endpoint.host + ":" +
+                          std::to_string(endpoint.port) + ". Connection failed.";
+    if (!reason.empty()) message += " " + reason;
+    throw CannotConnectException(String::fromUtf8(message));
+}
+
+}  // namespace http
+}  // namespace Pegasus
