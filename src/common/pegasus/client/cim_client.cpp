@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base64.h"
 #include "http_connection.h"
 #include "observer_hooks.h"
 #include "request_encoder.h"
@@ -20,36 +21,6 @@ const Uint32 kDefaultTimeoutMilliseconds = 20000;
 
 // MESSAGE IDs are unique in the process, as OpenPegasus numbers them.
 std::atomic<Uint32> nextMessageId{1000};
-
-std::string base64(const std::string& bytes) {
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        unsigned value = (static_cast<unsigned char>(bytes[i]) << 16) |
-                         (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                         static_cast<unsigned char>(bytes[i + 2]);
-        out += alphabet[(value >> 18) & 63];
-        out += alphabet[(value >> 12) & 63];
-        out += alphabet[(value >> 6) & 63];
-        out += alphabet[value & 63];
-    }
-    if (i + 1 == bytes.size()) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        out += alphabet[(value >> 18) & 63];
-        out += alphabet[(value >> 12) & 63];
-        out += "==";
-    } else if (i + 2 == bytes.size()) {
-        unsigned value = (static_cast<unsigned char>(bytes[i]) << 16) |
-                         (static_cast<unsigned char>(bytes[i + 1]) << 8);
-        out += alphabet[(value >> 18) & 63];
-        out += alphabet[(value >> 12) & 63];
-        out += alphabet[(value >> 6) & 63];
-        out += '=';
-    }
-    return out;
-}
 
 void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Uint32 port,
             Uint32 timeout, const std::string& operation = std::string(),
@@ -134,7 +105,8 @@ class CIMClient::Impl {
                             "CIMOperation: MethodCall\r\n"
                             "CIMMethod: " +
                             request.cimMethod + "\r\nCIMObject: " + request.cimObject + "\r\n";
-        if (challenged) bytes += "Authorization: Basic " + base64(user + ":" + password) + "\r\n";
+        if (challenged)
+            bytes += "Authorization: Basic " + http::base64(user + ":" + password) + "\r\n";
         bytes += "\r\n";
         bytes += request.body;
         return bytes;
