@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
 #include <cstdio>
@@ -18,58 +19,13 @@
 
 namespace {
 
-std::string jsonString(const std::string& text, size_t& position) {
-    std::string out;
-    ++position;  // opening quote
-    while (position < text.size() && text[position] != '"') {
-        char c = text[position++];
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        char escaped = text[position++];
-        switch (escaped) {
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'u': {
-                unsigned code = std::stoul(text.substr(position, 4), nullptr, 16);
-                position += 4;
-                if (code < 0x80) {
-                    out += static_cast<char>(code);
-                } else if (code < 0x800) {
-                    out += static_cast<char>(0xC0 | (code >> 6));
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                } else {
-                    out += static_cast<char>(0xE0 | (code >> 12));
-                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                }
-                break;
-            }
-            default:
-                out += escaped;
-        }
-    }
-    ++position;  // closing quote
-    return out;
-}
-
 // One journal line: {"conn": N, "head": "...", "body": "..."}.
 JournalEntry parseEntry(const std::string& line) {
+    const nlohmann::json json = nlohmann::json::parse(line);
     JournalEntry entry{};
-    size_t conn = line.find("\"conn\": ");
-    entry.connection = std::atoi(line.c_str() + conn + 8);
-    size_t head = line.find("\"head\": ") + 8;
-    entry.head = jsonString(line, head);
-    size_t body = line.find("\"body\": ", head) + 8;
-    entry.body = jsonString(line, body);
+    entry.connection = json.at("conn").get<int>();
+    entry.head = json.at("head").get<std::string>();
+    entry.body = json.at("body").get<std::string>();
     return entry;
 }
 
