@@ -113,8 +113,11 @@ class XmlParser::Backend {
 
     void parse(const char* data, std::size_t size, bool isFinal) {
         rememberTail(data, size);
-        // libxml2 takes an int length; it keeps what it still needs itself.
-        const std::size_t slice = 1u << 20;
+        // libxml2 keeps what it still needs itself; it waits for a tag's
+        // end before reading it, and then checks each attribute against
+        // every earlier one. Small slices let the bytes it holds unread be
+        // checked before a tag of millions of attributes is read.
+        const std::size_t slice = 16 * 1024;
         do {
             std::size_t now = std::min(size, slice);
             bool last = isFinal && now == size;
@@ -122,9 +125,16 @@ class XmlParser::Backend {
             if (failure_) std::rethrow_exception(failure_);
             if (doctype_) throwXmlError(XmlError::Doctype, currentLine());
             if (code != XML_ERR_OK || !context_->wellFormed) report(context_->errNo, isFinal);
+            if (unreadBytes() > kMaxMarkupBytes) throwXmlError(XmlError::TooLong, currentLine());
             if (data != nullptr) data += now;
             size -= now;
         } while (size > 0);
+    }
+
+    std::uint64_t unreadBytes() const {
+        xmlParserInputPtr input = context_->input;
+        if (input == nullptr || input->cur == nullptr || input->end == nullptr) return 0;
+        return static_cast<std::uint64_t>(input->end - input->cur);
     }
 
     // The last bytes fed: libxml2 consumes an unfinished last tag when told
@@ -269,6 +279,10 @@ class XmlParser::Backend {
         backend.rootSeen_ = true;
         backend.guarded([&] {
             backend.eventLine_ = backend.startTagLine();
+            // libxml2 checks the depth only when it parses a whole document.
+            if (static_cast<std::uint64_t>(backend.depth_) > kMaxDepth) {
+                throwXmlError(XmlError::TooDeep, backend.eventLine_);
+            }
             std::vector<XmlAttribute>& list = backend.attributes_;
             list.clear();
             // Five pointers per attribute: name, prefix, URI, value, value end.
