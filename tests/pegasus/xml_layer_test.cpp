@@ -1,12 +1,19 @@
-// The Windows XML backend's own checks (its markup scan and UTF-8 check), run
-// here on every platform: each defect is found with its line, whether the
-// document arrives whole or one byte at a time.
+// The XML layer under the decoder. The parser of the platform (libxml2 on
+// Linux, XmlLite under Wine) stops at a handler's exception and hands it on
+// unchanged once control is back in C++, whatever its class. The Windows
+// backend's own checks (its markup scan and UTF-8 check) run on every
+// platform: each defect is found with its line, whether the document arrives
+// whole or one byte at a time.
+#include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "markup_scan.h"
 #include "utf8_check.h"
+#include "xml_parser.h"
 
 using namespace Pegasus::xml;
 
@@ -102,6 +109,67 @@ TEST(Utf8Check, acceptsUtf8SplitAnywhereAndStopsAtTheFirstBadByte) {
             if (firstBad == c.bytes.size()) {
                 EXPECT_EQ(check.complete(), c.complete) << c.bytes;
             }
+        }
+    }
+}
+
+// Throws `Thrown` at the `throwAt`-th event (counting from 1) and counts
+// every event after it, which must be none.
+template <class Thrown>
+class ThrowingHandler : public XmlHandler {
+  public:
+    ThrowingHandler(int throwAt, Thrown thrown) : throwAt_(throwAt), thrown_(thrown) {}
+    void startElement(std::string_view, const XmlAttribute*, std::size_t) override { event(); }
+    void endElement(std::string_view) override { event(); }
+    void characters(std::string_view) override { event(); }
+    int eventsAfterTheThrow = 0;
+
+  private:
+    void event() {
+        if (++events_ == throwAt_) throw thrown_;
+        if (events_ > throwAt_) ++eventsAfterTheThrow;
+    }
+    int throwAt_;
+    Thrown thrown_;
+    int events_ = 0;
+};
+
+// The text of what left the parser, or "nothing".
+template <class Thrown>
+std::string escaped(int throwAt, Thrown thrown, size_t piece) {
+    const std::string document = "<?xml version=\"1.0\"?>\n<A x=\"1\">text<B/>more<C>c</C></A>\n";
+    ThrowingHandler<Thrown> handler(throwAt, thrown);
+    std::string what = "nothing";
+    {
+        XmlParser parser(handler);
+        try {
+            for (size_t offset = 0; offset < document.size(); offset += piece) {
+                parser.feed(document.data() + offset, std::min(piece, document.size() - offset));
+            }
+            parser.finish();
+        } catch (const std::bad_alloc&) {
+            what = "bad_alloc";
+        } catch (const std::runtime_error& error) {
+            what = std::string("runtime_error ") + error.what();
+        } catch (const Pegasus::CIMClientXmlException& error) {
+            what = "CIMClientXmlException " + error.getMessage().utf8();
+        }
+    }
+    EXPECT_EQ(handler.eventsAfterTheThrow, 0) << what;
+    return what;
+}
+
+TEST(XmlParser, handsOnAHandlersExceptionUnchangedAndStopsThere) {
+    // Events: <A>, text, <B>, </B>, more, <C>, c, </C>, </A>.
+    for (int throwAt : {1, 2, 4, 9}) {
+        for (size_t piece : {size_t(1), size_t(4096)}) {
+            EXPECT_EQ(escaped(throwAt, std::bad_alloc(), piece), "bad_alloc");
+            EXPECT_EQ(escaped(throwAt, std::runtime_error("from the handler"), piece),
+                      "runtime_error from the handler");
+            EXPECT_EQ(
+                escaped(throwAt, Pegasus::CIMClientXmlException(Pegasus::String("invalid content")),
+                        piece),
+                "CIMClientXmlException invalid content");
         }
     }
 }
