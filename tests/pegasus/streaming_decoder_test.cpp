@@ -153,6 +153,17 @@ INSTANTIATE_TEST_SUITE_P(
                        "<INSTANCE CLASSNAME=\"X\"/>\n" + kTail,
                    "Validation error: on line 7: Expected CLASS element",
                    cimxml::ResponseDecoder::Operation::GetClass},
+        // Found by fuzzing: libxml2 words a byte that is not UTF-8 by where
+        // it stands (here as a broken attribute) and notes the line where it
+        // stopped reading, not the byte's.
+        DefectCase{"byte_not_utf8_in_text",
+                   std::string(kHead) +
+                       "<VALUE.NAMEDINSTANCE>text \xa9\x91 more\n</VALUE.NAMEDINSTANCE>\n" + kTail,
+                   "Malformed XML: on line 7"},
+        DefectCase{
+            "byte_not_utf8_in_an_end_tag",
+            std::string(kHead) + "<VALUE.NAMEDINSTANCE>\n</VALUE.NAMEDINSTANCE\xdc>\n" + kTail,
+            "Malformed XML: on line 8"},
         // Markup far denser than a response costs the decoder many times
         // its size; the allowance is 1 KiB under a 64 KiB limit.
         DefectCase{"empty_elements_filling_one_instance",

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "utf8_check.h"
 #include "xml_errors.h"
 #include "xml_parser.h"
 
@@ -98,6 +99,7 @@ class XmlParser::Backend {
 
     void finish() {
         if (!declarationSeen_) throwXmlError(XmlError::MissingDeclaration, 1);
+        if (!utf8_.complete()) throwXmlError(XmlError::BadEncoding, skippedLines_ + linesFed_ + 1);
         parse(nullptr, 0, true);
         // libxml2 leaves an unfinished last tag unread rather than failing.
         if (depth_ > 0 || !rootSeen_) report(XML_ERR_DOCUMENT_END, true);
@@ -111,7 +113,19 @@ class XmlParser::Backend {
         return static_cast<std::uint64_t>(line < 1 ? 1 : line) + skippedLines_;
     }
 
+    // Bytes that are not UTF-8 are refused before libxml2 sees them: which
+    // error libxml2 reports for them, and where, depends on how the
+    // document was cut. The bytes before them go to libxml2 first, so that
+    // an earlier defect is still the one reported.
     void parse(const char* data, std::size_t size, bool isFinal) {
+        std::size_t bad = data == nullptr ? size : utf8_.accept(data, size);
+        parseChecked(data, bad, isFinal && bad == size);
+        if (bad < size) throwXmlError(XmlError::BadEncoding, skippedLines_ + linesFed_ + 1);
+    }
+
+    void parseChecked(const char* data, std::size_t size, bool isFinal) {
+        if (data != nullptr)
+            linesFed_ += static_cast<std::uint64_t>(std::count(data, data + size, '\n'));
         rememberTail(data, size);
         // libxml2 keeps what it still needs itself; it waits for a tag's
         // end before reading it, and then checks each attribute against
@@ -226,7 +240,13 @@ class XmlParser::Backend {
             default:
                 break;
         }
+        // The line libxml2 noted with the error: after one, it may read on
+        // to the end of the bytes it was given, so where it stopped depends
+        // on how the document was cut.
         std::uint64_t line = currentLine();
+        if (context_->lastError.code != XML_ERR_OK && context_->lastError.line > 0) {
+            line = static_cast<std::uint64_t>(context_->lastError.line) + skippedLines_;
+        }
         if (atEnd && kind == XmlError::ElementsStillOpen) {
             // Reported at the end of the document, as OpenPegasus does;
             // libxml2 stops counting at the last tag.
@@ -331,6 +351,9 @@ class XmlParser::Backend {
     bool doctype_ = false;
     bool rootSeen_ = false;
     std::uint64_t skippedLines_ = 0;
+    // Line ends in the bytes handed to libxml2 so far.
+    std::uint64_t linesFed_ = 0;
+    Utf8Check utf8_;
     std::uint64_t eventLine_ = 1;
     long depth_ = 0;
 };

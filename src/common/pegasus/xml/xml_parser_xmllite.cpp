@@ -168,12 +168,6 @@ class XmlParser::Backend {
         }
         scan_.feed(data, size);
         countLines(data, size);
-        // The scan's defect is what finish() reports: the rest of a refused
-        // document is not kept.
-        if (scan_.failed()) {
-            failed_ = false;
-            return;
-        }
         if (!prologChecked_) {
             // XmlLite accepts a document without a declaration and refuses
             // whitespace before one; we want the opposite of both, so the
@@ -183,7 +177,9 @@ class XmlParser::Backend {
                 failed_ = false;
                 return;
             }
-        } else {
+        } else if (!scan_.failed()) {
+            // The scan's defect is what finish() reports: the rest of a
+            // refused document is not kept.
             stream_->append(data, size);
         }
         failed_ = false;
