@@ -63,6 +63,9 @@ std::string manyAttributes(size_t count) {
     return tag + "/>";
 }
 
+// An empty-element tag of exactly `length` bytes.
+std::string tagOfLength(size_t length) { return "<a x=\"" + std::string(length - 9, 'v') + "\"/>"; }
+
 const char kNamedInstanceStart[] =
     "<VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"X\"/>\n<INSTANCE CLASSNAME=\"X\">";
 
@@ -173,6 +176,13 @@ INSTANTIATE_TEST_SUITE_P(
         DefectCase{"elements_nested_257_deep",
                    std::string(kHead) + "<VALUE.NAMEDINSTANCE>\n" + repeated("<a>", 251),
                    "Elements nested too deeply: on line 8"},
+        // The limit holds whether a tag arrives in one piece or in many.
+        DefectCase{"start_tag_one_byte_over_64_KiB",
+                   std::string(kHead) + kNamedInstanceStart + "\n" + tagOfLength(65537),
+                   "Markup too long: on line 9"},
+        DefectCase{"comment_one_byte_over_64_KiB",
+                   std::string(kHead) + "<!--" + std::string(65530, 'c') + "-->",
+                   "Markup too long: on line 7"},
         DefectCase{"one_start_tag_of_ten_thousand_attributes",
                    std::string(kHead) + kNamedInstanceStart + "\n" + manyAttributes(10000),
                    "Markup too long: on line 9"}),

@@ -73,6 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
                  XmlError::Malformed, 0},
         ScanCase{"start_tag_over_64_KiB", "<A>\n<B" + repeated(" a=''", 13108) + "/></A>", true,
                  XmlError::TooLong, 2},
+        ScanCase{"start_tag_of_64_KiB", "<A>\n<B x='" + std::string(65536 - 9, 'v') + "'/></A>",
+                 false, XmlError::Malformed, 0},
+        ScanCase{"start_tag_one_byte_over_64_KiB",
+                 "<A>\n<B x='" + std::string(65537 - 9, 'v') + "'/></A>", true, XmlError::TooLong,
+                 2},
         ScanCase{"comment_over_64_KiB", "<A>\n<!--" + std::string(65536, 'c') + "--></A>", true,
                  XmlError::TooLong, 2},
         ScanCase{

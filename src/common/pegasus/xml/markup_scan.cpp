@@ -251,7 +251,8 @@ void MarkupScan::step(char byte) {
     }
     bool inMarkup = state_ != State::Text && state_ != State::Cdata &&
                     !(state_ == State::Reference && referenceReturn_ == State::Text);
-    if (inMarkup && ++markupBytes_ > kMaxMarkupBytes) failAt(XmlError::TooLong, markupLine_);
+    // The byte that ends the markup is not counted here, hence >=.
+    if (inMarkup && ++markupBytes_ >= kMaxMarkupBytes) failAt(XmlError::TooLong, markupLine_);
     if (byte == '\n') ++line_;
 }
 

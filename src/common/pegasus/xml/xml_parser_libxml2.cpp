@@ -47,6 +47,8 @@ class XmlParser::Backend {
         sax.ignorableWhitespace = &Backend::onText;
         sax.cdataBlock = &Backend::onText;
         sax.internalSubset = &Backend::onDoctype;
+        sax.comment = &Backend::onComment;
+        sax.processingInstruction = &Backend::onInstruction;
         sax.warning = &silent;
         sax.error = &silent;
         sax.fatalError = &silent;
@@ -139,16 +141,38 @@ class XmlParser::Backend {
             if (failure_) std::rethrow_exception(failure_);
             if (doctype_) throwXmlError(XmlError::Doctype, currentLine());
             if (code != XML_ERR_OK || !context_->wellFormed) report(context_->errNo, isFinal);
-            if (unreadBytes() > kMaxMarkupBytes) throwXmlError(XmlError::TooLong, currentLine());
+            if (unfinishedMarkupTooLong()) throwXmlError(XmlError::TooLong, currentLine());
             if (data != nullptr) data += now;
             size -= now;
         } while (size > 0);
     }
 
-    std::uint64_t unreadBytes() const {
+    // A tag, comment or instruction libxml2 holds unread because its end
+    // has not come yet. A CDATA section is not one: libxml2 waits for its
+    // end too, but it is text, of any length.
+    bool unfinishedMarkupTooLong() const {
         xmlParserInputPtr input = context_->input;
-        if (input == nullptr || input->cur == nullptr || input->end == nullptr) return 0;
-        return static_cast<std::uint64_t>(input->end - input->cur);
+        if (input == nullptr || input->cur == nullptr || input->end == nullptr) return false;
+        const char* cur = reinterpret_cast<const char*>(input->cur);
+        const char* end = reinterpret_cast<const char*>(input->end);
+        static const char cdata[] = "<![CDATA[";
+        std::size_t unread = static_cast<std::size_t>(end - cur);
+        return unread > kMaxMarkupBytes && *cur == '<' &&
+               std::memcmp(cur, cdata, sizeof cdata - 1) != 0;
+    }
+
+    // Refuses a tag that libxml2 read whole within one slice, so that the
+    // limit holds however the document was cut.
+    void checkTagLength() const {
+        xmlParserInputPtr input = context_->input;
+        if (input == nullptr || input->cur == nullptr || input->base == nullptr) return;
+        const char* base = reinterpret_cast<const char*>(input->base);
+        const char* end = reinterpret_cast<const char*>(input->cur);
+        const void* open = memrchr(base, '<', static_cast<size_t>(end - base));
+        if (open != nullptr &&
+            end - static_cast<const char*>(open) > std::ptrdiff_t(kMaxMarkupBytes)) {
+            throwXmlError(XmlError::TooLong, eventLine_);
+        }
     }
 
     // The last bytes fed: libxml2 consumes an unfinished last tag when told
@@ -303,6 +327,7 @@ class XmlParser::Backend {
             if (static_cast<std::uint64_t>(backend.depth_) > kMaxDepth) {
                 throwXmlError(XmlError::TooDeep, backend.eventLine_);
             }
+            backend.checkTagLength();
             std::vector<XmlAttribute>& list = backend.attributes_;
             list.clear();
             // Five pointers per attribute: name, prefix, URI, value, value end.
@@ -322,6 +347,7 @@ class XmlParser::Backend {
         --backend.depth_;
         backend.guarded([&] {
             backend.eventLine_ = backend.currentLine();
+            backend.checkTagLength();
             backend.handler_.endElement(view(name));
         });
     }
@@ -331,6 +357,21 @@ class XmlParser::Backend {
         backend.guarded([&] {
             backend.handler_.characters(
                 std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+        });
+    }
+
+    // Comments and instructions produce no event, but are held to the same
+    // length as tags ("<!--" and "-->", "<?", a blank and "?>" counted).
+    static void onComment(void* self, const xmlChar* text) {
+        checkMarkupLength(self, 7 + view(text).size());
+    }
+    static void onInstruction(void* self, const xmlChar* target, const xmlChar* data) {
+        checkMarkupLength(self, 5 + view(target).size() + view(data).size());
+    }
+    static void checkMarkupLength(void* self, std::size_t length) {
+        Backend& backend = *static_cast<Backend*>(self);
+        backend.guarded([&] {
+            if (length > kMaxMarkupBytes) throwXmlError(XmlError::TooLong, backend.currentLine());
         });
     }
 
