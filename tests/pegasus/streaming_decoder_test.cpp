@@ -167,6 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
             "byte_not_utf8_in_an_end_tag",
             std::string(kHead) + "<VALUE.NAMEDINSTANCE>\n</VALUE.NAMEDINSTANCE\xdc>\n" + kTail,
             "Malformed XML: on line 8"},
+        // Found by fuzzing: libxml2 words a control character by what it
+        // has read around it, which depends on the cut.
+        DefectCase{"control_character_in_a_start_tag_cut_short",
+                   "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" "
+                   "DTDVERSION=\"20>.\"\n<MESSAGE ID=\"1003\" PR\x0f<?xml varsion=\"1OTOCOL.0\" "
+                   "encVERSIoM",
+                   "Bad attribute name: on line 3"},
         // Markup far denser than a response costs the decoder many times
         // its size; the allowance is 1 KiB under a 64 KiB limit.
         DefectCase{"empty_elements_filling_one_instance",

@@ -99,6 +99,8 @@ TEST(Utf8Check, acceptsUtf8SplitAnywhereAndStopsAtTheFirstBadByte) {
         {"surrogate \xED\xA0\x80", 11, false},
         {"beyond U+10FFFF \xF4\x90\x80\x80", 17, false},
         {"stray continuation \x80", 19, true},
+        {"control \x0f", 8, true},
+        {"tab\tline\r\nends", 14, true},
     };
     for (const Case& c : cases) {
         for (size_t piece : {c.bytes.size(), size_t(1)}) {

@@ -9,7 +9,10 @@ namespace Pegasus {
 namespace xml {
 
 // Checks UTF-8 as it arrives, a sequence possibly split across feeds: XmlLite
-// would replace a bad byte silently instead of refusing the document.
+// would replace a bad byte silently instead of refusing the document. Control
+// characters other than tab and line ends, which XML allows nowhere, are
+// refused alike: libxml2 words them by where they stand (a broken tag, an
+// instruction), which depends on how much of the document it has read.
 class Utf8Check {
   public:
     // The index of the first byte that cannot be part of UTF-8 text, or size.
@@ -24,6 +27,8 @@ class Utf8Check {
                 }
                 first_ = false;
                 --continuation_;
+            } else if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+                return i;
             } else if (byte < 0x80) {
                 continue;
             } else if (byte >= 0xC2 && byte <= 0xDF) {
