@@ -3,6 +3,7 @@
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "key_order.h"
+#include "observer_hooks.h"
 #include "xml_parser.h"
 
 namespace Pegasus {
@@ -39,6 +41,8 @@ bool isBlank(std::string_view text) {
 // instances built, not the document.
 class ElementTree : public xml::XmlHandler {
   public:
+    // Offsets and counts are 32 bits wide to keep an element small; one
+    // that would not fit is refused (see fitting), never truncated.
     struct Element {
         std::uint32_t name = 0;  // offsets into characters_, NUL-terminated
         std::uint32_t text = 0;
@@ -49,7 +53,7 @@ class ElementTree : public xml::XmlHandler {
         std::int32_t firstChild = -1;
         std::int32_t lastChild = -1;
         std::int32_t nextSibling = -1;
-        std::uint64_t line = 0;
+        std::uint32_t line = 0;
         // The text kept is the first run that is not whitespace between
         // elements (whitespace alone counts when the element has no other
         // content, as in <VALUE> </VALUE>).
@@ -60,6 +64,19 @@ class ElementTree : public xml::XmlHandler {
         std::uint32_t name;
         std::uint32_t value;
     };
+
+    // What the tree may hold, against the bytes of the body received so
+    // far: markup as dense as `<a/>` costs ten times its size as elements,
+    // so without a bound a body could make the client take many times its
+    // own size in memory. An enumeration holds one instance at a time; a
+    // GetInstance or GetClass body is held whole, and one shaped like the
+    // real server's needs about three times its size at its peak (a block
+    // being enlarged is held twice). The allowance, 16 MiB under the
+    // default response limit, takes bodies of that shape up to some 20 MB,
+    // and any shape up to several megabytes.
+    explicit ElementTree(std::uint64_t responseLimit) : allowance_(responseLimit / 64) {}
+    std::uint64_t budget() const { return allowance_ + bytesReceived_ * 5 / 2; }
+    void received(std::size_t bytes) { bytesReceived_ += bytes; }
 
     // Called with each completed element whose parent is `streamedParent`
     // (see streamChildrenOf); the element is dropped afterwards.
@@ -83,18 +100,21 @@ class ElementTree : public xml::XmlHandler {
                       std::size_t attributeCount) override {
         std::int32_t parent = stack_.empty() ? -1 : stack_.back();
         if (parent >= 0) closeText(elements_[parent], true);
-        std::int32_t index = static_cast<std::int32_t>(elements_.size());
-        elements_.emplace_back();
-        Element& element = elements_.back();
+        grow(elements_, 1);
+        grow(stack_, 1);
+        grow(attributes_, attributeCount);
+        std::int32_t index = fitting<std::int32_t>(elements_.size());
+        Element element;
         element.name = store(name);
-        element.firstAttribute = static_cast<std::uint32_t>(attributes_.size());
-        element.attributeCount = static_cast<std::uint32_t>(attributeCount);
+        element.firstAttribute = fitting<std::uint32_t>(attributes_.size());
+        element.attributeCount = fitting<std::uint32_t>(attributeCount);
         element.parent = parent;
-        element.line = parser_->line();
+        element.line = fitting<std::uint32_t>(parser_->line());
         for (std::size_t i = 0; i < attributeCount; ++i) {
             std::uint32_t attributeName = store(attributes[i].name);
             attributes_.push_back({attributeName, store(attributes[i].value)});
         }
+        elements_.push_back(element);
         if (parent >= 0) {
             Element& parentElement = elements_[parent];
             if (parentElement.lastChild >= 0) {
@@ -136,13 +156,15 @@ class ElementTree : public xml::XmlHandler {
             // response: nothing to keep.
             return;
         }
+        // The terminating NUL closeText adds is counted now.
+        grow(characters_, text.size() + 1);
         if (!element.textOpen) {
             element.textOpen = true;
-            element.text = static_cast<std::uint32_t>(characters_.size());
+            element.text = fitting<std::uint32_t>(characters_.size());
             element.textLength = 0;
         }
+        element.textLength = fitting<std::uint32_t>(element.textLength + text.size());
         characters_.append(text.data(), text.size());
-        element.textLength += static_cast<std::uint32_t>(text.size());
     }
 
     const Element& element(std::int32_t index) const { return elements_[index]; }
@@ -152,13 +174,46 @@ class ElementTree : public xml::XmlHandler {
 
   private:
     std::uint32_t store(std::string_view text) {
-        if (characters_.size() + text.size() + 1 > std::numeric_limits<std::uint32_t>::max()) {
-            throw std::length_error("document part too large");
-        }
-        std::uint32_t offset = static_cast<std::uint32_t>(characters_.size());
+        grow(characters_, text.size() + 1);
+        std::uint32_t offset = fitting<std::uint32_t>(characters_.size());
+        fitting<std::uint32_t>(characters_.size() + text.size());
         characters_.append(text.data(), text.size());
         characters_.push_back('\0');
         return offset;
+    }
+
+    template <class Number>
+    Number fitting(std::uint64_t value) const {
+        if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
+            refuse("Response too large to decode: more than " +
+                   std::to_string(std::numeric_limits<Number>::max()) +
+                   " elements, attributes, characters or lines");
+        }
+        return static_cast<Number>(value);
+    }
+
+    std::uint64_t bytesHeld() const {
+        return elements_.capacity() * sizeof(Element) +
+               attributes_.capacity() * sizeof(AttributeOffsets) + characters_.capacity() +
+               stack_.capacity() * sizeof(std::int32_t);
+    }
+
+    // Makes room for `more` entries (half as many again as there is room
+    // for, so that growing costs less than doubling), after checking that the old and the new block
+    // together stay within the budget: the container never grows on its own.
+    template <class Container>
+    void grow(Container& container, std::size_t more) {
+        std::size_t needed = container.size() + more;
+        if (needed <= container.capacity()) return;
+        std::size_t capacity = std::max(needed, container.capacity() + container.capacity() / 2);
+        std::uint64_t after = bytesHeld() + capacity * sizeof(container[0]);
+        if (after > budget()) refuse("Response too dense to decode");
+        container.reserve(capacity);
+    }
+
+    [[noreturn]] void refuse(const std::string& what) const {
+        throw CIMClientXmlException(String::fromUtf8(
+            "Validation error: on line " + std::to_string(parser_->line()) + ": " + what));
     }
 
     // Ends the element's current text run, at a child's start or at its own
@@ -197,6 +252,8 @@ class ElementTree : public xml::XmlHandler {
     std::vector<const char*> streamPath_;
     ChildConsumer* consumer_ = nullptr;
     std::int32_t streamed_ = -1;
+    std::uint64_t allowance_;
+    std::uint64_t bytesReceived_ = 0;
 };
 
 // An attribute as the decoder reads it; a missing one is false and has the
@@ -923,10 +980,25 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
         }
     }
 
+    // The body is handed to the parser in pieces so that the tree's budget
+    // follows the bytes parsed, however the caller cuts the body.
     void feed(const char* data, std::size_t size) {
         if (syntaxFailure_) return;
         try {
-            parser_.feed(data, size);
+            const std::size_t piece = 64 * 1024;
+            do {
+                std::size_t now = std::min(size, piece);
+                bodySize_ += now;
+                if (bodySize_ > bodyLimit_) {
+                    throw CIMClientMalformedHTTPException(
+                        String::fromUtf8("Response from CIM Server exceeds the limit of " +
+                                         std::to_string(bodyLimit_) + " bytes."));
+                }
+                tree_.received(now);
+                parser_.feed(data, now);
+                data += now;
+                size -= now;
+            } while (size > 0);
         } catch (...) {
             syntaxFailure_ = std::current_exception();
         }
@@ -958,7 +1030,10 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
 
     Operation operation_;
     Uint32 messageId_;
-    ElementTree tree_;
+    // The transport's limit, applied here too for bodies that arrive whole.
+    std::uint64_t bodyLimit_ = responseLimit();
+    std::uint64_t bodySize_ = 0;
+    ElementTree tree_{bodyLimit_};
     xml::XmlParser parser_;
     Decoder decoder_;
     bool enveloped_ = false;

@@ -37,6 +37,10 @@ const char* kindText(XmlError kind) {
             return "Extra content after the root element";
         case XmlError::BadEncoding:
             return "Malformed XML";
+        case XmlError::TooDeep:
+            return "Elements nested too deeply";
+        case XmlError::TooLong:
+            return "Markup too long";
         case XmlError::Malformed:
             break;
     }

@@ -26,8 +26,17 @@ enum class XmlError {
     NoRootElement,         // nothing but prolog before the end
     JunkAfterRootElement,  // content after the root element's end
     BadEncoding,           // bytes that are not UTF-8, or another encoding declared
+    TooDeep,               // elements nested deeper than kMaxDepth
+    TooLong,               // a tag, comment or instruction longer than kMaxMarkupBytes
     Malformed              // anything else
 };
+
+// What a backend accepts, the same on every platform: libxml2 stops at this
+// depth when it parses a whole document (not when pushed to), and no
+// CIM-XML tag comes near this size, while one of many megabytes of
+// attributes costs the parser far more memory and time than its size.
+constexpr std::uint64_t kMaxDepth = 256;
+constexpr std::uint64_t kMaxMarkupBytes = 64 * 1024;
 
 // OpenPegasus's text for a defect found on `line`, e.g.
 // "Closing element does not match opening element: on line 7". A missing

@@ -68,6 +68,11 @@ class XmlHandler {
 // expand entities it defines); only the five predefined entities and
 // character references are known.
 //
+// Limits (xml_errors.h): elements nested more than kMaxDepth deep, and a tag,
+// comment or processing instruction longer than kMaxMarkupBytes, are defects
+// of the document (TooDeep, TooLong), so that no markup makes the parser
+// grow beyond a small multiple of the bytes it has been given.
+//
 // Errors: every defect of the document is thrown as CIMClientXmlException
 // whose message is xmlErrorText(kind, line) (xml_errors.h), worded as
 // OpenPegasus words it. After a throw the parser is unusable.

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "utf8_check.h"
 #include "xml_errors.h"
 #include "xml_parser.h"
 
@@ -46,6 +47,8 @@ class XmlParser::Backend {
         sax.ignorableWhitespace = &Backend::onText;
         sax.cdataBlock = &Backend::onText;
         sax.internalSubset = &Backend::onDoctype;
+        sax.comment = &Backend::onComment;
+        sax.processingInstruction = &Backend::onInstruction;
         sax.warning = &silent;
         sax.error = &silent;
         sax.fatalError = &silent;
@@ -98,6 +101,7 @@ class XmlParser::Backend {
 
     void finish() {
         if (!declarationSeen_) throwXmlError(XmlError::MissingDeclaration, 1);
+        if (!utf8_.complete()) throwXmlError(XmlError::BadEncoding, skippedLines_ + linesFed_ + 1);
         parse(nullptr, 0, true);
         // libxml2 leaves an unfinished last tag unread rather than failing.
         if (depth_ > 0 || !rootSeen_) report(XML_ERR_DOCUMENT_END, true);
@@ -111,10 +115,25 @@ class XmlParser::Backend {
         return static_cast<std::uint64_t>(line < 1 ? 1 : line) + skippedLines_;
     }
 
+    // Bytes that are not UTF-8 are refused before libxml2 sees them: which
+    // error libxml2 reports for them, and where, depends on how the
+    // document was cut. The bytes before them go to libxml2 first, so that
+    // an earlier defect is still the one reported.
     void parse(const char* data, std::size_t size, bool isFinal) {
+        std::size_t bad = data == nullptr ? size : utf8_.accept(data, size);
+        parseChecked(data, bad, isFinal && bad == size);
+        if (bad < size) throwXmlError(XmlError::BadEncoding, skippedLines_ + linesFed_ + 1);
+    }
+
+    void parseChecked(const char* data, std::size_t size, bool isFinal) {
+        if (data != nullptr)
+            linesFed_ += static_cast<std::uint64_t>(std::count(data, data + size, '\n'));
         rememberTail(data, size);
-        // libxml2 takes an int length; it keeps what it still needs itself.
-        const std::size_t slice = 1u << 20;
+        // libxml2 keeps what it still needs itself; it waits for a tag's
+        // end before reading it, and then checks each attribute against
+        // every earlier one. Small slices let the bytes it holds unread be
+        // checked before a tag of millions of attributes is read.
+        const std::size_t slice = 16 * 1024;
         do {
             std::size_t now = std::min(size, slice);
             bool last = isFinal && now == size;
@@ -122,9 +141,38 @@ class XmlParser::Backend {
             if (failure_) std::rethrow_exception(failure_);
             if (doctype_) throwXmlError(XmlError::Doctype, currentLine());
             if (code != XML_ERR_OK || !context_->wellFormed) report(context_->errNo, isFinal);
+            if (unfinishedMarkupTooLong()) throwXmlError(XmlError::TooLong, currentLine());
             if (data != nullptr) data += now;
             size -= now;
         } while (size > 0);
+    }
+
+    // A tag, comment or instruction libxml2 holds unread because its end
+    // has not come yet. A CDATA section is not one: libxml2 waits for its
+    // end too, but it is text, of any length.
+    bool unfinishedMarkupTooLong() const {
+        xmlParserInputPtr input = context_->input;
+        if (input == nullptr || input->cur == nullptr || input->end == nullptr) return false;
+        const char* cur = reinterpret_cast<const char*>(input->cur);
+        const char* end = reinterpret_cast<const char*>(input->end);
+        static const char cdata[] = "<![CDATA[";
+        std::size_t unread = static_cast<std::size_t>(end - cur);
+        return unread > kMaxMarkupBytes && *cur == '<' &&
+               std::memcmp(cur, cdata, sizeof cdata - 1) != 0;
+    }
+
+    // Refuses a tag that libxml2 read whole within one slice, so that the
+    // limit holds however the document was cut.
+    void checkTagLength() const {
+        xmlParserInputPtr input = context_->input;
+        if (input == nullptr || input->cur == nullptr || input->base == nullptr) return;
+        const char* base = reinterpret_cast<const char*>(input->base);
+        const char* end = reinterpret_cast<const char*>(input->cur);
+        const void* open = memrchr(base, '<', static_cast<size_t>(end - base));
+        if (open != nullptr &&
+            end - static_cast<const char*>(open) > std::ptrdiff_t(kMaxMarkupBytes)) {
+            throwXmlError(XmlError::TooLong, eventLine_);
+        }
     }
 
     // The last bytes fed: libxml2 consumes an unfinished last tag when told
@@ -216,7 +264,13 @@ class XmlParser::Backend {
             default:
                 break;
         }
+        // The line libxml2 noted with the error: after one, it may read on
+        // to the end of the bytes it was given, so where it stopped depends
+        // on how the document was cut.
         std::uint64_t line = currentLine();
+        if (context_->lastError.code != XML_ERR_OK && context_->lastError.line > 0) {
+            line = static_cast<std::uint64_t>(context_->lastError.line) + skippedLines_;
+        }
         if (atEnd && kind == XmlError::ElementsStillOpen) {
             // Reported at the end of the document, as OpenPegasus does;
             // libxml2 stops counting at the last tag.
@@ -269,6 +323,11 @@ class XmlParser::Backend {
         backend.rootSeen_ = true;
         backend.guarded([&] {
             backend.eventLine_ = backend.startTagLine();
+            // libxml2 checks the depth only when it parses a whole document.
+            if (static_cast<std::uint64_t>(backend.depth_) > kMaxDepth) {
+                throwXmlError(XmlError::TooDeep, backend.eventLine_);
+            }
+            backend.checkTagLength();
             std::vector<XmlAttribute>& list = backend.attributes_;
             list.clear();
             // Five pointers per attribute: name, prefix, URI, value, value end.
@@ -288,6 +347,7 @@ class XmlParser::Backend {
         --backend.depth_;
         backend.guarded([&] {
             backend.eventLine_ = backend.currentLine();
+            backend.checkTagLength();
             backend.handler_.endElement(view(name));
         });
     }
@@ -297,6 +357,21 @@ class XmlParser::Backend {
         backend.guarded([&] {
             backend.handler_.characters(
                 std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+        });
+    }
+
+    // Comments and instructions produce no event, but are held to the same
+    // length as tags ("<!--" and "-->", "<?", a blank and "?>" counted).
+    static void onComment(void* self, const xmlChar* text) {
+        checkMarkupLength(self, 7 + view(text).size());
+    }
+    static void onInstruction(void* self, const xmlChar* target, const xmlChar* data) {
+        checkMarkupLength(self, 5 + view(target).size() + view(data).size());
+    }
+    static void checkMarkupLength(void* self, std::size_t length) {
+        Backend& backend = *static_cast<Backend*>(self);
+        backend.guarded([&] {
+            if (length > kMaxMarkupBytes) throwXmlError(XmlError::TooLong, backend.currentLine());
         });
     }
 
@@ -317,6 +392,9 @@ class XmlParser::Backend {
     bool doctype_ = false;
     bool rootSeen_ = false;
     std::uint64_t skippedLines_ = 0;
+    // Line ends in the bytes handed to libxml2 so far.
+    std::uint64_t linesFed_ = 0;
+    Utf8Check utf8_;
     std::uint64_t eventLine_ = 1;
     long depth_ = 0;
 };

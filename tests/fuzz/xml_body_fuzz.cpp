@@ -1,0 +1,188 @@
+// libFuzzer target: any bytes as a response body, without HTTP around them,
+// through both XML event streams and every decoder.
+//  - The platform's XML parser (libxml2 here) with a handler that checks
+//    what xml_parser.h promises: balanced, well-nested events, only inside
+//    the root, lines that never go back, and the same events (or the same
+//    defect) however the bytes are cut.
+//  - The Windows backend's own checks (markup scan, UTF-8 check), which
+//    must find the same defect however the bytes are cut.
+//  - The decoder of every response kind, which must report the same outcome
+//    whole and in pieces.
+// The first byte chooses the size of the pieces. Only Pegasus exceptions may
+// leave the code under test; anything else, or a broken promise, is a crash.
+#include <Pegasus/Common/Exception.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "markup_scan.h"
+#include "response_decoder.h"
+#include "utf8_check.h"
+#include "xml_errors.h"
+#include "xml_parser.h"
+
+using namespace Pegasus;
+
+namespace {
+
+void require(bool promise) {
+    if (!promise) std::abort();
+}
+
+// The same outcome whole and in pieces; both are printed when they differ.
+void requireAlike(const std::string& whole, const std::string& inPieces, const char* what) {
+    if (whole == inPieces) return;
+    std::fprintf(stderr, "%s differs whole and in pieces:\n--- whole\n%s\n--- in pieces\n%s\n",
+                 what, whole.c_str(), inPieces.c_str());
+    std::abort();
+}
+
+class CheckingHandler : public xml::XmlHandler {
+  public:
+    void startElement(std::string_view name, const xml::XmlAttribute* attributes,
+                      std::size_t count) override {
+        require(!name.empty());
+        require(open_.size() < xml::kMaxDepth);
+        std::uint64_t line = parser->line();
+        require(line >= lastLine_);
+        lastLine_ = line;
+        open_.emplace_back(name);
+        events += "<" + std::string(name);
+        for (std::size_t i = 0; i < count; ++i) {
+            require(!attributes[i].name.empty());
+            events +=
+                " " + std::string(attributes[i].name) + "=" + std::string(attributes[i].value);
+        }
+        events += ">@" + std::to_string(line) + "\n";
+        rootSeen_ = true;
+        inText_ = false;
+    }
+    void endElement(std::string_view name) override {
+        require(!open_.empty() && open_.back() == name);
+        open_.pop_back();
+        events += "</" + std::string(name) + ">\n";
+        inText_ = false;
+    }
+    void characters(std::string_view text) override {
+        require(!open_.empty());
+        // Pieces of one run of text are joined, wherever the bytes were cut.
+        if (inText_) {
+            events.insert(events.size() - 1, text);
+        } else {
+            events += "[" + std::string(text) + "]";
+        }
+        inText_ = true;
+    }
+    void finished() const { require(open_.empty() && rootSeen_); }
+
+    const xml::XmlParser* parser = nullptr;
+    std::string events;
+
+  private:
+    std::vector<std::string> open_;
+    std::uint64_t lastLine_ = 1;
+    bool rootSeen_ = false;
+    bool inText_ = false;
+};
+
+std::string parseEvents(const std::string& body, std::size_t piece) {
+    CheckingHandler handler;
+    try {
+        xml::XmlParser parser(handler);
+        handler.parser = &parser;
+        for (std::size_t offset = 0; offset < body.size(); offset += piece) {
+            parser.feed(body.data() + offset, std::min(piece, body.size() - offset));
+        }
+        parser.finish();
+        handler.finished();
+    } catch (const Exception& error) {
+        // How much of the text before a defect is reported first depends on
+        // the cut; the defect itself must not.
+        return "error: " + error.getMessage().utf8();
+    }
+    return handler.events;
+}
+
+std::string scanOutcome(const std::string& body, std::size_t piece) {
+    xml::MarkupScan scan;
+    xml::Utf8Check utf8;
+    std::size_t badByte = body.size();
+    for (std::size_t offset = 0; offset < body.size(); offset += piece) {
+        std::size_t size = std::min(piece, body.size() - offset);
+        scan.feed(body.data() + offset, size);
+        // The backend stops at the first bad byte.
+        if (badByte == body.size()) {
+            std::size_t bad = utf8.accept(body.data() + offset, size);
+            if (bad < size) badByte = offset + bad;
+        }
+    }
+    std::string outcome = "utf8 " + std::to_string(badByte);
+    if (badByte == body.size() && !utf8.complete()) outcome += " cut";
+    xml::XmlError kind;
+    std::uint64_t line;
+    if (scan.defect(kind, line)) outcome += " " + xml::xmlErrorText(kind, line);
+    std::string blanks(body.size(), ' ');
+    scan.correctTextBlanks(blanks);
+    scan.correctAttributeBlanks(blanks);
+    return outcome + blanks;
+}
+
+std::string decodeOutcome(cimxml::ResponseDecoder::Operation operation, const std::string& body,
+                          std::size_t piece) {
+    using Operation = cimxml::ResponseDecoder::Operation;
+    cimxml::ResponseDecoder decoder(operation, 1000);
+    for (std::size_t offset = 0; offset < body.size(); offset += piece) {
+        decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
+    }
+    try {
+        switch (operation) {
+            case Operation::EnumerateInstances:
+                return std::to_string(decoder.finishEnumerateInstances().size()) + " instances";
+            case Operation::GetInstance:
+                return decoder.finishGetInstance().getPath().toString().utf8();
+            case Operation::GetClass:
+                return decoder.finishGetClass().getClassName().getString().utf8();
+            case Operation::InvokeMethod: {
+                Array<CIMParamValue> out;
+                CIMValue returned = decoder.finishInvokeMethod("RunDiagnostic", out);
+                return returned.toString().utf8() + " " + std::to_string(out.size());
+            }
+        }
+    } catch (const Exception& error) {
+        return "error: " + error.getMessage().utf8();
+    }
+    return "";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::size_t piece = 1 + data[0] % 64;
+    const std::string body(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t whole = body.size() + 1;
+    // Which of an earlier defect and a byte that is not UTF-8 is reported
+    // can depend on the cut (the parser is given the bytes before the bad
+    // one, and may not have read them all); only that it fails cannot.
+    xml::Utf8Check utf8;
+    const bool utf8Text = utf8.accept(body.data(), body.size()) == body.size() && utf8.complete();
+    auto requireSameOutcome = [&](const std::string& atOnce, const std::string& inPieces,
+                                  const char* what) {
+        if (utf8Text) return requireAlike(atOnce, inPieces, what);
+        require(atOnce.compare(0, 7, "error: ") == 0 && inPieces.compare(0, 7, "error: ") == 0);
+    };
+    requireSameOutcome(parseEvents(body, whole), parseEvents(body, piece), "XML events");
+    requireAlike(scanOutcome(body, whole), scanOutcome(body, piece), "markup scan");
+    using Operation = cimxml::ResponseDecoder::Operation;
+    for (Operation operation : {Operation::EnumerateInstances, Operation::GetInstance,
+                                Operation::GetClass, Operation::InvokeMethod}) {
+        requireSameOutcome(decodeOutcome(operation, body, whole),
+                           decodeOutcome(operation, body, piece), "decoding");
+    }
+    return 0;
+}
