@@ -272,12 +272,11 @@ class XmlParser::Backend {
             line = static_cast<std::uint64_t>(context_->lastError.line) + skippedLines_;
         }
         if (atEnd && kind == XmlError::ElementsStillOpen) {
-            // Reported at the end of the document, as OpenPegasus does;
-            // libxml2 stops counting at the last tag.
-            size_t last = tail_.rfind('>');
-            for (size_t i = last == std::string::npos ? 0 : last; i < tail_.size(); ++i) {
-                if (tail_[i] == '\n') ++line;
-            }
+            // Reported on the document's last line, as OpenPegasus does.
+            // libxml2's own count stops at the last markup it finished
+            // (the last tag, or before an unterminated CDATA section), which
+            // depends on how the document was cut.
+            line = skippedLines_ + linesFed_ + 1;
         }
         throwXmlError(kind, line);
     }
