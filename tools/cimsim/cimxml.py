@@ -4,6 +4,7 @@ The encoder writes what OpenPegasus's cimserver writes (one element per line, it
 order and spacing), so that a client tested here meets the same bytes as in the field.
 """
 
+import functools
 import xml.etree.ElementTree as ElementTree
 
 NUMERIC_TYPES = {"uint8", "sint8", "uint16", "sint16", "uint32", "sint32", "uint64", "sint64",
@@ -226,10 +227,12 @@ def qualifier_lines(name, value, out, propagated=True):
     out.append("</QUALIFIER>")
 
 
-def qualifiers_text(qualifiers):
-    """The QUALIFIER elements of (name, value) pairs as one piece of text."""
+@functools.lru_cache(maxsize=None)
+def declared_qualifiers_text(declaration):
+    """The QUALIFIER elements of a property declaration as one piece of text; rendered once,
+    since the same qualifiers go out with every instance of the class."""
     out = []
-    for name, value in qualifiers:
+    for name, value in declaration.qualifiers:
         qualifier_lines(name, value, out)
     return "\n".join(out)
 
@@ -273,6 +276,126 @@ def property_lines(prop, value, out, qualifiers, class_origin, propagated, refer
         if value is not None:
             out.append("<VALUE>%s</VALUE>" % escape(scalar_text(prop.cim_type, value)))
         out.append("</PROPERTY>")
+
+
+def instance_text(instance, shape, include_qualifiers, include_origin, local_only, wanted,
+                  property_qualifiers, reference_form):
+    """INSTANCE of `instance` with the properties of class `shape`, as one piece of text.
+
+    wanted: lower-case names of the properties asked for, None for all; local_only: only those
+    `shape` declares or overrides; property_qualifiers: whether IncludeQualifiers reaches the
+    properties too, or only the class.
+    """
+    out = ['<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name]
+    if include_qualifiers:
+        for name, value in instance.cim_class.qualifiers:
+            qualifier_lines(name, value, out)
+    with_property_qualifiers = include_qualifiers and property_qualifiers
+    for declaration in shape.properties:
+        if wanted is not None and declaration.name.lower() not in wanted:
+            continue
+        if local_only and declaration.name.lower() not in shape.own:
+            continue
+        declaration = instance.cim_class.find(declaration.name) or declaration
+        given = declaration.name in instance.values
+        value = instance.values[declaration.name] if given else declaration.default
+        property_lines(declaration, value, out,
+                       declared_qualifiers_text(declaration) if with_property_qualifiers else "",
+                       declaration.origin if include_origin else None, not given, reference_form)
+    out.append("</INSTANCE>")
+    return "\n".join(out)
+
+
+def named_instance_lines(path, text, out, reference_form):
+    """VALUE.NAMEDINSTANCE of an instance path and the instance's INSTANCE text."""
+    out.append("<VALUE.NAMEDINSTANCE>")
+    instance_name_lines(path, out, reference_form)
+    out.append(text)
+    out.append("</VALUE.NAMEDINSTANCE>")
+
+
+def class_lines(cim_class, local_only, include_qualifiers, include_origin, wanted,
+                reference_form, out):
+    """CLASS as cimserver writes it: class qualifiers, properties (with their defaults), then
+    methods. wanted: lower-case names of the properties asked for, None for all."""
+
+    def qualifiers(element, inherited, out):
+        """inherited: lower-case names of the qualifiers marked PROPAGATED, which LocalOnly
+        leaves out."""
+        if not include_qualifiers:
+            return
+        for qualifier_name, value in element.qualifiers:
+            propagated = qualifier_name.lower() in inherited
+            if not (propagated and local_only):
+                qualifier_lines(qualifier_name, value, out, propagated)
+
+    superclass = ' SUPERCLASS="%s" ' % cim_class.superclass.name if cim_class.superclass \
+        else ""
+    out.append('<CLASS NAME="%s" %s>' % (cim_class.name, superclass))
+    qualifiers(cim_class, cim_class.inherited_qualifiers, out)
+    for declaration in cim_class.class_order:
+        propagated = declaration.name.lower() not in cim_class.own
+        if (propagated and local_only) or (wanted is not None and
+                                           declaration.name.lower() not in wanted):
+            continue
+        property_qualifiers = []
+        # cimserver marks the qualifiers of an inherited property as the declaring class
+        # states them, and those an override takes over as PROPAGATED.
+        qualifiers(declaration, frozenset() if propagated else declaration.inherited_qualifiers,
+                   property_qualifiers)
+        property_lines(declaration, declaration.default, out, "\n".join(property_qualifiers),
+                       declaration.origin if include_origin else None, propagated,
+                       reference_form)
+    for method in cim_class.methods:
+        propagated = method.name.lower() not in cim_class.own_methods
+        if propagated and local_only:
+            continue
+        out.append('<METHOD NAME="%s" TYPE="%s"%s%s>' % (
+            method.name, method.return_type,
+            ' CLASSORIGIN="%s"' % method.origin if include_origin else "",
+            ' PROPAGATED="true"' if propagated else ""))
+        qualifiers(method, frozenset(), out)
+        for parameter in method.parameters:
+            if parameter.cim_type == "reference":
+                reference_class = (' REFERENCECLASS="%s"' % parameter.reference_class
+                                   if parameter.reference_class else "")
+                element = "PARAMETER.REFARRAY" if parameter.array else "PARAMETER.REFERENCE"
+                out.append('<%s NAME="%s"%s>' % (element, parameter.name, reference_class))
+            else:
+                element = "PARAMETER.ARRAY" if parameter.array else "PARAMETER"
+                out.append('<%s NAME="%s" TYPE="%s">' % (element, parameter.name,
+                                                         parameter.cim_type))
+            if include_qualifiers:
+                # An out-parameter is declared [IN(false), OUT], an in-parameter [IN].
+                direction = [("IN", not parameter.direction_out)]
+                direction += [("OUT", True)] if parameter.direction_out else []
+                for qualifier_name, value in direction + parameter.qualifiers:
+                    qualifier_lines(qualifier_name, value, out, False)
+            out.append("</%s>" % element)
+        out.append("</METHOD>")
+    out.append("</CLASS>")
+
+
+def intrinsic_result(lines):
+    return ["<IRETURNVALUE>"] + lines + ["</IRETURNVALUE>"]
+
+
+def return_value_lines(return_value, out_parameters, out):
+    """A method's uint32 RETURNVALUE, then its scalar out-parameters, each a dict with name,
+    type (default string) and value."""
+    out.extend(['<RETURNVALUE PARAMTYPE="uint32">', "<VALUE>%d</VALUE>" % return_value,
+                "</RETURNVALUE>"])
+    for parameter in out_parameters:
+        cim_type = parameter.get("type", "string")
+        out.append('<PARAMVALUE NAME="%s" PARAMTYPE="%s"><VALUE>%s</VALUE></PARAMVALUE>' % (
+            parameter["name"], cim_type,
+            escape(scalar_text(cim_type, parameter.get("value", "")))))
+
+
+def reference_parameter_lines(name, path, out, reference_form):
+    out.append('<PARAMVALUE NAME="%s" PARAMTYPE="reference">' % name)
+    reference_lines(path, out, *reference_form)
+    out.append("</PARAMVALUE>")
 
 
 def response_head(message_id, out):

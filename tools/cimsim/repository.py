@@ -9,9 +9,9 @@ import json
 import os
 import threading
 
-from cimxml import (ALL_TYPES, CimError, Path, escape, instance_name_lines, pegasus_error,
-                    property_lines, qualifier_lines, qualifiers_text, reference_lines,
-                    scalar_text, value_type_of_key)
+from cimxml import (ALL_TYPES, CimError, Path, class_lines, instance_name_lines, instance_text,
+                    intrinsic_result, named_instance_lines, pegasus_error,
+                    reference_parameter_lines, return_value_lines, value_type_of_key)
 
 
 class ScenarioError(Exception):
@@ -46,13 +46,6 @@ class PropertyDeclaration:
         self.origin = inherited.origin
         self.qualifiers, self.inherited_qualifiers = merge_qualifiers(inherited.qualifiers,
                                                                       self.qualifiers)
-
-    @property
-    def qualifiers_text(self):
-        # Rendered once: the same qualifiers go out with every instance of the class.
-        if not hasattr(self, "_qualifiers_text"):
-            self._qualifiers_text = qualifiers_text(self.qualifiers)
-        return self._qualifiers_text
 
 
 def merge_qualifiers(inherited, own):
@@ -418,34 +411,28 @@ class Repository:
         params = request.params
         deep = params.get("deepinheritance", True) is not False
         with self.lock:
-            out = ["<IRETURNVALUE>"]
+            out = []
             for instance in self.instances:
                 if not self.is_subclass(instance.cim_class, requested):
                     continue
-                out.append("<VALUE.NAMEDINSTANCE>")
-                instance_name_lines(instance.path, out, self.reference_form)
                 # Like OpenPegasus, a shallow enumeration still returns subclass instances,
                 # under their own class name but cut down to the requested class's properties.
-                self._instance_lines(instance, instance.cim_class if deep else requested, params,
-                                     out)
-                out.append("</VALUE.NAMEDINSTANCE>")
-            out.append("</IRETURNVALUE>")
-        return out
+                named_instance_lines(instance.path, self._instance_text(
+                    instance, instance.cim_class if deep else requested, params), out,
+                    self.reference_form)
+        return intrinsic_result(out)
 
     def enumerate_instance_names(self, request):
         self.check_namespace(request.namespace)
         requested = self.find_class(request.params.get("classname"))
         with self.lock:
-            out = ["<IRETURNVALUE>"]
+            out = []
             for instance in self.instances:
                 if self.is_subclass(instance.cim_class, requested):
                     instance_name_lines(instance.path, out, self.reference_form)
-            out.append("</IRETURNVALUE>")
-        return out
+        return intrinsic_result(out)
 
     def get_class(self, request):
-        """The class declaration as cimserver writes it: class qualifiers, properties (with
-        their defaults), then methods; the flags and the property list as for instances."""
         self.check_namespace(request.namespace)
         params = request.params
         name = params.get("classname")
@@ -454,69 +441,15 @@ class Repository:
             # Not CIM_ERR_INVALID_CLASS as for instance operations: cimserver answers
             # GetClass of an unknown class with CIM_ERR_NOT_FOUND.
             raise pegasus_error(6, name)
-        local_only = params.get("localonly", True) is not False
-        include_qualifiers = params.get("includequalifiers", True) is not False
-        include_origin = params.get("includeclassorigin", False) is True
         wanted = params.get("propertylist")
         wanted = None if wanted is None else frozenset(wanted_name.lower()
                                                        for wanted_name in wanted)
-
-        def qualifiers(element, inherited, out):
-            """inherited: lower-case names of the qualifiers marked PROPAGATED, which
-            LocalOnly leaves out."""
-            if not include_qualifiers:
-                return
-            for qualifier_name, value in element.qualifiers:
-                propagated = qualifier_name.lower() in inherited
-                if not (propagated and local_only):
-                    qualifier_lines(qualifier_name, value, out, propagated)
-
-        superclass = ' SUPERCLASS="%s" ' % cim_class.superclass.name if cim_class.superclass \
-            else ""
-        out = ["<IRETURNVALUE>", '<CLASS NAME="%s" %s>' % (cim_class.name, superclass)]
-        qualifiers(cim_class, cim_class.inherited_qualifiers, out)
-        for declaration in cim_class.class_order:
-            propagated = declaration.name.lower() not in cim_class.own
-            if (propagated and local_only) or (wanted is not None and
-                                               declaration.name.lower() not in wanted):
-                continue
-            property_qualifiers = []
-            # cimserver marks the qualifiers of an inherited property as the declaring class
-            # states them, and those an override takes over as PROPAGATED.
-            qualifiers(declaration, frozenset() if propagated else declaration.inherited_qualifiers,
-                       property_qualifiers)
-            property_lines(declaration, declaration.default, out, "\n".join(property_qualifiers),
-                           declaration.origin if include_origin else None, propagated,
-                           self.reference_form)
-        for method in cim_class.methods:
-            propagated = method.name.lower() not in cim_class.own_methods
-            if propagated and local_only:
-                continue
-            out.append('<METHOD NAME="%s" TYPE="%s"%s%s>' % (
-                method.name, method.return_type,
-                ' CLASSORIGIN="%s"' % method.origin if include_origin else "",
-                ' PROPAGATED="true"' if propagated else ""))
-            qualifiers(method, frozenset(), out)
-            for parameter in method.parameters:
-                if parameter.cim_type == "reference":
-                    reference_class = (' REFERENCECLASS="%s"' % parameter.reference_class
-                                       if parameter.reference_class else "")
-                    element = "PARAMETER.REFARRAY" if parameter.array else "PARAMETER.REFERENCE"
-                    out.append('<%s NAME="%s"%s>' % (element, parameter.name, reference_class))
-                else:
-                    element = "PARAMETER.ARRAY" if parameter.array else "PARAMETER"
-                    out.append('<%s NAME="%s" TYPE="%s">' % (element, parameter.name,
-                                                             parameter.cim_type))
-                if include_qualifiers:
-                    # An out-parameter is declared [IN(false), OUT], an in-parameter [IN].
-                    direction = [("IN", not parameter.direction_out)]
-                    direction += [("OUT", True)] if parameter.direction_out else []
-                    for qualifier_name, value in direction + parameter.qualifiers:
-                        qualifier_lines(qualifier_name, value, out, False)
-                out.append("</%s>" % element)
-            out.append("</METHOD>")
-        out.extend(["</CLASS>", "</IRETURNVALUE>"])
-        return out
+        out = []
+        class_lines(cim_class, params.get("localonly", True) is not False,
+                    params.get("includequalifiers", True) is not False,
+                    params.get("includeclassorigin", False) is True, wanted,
+                    self.reference_form, out)
+        return intrinsic_result(out)
 
     def get_instance(self, request):
         self.check_namespace(request.namespace)
@@ -528,10 +461,8 @@ class Repository:
             instance = self._find_instance(path)
             if instance.job is not None:
                 self._advance_job(instance)
-            out = ["<IRETURNVALUE>"]
-            self._instance_lines(instance, instance.cim_class, request.params, out)
-            out.append("</IRETURNVALUE>")
-        return out
+            return intrinsic_result([self._instance_text(instance, instance.cim_class,
+                                                         request.params)])
 
     def _find_instance(self, path):
         instance = self.index.get(path.identity())
@@ -539,7 +470,7 @@ class Repository:
             raise pegasus_error(6, path.text())
         return instance
 
-    def _instance_lines(self, instance, shape, params, out):
+    def _instance_text(self, instance, shape, params):
         """INSTANCE of `instance` with the properties of class `shape`."""
         include_qualifiers = params.get("includequalifiers", False) is True
         include_origin = params.get("includeclassorigin", False) is True
@@ -551,32 +482,10 @@ class Repository:
         flags = (shape.name, include_qualifiers, include_origin, local_only, wanted)
         text = instance.rendered.get(flags)
         if text is None:
-            text = self._render_instance(instance, shape, include_qualifiers, include_origin,
-                                         local_only, wanted)
+            text = instance_text(instance, shape, include_qualifiers, include_origin, local_only,
+                                 wanted, self.property_qualifiers, self.reference_form)
             instance.rendered[flags] = text
-        out.append(text)
-
-    def _render_instance(self, instance, shape, include_qualifiers, include_origin, local_only,
-                         wanted):
-        out = ['<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name]
-        if include_qualifiers:
-            for name, value in instance.cim_class.qualifiers:
-                qualifier_lines(name, value, out)
-        with_property_qualifiers = include_qualifiers and self.property_qualifiers
-        for declaration in shape.properties:
-            if wanted is not None and declaration.name.lower() not in wanted:
-                continue
-            if local_only and declaration.name.lower() not in shape.own:
-                continue
-            declaration = instance.cim_class.find(declaration.name) or declaration
-            given = declaration.name in instance.values
-            value = instance.values[declaration.name] if given else declaration.default
-            property_lines(declaration, value, out,
-                           declaration.qualifiers_text if with_property_qualifiers else "",
-                           declaration.origin if include_origin else None, not given,
-                           self.reference_form)
-        out.append("</INSTANCE>")
-        return "\n".join(out)
+        return text
 
     # -----------------------------------------------------------------------------------------
     # Diagnostics
@@ -619,13 +528,8 @@ class Repository:
         return None
 
     def _start_run(self, run):
-        out = ['<RETURNVALUE PARAMTYPE="uint32">',
-               "<VALUE>%d</VALUE>" % run.get("returnValue", 0), "</RETURNVALUE>"]
-        for parameter in run.get("outParameters") or []:
-            cim_type = parameter.get("type", "string")
-            out.append('<PARAMVALUE NAME="%s" PARAMTYPE="%s"><VALUE>%s</VALUE></PARAMVALUE>' % (
-                parameter["name"], cim_type,
-                escape(scalar_text(cim_type, parameter.get("value", "")))))
+        out = []
+        return_value_lines(run.get("returnValue", 0), run.get("outParameters") or [], out)
         job_spec = run.get("job")
         job_id = None
         if job_spec is not None:
@@ -640,9 +544,7 @@ class Repository:
             job.job = Job(job_spec.get("steps") or [{"JobState": 7, "PercentComplete": 100}])
             self._apply_step(job, job.job.steps[0])
             self._add_created(job)
-            out.append('<PARAMVALUE NAME="Job" PARAMTYPE="reference">')
-            reference_lines(job.path, out, *self.reference_form)
-            out.append("</PARAMVALUE>")
+            reference_parameter_lines("Job", job.path, out, self.reference_form)
         record_spec = run.get("record", {} if job_spec is not None else None)
         if record_spec is not None:
             self.record_counter += 1
