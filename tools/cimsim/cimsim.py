@@ -29,7 +29,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from cimxml import CimError, Path, RequestError, parse_request, response_body  # noqa: E402
 from faults import FaultBook, FaultError  # noqa: E402
-from repository import Repository, ScenarioError  # noqa: E402
+from diagnostics import DiagnosticRuns  # noqa: E402
+from schema import Schema, ScenarioError  # noqa: E402
+from store import Store  # noqa: E402
 
 MAX_HEADER_LINES = 200
 MAX_BODY = 64 * 1024 * 1024
@@ -54,10 +56,11 @@ class Journal:
 
 class Simulator:
     def __init__(self, options):
-        self.repository = Repository(options.scenario,
-                                     False if options.no_property_qualifiers else None)
-        self.faults = FaultBook(self.repository.path_of)
-        self.faults.add(self.repository.data.get("faults") or [])
+        self.schema = Schema(options.scenario, False if options.no_property_qualifiers else None)
+        self.store = Store(self.schema)
+        self.diagnostics = DiagnosticRuns(self.store)
+        self.faults = FaultBook(self.store.path_of)
+        self.faults.add(self.schema.data.get("faults") or [])
         self.user = options.user
         self.password = options.password
         self.allow_anonymous = options.allow_anonymous
@@ -157,7 +160,7 @@ class Simulator:
             challenge = [] if "authorization" in headers else [("PGErrorDetail",
                                                                 "User%20Unauthorized")]
             challenge += [("content-length", "0000000000"),
-                          ("WWW-Authenticate", 'Basic realm="%s"' % self.repository.realm)]
+                          ("WWW-Authenticate", 'Basic realm="%s"' % self.schema.realm)]
             return self.refuse(sock, entry, 401, challenge)
         if method not in ("POST", "M-POST"):
             return self.refuse(sock, entry, 405, [])
@@ -192,7 +195,7 @@ class Simulator:
                 error = CimError(int(fault["cimError"].get("code", 1)),
                                  fault["cimError"].get("description", ""))
                 return self.send_error(sock, request, error, trailers, fault)
-        file_name = self.repository.prerendered_file(entry["operation"], class_name)
+        file_name = self.schema.prerendered_file(entry["operation"], class_name)
         if request.intrinsic and file_name is not None:
             return self.send_prerendered(sock, request, file_name, trailers, fault)
         try:
@@ -206,11 +209,11 @@ class Simulator:
         return self.send_body(sock, response_body(request, lines), trailers, fault)
 
     def perform(self, operation, request):
-        operations = {"InvokeMethod": self.repository.invoke_method,
-                      "EnumerateInstances": self.repository.enumerate_instances,
-                      "EnumerateInstanceNames": self.repository.enumerate_instance_names,
-                      "GetInstance": self.repository.get_instance,
-                      "GetClass": self.repository.get_class}
+        operations = {"InvokeMethod": self.diagnostics.invoke_method,
+                      "EnumerateInstances": self.store.enumerate_instances,
+                      "EnumerateInstanceNames": self.store.enumerate_instance_names,
+                      "GetInstance": self.store.get_instance,
+                      "GetClass": self.store.get_class}
         if operation not in operations:
             raise CimError(7, "CIM_ERR_NOT_SUPPORTED: %s" % operation)
         return operations[operation](request)
@@ -253,11 +256,15 @@ class Simulator:
             if not isinstance(command, dict):
                 raise ValueError("the body must be a JSON object")
             if command.get("reset"):
-                self.repository.reset()
+                # In one step, so that no request meets the scenario's instances with runs
+                # already used up.
+                with self.store.lock:
+                    self.store.reset()
+                    self.diagnostics.reset()
             if command.get("clearFaults") or command.get("reset"):
                 self.faults.clear()
                 if command.get("reset"):
-                    self.faults.add(self.repository.data.get("faults") or [])
+                    self.faults.add(self.schema.data.get("faults") or [])
             count = self.faults.add(command.get("addFaults") or [])
             status, reply = "200 OK", {"faults": count}
         except (ValueError, FaultError) as error:
