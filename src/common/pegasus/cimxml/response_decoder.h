@@ -1,7 +1,10 @@
 // Turns CIM-XML response bodies into CIM objects (no network). The body is
-// parsed as it is pushed in, in pieces of any size; an EnumerateInstances
-// response is turned into instances while it arrives, so that only the
-// instances built stay in memory, never the whole body or its elements.
+// pushed in pieces of any size. An EnumerateInstances response is turned into
+// instances one VALUE.NAMEDINSTANCE at a time, so that memory holds the
+// instances built and the elements of one instance, never those of the whole
+// body; any other response is held as an element tree until its finish call.
+// Whether the body's bytes are held too is the XML parser's affair
+// (xml/xml_parser.h).
 //
 // Every defect of the body is a CIMClientXmlException whose text follows
 // OpenPegasus ("Closing element does not match opening element: on line 7",

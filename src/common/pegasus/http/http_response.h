@@ -25,8 +25,9 @@ struct HttpResponse {
 };
 
 // Takes the body of a response as it arrives, in place of HttpResponse::body,
-// so that a large body can be decoded while it is received and is never held
-// whole. Used by one exchange at a time, from the thread running it.
+// so that the transport never holds a large body whole and it can be decoded
+// while it is received. Used by one exchange at a time, from the thread
+// running it.
 class BodySink {
   public:
     virtual ~BodySink() = default;

@@ -3,9 +3,11 @@
 // Linux, xml_parser_xmllite.cpp on Windows), so that the decoder above it is
 // the same code everywhere and never sees which parser runs.
 //
-// The parser reports what it reads as events to an XmlHandler while the bytes
-// arrive: it never holds the whole document, so a response of any size costs
-// only the objects the handler builds from it.
+// The parser reports what it reads as events to an XmlHandler. The libxml2
+// backend reports them while the bytes arrive and never holds the whole
+// document, so a response of any size costs only the objects the handler
+// builds from it; the XmlLite backend keeps the bytes and reports every event
+// from finish() (see xml_parser_xmllite.cpp for why).
 #ifndef PEGASUS_XML_XML_PARSER_H
 #define PEGASUS_XML_XML_PARSER_H
 
@@ -84,10 +86,11 @@ class XmlParser {
     XmlParser(const XmlParser&) = delete;
     XmlParser& operator=(const XmlParser&) = delete;
 
-    // Parses the next `size` bytes of the document (size may be 0). Calls
-    // the handler for every event complete within the bytes seen so far;
-    // the rest waits for later bytes. The parser copies what it still needs,
-    // so `data` may be reused once feed() returns. Throws as described above.
+    // Parses the next `size` bytes of the document (size may be 0). May call
+    // the handler for events complete within the bytes seen so far (the
+    // libxml2 backend does; XmlLite waits for finish()); the rest waits for
+    // later bytes. The parser copies what it still needs, so `data` may be
+    // reused once feed() returns. Throws as described above.
     void feed(const char* data, std::size_t size);
 
     // The document has ended: reports what was still pending and throws

@@ -7,8 +7,8 @@
 // run) loses its place when a token is split that way, and can even spin on
 // E_PENDING for ever. So feed() only checks and keeps the bytes, and finish()
 // hands XmlLite the whole document: every event is reported during finish().
-// The transport holds the whole response body anyway, so this costs one more
-// copy of it, not a change in what the client can read.
+// The transport streams the body into the decoder, so on Windows this backend
+// is the one place that holds a whole response body, for the parser's life.
 #include <windows.h>
 
 #include <objidl.h>
