@@ -27,16 +27,21 @@ namespace Brocade {
 
 namespace {
 
-// Called inside a handler: the text of the exception being handled.
-std::string CurrentExceptionText() {
+// Called inside a handler: the text of the exception being handled, empty when there is no
+// memory even for that.
+std::string CurrentExceptionText() noexcept {
     try {
-        throw;
-    } catch (const Pegasus::Exception& error) {
-        return ToText(error.getMessage());
-    } catch (const std::exception& error) {
-        return error.what();
+        try {
+            throw;
+        } catch (const Pegasus::Exception& error) {
+            return ToText(error.getMessage());
+        } catch (const std::exception& error) {
+            return error.what();
+        } catch (...) {
+            return "an exception of unknown type";
+        }
     } catch (...) {
-        return "an exception of unknown type";
+        return std::string();
     }
 }
 
@@ -63,13 +68,7 @@ int Guarded(const char* name, BrocadeImpl* impl, Operation operation) noexcept {
         }
         return operation(*impl);
     } catch (...) {
-        std::string text;
-        try {
-            text = CurrentExceptionText();
-        } catch (...) {
-            // No memory even for the text: the line goes out without it.
-        }
-        LogException(name, text);
+        LogException(name, CurrentExceptionText());
         return 1;
     }
 }
@@ -80,11 +79,7 @@ BrocadeImpl* Constructed(Construction construction) noexcept {
     try {
         return construction();
     } catch (...) {
-        std::string text;
-        try {
-            text = CurrentExceptionText();
-        } catch (...) {
-        }
+        const std::string text = CurrentExceptionText();
         LogException("Brocade constructor", text);
         try {
             return new BrocadeImpl(BrocadeImpl::SetupFailure{text});
