@@ -1,6 +1,4 @@
-// XmlParser on the system's XmlLite. mingw-w64 has no import library for
-// xmllite.dll, so CreateXmlReader is looked up at run time (the DLL is part of
-// every supported Windows).
+// XmlParser on the system's XmlLite (xmllite_reader.h holds the COM side).
 //
 // XmlLite pulls its input from a stream and is meant to stop with E_PENDING
 // where the bytes fed so far end, but Wine's XmlLite (where our Windows tests
@@ -9,14 +7,8 @@
 // hands XmlLite the whole document: every event is reported during finish().
 // The transport streams the body into the decoder, so on Windows this backend
 // is the one place that holds a whole response body, for the parser's life.
-#include <windows.h>
-
-#include <objidl.h>
-#include <xmllite.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,70 +16,12 @@
 #include "utf8_check.h"
 #include "xml_errors.h"
 #include "xml_parser.h"
+#include "xmllite_reader.h"
 
 namespace Pegasus {
 namespace xml {
 
 namespace {
-
-using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-
-CreateXmlReaderFunction createXmlReader() {
-    static const CreateXmlReaderFunction function = [] {
-        HMODULE library = LoadLibraryW(L"xmllite.dll");
-        return library == nullptr
-                   ? nullptr
-                   : reinterpret_cast<CreateXmlReaderFunction>(
-                         reinterpret_cast<void*>(GetProcAddress(library, "CreateXmlReader")));
-    }();
-    return function;
-}
-
-// The document, read by XmlLite at finish(). XmlLite holds a reference, so it
-// is reference counted like any COM object.
-class FeedStream final : public ISequentialStream {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
-        if (id == __uuidof(IUnknown) || id == __uuidof(ISequentialStream)) {
-            *object = static_cast<ISequentialStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
-        ULONG copied = static_cast<ULONG>(std::min<size_t>(size, bytes_.size() - offset_));
-        std::memcpy(buffer, bytes_.data() + offset_, copied);
-        offset_ += copied;
-        if (read != nullptr) *read = copied;
-        return copied > 0 ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
-
-    void append(const char* data, size_t size) { bytes_.append(data, size); }
-
-  private:
-    ULONG references_ = 1;
-    std::string bytes_;
-    size_t offset_ = 0;
-};
-
-std::string utf8(const wchar_t* text, UINT length) {
-    if (length == 0) return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr,
-                                    nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], bytes, nullptr,
-                        nullptr);
-    return out;
-}
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -138,22 +72,7 @@ XmlError kindOf(unsigned long result) {
 
 class XmlParser::Backend {
   public:
-    explicit Backend(XmlHandler& handler) : handler_(handler) {
-        CreateXmlReaderFunction create = createXmlReader();
-        if (create == nullptr ||
-            FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader_), nullptr))) {
-            // Without XmlLite no response can be read; say so in the
-            // client's own terms rather than failing later.
-            throwXmlError(XmlError::Malformed, 1);
-        }
-        reader_->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
-        stream_ = new FeedStream();
-        reader_->SetInput(stream_);
-    }
-    ~Backend() {
-        if (reader_ != nullptr) reader_->Release();
-        if (stream_ != nullptr) stream_->Release();
-    }
+    explicit Backend(XmlHandler& handler) : handler_(handler) {}
     Backend(const Backend&) = delete;
     Backend& operator=(const Backend&) = delete;
 
@@ -180,7 +99,7 @@ class XmlParser::Backend {
         } else if (!scan_.failed()) {
             // The scan's defect is what finish() reports: the rest of a
             // refused document is not kept.
-            stream_->append(data, size);
+            reader_.append(data, size);
         }
         failed_ = false;
     }
@@ -223,7 +142,7 @@ class XmlParser::Backend {
         if (!isSpace(prolog_[start + 5]) && prolog_[start + 5] != '?') {
             throwXmlError(XmlError::MissingDeclaration, 1);
         }
-        stream_->append(prolog_.data() + start, prolog_.size() - start);
+        reader_.append(prolog_.data() + start, prolog_.size() - start);
         prolog_.clear();
         prologChecked_ = true;
         return true;
@@ -348,8 +267,7 @@ class XmlParser::Backend {
     }
 
     XmlHandler& handler_;
-    IXmlReader* reader_ = nullptr;
-    FeedStream* stream_ = nullptr;
+    XmlLiteReader reader_;
     Utf8Check utf8_;
     std::string prolog_;
     bool prologChecked_ = false;
