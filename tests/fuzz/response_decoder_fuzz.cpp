@@ -55,24 +55,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Pieces of a size taken from the input, so that splits fall everywhere.
     const std::string body = reader.response().body;
     size_t piece = size == 0 ? 1 : 1 + data[0] % 64;
-    try {
-        cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::GetInstance, 1000);
-        feedInPieces(decoder, body, piece);
-        decoder.finishGetInstance();
-    } catch (const Exception&) {
-    }
-    try {
-        cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::GetClass, 1000);
-        feedInPieces(decoder, body, piece);
-        decoder.finishGetClass();
-    } catch (const Exception&) {
-    }
-    try {
-        cimxml::ResponseDecoder decoder(cimxml::ResponseDecoder::Operation::InvokeMethod, 1000);
-        feedInPieces(decoder, body, piece);
-        Array<CIMParamValue> out;
-        decoder.finishInvokeMethod("RunDiagnostic", out);
-    } catch (const Exception&) {
+    using Operation = cimxml::ResponseDecoder::Operation;
+    for (Operation operation :
+         {Operation::GetInstance, Operation::GetClass, Operation::InvokeMethod}) {
+        try {
+            cimxml::ResponseDecoder decoder(operation, 1000);
+            feedInPieces(decoder, body, piece);
+            Array<CIMParamValue> out;
+            if (operation == Operation::GetInstance) decoder.finishGetInstance();
+            if (operation == Operation::GetClass) decoder.finishGetClass();
+            if (operation == Operation::InvokeMethod)
+                decoder.finishInvokeMethod("RunDiagnostic", out);
+        } catch (const Exception&) {
+        }
     }
     try {
         cimxml::decodeEnumerateInstances(body, 1000);

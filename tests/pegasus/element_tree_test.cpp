@@ -131,36 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
                  64 * 1024}),
     [](const testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
 
-TEST(ElementTreeViews, readAttributesByNameAndTreatWhatIsMissingAsEmpty) {
-    const std::string body =
-        "<?xml version=\"1.0\"?>\n<A N=\"x\" P=\"yes\" S=\"0x10\"><B/><C/></A>";
-    ElementTree tree(1u << 30);
-    xml::XmlParser parser(tree);
-    tree.attach(parser);
-    parser.feed(body.data(), body.size());
-    parser.finish();
-    Node root(&tree, 0);
-
-    static const char* const names[] = {"S", "Q", "N"};
-    Attribute found[3];
-    root.attributes(names, found);
-    EXPECT_STREQ(found[0].value(), "0x10");
-    EXPECT_FALSE(found[1]);
-    EXPECT_STREQ(found[2].name(), "N");
-    EXPECT_TRUE(root.attribute("P").asBool());
-    EXPECT_FALSE(root.attribute("Q"));
-    EXPECT_STREQ(root.attribute("Q").value(), "");
-    EXPECT_STREQ(root.child("C").name(), "C");
-    EXPECT_FALSE(root.child("D"));
-
-    Node missing = root.child("D");
-    EXPECT_STREQ(missing.name(), "");
-    EXPECT_EQ(missing.line(), 1u);
-    EXPECT_FALSE(missing.attribute("N"));
-    EXPECT_FALSE(missing.firstElement());
-    EXPECT_FALSE(missing.nextElement());
-}
-
 TEST(ElementTreeViews, readFlagsAndCountsAsOpenPegasusReadsThem) {
     const struct {
         const char* value;
