@@ -141,6 +141,52 @@ INSTANTIATE_TEST_SUITE_P(
     }),
     [](const testing::TestParamInfo<ConversionCase>& info) { return info.param.name; });
 
+CIMObjectPath pathOf(const char* className, std::initializer_list<CIMKeyBinding> keys,
+                     const char* host = "", const char* nameSpace = "") {
+    Array<CIMKeyBinding> bindings;
+    for (const CIMKeyBinding& key : keys) bindings.append(key);
+    return CIMObjectPath(host, nameSpace[0] ? CIMNamespaceName(nameSpace) : CIMNamespaceName(),
+                         CIMName(className), bindings);
+}
+
+// Values and paths no VALUE text makes: references, nulls, keys made from
+// values, paths parsed from their text.
+TEST(ValueText, ofReferencesNullsAndPaths) {
+    Array<CIMObjectPath> paths;
+    paths.append(pathOf("CIM_A", {CIMKeyBinding("K", "1", CIMKeyBinding::STRING)}));
+    paths.append(pathOf("CIM_B", {CIMKeyBinding("N", "2", CIMKeyBinding::NUMERIC)}, "h", "root/x"));
+    const struct {
+        CIMValue value;
+        bool isNull;
+        const char* text;
+    } cases[] = {
+        {CIMValue(paths), false, "CIM_A.K=\"1\" //h/root/x:CIM_B.N=2 "},
+        {CIMValue(pathOf("CIM_C", {CIMKeyBinding("D", "x\"y", CIMKeyBinding::STRING)}, "h")), false,
+         "//h/:CIM_C.D=\"x\\\"y\""},
+        {CIMValue(pathOf(
+             "X_K",
+             {CIMKeyBinding("U8", CIMValue(Uint8(7))), CIMKeyBinding("S", CIMValue(Sint32(-3))),
+              CIMKeyBinding("Bo", CIMValue(true)), CIMKeyBinding("Ch", CIMValue(Char16('c'))),
+              CIMKeyBinding("Dt", CIMValue(CIMDateTime("20240131123045.123456+060"))),
+              CIMKeyBinding("R", CIMValue(paths[0]))})),
+         false,
+         "X_K.Bo=TRUE,Ch=\"c\",Dt=\"20240131123045.123456+060\",R=\"CIM_A.K=\\\"1\\\"\",S=-3,U8=7"},
+        {CIMValue(CIMObjectPath(String(
+             "//h:5988/root/brocade:CIM_FCPort.SystemName=\"s\",DeviceID=\"a\\\"b\",Index=5"))),
+         false, "//h:5988/root/brocade:CIM_FCPort.DeviceID=\"a\\\"b\",Index=5,SystemName=\"s\""},
+        {CIMValue(CIMObjectPath(String("root/brocade:CIM_Singleton"))), false,
+         "root/brocade:CIM_Singleton"},
+        {CIMValue(), true, ""},
+        {CIMValue(CIMTYPE_STRING, false), true, ""},
+        {CIMValue(CIMTYPE_UINT16, true), true, ""},
+        {CIMValue(CIMTYPE_REAL32, true), true, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value.isNull(), c.isNull) << c.text;
+        EXPECT_EQ(c.value.toString().utf8(), c.text);
+    }
+}
+
 TEST(ValueGet, readsOnlyItsOwnTypeAndLeavesTargetAloneWhenNull) {
     Uint16 code = 0;
     CIMValue(Uint16(5)).get(code);
