@@ -12,8 +12,7 @@ import xml.etree.ElementTree as ElementTree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from cimsim_process import (ROOT, SCENARIOS, CimSim, call, call_once,  # noqa: E402
-                            enumerate_body, get_class_body, get_instance_body, invoke_body,
-                            properties)
+                            enumerate_body, get_class_body, get_instance_body, properties)
 
 CAPTURES = os.path.join(ROOT, "tests", "pegasus", "captures", "cimserver")
 HOST = "server-07.lab.invalid"
@@ -136,79 +135,6 @@ class SampleEstateTest(unittest.TestCase):
                 finally:
                     connection.close()
                 self.assertIsNone(self.get_port().error())
-
-
-class DiagnosticsTest(unittest.TestCase):
-    SERVICE = ("CIM_DiagnosticTest", {"CreationClassName": "CIM_DiagnosticTest",
-                                      "Name": "LoopbackTest",
-                                      "SystemCreationClassName": "CIM_ComputerSystem",
-                                      "SystemName": "diag-host.invalid"})
-
-    def setUp(self):
-        self.sim = CimSim("diagnostics_scripted.json")
-        self.connection = self.sim.connect()
-
-    def tearDown(self):
-        self.connection.close()
-        self.assertEqual(self.sim.stop(), 0)
-
-    def run_on(self, device):
-        element = ("CIM_FCPort", {"CreationClassName": "CIM_FCPort", "DeviceID": device,
-                                  "SystemCreationClassName": "CIM_ComputerSystem",
-                                  "SystemName": "diag-host.invalid"})
-        return call(self.connection, "RunDiagnostic", invoke_body(self.SERVICE, element),
-                    object_header="root%2Fbrocade%3ACIM_DiagnosticTest")
-
-    def job_id(self, reply):
-        job = reply.xml().find(".//PARAMVALUE[@NAME='Job']")
-        return None if job is None else job.find(".//KEYVALUE").text
-
-    def poll(self, job_id):
-        reply = call(self.connection, "GetInstance",
-                     get_instance_body("CIM_ConcreteJob", {"InstanceID": job_id},
-                                       IncludeQualifiers=True))
-        if reply.error():
-            return reply.error()[0]
-        values = properties(reply.xml().find(".//INSTANCE"))
-        return int(values["JobState"]), int(values["PercentComplete"])
-
-    def records(self):
-        reply = call(self.connection, "EnumerateInstances",
-                     enumerate_body("CIM_DiagnosticCompletionRecord"))
-        found = (properties(named.find("INSTANCE")) for named in reply.named_instances())
-        return [(values["InstanceID"], values["CompletionState"], values["RecordData"])
-                for values in found]
-
-    def test_jobs_follow_their_script_one_step_per_poll(self):
-        cases = [
-            ("done-at-3", [(4, 10), (4, 60), (7, 100), (7, 100)], "2"),
-            ("never", [(4, 50), (4, 50), (4, 50)], "4"),
-            ("killed", [(9, 30), (9, 30)], "6"),
-            ("flaky-poll", [1, (7, 100)], "3"),
-            ("stuck-99", [(7, 99), (7, 99)], None),
-        ]
-        for device, expected_polls, completion_state in cases:
-            with self.subTest(device=device):
-                reply = self.run_on(device)
-                self.assertEqual(reply.xml().find(".//RETURNVALUE/VALUE").text, "0")
-                job_id = self.job_id(reply)
-                self.assertEqual([self.poll(job_id) for _ in expected_polls], expected_polls)
-                matching = [record for record in self.records() if record[0] == job_id]
-                self.assertEqual([record[1] for record in matching],
-                                 [completion_state] if completion_state else [])
-
-    def test_runs_without_job_or_without_matching_record(self):
-        self.assertIsNone(self.job_id(self.run_on("no-job")))
-        job_id = self.job_id(self.run_on("no-match"))
-        records = self.records()
-        self.assertEqual([record[2] for record in records],
-                         ["ran synchronously", "record of another job"])
-        self.assertNotIn(job_id, [record[0] for record in records])
-
-    def test_method_call_fails_once_then_runs(self):
-        self.assertEqual(self.run_on("fails").error(), (1, "CIM_ERR_FAILED: device busy"))
-        job_id = self.job_id(self.run_on("fails"))
-        self.assertEqual(self.poll(job_id), (7, 100))
 
 
 class ScenarioSwitchesTest(unittest.TestCase):
