@@ -81,11 +81,7 @@ TEST_F(PropertyExtraction, AnEmptyMapOnlyNamesTheInstance) {
 // What an OpenPegasus server sends: values without any property qualifier.
 TEST_F(PropertyExtraction, WithoutQualifiersTheInstancesClassTranslatesOnceForEachConnection) {
     SimulatorProcess simulator(ShippedScenario{"classes.json"});
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = simulator.HttpPort();
-    info.connection_case = 2;
-    CimFunc cimFunc(CIMNamespaceName("root/brocade"), info);
+    CimFunc cimFunc(CIMNamespaceName("root/brocade"), simulator.Connection());
     auto read = [&](const char* className) {
         CIMInstance instance{CIMName(className)};
         instance.addProperty(CIMProperty(CIMName("EnabledState"), CIMValue(Uint16(6))));
