@@ -2,6 +2,8 @@
 
 #include "cimfunc.h"
 
+#include <functional>
+
 #include <Pegasus/Common/Exception.h>
 #include <Pegasus/Common/SSLContext.h>
 
@@ -23,8 +25,7 @@ bool IsCimConnectionCase(int connectionCase) {
 // Runs `attemptOnce` until it succeeds or the attempts are spent, pausing after each attempt that
 // threw; only the last failure is logged, naming the `server` ("local", "remote"). A status other
 // than 0 from `attemptOnce` ends the attempts at once.
-template <typename AttemptOnce>
-int ConnectWithRetries(const char* server, AttemptOnce attemptOnce) {
+int ConnectWithRetries(const char* server, const std::function<int()>& attemptOnce) {
     for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
         try {
             const int result = attemptOnce();

@@ -29,6 +29,8 @@ BrocadeCimAdapter::BrocadeCimAdapter() {
     VORNET_LOG(4) << "Calling constructor of BrocadeCimAdapter";
 }
 
+BrocadeCimAdapter::BrocadeCimAdapter(const BrocadeCimAdapter& other) = default;
+
 BrocadeCimAdapter::~BrocadeCimAdapter() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCimAdapter";
 }

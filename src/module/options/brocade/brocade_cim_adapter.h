@@ -17,7 +17,7 @@ namespace Brocade {
 class BrocadeCimAdapter {
   public:
     BrocadeCimAdapter();
-    BrocadeCimAdapter(const BrocadeCimAdapter& other) = default;
+    BrocadeCimAdapter(const BrocadeCimAdapter& other);
     BrocadeCimAdapter& operator=(const BrocadeCimAdapter& other) = default;
     ~BrocadeCimAdapter();
 

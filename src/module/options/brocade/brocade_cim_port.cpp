@@ -33,6 +33,8 @@ const char* const kPortPropertyNames[] = {
 
 BrocadeCimPort::BrocadeCimPort() { VORNET_LOG(4) << "Calling constructor of BrocadeCimPort"; }
 
+BrocadeCimPort::BrocadeCimPort(const BrocadeCimPort& other) = default;
+
 BrocadeCimPort::~BrocadeCimPort() { VORNET_LOG(4) << "Calling destructor of BrocadeCimPort"; }
 
 void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes) {

@@ -14,7 +14,7 @@ namespace Brocade {
 class BrocadeCimPort {
   public:
     BrocadeCimPort();
-    BrocadeCimPort(const BrocadeCimPort& other) = default;
+    BrocadeCimPort(const BrocadeCimPort& other);
     BrocadeCimPort& operator=(const BrocadeCimPort& other) = default;
     ~BrocadeCimPort();
 

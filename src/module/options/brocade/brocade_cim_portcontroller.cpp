@@ -26,6 +26,8 @@ BrocadeCimPortController::BrocadeCimPortController() {
     VORNET_LOG(4) << "Calling constructor of BrocadeCimPortController";
 }
 
+BrocadeCimPortController::BrocadeCimPortController(const BrocadeCimPortController& other) = default;
+
 BrocadeCimPortController::~BrocadeCimPortController() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCimPortController";
 }

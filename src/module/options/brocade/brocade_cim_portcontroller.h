@@ -17,7 +17,7 @@ namespace Brocade {
 class BrocadeCimPortController {
   public:
     BrocadeCimPortController();
-    BrocadeCimPortController(const BrocadeCimPortController& other) = default;
+    BrocadeCimPortController(const BrocadeCimPortController& other);
     BrocadeCimPortController& operator=(const BrocadeCimPortController& other) = default;
     ~BrocadeCimPortController();
 

@@ -40,6 +40,9 @@ BrocadeCimSoftwareIdentity::BrocadeCimSoftwareIdentity() {
     VORNET_LOG(4) << "Calling constructor of BrocadeCimSoftwareIdentity";
 }
 
+BrocadeCimSoftwareIdentity::BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other) =
+    default;
+
 BrocadeCimSoftwareIdentity::~BrocadeCimSoftwareIdentity() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCimSoftwareIdentity";
 }

@@ -13,7 +13,7 @@ namespace Brocade {
 class BrocadeCimSoftwareIdentity {
   public:
     BrocadeCimSoftwareIdentity();
-    BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other) = default;
+    BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other);
     BrocadeCimSoftwareIdentity& operator=(const BrocadeCimSoftwareIdentity& other) = default;
     ~BrocadeCimSoftwareIdentity();
 
