@@ -121,13 +121,3 @@ TEST_F(CimFuncConnection, ConnectsOverSslAndNeverLogsThePassword) {
         EXPECT_EQ(text.find("pa55-word"), std::string::npos) << text;
     }
 }
-
-TEST_F(CimFuncConnection, WithoutConnectionInformationItReachesTheLocalServer) {
-    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"});
-    ScopedEnvironment local("CIMCLIENT_LOCAL_URL", simulator.LocalUrl());
-    CimFunc cimFunc(kNameSpace);
-    ASSERT_NE(cimFunc.GetClient(), nullptr);
-    EXPECT_TRUE(Logged("Connecting to local cimserver"));
-    EXPECT_TRUE(Logged("Cimserver connection succeeded "));
-    EXPECT_EQ(Count(pegasus_testing::ClientEvent::ConnectLocal), 1u);
-}
