@@ -42,7 +42,8 @@ class CIMKeyBinding {
 
 // Name of a CIM class or instance: optional host and namespace, a class name
 // and, for an instance, its keys. Keys are kept sorted by name
-// case-insensitively whenever they are set. A plain value type.
+// case-insensitively whenever they are set. A plain value type; copies share
+// the contents (and the text form, once made) until one of them is changed.
 class CIMObjectPath {
   public:
     CIMObjectPath();
@@ -51,6 +52,10 @@ class CIMObjectPath {
     CIMObjectPath(const String& objectName);
     CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace, const CIMName& className,
                   const Array<CIMKeyBinding>& keyBindings = Array<CIMKeyBinding>());
+    // The same, taking the keys over rather than copying them (not part of
+    // the OpenPegasus API; used by this library's decoder).
+    CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace, const CIMName& className,
+                  Array<CIMKeyBinding>&& keyBindings);
     CIMObjectPath(const CIMObjectPath&);
     CIMObjectPath& operator=(const CIMObjectPath&);
     ~CIMObjectPath();
@@ -83,6 +88,8 @@ class CIMObjectPath {
   private:
     struct Rep;
     std::shared_ptr<Rep> rep_;
+    Rep& writable();
+    static const std::shared_ptr<Rep>& emptyRep();
 };
 
 inline Boolean operator==(const CIMObjectPath& left, const CIMObjectPath& right) {
