@@ -6,6 +6,7 @@
 #include <Pegasus/Common/String.h>
 
 #include <memory>
+#include <utility>
 
 namespace Pegasus {
 
@@ -18,8 +19,8 @@ class CIMKeyBinding {
     enum Type { BOOLEAN, STRING, NUMERIC, REFERENCE };
 
     CIMKeyBinding() : type_(STRING) {}
-    CIMKeyBinding(const CIMName& name, const String& value, Type type)
-        : name_(name), value_(value), type_(type) {}
+    CIMKeyBinding(const CIMName& name, String value, Type type)
+        : name_(name), value_(std::move(value)), type_(type) {}
     // Keys made from values: integers are NUMERIC, booleans BOOLEAN ("TRUE" /
     // "FALSE"), char16 / string / datetime STRING, references REFERENCE (the
     // path's text). Throws TypeMismatchException for reals, arrays and nulls.
