@@ -4,9 +4,6 @@
 #include <Pegasus/Common/Exception.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -17,337 +14,16 @@
 #include <utility>
 #include <vector>
 
+#include "element_tree.h"
 #include "key_order.h"
 #include "observer_hooks.h"
+#include "value_text.h"
 #include "xml_parser.h"
 
 namespace Pegasus {
 namespace cimxml {
 
 namespace {
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-bool isBlank(std::string_view text) {
-    for (char c : text) {
-        if (!isSpace(c)) return false;
-    }
-    return true;
-}
-
-// The elements of the part of the document being decoded, built from the
-// parser's events into flat arrays that are reused: for an EnumerateInstances
-// response one VALUE.NAMEDINSTANCE at a time, so that memory holds the
-// instances built, not the document.
-class ElementTree : public xml::XmlHandler {
-  public:
-    // Offsets and counts are 32 bits wide to keep an element small; one
-    // that would not fit is refused (see fitting), never truncated.
-    struct Element {
-        std::uint32_t name = 0;  // offsets into characters_, NUL-terminated
-        std::uint32_t text = 0;
-        std::uint32_t textLength = 0;
-        std::uint32_t firstAttribute = 0;
-        std::uint32_t attributeCount = 0;
-        std::int32_t parent = -1;
-        std::int32_t firstChild = -1;
-        std::int32_t lastChild = -1;
-        std::int32_t nextSibling = -1;
-        std::uint32_t line = 0;
-        // The text kept is the first run that is not whitespace between
-        // elements (whitespace alone counts when the element has no other
-        // content, as in <VALUE> </VALUE>).
-        bool textOpen = false;
-        bool textDone = false;
-    };
-    struct AttributeOffsets {
-        std::uint32_t name;
-        std::uint32_t value;
-    };
-
-    // What the tree may hold, against the bytes of the body received so
-    // far: markup as dense as `<a/>` costs ten times its size as elements,
-    // so without a bound a body could make the client take many times its
-    // own size in memory. An enumeration holds one instance at a time; a
-    // GetInstance or GetClass body is held whole, and one shaped like the
-    // real server's needs about three times its size at its peak (a block
-    // being enlarged is held twice). The allowance, 16 MiB under the
-    // default response limit, takes bodies of that shape up to some 20 MB,
-    // and any shape up to several megabytes.
-    explicit ElementTree(std::uint64_t responseLimit) : allowance_(responseLimit / 64) {}
-    std::uint64_t budget() const { return allowance_ + bytesReceived_ * 5 / 2; }
-    void received(std::size_t bytes) { bytesReceived_ += bytes; }
-
-    // Called with each completed element whose parent is `streamedParent`
-    // (see streamChildrenOf); the element is dropped afterwards.
-    class ChildConsumer {
-      public:
-        virtual ~ChildConsumer() = default;
-        virtual void consume(std::int32_t element) = 0;
-    };
-
-    void attach(const xml::XmlParser& parser) { parser_ = &parser; }
-
-    // Children of the element on that path of first elements (e.g. CIM,
-    // MESSAGE, SIMPLERSP, IMETHODRESPONSE, IRETURNVALUE) go to the consumer
-    // one at a time as they complete.
-    void streamChildrenOf(std::vector<const char*> path, ChildConsumer* consumer) {
-        streamPath_ = std::move(path);
-        consumer_ = consumer;
-    }
-
-    void startElement(std::string_view name, const xml::XmlAttribute* attributes,
-                      std::size_t attributeCount) override {
-        std::int32_t parent = stack_.empty() ? -1 : stack_.back();
-        if (parent >= 0) closeText(elements_[parent], true);
-        grow(elements_, 1);
-        grow(stack_, 1);
-        grow(attributes_, attributeCount);
-        std::int32_t index = fitting<std::int32_t>(elements_.size());
-        Element element;
-        element.name = store(name);
-        element.firstAttribute = fitting<std::uint32_t>(attributes_.size());
-        element.attributeCount = fitting<std::uint32_t>(attributeCount);
-        element.parent = parent;
-        element.line = fitting<std::uint32_t>(parser_->line());
-        for (std::size_t i = 0; i < attributeCount; ++i) {
-            std::uint32_t attributeName = store(attributes[i].name);
-            attributes_.push_back({attributeName, store(attributes[i].value)});
-        }
-        elements_.push_back(element);
-        if (parent >= 0) {
-            Element& parentElement = elements_[parent];
-            if (parentElement.lastChild >= 0) {
-                elements_[parentElement.lastChild].nextSibling = index;
-            } else {
-                parentElement.firstChild = index;
-            }
-            parentElement.lastChild = index;
-        }
-        stack_.push_back(index);
-        if (streamPath_.size() == stack_.size() && streamed_ < 0 && onStreamPath()) {
-            streamed_ = index;
-        }
-    }
-
-    void endElement(std::string_view) override {
-        std::int32_t index = stack_.back();
-        stack_.pop_back();
-        closeText(elements_[index], false);
-        if (streamed_ >= 0 && elements_[index].parent == streamed_) {
-            consumer_->consume(index);
-            // The element was the streamed parent's only child: every
-            // earlier one has gone the same way.
-            const Element& element = elements_[index];
-            characters_.resize(element.name);
-            attributes_.resize(element.firstAttribute);
-            elements_.resize(static_cast<size_t>(index));
-            elements_[streamed_].firstChild = -1;
-            elements_[streamed_].lastChild = -1;
-        }
-    }
-
-    void characters(std::string_view text) override {
-        if (stack_.empty()) return;
-        Element& element = elements_[stack_.back()];
-        if (element.textDone) return;
-        if (!element.textOpen && element.firstChild >= 0 && isBlank(text)) {
-            // The line breaks between elements, most of the events of a
-            // response: nothing to keep.
-            return;
-        }
-        // The terminating NUL closeText adds is counted now.
-        grow(characters_, text.size() + 1);
-        if (!element.textOpen) {
-            element.textOpen = true;
-            element.text = fitting<std::uint32_t>(characters_.size());
-            element.textLength = 0;
-        }
-        element.textLength = fitting<std::uint32_t>(element.textLength + text.size());
-        characters_.append(text.data(), text.size());
-    }
-
-    const Element& element(std::int32_t index) const { return elements_[index]; }
-    const AttributeOffsets& attribute(std::uint32_t index) const { return attributes_[index]; }
-    const char* chars(std::uint32_t offset) const { return characters_.data() + offset; }
-    bool empty() const { return elements_.empty(); }
-
-  private:
-    std::uint32_t store(std::string_view text) {
-        grow(characters_, text.size() + 1);
-        std::uint32_t offset = fitting<std::uint32_t>(characters_.size());
-        fitting<std::uint32_t>(characters_.size() + text.size());
-        characters_.append(text.data(), text.size());
-        characters_.push_back('\0');
-        return offset;
-    }
-
-    template <class Number>
-    Number fitting(std::uint64_t value) const {
-        if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
-            refuse("Response too large to decode: more than " +
-                   std::to_string(std::numeric_limits<Number>::max()) +
-                   " elements, attributes, characters or lines");
-        }
-        return static_cast<Number>(value);
-    }
-
-    std::uint64_t bytesHeld() const {
-        return elements_.capacity() * sizeof(Element) +
-               attributes_.capacity() * sizeof(AttributeOffsets) + characters_.capacity() +
-               stack_.capacity() * sizeof(std::int32_t);
-    }
-
-    // Makes room for `more` entries (half as many again as there is room
-    // for, so that growing costs less than doubling), after checking that the old and the new block
-    // together stay within the budget: the container never grows on its own.
-    template <class Container>
-    void grow(Container& container, std::size_t more) {
-        std::size_t needed = container.size() + more;
-        if (needed <= container.capacity()) return;
-        std::size_t capacity = std::max(needed, container.capacity() + container.capacity() / 2);
-        std::uint64_t after = bytesHeld() + capacity * sizeof(container[0]);
-        if (after > budget()) refuse("Response too dense to decode");
-        container.reserve(capacity);
-    }
-
-    [[noreturn]] void refuse(const std::string& what) const {
-        throw CIMClientXmlException(String::fromUtf8(
-            "Validation error: on line " + std::to_string(parser_->line()) + ": " + what));
-    }
-
-    // Ends the element's current text run, at a child's start or at its own
-    // end; whitespace between elements is dropped.
-    void closeText(Element& element, bool childStarts) {
-        if (!element.textOpen) return;
-        element.textOpen = false;
-        const char* text = characters_.data() + element.text;
-        bool blank = true;
-        for (std::uint32_t i = 0; i < element.textLength && blank; ++i) blank = isSpace(text[i]);
-        if (blank && (childStarts || element.firstChild >= 0)) {
-            characters_.resize(element.text);
-            element.textLength = 0;
-            return;
-        }
-        characters_.push_back('\0');
-        element.textDone = true;
-    }
-
-    bool onStreamPath() const {
-        for (size_t depth = 0; depth < stack_.size(); ++depth) {
-            const Element& element = elements_[stack_[depth]];
-            if (std::strcmp(chars(element.name), streamPath_[depth]) != 0) return false;
-            if (element.parent >= 0 && elements_[element.parent].firstChild != stack_[depth]) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    const xml::XmlParser* parser_ = nullptr;
-    std::vector<Element> elements_;
-    std::vector<AttributeOffsets> attributes_;
-    std::string characters_;
-    std::vector<std::int32_t> stack_;
-    std::vector<const char*> streamPath_;
-    ChildConsumer* consumer_ = nullptr;
-    std::int32_t streamed_ = -1;
-    std::uint64_t allowance_;
-    std::uint64_t bytesReceived_ = 0;
-};
-
-// An attribute as the decoder reads it; a missing one is false and has the
-// empty value.
-class Attribute {
-  public:
-    Attribute() = default;
-    Attribute(const char* name, const char* value) : name_(name), value_(value) {}
-    explicit operator bool() const { return name_ != nullptr; }
-    const char* name() const { return name_ ? name_ : ""; }
-    const char* value() const { return value_ ? value_ : ""; }
-    // "true", "1", "yes" and their kin, as OpenPegasus reads PROPAGATED.
-    bool asBool() const {
-        char first = value()[0];
-        return first == '1' || first == 't' || first == 'T' || first == 'y' || first == 'Y';
-    }
-    // Decimal or 0x-hexadecimal digits up to the first other character;
-    // 0 when there are none, the largest value on overflow.
-    unsigned asUint() const {
-        const char* text = value();
-        while (isSpace(*text)) ++text;
-        if (*text == '-') return 0;
-        if (*text == '+') ++text;
-        int base = 10;
-        if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-            base = 16;
-            text += 2;
-        }
-        errno = 0;
-        unsigned long long value = std::strtoull(text, nullptr, base);
-        if (errno == ERANGE || value > UINT_MAX) return UINT_MAX;
-        return static_cast<unsigned>(value);
-    }
-
-  private:
-    const char* name_ = nullptr;
-    const char* value_ = nullptr;
-};
-
-// An element of the tree, or none (false).
-class Node {
-  public:
-    Node() = default;
-    Node(const ElementTree* tree, std::int32_t index) : tree_(tree), index_(index) {}
-    explicit operator bool() const { return index_ >= 0; }
-    std::int32_t index() const { return index_; }
-    // A missing element has no name and is reported on line 1.
-    const char* name() const { return index_ >= 0 ? tree_->chars(element().name) : ""; }
-    std::uint64_t line() const { return index_ >= 0 ? element().line : 1; }
-    const char* text() const { return element().textDone ? tree_->chars(element().text) : ""; }
-    Attribute attribute(const char* name) const {
-        if (index_ < 0) return Attribute();
-        const ElementTree::Element& self = element();
-        for (std::uint32_t i = 0; i < self.attributeCount; ++i) {
-            const ElementTree::AttributeOffsets& offsets =
-                tree_->attribute(self.firstAttribute + i);
-            if (std::strcmp(tree_->chars(offsets.name), name) == 0) {
-                return Attribute(tree_->chars(offsets.name), tree_->chars(offsets.value));
-            }
-        }
-        return Attribute();
-    }
-    // Several attributes in one pass over the element's, for the elements
-    // that come by the hundred thousand; found[i] is names[i]'s.
-    template <std::size_t N>
-    void attributes(const char* const (&names)[N], Attribute (&found)[N]) const {
-        if (index_ < 0) return;
-        const ElementTree::Element& self = element();
-        for (std::uint32_t i = 0; i < self.attributeCount; ++i) {
-            const ElementTree::AttributeOffsets& offsets =
-                tree_->attribute(self.firstAttribute + i);
-            const char* name = tree_->chars(offsets.name);
-            for (std::size_t k = 0; k < N; ++k) {
-                if (!found[k] && name[0] == names[k][0] && std::strcmp(name, names[k]) == 0) {
-                    found[k] = Attribute(name, tree_->chars(offsets.value));
-                    break;
-                }
-            }
-        }
-    }
-    Node firstElement() const { return Node(tree_, index_ >= 0 ? element().firstChild : -1); }
-    Node nextElement() const { return Node(tree_, index_ >= 0 ? element().nextSibling : -1); }
-    Node child(const char* name) const {
-        Node node = firstElement();
-        while (node && std::strcmp(node.name(), name) != 0) node = node.nextElement();
-        return node;
-    }
-
-  private:
-    const ElementTree::Element& element() const { return tree_->element(index_); }
-
-    const ElementTree* tree_ = nullptr;
-    std::int32_t index_ = -1;
-};
 
 bool named(const Node& node, const char* name) { return std::strcmp(node.name(), name) == 0; }
 
@@ -569,8 +245,8 @@ class Decoder {
     }
 
     [[noreturn]] void throwError(const Node& error) const {
-        Uint32 code = static_cast<Uint32>(integer(error, requiredAttribute(error, "CODE"), 0,
-                                                  std::numeric_limits<Uint32>::max()));
+        Uint32 code = static_cast<Uint32>(integerFromText(
+            requiredAttribute(error, "CODE"), 0, std::numeric_limits<Uint32>::max(), error.line()));
         throw CIMException(static_cast<CIMStatusCode>(code),
                            String(error.attribute("DESCRIPTION").value()));
     }
@@ -799,166 +475,21 @@ class Decoder {
         invalid(content, std::string("Expected VALUE element, got ") + content.name() + " instead");
     }
 
-    Sint64 integer(const Node& node, const char* text, Sint64 minimum, Uint64 maximum) const {
-        std::string trimmed(text);
-        size_t first = trimmed.find_first_not_of(" \t\r\n");
-        size_t last = trimmed.find_last_not_of(" \t\r\n");
-        trimmed = first == std::string::npos ? "" : trimmed.substr(first, last - first + 1);
-        bool negative = !trimmed.empty() && trimmed[0] == '-';
-        size_t digits = (!trimmed.empty() && (trimmed[0] == '-' || trimmed[0] == '+')) ? 1 : 0;
-        int base = 10;
-        if (trimmed.size() > digits + 2 && trimmed[digits] == '0' &&
-            (trimmed[digits + 1] == 'x' || trimmed[digits + 1] == 'X')) {
-            base = 16;
-            digits += 2;
-        }
-        const char* start = trimmed.c_str() + digits;
-        char* end = nullptr;
-        errno = 0;
-        Uint64 magnitude = std::strtoull(start, &end, base);
-        bool valid = *start != '\0' && *start != '-' && *start != '+' && *end == '\0' && errno == 0;
-        if (valid && negative) {
-            valid = magnitude <= static_cast<Uint64>(-(minimum + 1)) + 1 && minimum < 0;
-        } else if (valid) {
-            valid = magnitude <= maximum;
-        }
-        if (!valid) semantic(node, std::string("Illegal integer value \"") + text + "\"");
-        return negative ? static_cast<Sint64>(0 - magnitude) : static_cast<Sint64>(magnitude);
-    }
-
-    [[noreturn]] void semantic(const Node& node, const std::string& what) const {
-        throw CIMClientXmlException(String::fromUtf8("Semantic error: on line " +
-                                                     std::to_string(node.line()) + ": " + what));
-    }
-
-    template <class T>
-    T integerOf(const Node& node, const char* text) const {
-        return static_cast<T>(integer(node, text,
-                                      static_cast<Sint64>(std::numeric_limits<T>::min()),
-                                      static_cast<Uint64>(std::numeric_limits<T>::max())));
-    }
-
-    Real64 real(const Node& node, const char* text) const {
-        char* end = nullptr;
-        Real64 value = std::strtod(text, &end);
-        while (end != nullptr && (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')) {
-            ++end;
-        }
-        if (end == text || *end != '\0') {
-            semantic(node, std::string("Illegal real value \"") + text + "\"");
-        }
-        return value;
-    }
-
-    Boolean boolean(const Node& node, const char* text) const {
-        String value(text);
-        if (String::equalNoCase(value, "TRUE")) return true;
-        if (String::equalNoCase(value, "FALSE")) return false;
-        semantic(node, std::string("Illegal boolean value \"") + text + "\"");
-    }
-
-    CIMDateTime dateTime(const Node& node, const char* text) const {
-        try {
-            return CIMDateTime(String(text));
-        } catch (const InvalidDateTimeFormatException&) {
-            semantic(node, std::string("Illegal datetime value \"") + text + "\"");
-        }
-    }
-
-    static Char16 char16(const char* text) {
-        String value(text);
-        return value.size() == 0 ? Char16() : value[0];
-    }
-
-    // Array<T> of the VALUE elements of a VALUE.ARRAY, each converted by parse.
-    template <class T, class Parse>
-    CIMValue arrayOf(const Node& node, Parse parse) {
-        Array<T> items;
-        for (Node item = node.firstElement(); item; item = item.nextElement()) {
-            if (!named(item, "VALUE")) {
-                invalid(item,
-                        std::string("Expected VALUE element, got ") + item.name() + " instead");
-            }
-            items.append(parse(item, item.text()));
-        }
-        return CIMValue(items);
-    }
-
     CIMValue scalar(const Node& node, CIMType type) {
-        const char* text = node.text();
-        switch (type) {
-            case CIMTYPE_BOOLEAN:
-                return CIMValue(boolean(node, text));
-            case CIMTYPE_UINT8:
-                return CIMValue(integerOf<Uint8>(node, text));
-            case CIMTYPE_SINT8:
-                return CIMValue(integerOf<Sint8>(node, text));
-            case CIMTYPE_UINT16:
-                return CIMValue(integerOf<Uint16>(node, text));
-            case CIMTYPE_SINT16:
-                return CIMValue(integerOf<Sint16>(node, text));
-            case CIMTYPE_UINT32:
-                return CIMValue(integerOf<Uint32>(node, text));
-            case CIMTYPE_SINT32:
-                return CIMValue(integerOf<Sint32>(node, text));
-            case CIMTYPE_UINT64:
-                return CIMValue(integerOf<Uint64>(node, text));
-            case CIMTYPE_SINT64:
-                return CIMValue(integerOf<Sint64>(node, text));
-            case CIMTYPE_REAL32:
-                return CIMValue(static_cast<Real32>(real(node, text)));
-            case CIMTYPE_REAL64:
-                return CIMValue(real(node, text));
-            case CIMTYPE_CHAR16:
-                return CIMValue(char16(text));
-            case CIMTYPE_DATETIME:
-                return CIMValue(dateTime(node, text));
-            default:
-                return CIMValue(String(text));
-        }
+        return valueFromText(type, node.text(), node.line());
     }
 
-    template <class T>
-    auto integerParser() {
-        return [this](const Node& n, const char* t) { return integerOf<T>(n, t); };
-    }
-
+    // The VALUE elements of a VALUE.ARRAY.
     CIMValue array(const Node& node, CIMType type) {
-        auto asBoolean = [this](const Node& n, const char* t) { return boolean(n, t); };
-        auto asReal = [this](const Node& n, const char* t) { return real(n, t); };
-        switch (type) {
-            case CIMTYPE_BOOLEAN:
-                return arrayOf<Boolean>(node, asBoolean);
-            case CIMTYPE_UINT8:
-                return arrayOf<Uint8>(node, integerParser<Uint8>());
-            case CIMTYPE_SINT8:
-                return arrayOf<Sint8>(node, integerParser<Sint8>());
-            case CIMTYPE_UINT16:
-                return arrayOf<Uint16>(node, integerParser<Uint16>());
-            case CIMTYPE_SINT16:
-                return arrayOf<Sint16>(node, integerParser<Sint16>());
-            case CIMTYPE_UINT32:
-                return arrayOf<Uint32>(node, integerParser<Uint32>());
-            case CIMTYPE_SINT32:
-                return arrayOf<Sint32>(node, integerParser<Sint32>());
-            case CIMTYPE_UINT64:
-                return arrayOf<Uint64>(node, integerParser<Uint64>());
-            case CIMTYPE_SINT64:
-                return arrayOf<Sint64>(node, integerParser<Sint64>());
-            case CIMTYPE_REAL32:
-                return arrayOf<Real32>(node, [this](const Node& n, const char* t) {
-                    return static_cast<Real32>(real(n, t));
-                });
-            case CIMTYPE_REAL64:
-                return arrayOf<Real64>(node, asReal);
-            case CIMTYPE_CHAR16:
-                return arrayOf<Char16>(node, [](const Node&, const char* t) { return char16(t); });
-            case CIMTYPE_DATETIME:
-                return arrayOf<CIMDateTime>(
-                    node, [this](const Node& n, const char* t) { return dateTime(n, t); });
-            default:
-                return arrayOf<String>(node, [](const Node&, const char* t) { return String(t); });
-        }
+        return arrayFromTexts(type, [&](auto&& take) {
+            for (Node item = node.firstElement(); item; item = item.nextElement()) {
+                if (!named(item, "VALUE")) {
+                    invalid(item,
+                            std::string("Expected VALUE element, got ") + item.name() + " instead");
+                }
+                take(item.text(), item.line());
+            }
+        });
     }
 
     const ElementTree& tree_;

@@ -1,0 +1,186 @@
+#include "element_tree.h"
+
+#include <Pegasus/Client/CIMClientException.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <limits>
+
+namespace Pegasus {
+namespace cimxml {
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool isBlank(std::string_view text) {
+    for (char c : text) {
+        if (!isSpace(c)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t ElementTree::store(std::string_view text) {
+    grow(characters_, text.size() + 1);
+    std::uint32_t offset = fitting<std::uint32_t>(characters_.size());
+    fitting<std::uint32_t>(characters_.size() + text.size());
+    characters_.append(text.data(), text.size());
+    characters_.push_back('\0');
+    return offset;
+}
+
+template <class Number>
+Number ElementTree::fitting(std::uint64_t value) const {
+    if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
+        refuse("Response too large to decode: more than " +
+               std::to_string(std::numeric_limits<Number>::max()) +
+               " elements, attributes, characters or lines");
+    }
+    return static_cast<Number>(value);
+}
+
+std::uint64_t ElementTree::bytesHeld() const {
+    return elements_.capacity() * sizeof(Element) +
+           attributes_.capacity() * sizeof(AttributeOffsets) + characters_.capacity() +
+           stack_.capacity() * sizeof(std::int32_t);
+}
+
+// Makes room for `more` entries (half as many again as there is room
+// for, so that growing costs less than doubling), after checking that the old and the new block
+// together stay within the budget: the container never grows on its own.
+template <class Container>
+void ElementTree::grow(Container& container, std::size_t more) {
+    std::size_t needed = container.size() + more;
+    if (needed <= container.capacity()) return;
+    std::size_t capacity = std::max(needed, container.capacity() + container.capacity() / 2);
+    std::uint64_t after = bytesHeld() + capacity * sizeof(container[0]);
+    if (after > budget()) refuse("Response too dense to decode");
+    container.reserve(capacity);
+}
+
+void ElementTree::refuse(const std::string& what) const {
+    throw CIMClientXmlException(String::fromUtf8("Validation error: on line " +
+                                                 std::to_string(parser_->line()) + ": " + what));
+}
+
+// Ends the element's current text run, at a child's start or at its own
+// end; whitespace between elements is dropped.
+void ElementTree::closeText(Element& element, bool childStarts) {
+    if (!element.textOpen) return;
+    element.textOpen = false;
+    const char* text = characters_.data() + element.text;
+    bool blank = true;
+    for (std::uint32_t i = 0; i < element.textLength && blank; ++i) blank = isSpace(text[i]);
+    if (blank && (childStarts || element.firstChild >= 0)) {
+        characters_.resize(element.text);
+        element.textLength = 0;
+        return;
+    }
+    characters_.push_back('\0');
+    element.textDone = true;
+}
+
+bool ElementTree::onStreamPath() const {
+    for (size_t depth = 0; depth < stack_.size(); ++depth) {
+        const Element& element = elements_[stack_[depth]];
+        if (std::strcmp(chars(element.name), streamPath_[depth]) != 0) return false;
+        if (element.parent >= 0 && elements_[element.parent].firstChild != stack_[depth]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ElementTree::startElement(std::string_view name, const xml::XmlAttribute* attributes,
+                               std::size_t attributeCount) {
+    std::int32_t parent = stack_.empty() ? -1 : stack_.back();
+    if (parent >= 0) closeText(elements_[parent], true);
+    grow(elements_, 1);
+    grow(stack_, 1);
+    grow(attributes_, attributeCount);
+    std::int32_t index = fitting<std::int32_t>(elements_.size());
+    Element element;
+    element.name = store(name);
+    element.firstAttribute = fitting<std::uint32_t>(attributes_.size());
+    element.attributeCount = fitting<std::uint32_t>(attributeCount);
+    element.parent = parent;
+    element.line = fitting<std::uint32_t>(parser_->line());
+    for (std::size_t i = 0; i < attributeCount; ++i) {
+        std::uint32_t attributeName = store(attributes[i].name);
+        attributes_.push_back({attributeName, store(attributes[i].value)});
+    }
+    elements_.push_back(element);
+    if (parent >= 0) {
+        Element& parentElement = elements_[parent];
+        if (parentElement.lastChild >= 0) {
+            elements_[parentElement.lastChild].nextSibling = index;
+        } else {
+            parentElement.firstChild = index;
+        }
+        parentElement.lastChild = index;
+    }
+    stack_.push_back(index);
+    if (streamPath_.size() == stack_.size() && streamed_ < 0 && onStreamPath()) {
+        streamed_ = index;
+    }
+}
+
+void ElementTree::endElement(std::string_view) {
+    std::int32_t index = stack_.back();
+    stack_.pop_back();
+    closeText(elements_[index], false);
+    if (streamed_ >= 0 && elements_[index].parent == streamed_) {
+        consumer_->consume(index);
+        // The element was the streamed parent's only child: every
+        // earlier one has gone the same way.
+        const Element& element = elements_[index];
+        characters_.resize(element.name);
+        attributes_.resize(element.firstAttribute);
+        elements_.resize(static_cast<size_t>(index));
+        elements_[streamed_].firstChild = -1;
+        elements_[streamed_].lastChild = -1;
+    }
+}
+
+void ElementTree::characters(std::string_view text) {
+    if (stack_.empty()) return;
+    Element& element = elements_[stack_.back()];
+    if (element.textDone) return;
+    if (!element.textOpen && element.firstChild >= 0 && isBlank(text)) {
+        // The line breaks between elements, most of the events of a
+        // response: nothing to keep.
+        return;
+    }
+    // The terminating NUL closeText adds is counted now.
+    grow(characters_, text.size() + 1);
+    if (!element.textOpen) {
+        element.textOpen = true;
+        element.text = fitting<std::uint32_t>(characters_.size());
+        element.textLength = 0;
+    }
+    element.textLength = fitting<std::uint32_t>(element.textLength + text.size());
+    characters_.append(text.data(), text.size());
+}
+
+unsigned Attribute::asUint() const {
+    const char* text = value();
+    while (isSpace(*text)) ++text;
+    if (*text == '-') return 0;
+    if (*text == '+') ++text;
+    int base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text += 2;
+    }
+    errno = 0;
+    unsigned long long value = std::strtoull(text, nullptr, base);
+    if (errno == ERANGE || value > UINT_MAX) return UINT_MAX;
+    return static_cast<unsigned>(value);
+}
+
+}  // namespace cimxml
+}  // namespace Pegasus

@@ -1,0 +1,187 @@
+// The element tree the grammar reads: names, attributes, the first run of text
+// and the line of each element, nesting; the children of a streamed element
+// handed on one at a time and dropped; the memory it may take against the
+// bytes received. Each body is fed whole and one byte at a time.
+#include <Pegasus/Client/CIMClientException.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "element_tree.h"
+#include "xml_parser.h"
+
+using namespace Pegasus;
+using Pegasus::cimxml::Attribute;
+using Pegasus::cimxml::ElementTree;
+using Pegasus::cimxml::Node;
+
+namespace {
+
+// "NAME@LINE a=v 'text' { CHILD ... }"
+std::string dump(const ElementTree& tree, const Node& node) {
+    const ElementTree::Element& element = tree.element(node.index());
+    std::string out = std::string(node.name()) + "@" + std::to_string(node.line());
+    for (std::uint32_t i = 0; i < element.attributeCount; ++i) {
+        const ElementTree::AttributeOffsets& offsets = tree.attribute(element.firstAttribute + i);
+        out += std::string(" ") + tree.chars(offsets.name) + "=" + tree.chars(offsets.value);
+    }
+    if (*node.text() != '\0') out += std::string(" '") + node.text() + "'";
+    if (Node child = node.firstElement()) {
+        out += " {";
+        for (; child; child = child.nextElement()) out += " " + dump(tree, child);
+        out += " }";
+    }
+    return out;
+}
+
+class Collector : public ElementTree::ChildConsumer {
+  public:
+    explicit Collector(const ElementTree& tree) : tree_(tree) {}
+    void consume(std::int32_t element) override {
+        consumed += dump(tree_, Node(&tree_, element)) + " | ";
+    }
+    std::string consumed;
+
+  private:
+    const ElementTree& tree_;
+};
+
+struct TreeCase {
+    const char* name;
+    std::string body;      // after the XML declaration's line
+    std::string expected;  // streamed children, then the tree; or the error
+    std::vector<const char*> streamPath = {};
+    std::uint64_t responseLimit = 1u << 30;
+};
+
+void PrintTo(const TreeCase& c, std::ostream* out) { *out << c.name; }
+
+std::string build(const TreeCase& c, size_t piece) {
+    const std::string body = "<?xml version=\"1.0\"?>\n" + c.body;
+    ElementTree tree(c.responseLimit);
+    xml::XmlParser parser(tree);
+    tree.attach(parser);
+    Collector collector(tree);
+    if (!c.streamPath.empty()) tree.streamChildrenOf(c.streamPath, &collector);
+    try {
+        for (size_t offset = 0; offset < body.size(); offset += piece) {
+            size_t size = std::min(piece, body.size() - offset);
+            tree.received(size);
+            parser.feed(body.data() + offset, size);
+        }
+        parser.finish();
+    } catch (const CIMClientXmlException& error) {
+        return error.getMessage().utf8();
+    }
+    return collector.consumed + dump(tree, Node(&tree, 0));
+}
+
+class ElementTreeCases : public testing::TestWithParam<TreeCase> {};
+
+TEST_P(ElementTreeCases, holdWhatTheGrammarReadsWholeAndByteByByte) {
+    EXPECT_EQ(build(GetParam(), GetParam().body.size() + 64), GetParam().expected);
+    EXPECT_EQ(build(GetParam(), 1), GetParam().expected);
+}
+
+std::string repeated(const std::string& text, size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) out += text;
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trees, ElementTreeCases,
+    testing::Values(
+        TreeCase{"nesting_attributes_and_lines",
+                 "<A x=\"1\" y='&lt;2'>\n<B>\n<C z=\"\"/></B>\n<D/>\n</A>",
+                 "A@2 x=1 y=<2 { B@3 { C@4 z= } D@5 }"},
+        TreeCase{"blanks_between_elements_are_dropped", "<A>\n  <B/>\n  \n</A>", "A@2 { B@3 }"},
+        TreeCase{"blank_content_alone_is_kept", "<V> </V>", "V@2 ' '"},
+        TreeCase{"only_the_first_run_of_text", "<A>one<B/>two</A>", "A@2 'one' { B@2 }"},
+        TreeCase{"blanks_before_a_child_then_text", "<A> <B/>two</A>", "A@2 'two' { B@2 }"},
+        TreeCase{"references_and_cdata_join_the_run", "<A>\n a&amp;b<![CDATA[<c>]]>&#65;\n</A>",
+                 "A@2 '\n a&b<c>A\n'"},
+        TreeCase{"children_of_the_streamed_element_go_one_by_one",
+                 "<A>\n<B>\n<C k=\"1\">c1</C><C>\n<E/></C></B>\n<D/>\n</A>",
+                 "C@4 k=1 'c1' | C@4 { E@5 } | A@2 { B@3 D@6 }",
+                 {"A", "B"}},
+        TreeCase{"only_the_first_element_on_the_path_streams",
+                 "<A>\n<X/>\n<B>\n<C/>\n</B>\n</A>",
+                 "A@2 { X@3 B@4 { C@5 } }",
+                 {"A", "B"}},
+        TreeCase{"a_second_element_of_the_streamed_name_is_kept",
+                 "<A><B><C/></B><B><C/></B></A>",
+                 "C@2 | A@2 { B@2 B@2 { C@2 } }",
+                 {"A", "B"}},
+        // Markup as dense as <a/> is refused once the tree would take more
+        // than two and a half times the bytes received plus 1/64 of the
+        // response limit (here 1 KiB); the same body under the default limit
+        // fits.
+        TreeCase{"dense_markup_beyond_the_allowance",
+                 "<A>\n" + repeated("<a/>", 4000) + "</A>",
+                 "Validation error: on line 3: Response too dense to decode",
+                 {},
+                 64 * 1024},
+        TreeCase{"dense_markup_streamed_away_fits_the_allowance",
+                 "<A>\n" + repeated("<a/>", 4000) + "</A>",
+                 repeated("a@3 | ", 4000) + "A@2",
+                 {"A"},
+                 64 * 1024}),
+    [](const testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
+
+TEST(ElementTreeViews, readAttributesByNameAndTreatWhatIsMissingAsEmpty) {
+    const std::string body =
+        "<?xml version=\"1.0\"?>\n<A N=\"x\" P=\"yes\" S=\"0x10\"><B/><C/></A>";
+    ElementTree tree(1u << 30);
+    xml::XmlParser parser(tree);
+    tree.attach(parser);
+    parser.feed(body.data(), body.size());
+    parser.finish();
+    Node root(&tree, 0);
+
+    static const char* const names[] = {"S", "Q", "N"};
+    Attribute found[3];
+    root.attributes(names, found);
+    EXPECT_STREQ(found[0].value(), "0x10");
+    EXPECT_FALSE(found[1]);
+    EXPECT_STREQ(found[2].name(), "N");
+    EXPECT_TRUE(root.attribute("P").asBool());
+    EXPECT_FALSE(root.attribute("Q"));
+    EXPECT_STREQ(root.attribute("Q").value(), "");
+    EXPECT_STREQ(root.child("C").name(), "C");
+    EXPECT_FALSE(root.child("D"));
+
+    Node missing = root.child("D");
+    EXPECT_STREQ(missing.name(), "");
+    EXPECT_EQ(missing.line(), 1u);
+    EXPECT_FALSE(missing.attribute("N"));
+    EXPECT_FALSE(missing.firstElement());
+    EXPECT_FALSE(missing.nextElement());
+}
+
+TEST(ElementTreeViews, readFlagsAndCountsAsOpenPegasusReadsThem) {
+    const struct {
+        const char* value;
+        bool asBool;
+        unsigned asUint;
+    } cases[] = {{"true", true, 0},
+                 {"Yes", true, 0},
+                 {"1", true, 1},
+                 {"false", false, 0},
+                 {"", false, 0},
+                 {" +12abc", false, 12},
+                 {"0X1f", false, 31},
+                 {"-3", false, 0},
+                 {"4294967295", false, UINT_MAX},
+                 {"4294967296", false, UINT_MAX},
+                 {"99999999999999999999", false, UINT_MAX}};
+    for (const auto& c : cases) {
+        Attribute attribute("A", c.value);
+        EXPECT_EQ(attribute.asBool(), c.asBool) << c.value;
+        EXPECT_EQ(attribute.asUint(), c.asUint) << c.value;
+    }
+}
+
+}  // namespace
