@@ -133,6 +133,7 @@ void ElementTree::endElement(std::string_view) {
     std::int32_t index = stack_.back();
     stack_.pop_back();
     closeText(elements_[index], false);
+    elements_[index].charactersEnd = fitting<std::uint32_t>(characters_.size());
     if (streamed_ >= 0 && elements_[index].parent == streamed_) {
         consumer_->consume(index);
         // The element was the streamed parent's only child: every
@@ -144,6 +145,48 @@ void ElementTree::endElement(std::string_view) {
         elements_[streamed_].firstChild = -1;
         elements_[streamed_].lastChild = -1;
     }
+}
+
+// Elements are held in document order, so a subtree is its root and the
+// elements up to its root's last descendant.
+std::int32_t ElementTree::subtreeSize(std::int32_t root) const {
+    std::int32_t last = root;
+    while (elements_[last].lastChild >= 0) last = elements_[last].lastChild;
+    return last - root + 1;
+}
+
+// The characters of a subtree are one run from its root's name on, so one
+// comparison covers every name, attribute and text; the offsets then say
+// that each falls at the same place. In document order, each element's
+// parent fixes the shape.
+bool ElementTree::sameContent(std::int32_t left, std::int32_t right) const {
+    const std::int32_t count = subtreeSize(left);
+    if (count != subtreeSize(right)) return false;
+    const Element& leftRoot = elements_[left];
+    const Element& rightRoot = elements_[right];
+    const std::uint32_t length = leftRoot.charactersEnd - leftRoot.name;
+    if (rightRoot.charactersEnd - rightRoot.name != length) return false;
+    const auto offset = [](std::uint32_t at, std::uint32_t start) { return at - start; };
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Element& a = elements_[left + i];
+        const Element& b = elements_[right + i];
+        if (offset(a.name, leftRoot.name) != offset(b.name, rightRoot.name) ||
+            a.textDone != b.textDone || a.textLength != b.textLength ||
+            (a.textDone && offset(a.text, leftRoot.name) != offset(b.text, rightRoot.name)) ||
+            a.attributeCount != b.attributeCount ||
+            (i > 0 && a.parent - left != b.parent - right)) {
+            return false;
+        }
+        for (std::uint32_t k = 0; k < a.attributeCount; ++k) {
+            const AttributeOffsets& x = attributes_[a.firstAttribute + k];
+            const AttributeOffsets& y = attributes_[b.firstAttribute + k];
+            if (offset(x.name, leftRoot.name) != offset(y.name, rightRoot.name) ||
+                offset(x.value, leftRoot.name) != offset(y.value, rightRoot.name)) {
+                return false;
+            }
+        }
+    }
+    return std::memcmp(chars(leftRoot.name), chars(rightRoot.name), length) == 0;
 }
 
 void ElementTree::characters(std::string_view text) {
