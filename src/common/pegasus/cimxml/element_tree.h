@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,12 +110,23 @@ class ElementTree : public xml::XmlHandler {
     bool sameContent(std::int32_t left, std::int32_t right) const;
 
   private:
-    std::uint32_t store(std::string_view text);
+    // The checks of every event stay inline; what they refuse is worded
+    // out of line.
     template <class Number>
-    Number fitting(std::uint64_t value) const;
+    Number fitting(std::uint64_t value) const {
+        if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
+            tooLarge(std::numeric_limits<Number>::max());
+        }
+        return static_cast<Number>(value);
+    }
+    [[noreturn]] void tooLarge(std::uint64_t limit) const;
     std::uint64_t bytesHeld() const;
     template <class Container>
-    void grow(Container& container, std::size_t more);
+    void grow(Container& container, std::size_t more) {
+        if (container.size() + more > container.capacity()) enlarge(container, more);
+    }
+    template <class Container>
+    void enlarge(Container& container, std::size_t more);
     [[noreturn]] void refuse(const std::string& what) const;
     void closeText(Element& element, bool childStarts);
     bool onStreamPath() const;
