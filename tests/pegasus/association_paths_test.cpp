@@ -28,49 +28,33 @@ struct Key {
 };
 
 struct Reference {
-    const char* host;       // INSTANCEPATH when set
-    const char* nameSpace;  // LOCALINSTANCEPATH when set without a host
+    const char* host;  // INSTANCEPATH when set, else LOCALINSTANCEPATH when `local`
+    bool local;        // in root/brocade
     const char* className;
     std::vector<Key> keys;  // in the order they arrive
 };
 
-const Reference kSystem{"",
-                        "",
-                        "CIM_ComputerSystem",
+// clang-format off
+const Reference kSystem{"", false, "CIM_ComputerSystem",
                         {{"Name", "string", "host \"a\""}, {"CreationClassName", "", "CIM_CS"}}};
-const Reference kRemote{
-    "sw1.example:5989", "root/brocade", "CIM_ComputerSystem", {{"Name", "string", "sw\\1"}}};
+const Reference kRemote{"sw1.example:5989", true, "CIM_ComputerSystem", {{"Name", "string", "sw\\1"}}};
 
 // Arrival orders that are sorted, reversed, differ only in case, and hold '_', numbers,
 // booleans, entities and nested references.
 const std::vector<Reference> kReferences = {
-    {"",
-     "",
-     "CIM_PortController",
-     {{"CreationClassName", "string", "CIM_PortController"},
-      {"DeviceID", "string", "ctl-"},
-      {"SystemCreationClassName", "string", "CIM_ComputerSystem"},
-      {"SystemName", "string", "switch-A"}}},
-    {"",
-     "root/brocade",
-     "CIM_FCPort",
-     {{"SystemName", "string", "s & <t>"},
-      {"DeviceID", "string", "port \"1\" \\ x"},
-      {"creationClassName", "string", "CIM_FCPort"},
-      {"Index", "numeric", "42"}}},
-    {"10.1.2.3",
-     "root/brocade",
-     "CIM_PhysicalPackage",
-     {{"Tag", "string", "pkg-"}, {"_z", "boolean", "TRUE"}, {"a", "numeric", "-3"}}},
-    {"",
-     "",
-     "XX_Component",
-     {{"b", "string", "1"},
-      {"B", "string", "2"},
-      {"Group", "reference", "", &kSystem},
-      {"Peer", "reference", "", &kRemote},
-      {"a1", "", "untyped"}}},
+    {"", false, "CIM_PortController", {{"CreationClassName", "string", "CIM_PortController"},
+        {"DeviceID", "string", "ctl-"}, {"SystemCreationClassName", "string", "CIM_ComputerSystem"},
+        {"SystemName", "string", "switch-A"}}},
+    {"", true, "CIM_FCPort", {{"SystemName", "string", "s & <t>"},
+        {"DeviceID", "string", "port \"1\" \\ x"}, {"creationClassName", "string", "CIM_FCPort"},
+        {"Index", "numeric", "42"}}},
+    {"10.1.2.3", true, "CIM_PhysicalPackage",
+        {{"Tag", "string", "pkg-"}, {"_z", "boolean", "TRUE"}, {"a", "numeric", "-3"}}},
+    {"", false, "XX_Component", {{"b", "string", "1"}, {"B", "string", "2"},
+        {"Group", "reference", "", &kSystem}, {"Peer", "reference", "", &kRemote},
+        {"a1", "", "untyped"}}},
 };
+// clang-format on
 
 std::string escaped(const std::string& text) {
     std::string out;
@@ -98,18 +82,14 @@ void valueReference(const Reference& reference, int serial, std::string& out) {
         name += "</KEYBINDING>\n";
     }
     name += "</INSTANCENAME>";
-    std::string nameSpace;
-    for (const char* part = reference.nameSpace; *part != '\0';) {
-        const char* end = std::find(part, part + std::char_traits<char>::length(part), '/');
-        nameSpace += "<NAMESPACE NAME=\"" + std::string(part, end) + "\"/>";
-        part = *end == '/' ? end + 1 : end;
-    }
-    nameSpace = "<LOCALNAMESPACEPATH>" + nameSpace + "</LOCALNAMESPACEPATH>";
+    const std::string nameSpace =
+        "<LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"brocade\"/>"
+        "</LOCALNAMESPACEPATH>";
     out += "<VALUE.REFERENCE>";
     if (reference.host[0] != '\0') {
         out += "<INSTANCEPATH><NAMESPACEPATH><HOST>" + std::string(reference.host) + "</HOST>" +
                nameSpace + "</NAMESPACEPATH>" + name + "</INSTANCEPATH>";
-    } else if (reference.nameSpace[0] != '\0') {
+    } else if (reference.local) {
         out += "<LOCALINSTANCEPATH>" + nameSpace + name + "</LOCALINSTANCEPATH>";
     } else {
         out += name;
@@ -146,9 +126,7 @@ std::string expectedValue(const Key& key, int serial) {
 std::string expectedText(const Reference& reference, int serial) {
     std::string out;
     if (reference.host[0] != '\0') out += "//" + std::string(reference.host) + "/";
-    if (reference.host[0] != '\0' || reference.nameSpace[0] != '\0') {
-        out += std::string(reference.nameSpace) + ":";
-    }
+    if (reference.host[0] != '\0' || reference.local) out += "root/brocade:";
     out += reference.className;
     const std::vector<Key> keys = sortedKeys(reference);
     for (size_t i = 0; i < keys.size(); ++i) {
@@ -163,8 +141,11 @@ std::string expectedText(const Reference& reference, int serial) {
 
 constexpr int kInstances = 200;
 
-const Reference& antecedentOf(int serial) { return kReferences[serial % kReferences.size()]; }
-const Reference& dependentOf(int serial) { return kReferences[(serial + 1) % kReferences.size()]; }
+// Both references of an instance are now of one shape, now of two; the dependent's values
+// (numbered from 100 on) differ from the antecedent's and are as long from instance 100 on.
+const Reference& antecedentOf(int serial) { return kReferences[serial % 4]; }
+const Reference& dependentOf(int serial) { return kReferences[serial / 4 % 4]; }
+constexpr int kDependentValues = 100;
 
 std::string response() {
     std::string body =
@@ -175,7 +156,7 @@ std::string response() {
         std::string antecedent;
         std::string dependent;
         valueReference(antecedentOf(serial), serial, antecedent);
-        valueReference(dependentOf(serial), serial, dependent);
+        valueReference(dependentOf(serial), serial + kDependentValues, dependent);
         body +=
             "<VALUE.NAMEDINSTANCE>\n<INSTANCENAME CLASSNAME=\"XX_Assoc\">\n"
             "<KEYBINDING NAME=\"Dependent\">" +
@@ -204,18 +185,6 @@ CIMKeyBinding::Type kindOf(const Key& key) {
                                  : CIMKeyBinding::STRING;
 }
 
-// Each key of `path` against the expected keys: name, raw value and kind, in sorted order.
-void expectKeys(const CIMObjectPath& path, const Reference& reference, int serial) {
-    const std::vector<Key> keys = sortedKeys(reference);
-    const Array<CIMKeyBinding>& bindings = path.getKeyBindings();
-    ASSERT_EQ(bindings.size(), keys.size());
-    for (Uint32 i = 0; i < bindings.size(); ++i) {
-        EXPECT_EQ(bindings[i].getName().getString().utf8(), keys[i].name);
-        EXPECT_EQ(bindings[i].getValue().utf8(), expectedValue(keys[i], serial));
-        EXPECT_EQ(bindings[i].getType(), kindOf(keys[i])) << keys[i].name;
-    }
-}
-
 }  // namespace
 
 TEST(AssociationPaths, decodedPathsFollowThePathTextRules) {
@@ -228,18 +197,33 @@ TEST(AssociationPaths, decodedPathsFollowThePathTextRules) {
         const Reference& dependent = dependentOf(serial);
         EXPECT_EQ(text(instance.getPath()),
                   "XX_Assoc.Antecedent=" + quoted(expectedText(antecedent, serial)) +
-                      ",Dependent=" + quoted(expectedText(dependent, serial)));
-        for (const auto& [role, reference] :
-             {std::make_pair("Antecedent", &antecedent), std::make_pair("Dependent", &dependent)}) {
+                      ",Dependent=" + quoted(expectedText(dependent, serial + kDependentValues)));
+        const struct {
+            const char* role;
+            const Reference* reference;
+            int values;
+        } roles[] = {{"Antecedent", &antecedent, serial},
+                     {"Dependent", &dependent, serial + kDependentValues}};
+        for (const auto& [role, reference, values] : roles) {
             const CIMObjectPath path = referenceOf(instance, role);
-            EXPECT_EQ(text(path), expectedText(*reference, serial)) << role;
+            EXPECT_EQ(text(path), expectedText(*reference, values)) << role;
             EXPECT_EQ(path.getHost().utf8(), reference->host) << role;
-            EXPECT_EQ(path.getNameSpace().getString().utf8(), reference->nameSpace) << role;
-            expectKeys(path, *reference, serial);
+            EXPECT_EQ(path.getNameSpace().getString().utf8(),
+                      reference->local ? "root/brocade" : "")
+                << role;
+            // Each key: name, raw value and kind, in sorted order.
+            const std::vector<Key> keys = sortedKeys(*reference);
+            const Array<CIMKeyBinding>& bindings = path.getKeyBindings();
+            ASSERT_EQ(bindings.size(), keys.size());
+            for (Uint32 i = 0; i < bindings.size(); ++i) {
+                EXPECT_EQ(bindings[i].getName().getString().utf8(), keys[i].name);
+                EXPECT_EQ(bindings[i].getValue().utf8(), expectedValue(keys[i], values));
+                EXPECT_EQ(bindings[i].getType(), kindOf(keys[i])) << keys[i].name;
+            }
             // The same path made through the public constructor, keys in arrival order.
             Array<CIMKeyBinding> arrived;
             for (const Key& key : reference->keys) {
-                arrived.append(CIMKeyBinding(CIMName(key.name), expectedValue(key, serial).c_str(),
+                arrived.append(CIMKeyBinding(CIMName(key.name), expectedValue(key, values).c_str(),
                                              kindOf(key)));
             }
             const CIMObjectPath rebuilt(path.getHost(), path.getNameSpace(), path.getClassName(),
@@ -260,21 +244,16 @@ TEST(AssociationPaths, aChangedCopyHasItsOwnTextAndLeavesTheOriginalAlone) {
         void (*apply)(CIMObjectPath&);
         std::string expected;
     };
-    const std::string location = "//10.1.2.3/root/brocade:";
     const std::string keys = before.substr(before.find(":CIM_PhysicalPackage") + 20);
     const Change changes[] = {
         {"host", [](CIMObjectPath& p) { p.setHost("other"); },
          "//other/root/brocade:CIM_PhysicalPackage" + keys},
-        {"namespace", [](CIMObjectPath& p) { p.setNameSpace(CIMNamespaceName("root/x")); },
-         "//10.1.2.3/root/x:CIM_PhysicalPackage" + keys},
-        {"class", [](CIMObjectPath& p) { p.setClassName(CIMName("XX_Card")); },
-         location + "XX_Card" + keys},
         {"keys",
          [](CIMObjectPath& p) {
              p.setKeyBindings(
                  Array<CIMKeyBinding>(1, CIMKeyBinding(CIMName("Z"), "1", CIMKeyBinding::NUMERIC)));
          },
-         location + "CIM_PhysicalPackage.Z=1"},
+         "//10.1.2.3/root/brocade:CIM_PhysicalPackage.Z=1"},
         {"cleared", [](CIMObjectPath& p) { p.clear(); }, ""},
     };
     for (const Change& change : changes) {
