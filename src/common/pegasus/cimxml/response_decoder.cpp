@@ -170,6 +170,9 @@ class Decoder {
         }
         const char* className = requiredAttribute(node, "CLASSNAME");
         Array<CIMKeyBinding> keys;
+        Uint32 count = 0;
+        for (Node binding = node.firstElement(); binding; binding = binding.nextElement()) ++count;
+        keys.reserveCapacity(count);
         for (Node binding = node.firstElement(); binding; binding = binding.nextElement()) {
             if (!named(binding, "KEYBINDING")) {
                 invalid(binding, std::string("Expected KEYBINDING element, got ") + binding.name() +
