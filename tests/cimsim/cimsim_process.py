@@ -96,10 +96,9 @@ class Reply:
         return self.xml().findall(".//IRETURNVALUE/VALUE.NAMEDINSTANCE")
 
 
-def call(connection, method, body, object_header="root%2Fbrocade", trailers=False, user=None,
-         password=None, extra_headers=None):
+def call(connection, method, body, trailers=False, user=None, password=None, extra_headers=None):
     headers = {"Content-Type": "application/xml; charset=utf-8", "CIMOperation": "MethodCall",
-               "CIMMethod": method, "CIMObject": object_header}
+               "CIMMethod": method, "CIMObject": "root%2Fbrocade"}
     if trailers:
         headers["TE"] = "chunked, trailers"
     if user is not None:
@@ -125,21 +124,8 @@ def envelope(inner, message_id="1000"):
             "</CIM>\n" % (message_id, inner))
 
 
-def namespace_xml(namespace="root/brocade"):
-    return ("<LOCALNAMESPACEPATH>%s</LOCALNAMESPACEPATH>" %
-            "".join('<NAMESPACE NAME="%s"/>' % part for part in namespace.split("/")))
-
-
-def instance_name_xml(class_name, keys):
-    bindings = []
-    for name, value in keys.items():
-        if isinstance(value, tuple):
-            bindings.append('<KEYBINDING NAME="%s"><VALUE.REFERENCE>%s</VALUE.REFERENCE>'
-                            "</KEYBINDING>" % (name, instance_name_xml(*value)))
-        else:
-            bindings.append('<KEYBINDING NAME="%s"><KEYVALUE VALUETYPE="string">%s</KEYVALUE>'
-                            "</KEYBINDING>" % (name, value))
-    return '<INSTANCENAME CLASSNAME="%s">%s</INSTANCENAME>' % (class_name, "".join(bindings))
+NAMESPACE_XML = ('<LOCALNAMESPACEPATH><NAMESPACE NAME="root"/><NAMESPACE NAME="brocade"/>'
+                 "</LOCALNAMESPACEPATH>")
 
 
 def flag(name, value):
@@ -147,8 +133,7 @@ def flag(name, value):
                                                                       "FALSE")
 
 
-def class_call_body(operation, class_name, namespace="root/brocade", property_list=None,
-                    **flags):
+def class_call_body(operation, class_name, property_list=None, **flags):
     """An intrinsic call on a class name (EnumerateInstances, GetClass, ...)."""
     params = "".join(flag(name, value) for name, value in flags.items())
     if property_list is not None:
@@ -156,7 +141,7 @@ def class_call_body(operation, class_name, namespace="root/brocade", property_li
                    % "".join("<VALUE>%s</VALUE>" % name for name in property_list))
     return envelope('<IMETHODCALL NAME="%s">%s<IPARAMVALUE NAME="ClassName">'
                     '<CLASSNAME NAME="%s"/></IPARAMVALUE>%s</IMETHODCALL>' %
-                    (operation, namespace_xml(namespace), class_name, params))
+                    (operation, NAMESPACE_XML, class_name, params))
 
 
 def enumerate_body(class_name, **options):
@@ -169,17 +154,11 @@ def get_class_body(class_name, **options):
 
 def get_instance_body(class_name, keys, **flags):
     params = "".join(flag(name, value) for name, value in flags.items())
-    return envelope('<IMETHODCALL NAME="GetInstance">%s<IPARAMVALUE NAME="InstanceName">%s'
-                    "</IPARAMVALUE>%s</IMETHODCALL>" %
-                    (namespace_xml(), instance_name_xml(class_name, keys), params))
-
-
-def invoke_body(service, element, method="RunDiagnostic"):
-    return envelope('<METHODCALL NAME="%s"><LOCALINSTANCEPATH>%s%s</LOCALINSTANCEPATH>'
-                    '<PARAMVALUE NAME="ManagedElement" PARAMTYPE="reference"><VALUE.REFERENCE>%s'
-                    "</VALUE.REFERENCE></PARAMVALUE></METHODCALL>" %
-                    (method, namespace_xml(), instance_name_xml(*service),
-                     instance_name_xml(*element)))
+    bindings = "".join('<KEYBINDING NAME="%s"><KEYVALUE VALUETYPE="string">%s</KEYVALUE>'
+                       "</KEYBINDING>" % item for item in keys.items())
+    return envelope('<IMETHODCALL NAME="GetInstance">%s<IPARAMVALUE NAME="InstanceName">'
+                    '<INSTANCENAME CLASSNAME="%s">%s</INSTANCENAME></IPARAMVALUE>%s</IMETHODCALL>'
+                    % (NAMESPACE_XML, class_name, bindings, params))
 
 
 def properties(instance):

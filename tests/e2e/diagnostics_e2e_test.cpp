@@ -45,22 +45,16 @@ nlohmann::json OneRecord(int completionState, const char* data) {
 
 }  // namespace
 
-TEST_F(Diagnostics, OnlyCataloguedServicesAreOfferedAsNameBarDevice) {
+// Only catalogued services are offered, as name|device. Every request of one listing and one run,
+// in order, with what it asks for and how long the module lets it take (flags at their protocol
+// defaults are not sent).
+TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
     ServeShipped("sample_estate.json");
     std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest"}]})";
     auto module = InBand();
     ASSERT_EQ(module->GetDiagItems(items), 0);
     EXPECT_EQ(items, (std::vector<std::string>{"MemoryTest|ctlr-1/0", "MemoryTest|ctlr-2/0",
                                                "MemoryTest|ctlr-2/1", "MemoryTest|ctlr-3/0"}));
-}
-
-// Every request of one listing and one run, in order, with what it asks for and how long the
-// module lets it take (flags at their protocol defaults are not sent).
-TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
-    ServeShipped("sample_estate.json");
-    std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest"}]})";
-    auto module = InBand();
-    ASSERT_EQ(module->GetDiagItems(items), 0);
     DiagnosticRecord_ record;
     ASSERT_EQ(module->RunDiagnostic("MemoryTest|ctlr-1/0", record), 0);
     ASSERT_EQ(record.completion_state, "OK");
@@ -228,30 +222,6 @@ TEST_F(Diagnostics, AJobThatNeverFinishesLeavesItsLastPollAndNoCompletionState) 
     EXPECT_EQ(simulator->Requests("GetInstance", "CIM_ConcreteJob").size(), 10u);
 }
 
-TEST_F(Diagnostics, ABarAloneRunsEveryListedEntryAndTheRecordShowsTheLast) {
-    auto module =
-        ListedModule(DiagnosticScenario({{"first", CompletesAfter(0), OneRecord(2, "a")},
-                                         {"second", CompletesAfter(0), OneRecord(5, "b")}}));
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("|", record), 0);
-    EXPECT_EQ(simulator->Requests("InvokeMethod").size(), 2u);
-    EXPECT_EQ(record.result, 5);
-    EXPECT_EQ(record.completion_record, "b");
-}
-
-TEST_F(Diagnostics, NothingRunsBeforeAListingOrForAnUnmatchedItem) {
-    Serve(DiagnosticScenario({{"a", CompletesAfter(0)}}));
-    auto module = InBand();
-    DiagnosticRecord_ record;
-    record.job_state = "untouched";
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|a", record), 1);
-    EXPECT_EQ(record.result, 0);
-    EXPECT_EQ(record.job_state, "untouched");
-    ASSERT_EQ(module->GetDiagItems(items), 0);
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|nonesuch", record), 1);
-    EXPECT_TRUE(simulator->Requests("InvokeMethod").empty());
-}
-
 // Without a job, a record that names another service or element is another run's; one that
 // names nothing cannot be told apart and is taken.
 TEST_F(Diagnostics, WithoutAJobOnlyARecordOfThisRunOrOfNoNamedRunIsTaken) {
@@ -292,25 +262,40 @@ TEST_F(Diagnostics, WithoutAJobOnlyARecordOfThisRunOrOfNoNamedRunIsTaken) {
     EXPECT_EQ(unnamed.result, 2);
 }
 
-// A request names its diagnostic and device whole: ctlr-1 is not ctlr-10, Loopback is not
-// LoopbackTest; an empty part still asks for every entry.
-TEST_F(Diagnostics, ARequestRunsOnlyTheEntriesItNamesWhole) {
-    auto module = ListedModule(
-        DiagnosticScenario({{"ctlr-1", CompletesAfter(0)}, {"ctlr-10", CompletesAfter(0)}}));
-    struct Case {
+// Nothing runs before a listing. Then a request names its diagnostic and device whole: ctlr-1 is
+// not ctlr-10, Loopback is not LoopbackTest; an empty part still asks for every entry, and the
+// record shows the last run.
+TEST_F(Diagnostics, ARequestRunsOnlyTheListedEntriesItNamesWhole) {
+    Serve(DiagnosticScenario({{"ctlr-1", CompletesAfter(0), OneRecord(2, "a")},
+                              {"ctlr-10", CompletesAfter(0), OneRecord(5, "b")}}));
+    auto module = InBand();
+    DiagnosticRecord_ untouched;
+    untouched.job_state = "untouched";
+    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|ctlr-1", untouched), 1);
+    EXPECT_EQ(untouched.result, 0);
+    EXPECT_EQ(untouched.job_state, "untouched");
+    ASSERT_EQ(module->GetDiagItems(items), 0);
+    const struct {
         const char* item;
-        int result;
+        int returned;
         size_t runs;
-    };
-    const Case cases[] = {
-        {"LoopbackTest|ctlr-1", 0, 1}, {"LoopbackTest|ctlr", 1, 0}, {"Loopback|ctlr-1", 1, 0},
-        {"LoopbackTest|", 0, 2},       {"|ctlr-10", 0, 1},          {"ctlr-1", 1, 0}};
+        int result;  // of the record, after the last run
+    } cases[] = {{"LoopbackTest|ctlr-1", 0, 1, 2},
+                 {"LoopbackTest|ctlr", 1, 0, 0},
+                 {"Loopback|ctlr-1", 1, 0, 0},
+                 {"LoopbackTest|nonesuch", 1, 0, 0},
+                 {"LoopbackTest|", 0, 2, 5},
+                 {"|ctlr-10", 0, 1, 5},
+                 {"|", 0, 2, 5},
+                 {"ctlr-1", 1, 0, 0}};
     size_t runsBefore = 0;
-    for (const Case& test : cases) {
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.item);
         DiagnosticRecord_ record;
-        EXPECT_EQ(module->RunDiagnostic(test.item, record), test.result) << test.item;
+        EXPECT_EQ(module->RunDiagnostic(test.item, record), test.returned);
         const size_t runs = simulator->Requests("InvokeMethod").size();
-        EXPECT_EQ(runs - runsBefore, test.runs) << test.item;
+        EXPECT_EQ(runs - runsBefore, test.runs);
+        EXPECT_EQ(record.result, test.result);
         runsBefore = runs;
     }
 }

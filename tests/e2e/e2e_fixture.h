@@ -65,11 +65,7 @@ class EndToEnd : public ::testing::Test {
         simulator = std::make_unique<SimulatorProcess>(ShippedScenario{shippedScenario}, options);
     }
     std::unique_ptr<Vornet::Brocade::Brocade> OutOfBand() {
-        Vornet::VornetConnection::ConnectionInfo info;
-        info.host = "127.0.0.1";
-        info.port = simulator->HttpPort();
-        info.connection_case = 2;
-        return std::make_unique<Vornet::Brocade::Brocade>(info);
+        return std::make_unique<Vornet::Brocade::Brocade>(simulator->Connection());
     }
     // In-band the module reaches "the local CIM server": the simulator, for the rest of the test.
     std::unique_ptr<Vornet::Brocade::Brocade> InBand() {

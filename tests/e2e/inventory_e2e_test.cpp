@@ -74,13 +74,31 @@ nlohmann::json TwoByTwoEstate() {
 
 }  // namespace
 
-TEST_F(EndToEnd, TheSampleEstateBecomesExactRecords) {
-    ServeShipped("sample_estate.json");
-    auto module = OutOfBand();
+// OpenPegasus servers keep property qualifiers off instances; the classes' value maps must then
+// give the very same records.
+TEST_F(EndToEnd, TheSampleEstateBecomesTheSameExactRecordsFromEitherKindOfServer) {
+    Fields records[2];
     std::vector<NetworkAdapter> adapters;
-    ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
-    ASSERT_EQ(adapters.size(), 3u);
+    std::vector<SoftwareIdentity_> identities(2);
+    for (const bool qualifiers : {false, true}) {
+        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
+        auto module = OutOfBand();
+        ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+        log.Clear();
+        ASSERT_EQ(module->GetSoftwareIdentities(identities), 0);
+        for (const NetworkAdapter& adapter : adapters) {
+            Fields fields = FieldsOf(adapter);
+            for (const auto& port : adapter.ports) fields["ports"].push_back(FieldsOf(port));
+            for (const auto& identity : adapter.software_identities) {
+                fields["identities"].push_back(FieldsOf(identity));
+            }
+            records[qualifiers].push_back(fields);
+        }
+        for (const auto& identity : identities) records[qualifiers].push_back(FieldsOf(identity));
+    }
+    EXPECT_EQ(records[false], records[true]);
 
+    ASSERT_EQ(adapters.size(), 3u);
     const NetworkAdapter& hba = adapters[0];
     EXPECT_EQ(hba.name, "XX 825 Fibre Channel HBA");
     EXPECT_EQ(hba.serial_number, "BA8250A1742");
@@ -114,6 +132,16 @@ TEST_F(EndToEnd, TheSampleEstateBecomesExactRecords) {
     EXPECT_EQ(firmware.software_ID, "xxfw");
     EXPECT_EQ(firmware.is_PLDM_update_supported, "0");
     EXPECT_EQ(adapters[2].serial_number, "BA8250A1788");
+
+    // The flat list: the two XX-825 cards share a name and their firmware, so one entry each,
+    // the first card's.
+    EXPECT_EQ(
+        Identities(identities),
+        (std::vector<std::string>{"XX 825 Fibre Channel HBA/XX adapter firmware/3.2.6.1",
+                                  "XX 825 Fibre Channel HBA/XX boot code/3.2.6.0",
+                                  "XX 1020 Converged Network Adapter/XX adapter firmware/3.2.6.1",
+                                  "XX 1020 Converged Network Adapter/XX boot code/3.2.6.0"}));
+    EXPECT_EQ(CountLinesContaining("SoftwareIdentity.software_ID = "), 4u);
 }
 
 // Every request of one inventory, in order, with what it asks for and how long the module lets
@@ -165,46 +193,6 @@ TEST_F(EndToEnd, AnInventoryAsksForExactlyThisInThisOrder) {
     EXPECT_EQ(SentRequests(), expected);
 }
 
-// OpenPegasus servers keep property qualifiers off instances; the classes' value maps must then
-// give the very same records.
-TEST_F(EndToEnd, RecordsAreTheSameWhenOnlyTheClassesCarryTheValueMaps) {
-    Fields records[2];
-    for (const bool qualifiers : {true, false}) {
-        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
-        auto module = OutOfBand();
-        std::vector<NetworkAdapter> adapters;
-        std::vector<SoftwareIdentity_> identities;
-        ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
-        ASSERT_EQ(module->GetSoftwareIdentities(identities), 0);
-        for (const NetworkAdapter& adapter : adapters) {
-            Fields fields = FieldsOf(adapter);
-            for (const auto& port : adapter.ports) fields["ports"].push_back(FieldsOf(port));
-            for (const auto& identity : adapter.software_identities) {
-                fields["identities"].push_back(FieldsOf(identity));
-            }
-            records[qualifiers].push_back(fields);
-        }
-        for (const auto& identity : identities) records[qualifiers].push_back(FieldsOf(identity));
-    }
-    EXPECT_EQ(records[false], records[true]);
-    EXPECT_EQ(records[true][0]["ports"][1]["link_technology"], "FC");
-}
-
-TEST_F(EndToEnd, FirmwareIsOneListWithoutRepeatsAcrossAdapters) {
-    ServeShipped("sample_estate.json");
-    auto module = OutOfBand();
-    std::vector<SoftwareIdentity_> identities(2);
-    ASSERT_EQ(module->GetSoftwareIdentities(identities), 0);
-    // The two XX-825 cards share a name and their firmware: one entry each, the first card's.
-    EXPECT_EQ(
-        Identities(identities),
-        (std::vector<std::string>{"XX 825 Fibre Channel HBA/XX adapter firmware/3.2.6.1",
-                                  "XX 825 Fibre Channel HBA/XX boot code/3.2.6.0",
-                                  "XX 1020 Converged Network Adapter/XX adapter firmware/3.2.6.1",
-                                  "XX 1020 Converged Network Adapter/XX boot code/3.2.6.0"}));
-    EXPECT_EQ(CountLinesContaining("SoftwareIdentity.software_ID = "), 4u);
-}
-
 TEST_F(EndToEnd, EachControllerKeepsExactlyItsOwnPortsAndFirmware) {
     Serve(TwoByTwoEstate());
     auto module = OutOfBand();
@@ -254,72 +242,62 @@ TEST_F(EndToEnd, AClassTheServerCannotGiveCostsOnlyItsTranslations) {
     EXPECT_EQ(CountLines("Get class XX_FCPort failed with the reason: CIM_ERR_FAILED: busy"), 1u);
 }
 
-TEST_F(EndToEnd, AFailedFetchCostsThatChildAndTheWalkGoesOnOnANewConnection) {
-    Serve(TwoByTwoEstate());
-    auto module = OutOfBand();
-    ASSERT_TRUE(simulator->Control(
-        {{"addFaults",
-          {{{"operation", "GetInstance"},
-            {"ref", "port-ctl-11-0"},
-            {"times", 1},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: port busy"}}}}}}}));
-    std::vector<NetworkAdapter> adapters;
-    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
-    ASSERT_EQ(adapters.size(), 2u);
-    EXPECT_EQ(PortNames(adapters[0]),
-              (std::vector<std::string>{"port-ctl-10-0", "port-ctl-10-1", "port-ctl-11-1"}));
-    EXPECT_EQ(adapters[1].ports.size(), 4u);
-    EXPECT_EQ(CountLines("Get instances failed with the reason: CIM_ERR_FAILED: port busy"), 1u);
-    const auto fetches = simulator->Requests("GetInstance");
-    EXPECT_NE(fetches.front()["connection"], fetches.back()["connection"]);
-}
-
-// A failed enumeration costs what lies below it, one reconnect, and nothing else: the port walk
-// of a controller still runs after its firmware walk failed.
-TEST_F(EndToEnd, AFailedEnumerationCostsThatBranchAndOneReconnect) {
-    struct Case {
-        const char* className;
+// A failed request costs what lies below it, one reconnect, and nothing else: the port walk of a
+// controller still runs after its firmware walk failed, and a failed fetch costs that child.
+TEST_F(EndToEnd, AFailedRequestCostsThatBranchAndOneReconnect) {
+    auto failing = [](const char* operation, const char* key, const char* value) {
+        return nlohmann::json::array(
+            {{{"operation", operation},
+              {key, value},
+              {"times", 1},
+              {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}}});
+    };
+    auto enumeration = [](const std::string& className) {
+        return "Enumerate instances for " + className +
+               " failed with the reason: CIM_ERR_FAILED: no";
+    };
+    const struct {
+        nlohmann::json faults;
         size_t adapters;
         size_t ports;
         size_t identities;
-    };
-    const Case cases[] = {
-        {"CIM_PhysicalPackage", 0, 0, 0},
-        {"CIM_Realizes", 2, 4, 2},
-        {"CIM_ControlledBy", 2, 6, 4},
-        {"CIM_ElementSoftwareIdentity", 2, 8, 3},
+        std::string failure;
+    } cases[] = {
+        {failing("EnumerateInstances", "class", "CIM_PhysicalPackage"), 0, 0, 0,
+         enumeration("CIM_PhysicalPackage")},
+        {failing("EnumerateInstances", "class", "CIM_Realizes"), 2, 4, 2,
+         enumeration("CIM_Realizes")},
+        {failing("EnumerateInstances", "class", "CIM_ControlledBy"), 2, 6, 4,
+         enumeration("CIM_ControlledBy")},
+        {failing("EnumerateInstances", "class", "CIM_ElementSoftwareIdentity"), 2, 8, 3,
+         enumeration("CIM_ElementSoftwareIdentity")},
+        {failing("GetInstance", "ref", "port-ctl-11-0"), 2, 7, 4,
+         "Get instances failed with the reason: CIM_ERR_FAILED: no"},
     };
     Serve(TwoByTwoEstate());
     auto module = OutOfBand();
-    for (const Case& test : cases) {
-        ASSERT_TRUE(simulator->Control(
-            {{"clearFaults", true},
-             {"addFaults",
-              {{{"operation", "EnumerateInstances"},
-                {"class", test.className},
-                {"times", 1},
-                {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}}}}}));
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.failure);
+        ASSERT_TRUE(simulator->Control({{"clearFaults", true}, {"addFaults", test.faults}}));
         log.Clear();
         events.clear();
         std::vector<NetworkAdapter> adapters(1);
-        EXPECT_EQ(module->GetAdapterInfo(adapters), 1) << test.className;
+        EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
         size_t ports = 0;
         size_t identities = 0;
         for (const NetworkAdapter& adapter : adapters) {
             ports += adapter.ports.size();
             identities += adapter.software_identities.size();
         }
-        EXPECT_EQ(adapters.size(), test.adapters) << test.className;
-        EXPECT_EQ(ports, test.ports) << test.className;
-        EXPECT_EQ(identities, test.identities) << test.className;
-        const std::string failure = std::string("Enumerate instances for ") + test.className +
-                                    " failed with the reason: CIM_ERR_FAILED: no";
+        EXPECT_EQ(adapters.size(), test.adapters);
+        EXPECT_EQ(ports, test.ports);
+        EXPECT_EQ(identities, test.identities);
         const auto records = log.Records();
-        EXPECT_EQ(std::count_if(records.begin(), records.end(),
-                                [&](const auto& r) { return r.level == 1 && r.text == failure; }),
-                  1)
-            << test.className;
-        EXPECT_EQ(CountEvents(pegasus_testing::ClientEvent::Connect), 1u) << test.className;
+        EXPECT_EQ(
+            std::count_if(records.begin(), records.end(),
+                          [&](const auto& r) { return r.level == 1 && r.text == test.failure; }),
+            1);
+        EXPECT_EQ(CountEvents(pegasus_testing::ClientEvent::Connect), 1u);
     }
 }
 

@@ -31,14 +31,9 @@ class WbemcliTest(unittest.TestCase):
         assert cls.sim.stop() == 0
 
     def wbemcli(self, operation, object_path, *arguments, https=False, password="s3cret"):
-        if https:
-            url = "https://root:%s@127.0.0.1:%d/root/brocade:%s" % (password, self.sim.https_port,
-                                                                   object_path)
-            options = ["-noverify"]
-        else:
-            url = "http://root:%s@127.0.0.1:%d/root/brocade:%s" % (password, self.sim.http_port,
-                                                                  object_path)
-            options = []
+        scheme, port = ("https", self.sim.https_port) if https else ("http", self.sim.http_port)
+        url = "%s://root:%s@127.0.0.1:%d/root/brocade:%s" % (scheme, password, port, object_path)
+        options = ["-noverify"] if https else []
         result = subprocess.run([WBEMCLI, "-nl"] + options + [operation, url] + list(arguments),
                                 capture_output=True, text=True, timeout=60)
         return result.returncode, result.stdout + result.stderr

@@ -4,8 +4,8 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
-#include <typeinfo>
 
+#include "failure_text.h"
 #include "http_response_reader.h"
 
 using namespace Pegasus;
@@ -83,14 +83,6 @@ std::string valueText(const CIMValue& value) {
 
 namespace {
 
-// "N7Pegasus21CIMClientXmlExceptionE" -> "CIMClientXmlException"
-std::string exceptionName(const Exception& error) {
-    std::string name = typeid(error).name();
-    size_t start = name.find("Pegasus") + 7;
-    while (start < name.size() && std::isdigit(static_cast<unsigned char>(name[start]))) ++start;
-    return name.substr(start, name.size() - start - 1);
-}
-
 // Qualifier values may hold line breaks; the probe printed them as they are.
 void appendLines(const std::string& text, std::vector<std::string>& lines) {
     std::istringstream stream(text);
@@ -142,7 +134,7 @@ void renderClass(const CIMConstClass& theClass, std::vector<std::string>& lines)
 }
 
 void renderClassException(const Exception& error, std::vector<std::string>& lines) {
-    std::string text = exceptionName(error);
+    std::string text = failure_text::exceptionName(error);
     if (auto* cim = dynamic_cast<const CIMException*>(&error)) {
         text += " code=" + std::to_string(cim->getCode());
     }
@@ -209,7 +201,7 @@ void renderException(const Exception& error, std::vector<std::string>& lines) {
                         " cimError=[" + http->getCIMError().utf8() + "] detail=[" +
                         http->getCIMErrorDetail().utf8() + "]");
     } else {
-        lines.push_back("  is " + exceptionName(error));
+        lines.push_back("  is " + failure_text::exceptionName(error));
     }
 }
 

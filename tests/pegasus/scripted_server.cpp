@@ -1,18 +1,14 @@
 #include "scripted_server.h"
 
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
-#include <pugixml.hpp>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 
 #include "capture_files.h"
@@ -94,16 +90,4 @@ std::vector<JournalEntry> ScriptedServer::journal() const {
         if (!line.empty()) entries.push_back(parseEntry(line));
     }
     return entries;
-}
-
-unsigned unusedPort() {
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    close(listener);
-    return ntohs(address.sin_port);
 }

@@ -35,7 +35,4 @@ class ScriptedServer {
     unsigned port_ = 0;
 };
 
-// A loopback port on which nothing listens.
-unsigned unusedPort();
-
 #endif

@@ -85,6 +85,8 @@ SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const Option
 
 void SimulatorProcess::Start(const std::string& scenarioPath, const Options& options) {
     journalPath = directory + "/journal.jsonl";
+    user = options.user;
+    password = options.password;
     std::vector<std::string> arguments = {
         "python3",    std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/cimsim.py",
         "--scenario", scenarioPath,
@@ -165,6 +167,17 @@ void SimulatorProcess::Freeze() {
 
 std::string SimulatorProcess::LocalUrl() const {
     return "http://127.0.0.1:" + std::to_string(httpPort);
+}
+
+Vornet::VornetConnection::ConnectionInfo SimulatorProcess::Connection(bool https) const {
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "127.0.0.1";
+    info.port = https ? httpsPort : httpPort;
+    info.user_name = user;
+    info.password = password;
+    info.connection_type = https ? 1 : 0;
+    info.connection_case = 2;
+    return info;
 }
 
 std::vector<nlohmann::json> SimulatorProcess::Journal() const {

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host_records.h"
+
 // A CIM server simulator (tools/cimsim) started for one test on free loopback ports and stopped
 // by process id when the object ends. The scenario is a file of the shipped set or a document
 // written for the test; every request the simulator answers is in its journal.
@@ -42,6 +44,9 @@ class SimulatorProcess {
     unsigned short HttpPort() const { return httpPort; }
     unsigned short HttpsPort() const { return httpsPort; }
     std::string LocalUrl() const;  // "http://127.0.0.1:PORT"
+    // What a host hands the module to reach this simulator out-of-band: loopback, the HTTP port
+    // (the HTTPS one with `https`) and the account the simulator was started with.
+    Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const;
 
     // Every journal line written so far, oldest first.
     std::vector<nlohmann::json> Journal() const;
@@ -61,6 +66,8 @@ class SimulatorProcess {
 
     std::string directory;
     std::string journalPath;
+    std::string user;
+    std::string password;
     pid_t pid = -1;
     unsigned short httpPort = 0;
     unsigned short httpsPort = 0;

@@ -28,54 +28,72 @@ TEST(IdentityMapping, SoftwareIdIsEverythingBeforeTheLastBlank) {
     }
 }
 
-TEST(IdentityMapping, FieldsComeFromTheirPropertiesAndTheHostDefaultsStay) {
-    const SoftwareIdentity_ identity =
-        SoftwareIdentityFromProperties({{"Description", "d"},
-                                        {"ElementName", "e"},
-                                        {"Manufacturer", "m"},
-                                        {"Name", "n"},
-                                        {"VersionString", "v"},
-                                        {"Classifications", "10"},
-                                        {"ClassificationDescriptions", "c"},
-                                        {"IdentityInfoValue", "i 1"},
-                                        {"ReleaseDate", "r"},
-                                        {"IdentityInfoType", "t"},
-                                        {"SoftwareID", "ignored"},
-                                        {"SoftwareStatus", "ignored"},
-                                        {"ProductName", "ignored"}},
-                                       "Adapter A");
-    EXPECT_EQ(identity.description, "d");
-    EXPECT_EQ(identity.element_name, "e");
+TEST(IdentityMapping, EachFieldComesFromItsOwnPropertyAndTheRestAreLeftAlone) {
+    using Field = std::string SoftwareIdentity_::*;
+    const std::pair<const char*, Field> mapped[] = {
+        {"Description", &SoftwareIdentity_::description},
+        {"ElementName", &SoftwareIdentity_::element_name},
+        {"Manufacturer", &SoftwareIdentity_::manufacturer},
+        {"Name", &SoftwareIdentity_::name},
+        {"VersionString", &SoftwareIdentity_::version_string},
+        {"Classifications", &SoftwareIdentity_::classifications},
+        {"ClassificationDescriptions", &SoftwareIdentity_::classification_descriptions},
+        {"IdentityInfoValue", &SoftwareIdentity_::identity_info_value},
+        {"ReleaseDate", &SoftwareIdentity_::release_date},
+        {"IdentityInfoType", &SoftwareIdentity_::identity_info_type},
+    };
+    PropertyMap properties{
+        {"SoftwareID", "ignored"}, {"SoftwareStatus", "ignored"}, {"ProductName", "ignored"}};
+    for (const auto& field : mapped) properties[field.first] = std::string(field.first) + " 1";
+    const SoftwareIdentity_ identity = SoftwareIdentityFromProperties(properties, "Adapter A");
+    for (const auto& field : mapped) {
+        EXPECT_EQ(identity.*field.second, std::string(field.first) + " 1") << field.first;
+    }
     EXPECT_EQ(identity.product_name, "Adapter A");
-    EXPECT_EQ(identity.manufacturer, "m");
-    EXPECT_EQ(identity.name, "n");
-    EXPECT_EQ(identity.version_string, "v");
-    EXPECT_EQ(identity.classifications, "10");
-    EXPECT_EQ(identity.classification_descriptions, "c");
-    EXPECT_EQ(identity.software_ID, "i");
-    EXPECT_EQ(identity.release_date, "r");
-    EXPECT_EQ(identity.identity_info_type, "t");
+    EXPECT_EQ(identity.software_ID, "IdentityInfoValue");
     EXPECT_TRUE(identity.software_status.empty() && identity.software_role.empty() &&
                 identity.sub_device_ID.empty());
+    // What the host expects of a record the module does not fill.
     EXPECT_EQ(identity.is_PLDM_update_supported, "0");
     EXPECT_EQ(identity.aux_code, 3u);
 }
 
-TEST(RepeatedIdentities, TheFirstOfEachStaysInPlace) {
-    auto identity = [](const char* version, const char* description) {
-        SoftwareIdentity_ record;
-        record.version_string = version;
-        record.description = description;
-        return record;
+// Only version, classifications, product and element name make two identities the same; the
+// first of each stays in place.
+TEST(RepeatedIdentities, OnlyVersionClassificationsProductAndElementCount) {
+    SoftwareIdentity_ first;
+    first.version_string = "3.2.1a";
+    first.classifications = "10";
+    first.product_name = "Adapter A";
+    first.element_name = "Boot code";
+    first.description = "first";
+    SoftwareIdentity_ repeated = first;
+    repeated.description = "repeated";
+    repeated.name = "fw-2";
+    repeated.identity_info_value = "UEFI 3.2.1";
+    repeated.release_date = "20260101000000.000000+000";
+    repeated.software_ID = "UEFI";
+
+    const std::pair<const char*, void (*)(SoftwareIdentity_&)> changes[] = {
+        {"version letter case", [](SoftwareIdentity_& s) { s.version_string = "3.2.1A"; }},
+        {"version suffix", [](SoftwareIdentity_& s) { s.version_string = "3.2.1a1"; }},
+        {"classifications", [](SoftwareIdentity_& s) { s.classifications = "11"; }},
+        {"product", [](SoftwareIdentity_& s) { s.product_name = "Adapter B"; }},
+        {"element", [](SoftwareIdentity_& s) { s.element_name = "boot code"; }},
     };
-    std::vector<SoftwareIdentity_> identities = {identity("1", "A"),  identity("2", "B"),
-                                                 identity("1", "A'"), identity("3", "C"),
-                                                 identity("2", "B'"), identity("1", "A''")};
+    std::vector<SoftwareIdentity_> identities = {first, repeated};
+    for (const auto& change : changes) {
+        identities.push_back(first);
+        change.second(identities.back());
+        identities.back().description = change.first;
+        identities.push_back(identities.back());
+        identities.back().description = "repeated";
+    }
     RemoveRepeatedIdentities(identities);
-    ASSERT_EQ(identities.size(), 3u);
-    EXPECT_EQ(identities[0].description, "A");
-    EXPECT_EQ(identities[1].description, "B");
-    EXPECT_EQ(identities[2].description, "C");
+    std::vector<std::string> kept;
+    for (const auto& identity : identities) kept.push_back(identity.description);
+    EXPECT_EQ(kept, (std::vector<std::string>{"first", "version letter case", "version suffix",
+                                              "classifications", "product", "element"}));
 }
 
 TEST(PathKeys, AKeyIsFoundOnlyAfterACommaAndAMissingOneIsEmpty) {

@@ -5,9 +5,8 @@
 #include <unistd.h>
 #include <algorithm>
 
-#include <filesystem>
-
 #include "brocade_util.h"
+#include "installed_utility.h"
 #include "log.h"
 #include "log_capture.h"
 #include "test_environment.h"
@@ -17,55 +16,47 @@ using Vornet::VornetIHV::RawData_;
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A "ProgramFiles" directory holding the fake utility under the vendor's relative path.
-class InstalledUtility {
-  public:
-    InstalledUtility() {
-        // Tests run in parallel processes: the directory name must be this process's own.
-        static int installed = 0;
-        root = fs::path(::testing::TempDir()) /
-               ("programfiles-" + std::to_string(getpid()) + "-" + std::to_string(++installed));
-        const fs::path directory = root / "Brocade" / "Adapter" / "Driver" / "util";
-        fs::create_directories(directory);
-        path = (directory / "bcu.exe").string();
-        fs::copy_file(FAKE_BCU_PATH, path, fs::copy_options::overwrite_existing);
-    }
-    ~InstalledUtility() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-    fs::path root;
-    std::string path;
-};
+// Tests run in parallel processes: the directory must be this process's own.
+std::string ProgramFilesOfThisProcess() {
+    return ::testing::TempDir() + "programfiles-" + std::to_string(getpid());
+}
 
 class RawDataTest : public ::testing::Test {
   protected:
     void SetUp() override { Vornet::Log::SetMinLogLevel(4); }
-    InstalledUtility utility;
-    ScopedEnvironment programFiles{"ProgramFiles", utility.root.string()};
+    ScopedEnvironment programFiles{"ProgramFiles", ProgramFilesOfThisProcess()};
+    InstalledUtility utility{ProgramFilesOfThisProcess(), FAKE_BCU_PATH};
 };
 
 }  // namespace
 
-TEST_F(RawDataTest, BothCommandsGiveTwoNamedRecords) {
+// Indexes count this call's records only; the caller's own stay in front.
+TEST_F(RawDataTest, BothCommandsGiveNamedRecordsBehindTheCallersOwn) {
     BrocadeUtil util;
-    std::vector<RawData_> results;
+    std::vector<RawData_> results(1);
+    results[0].output = "older";
     Vornet::LogCapture capture;
     EXPECT_EQ(util.GetRawData(results), 0);
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].item_name, "Brocade_00_adapter_info");
-    EXPECT_EQ(results[0].description, "Show the adapter of brocade adapter.");
-    EXPECT_EQ(results[0].command_line, utility.path + " adapter --list");
-    EXPECT_EQ(results[1].item_name, "Brocade_01_port_adapter_info");
-    EXPECT_EQ(results[1].description, "Show the adapter of brocade port.");
-    EXPECT_EQ(results[1].command_line, utility.path + " port --list");
-    EXPECT_NE(results[0].output, results[1].output);
-    EXPECT_FALSE(results[0].output.empty());
-    EXPECT_TRUE(results[0].aux_text_1.empty() && results[0].aux_text_2.empty());
-    const auto texts = capture.Texts();
-    EXPECT_EQ(texts.back(), "Exit BrocadeUtil::GetRawData over: results.size() = 2");
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].output, "older");
+    const struct {
+        const char* itemName;
+        const char* description;
+        const char* command;
+    } expected[] = {
+        {"Brocade_00_adapter_info", "Show the adapter of brocade adapter.", " adapter --list"},
+        {"Brocade_01_port_adapter_info", "Show the adapter of brocade port.", " port --list"},
+    };
+    for (size_t index = 0; index < 2; ++index) {
+        const RawData_& record = results[index + 1];
+        EXPECT_EQ(record.item_name, expected[index].itemName);
+        EXPECT_EQ(record.description, expected[index].description);
+        EXPECT_EQ(record.command_line, utility.path + expected[index].command);
+        EXPECT_FALSE(record.output.empty());
+        EXPECT_TRUE(record.aux_text_1.empty() && record.aux_text_2.empty());
+    }
+    EXPECT_NE(results[1].output, results[2].output);
+    EXPECT_EQ(capture.Texts().back(), "Exit BrocadeUtil::GetRawData over: results.size() = 3");
 }
 
 TEST_F(RawDataTest, OutputIsKeptByteForByte) {
@@ -108,19 +99,6 @@ TEST_F(RawDataTest, AFailedCommandLeavesTheOtherAsIndexZero) {
                   0)
             << test.failing;
     }
-}
-
-TEST_F(RawDataTest, RecordsAreAppendedBehindTheCallersOwn) {
-    BrocadeUtil util;
-    std::vector<RawData_> results(3);
-    results[0].output = "older";
-    Vornet::LogCapture capture;
-    EXPECT_EQ(util.GetRawData(results), 0);
-    ASSERT_EQ(results.size(), 5u);
-    EXPECT_EQ(results[0].output, "older");
-    // Indexes count this call's records only.
-    EXPECT_EQ(results[3].item_name, "Brocade_00_adapter_info");
-    EXPECT_EQ(capture.Texts().back(), "Exit BrocadeUtil::GetRawData over: results.size() = 5");
 }
 
 TEST(RawDataWithoutUtility, AnAbsentUtilityRunsNothing) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "brocade.h"
+#include "installed_utility.h"
 #include "log.h"
 #include "test_environment.h"
 #include "windows_test_support.h"
@@ -27,37 +28,6 @@ using Vornet::VornetOptions::NetworkAdapter;
 using Vornet::VornetOptions::SoftwareIdentity_;
 
 namespace {
-
-// The fake utility, built beside this program, installed where the module looks for bcu.exe:
-// under the prefix's "Program Files", with the vendor's relative path. Removed again at the end.
-class InstalledUtility {
-  public:
-    InstalledUtility() {
-        std::string directory = Environment("ProgramFiles");
-        for (const char* part : {"Brocade", "Adapter", "Driver", "util"}) {
-            directory += std::string("\\") + part;
-            if (CreateDirectoryA(directory.c_str(), nullptr)) {
-                created.push_back(directory);
-            }
-        }
-        path = directory + "\\bcu.exe";
-        copied = CopyFileA((ProgramDirectory() + "bcu.exe").c_str(), path.c_str(), FALSE) != 0;
-    }
-    ~InstalledUtility() {
-        DeleteFileA(path.c_str());
-        for (auto directory = created.rbegin(); directory != created.rend(); ++directory) {
-            RemoveDirectoryA(directory->c_str());
-        }
-    }
-    InstalledUtility(const InstalledUtility&) = delete;
-    InstalledUtility& operator=(const InstalledUtility&) = delete;
-
-    std::string path;
-    bool copied = false;
-
-  private:
-    std::vector<std::string> created;
-};
 
 ConnectionInfo Simulator(bool ssl) {
     ConnectionInfo info;
@@ -92,8 +62,8 @@ class BrocadeDllTest : public ::testing::Test {
 };
 
 TEST_F(BrocadeDllTest, InBandEveryOperationAnswersFromTheSimulatorAndTheUtility) {
-    InstalledUtility utility;
-    ASSERT_TRUE(utility.copied) << utility.path;
+    // Under the prefix's own "Program Files", where the module looks.
+    InstalledUtility utility(Environment("ProgramFiles"), ProgramDirectory() + "bcu.exe");
     Brocade module;
 
     std::vector<NetworkAdapter> adapters;

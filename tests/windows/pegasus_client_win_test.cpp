@@ -1,24 +1,24 @@
 // Our CIM client on Windows (WinHTTP transport, XmlLite parser) against servers on the build
-// machine, started by run_client_tests.py: cimsim with the sample estate, Basic authentication, a
-// journal and a class whose enumeration is never answered; a capture server keeping the bytes of
-// one request; a port nobody listens on.
+// machine, started by run_with_cimsim.py --client: cimsim with the sample estate, Basic
+// authentication, a journal and a class whose enumeration is never answered; a scripted server
+// journaling the one request it gets; a port nobody listens on.
 
 #include <Pegasus/Client/CIMClient.h>
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
 #include <Pegasus/Common/SSLContext.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "testing/client_observer.h"
+#include "shared_wire_cases.h"
 #include "windows_test_support.h"
 
 using namespace Pegasus;
@@ -29,9 +29,9 @@ const CIMNamespaceName kNamespace("root/brocade");
 
 Uint32 Port(const char* name) { return static_cast<Uint32>(std::atoi(Environment(name).c_str())); }
 
-std::vector<nlohmann::json> Journal() {
+std::vector<nlohmann::json> Journal(const char* variable = "BROCADE_TEST_CIMSIM_JOURNAL") {
     std::vector<nlohmann::json> entries;
-    std::ifstream stream(Environment("BROCADE_TEST_CIMSIM_JOURNAL"));
+    std::ifstream stream(Environment(variable));
     std::string line;
     while (std::getline(stream, line)) {
         if (!line.empty()) entries.push_back(nlohmann::json::parse(line));
@@ -85,7 +85,7 @@ class ClientOverWinHttp : public ::testing::TestWithParam<Transport> {
   protected:
     void SetUp() override {
         ASSERT_FALSE(Environment("BROCADE_TEST_CIMSIM_JOURNAL").empty())
-            << "run through run_client_tests.py";
+            << "run through run_with_cimsim.py --client";
     }
     std::string password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
 };
@@ -115,24 +115,16 @@ TEST_P(ClientOverWinHttp, AnswersAfterOneBasicChallengeAndKeepsOneConnection) {
 TEST_P(ClientOverWinHttp, ServerErrorsKeepTheirClassAndText) {
     CIMClient client;
     Connect(client, GetParam().tls, password);
-    try {
+    const std::string notFound = failure_text::of([&] {
         client.getInstance(kNamespace, CIMObjectPath("XX_PhysicalPackage.Tag=\"no-such-card\""));
-        ADD_FAILURE() << "no CIMException";
-    } catch (const CIMException& error) {
-        EXPECT_EQ(error.getCode(), CIM_ERR_NOT_FOUND);
-        EXPECT_EQ(error.getMessage().utf8().rfind("CIM_ERR_NOT_FOUND: ", 0), 0u)
-            << error.getMessage().utf8();
-    }
+    });
+    EXPECT_EQ(notFound.rfind("CIMException: CIM_ERR_NOT_FOUND: ", 0), 0u) << notFound;
 
     CIMClient refused;
     Connect(refused, GetParam().tls, "wrong password");
-    try {
-        refused.enumerateInstances(kNamespace, "XX_PhysicalPackage");
-        ADD_FAILURE() << "no CIMClientHTTPErrorException";
-    } catch (const CIMClientHTTPErrorException& error) {
-        EXPECT_EQ(error.getCode(), 401u);
-        EXPECT_EQ(error.getMessage().utf8(), "HTTP Error (401 Unauthorized).");
-    }
+    EXPECT_EQ(
+        failure_text::of([&] { refused.enumerateInstances(kNamespace, "XX_PhysicalPackage"); }),
+        "CIMClientHTTPErrorException: HTTP Error (401 Unauthorized).");
 }
 
 // A request the server never answers ends with ConnectionTimeoutException; that connection is
@@ -147,13 +139,12 @@ TEST_P(ClientOverWinHttp, TimeoutDropsTheConnectionAndTheNextOperationReconnects
     // Short only for the request the server ignores: the answered ones keep a time-out that a
     // busy machine under Wine cannot outlast.
     client.setTimeout(1500);
-    try {
-        client.enumerateInstances(
-            kNamespace, CIMName(String::fromUtf8(Environment("BROCADE_TEST_SILENT_CLASS"))));
-        ADD_FAILURE() << "no ConnectionTimeoutException";
-    } catch (const ConnectionTimeoutException& error) {
-        EXPECT_EQ(error.getMessage().utf8(), "connection timed out");
-    }
+    EXPECT_EQ(failure_text::of([&] {
+                  client.enumerateInstances(
+                      kNamespace,
+                      CIMName(String::fromUtf8(Environment("BROCADE_TEST_SILENT_CLASS"))));
+              }),
+              "ConnectionTimeoutException: connection timed out");
     client.setTimeout(60000);
     EXPECT_EQ(Serials(client.enumerateInstances(kNamespace, "XX_PhysicalPackage")), kSerials);
 
@@ -175,13 +166,6 @@ TEST_P(ClientOverWinHttp, TheLargestTimeoutLetsAnAnsweredRequestThrough) {
     EXPECT_EQ(Serials(client.enumerateInstances(kNamespace, "XX_PhysicalPackage")), kSerials);
 }
 
-struct RefusedSettingScope {
-    explicit RefusedSettingScope(const std::string& setting) {
-        pegasus_testing::refuseTransportSetting(setting);
-    }
-    ~RefusedSettingScope() { pegasus_testing::refuseTransportSetting(""); }
-};
-
 // Going on with WinHTTP's default would break a promise: automatic authentication or a
 // redirect sends a request the client did not ask for, a wait without the caller's time-out
 // may never end. WinHTTP takes most of these per request, so the first operation fails, with
@@ -193,22 +177,19 @@ TEST_P(ClientOverWinHttp, ARefusedSettingFailsNamingItAndSendsNothing) {
         settings.push_back("WINHTTP_OPTION_SECURE_PROTOCOLS");
         settings.push_back("WINHTTP_OPTION_SECURITY_FLAGS");
     }
-    const std::string port = Environment(GetParam().tls ? "BROCADE_TEST_CIMSIM_HTTPS_PORT"
-                                                        : "BROCADE_TEST_CIMSIM_HTTP_PORT");
+    const Uint32 port =
+        Port(GetParam().tls ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_CIMSIM_HTTP_PORT");
     for (const char* setting : settings) {
         SCOPED_TRACE(setting);
         JournalSince journal;
-        RefusedSettingScope refused(setting);
+        shared_wire_cases::RefusedSettingScope refused(setting);
         CIMClient client;
-        try {
-            Connect(client, GetParam().tls, password);
-            client.enumerateInstances(kNamespace, "XX_PhysicalPackage");
-            ADD_FAILURE() << "no CannotConnectException";
-        } catch (const CannotConnectException& error) {
-            EXPECT_EQ(error.getMessage().utf8(), "Cannot connect to 127.0.0.1:" + port +
-                                                     ". Connection failed. WinHTTP refused " +
-                                                     setting + " (error 12009)");
-        }
+        EXPECT_EQ(failure_text::of([&] {
+                      Connect(client, GetParam().tls, password);
+                      client.enumerateInstances(kNamespace, "XX_PhysicalPackage");
+                  }),
+                  shared_wire_cases::cannotConnect(port) + " WinHTTP refused " + setting +
+                      " (error 12009)");
         EXPECT_TRUE(journal.entries().empty());
     }
 }
@@ -219,64 +200,41 @@ INSTANTIATE_TEST_SUITE_P(HttpAndHttps, ClientOverWinHttp,
                              return std::string(info.param.name);
                          });
 
-// WinHTTP connects only with the first request; connect() must still fail at once, with the
-// Linux client's exception and text.
+// WinHTTP connects only with the first request; connect() must still fail at once, as on Linux.
 TEST(ClientConnect, FailsInConnectForAClosedPortAndAnUnknownHost) {
-    const Uint32 closed = Port("BROCADE_TEST_CLOSED_PORT");
-    ASSERT_NE(closed, 0u);
-    CIMClient client;
-    // A refused port and an unknown host fail at once; the time-out only bounds a hang.
-    client.setTimeout(60000);
-    try {
-        client.connect("127.0.0.1", closed, "", "");
-        ADD_FAILURE() << "no CannotConnectException";
-    } catch (const CannotConnectException& error) {
-        EXPECT_EQ(error.getMessage().utf8(),
-                  "Cannot connect to 127.0.0.1:" + std::to_string(closed) + ". Connection failed.");
-    }
-    try {
-        client.connect("no-such-host.invalid", 5988, "", "");
-        ADD_FAILURE() << "no InvalidLocatorException";
-    } catch (const InvalidLocatorException& error) {
-        EXPECT_EQ(error.getMessage().utf8(), "Invalid locator: no-such-host.invalid:5988");
-    }
-    EXPECT_THROW(client.enumerateInstances(kNamespace, "XX_PhysicalPackage"),
-                 NotConnectedException);
+    ASSERT_NE(Port("BROCADE_TEST_CLOSED_PORT"), 0u);
+    shared_wire_cases::expectConnectFailures(Port("BROCADE_TEST_CLOSED_PORT"));
 }
 
 // The request as a server sees it. WinHTTP writes the request line and framing itself; what it
 // cannot keep as OpenPegasus writes it is named below.
 TEST(ClientRequest, HeaderLinesAreOpenPegasusOnesAsFarAsWinHttpAllows) {
-    const Uint32 port = Port("BROCADE_TEST_CAPTURE_PORT");
+    const Uint32 port = Port("BROCADE_TEST_SCRIPTED_PORT");
     CIMClient client;
     client.connect("127.0.0.1", port, "", "");
-    // The capture server closes without answering.
+    // The scripted server closes without answering.
     EXPECT_THROW(client.enumerateInstances(kNamespace, "CIM_FCPort"),
                  CIMClientMalformedHTTPException);
 
-    std::ifstream stream(Environment("BROCADE_TEST_CAPTURE_FILE"), std::ios::binary);
-    ASSERT_TRUE(stream.good()) << "no request captured";
-    std::stringstream bytes;
-    bytes << stream.rdbuf();
-    const std::string request = bytes.str();
-    const size_t headerEnd = request.find("\r\n\r\n");
-    ASSERT_NE(headerEnd, std::string::npos);
-    std::vector<std::string> lines;
-    for (size_t start = 0; start <= headerEnd;) {
-        size_t end = request.find("\r\n", start);
-        lines.push_back(request.substr(start, end - start));
-        start = end + 2;
-    }
-    const std::string body = request.substr(headerEnd + 4);
+    const std::vector<nlohmann::json> journal = Journal("BROCADE_TEST_SCRIPTED_JOURNAL");
+    ASSERT_FALSE(journal.empty()) << "no request journaled";
+    const std::string head = journal[0]["head"];
+    const std::string body = journal[0]["body"];
     char length[16];
     std::snprintf(length, sizeof length, "%010u", static_cast<unsigned>(body.size()));
     // WinHTTP writes "Host" (not "HOST") itself, and "Connection: Keep-Alive"; "TE: chunked,
     // trailers" is left out on purpose (WinHTTP hands no trailers over).
     std::vector<std::string> ours;
-    std::vector<std::string> winHttps;
-    for (const std::string& line : lines) {
-        bool byWinHttp = line.rfind("Host: ", 0) == 0 || line.rfind("Connection: ", 0) == 0;
-        (byWinHttp ? winHttps : ours).push_back(line);
+    std::set<std::string> winHttps;
+    for (size_t start = 0; start <= head.size();) {
+        const size_t end = std::min(head.find("\r\n", start), head.size());
+        const std::string line = head.substr(start, end - start);
+        if (line.rfind("Host: ", 0) == 0 || line.rfind("Connection: ", 0) == 0) {
+            winHttps.insert(line);
+        } else {
+            ours.push_back(line);
+        }
+        start = end + 2;
     }
     const std::vector<std::string> expected = {
         "POST /cimom HTTP/1.1",
@@ -287,9 +245,8 @@ TEST(ClientRequest, HeaderLinesAreOpenPegasusOnesAsFarAsWinHttpAllows) {
         "CIMObject: root%2Fbrocade",
     };
     EXPECT_EQ(ours, expected);
-    EXPECT_EQ(std::set<std::string>(winHttps.begin(), winHttps.end()),
-              (std::set<std::string>{"Host: 127.0.0.1:" + std::to_string(port),
-                                     "Connection: Keep-Alive"}));
+    EXPECT_EQ(winHttps, (std::set<std::string>{"Host: 127.0.0.1:" + std::to_string(port),
+                                               "Connection: Keep-Alive"}));
     EXPECT_EQ(body.rfind("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n", 0), 0u);
 }
 

@@ -19,7 +19,6 @@ import socket
 import ssl
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import traceback
@@ -27,31 +26,15 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from cimxml import CimError, Path, RequestError, parse_request, response_body  # noqa: E402
-from faults import FaultBook, FaultError  # noqa: E402
+from cimxml import CimError, RequestError, parse_request, response_body  # noqa: E402
 from diagnostics import DiagnosticRuns  # noqa: E402
+from faults import FaultBook, FaultError  # noqa: E402
+from http_wire import (REASONS, ConnectionDropped, closes, head, listen,  # noqa: E402
+                       make_tls_context, read_request, send)
+from journal import Journal, describe  # noqa: E402
 from schema import Schema, ScenarioError  # noqa: E402
 from store import Store  # noqa: E402
 
-MAX_HEADER_LINES = 200
-MAX_BODY = 64 * 1024 * 1024
-
-
-class ConnectionDropped(Exception):
-    """The peer went away, or a fault asked us to close; the connection is finished."""
-
-
-class Journal:
-    def __init__(self, file_name):
-        self.lock = threading.Lock()
-        self.stream = open(file_name, "a", encoding="utf-8") if file_name else None
-
-    def write(self, entry):
-        if self.stream is None:
-            return
-        with self.lock:
-            self.stream.write(json.dumps(entry, sort_keys=True) + "\n")
-            self.stream.flush()
 
 
 class Simulator:
@@ -84,7 +67,7 @@ class Simulator:
                 sock = tls_context.wrap_socket(sock, server_side=True)
             reader = sock.makefile("rb")
             while not self.stopping.is_set():
-                request = self.read_request(reader, sock)
+                request = read_request(reader, sock)
                 if request is None:
                     break
                 if not self.answer(sock, number, *request):
@@ -98,49 +81,6 @@ class Simulator:
                 sock.close()
             except OSError:
                 pass
-
-    @staticmethod
-    def read_request(reader, sock):
-        line = reader.readline(65537)
-        while line in (b"\r\n", b"\n"):
-            line = reader.readline(65537)
-        if not line:
-            return None
-        parts = line.decode("latin-1").split()
-        if len(parts) != 3:
-            raise ConnectionDropped()
-        headers = {}
-        for _ in range(MAX_HEADER_LINES):
-            header = reader.readline(65537)
-            if header in (b"\r\n", b"\n", b""):
-                break
-            name, _, value = header.decode("latin-1").partition(":")
-            # M-POST puts a numeric namespace prefix ("73-CIMOperation") on CIM headers.
-            name = re.sub(r"^\d+-", "", name.strip()).lower()
-            headers[name] = value.strip()
-        if headers.get("expect", "").lower() == "100-continue":
-            # curl asks before sending a large body and otherwise waits a second for this.
-            send(sock, "HTTP/1.1 100 Continue\r\n\r\n")
-        if headers.get("transfer-encoding", "").lower() == "chunked":
-            body = b""
-            while True:
-                size = int(reader.readline().split(b";")[0].strip() or b"0", 16)
-                if size == 0:
-                    while reader.readline() not in (b"\r\n", b"\n", b""):
-                        pass
-                    break
-                if len(body) + size > MAX_BODY:
-                    raise ConnectionDropped()
-                body += reader.read(size)
-                reader.readline()
-        else:
-            length = int(headers.get("content-length", "0") or "0")
-            if length > MAX_BODY:
-                raise ConnectionDropped()
-            body = reader.read(length)
-            if len(body) < length:
-                return None
-        return parts[0], parts[1], headers, body
 
     # -----------------------------------------------------------------------------------------
     # Requests
@@ -277,42 +217,28 @@ class Simulator:
     # -----------------------------------------------------------------------------------------
     # Responses, in the shapes OpenPegasus's cimserver uses
 
-    @staticmethod
-    def head(trailers, length, fault=None):
-        lines = "HTTP/1.1 200 OK\r\nContent-Type: application/xml; charset=utf-8\r\n"
-        if closes(fault):
-            lines += "Connection: close\r\n"
-        if trailers:
-            lines += "transfer-encoding: chunked\r\n"
-        else:
-            lines += "content-length: %010d\r\n" % length
-        lines += "CIMOperation: MethodResponse\r\n"
-        if trailers:
-            lines += "Trailer: CIMStatusCode, CIMStatusCodeDescription, Content-Language\r\n"
-        return lines + "\r\n"
-
     def send_body(self, sock, body, trailers, fault):
         if fault is not None and fault.get("drop") == "mid":
-            send(sock, self.head(trailers, len(body)), (b"%x\r\n" % len(body)) if trailers else b"",
+            send(sock, head(trailers, len(body)), (b"%x\r\n" % len(body)) if trailers else b"",
                  body[:len(body) // 2])
             raise ConnectionDropped()
         if trailers:
             # The whole document goes as one chunk, as cimserver sends it.
-            send(sock, self.head(True, 0, fault), b"%x\r\n" % len(body), body,
+            send(sock, head(True, 0, fault), b"%x\r\n" % len(body), body,
                  b"\r\n0\r\n\r\n")
         else:
-            send(sock, self.head(False, len(body), fault), body)
+            send(sock, head(False, len(body), fault), body)
         return not closes(fault)
 
     def send_error(self, sock, request, error, trailers, fault=None):
         if trailers:
             body = response_body(request, [])
-            send(sock, self.head(True, 0, fault), b"%x\r\n" % len(body), body,
+            send(sock, head(True, 0, fault), b"%x\r\n" % len(body), body,
                  "\r\n0\r\nCIMStatusCode: %d\r\nCIMStatusCodeDescription: %s\r\n\r\n" %
                  (error.code, urllib.parse.quote(error.description, safe="")))
         else:
             body = response_body(request, [], error)
-            send(sock, self.head(False, len(body), fault), body)
+            send(sock, head(False, len(body), fault), body)
         return not closes(fault)
 
     def send_prerendered(self, sock, request, file_name, trailers, fault):
@@ -323,103 +249,24 @@ class Simulator:
         """
         size = os.path.getsize(file_name)
         with open(file_name, "rb") as stream:
-            head = stream.read(4096)
-            new_head = re.sub(rb'<MESSAGE ID="[^"]*"',
-                              b'<MESSAGE ID="%s"' % request.message_id.encode("utf-8"), head,
-                              count=1)
-            length = size - len(head) + len(new_head)
+            first = stream.read(4096)
+            new_first = re.sub(rb'<MESSAGE ID="[^"]*"',
+                               b'<MESSAGE ID="%s"' % request.message_id.encode("utf-8"), first,
+                               count=1)
+            length = size - len(first) + len(new_first)
             if fault is not None and fault.get("drop") == "mid":
-                send(sock, self.head(trailers, length),
-                     (b"%x\r\n" % length) if trailers else b"", new_head)
+                send(sock, head(trailers, length),
+                     (b"%x\r\n" % length) if trailers else b"", new_first)
                 raise ConnectionDropped()
             if trailers:
-                send(sock, self.head(True, 0, fault), b"%x\r\n" % length, new_head)
+                send(sock, head(True, 0, fault), b"%x\r\n" % length, new_first)
             else:
-                send(sock, self.head(False, length, fault), new_head)
-            if size > len(head):
-                sock.sendfile(stream, offset=len(head))
+                send(sock, head(False, length, fault), new_first)
+            if size > len(first):
+                sock.sendfile(stream, offset=len(first))
             if trailers:
                 send(sock, b"\r\n0\r\n\r\n")
         return not closes(fault)
-
-
-REASONS = {400: "Bad Request", 401: "Unauthorized", 403: "Forbidden", 404: "Not Found",
-           405: "Method Not Allowed", 500: "Internal Server Error", 501: "Not Implemented",
-           503: "Service Unavailable"}
-
-
-def closes(fault):
-    """Whether a fault rule asks to end the connection after an otherwise normal answer."""
-    return bool(fault and fault.get("connectionClose"))
-
-
-def send(sock, *pieces):
-    data = b"".join(piece.encode("latin-1") if isinstance(piece, str) else piece
-                    for piece in pieces)
-    sock.sendall(data)
-
-
-# Parameters that shape an intrinsic operation's answer; the journal keeps those a request
-# carried, so that a test tells a flag left at its default from one sent as false.
-REQUEST_FLAGS = ("LocalOnly", "DeepInheritance", "IncludeQualifiers", "IncludeClassOrigin",
-                 "PropertyList")
-
-
-def describe(request, entry):
-    """The class, instance path and ManagedElement a request is about, also noted in the
-    journal entry; fault rules select on them."""
-    entry.update({"operation": request.name, "namespace": request.namespace,
-                  "messageId": request.message_id})
-    element = None
-    if request.intrinsic:
-        path = request.params.get("instancename")
-        path = path if isinstance(path, Path) else None
-        class_name = path.class_name if path else request.params.get("classname")
-        class_name = class_name if isinstance(class_name, str) else None
-    else:
-        path = request.target
-        class_name = path.class_name
-        entry.update({"operation": "InvokeMethod", "method": request.name})
-        element = next((value for name, value in request.params.items()
-                        if name.lower() == "managedelement"), None)
-        if isinstance(element, Path):
-            entry["element"] = element.text(True)
-        else:
-            element = None
-    if class_name:
-        entry["class"] = class_name
-    if path is not None:
-        entry["path"] = path.text()
-    if request.intrinsic:
-        entry["flags"] = {name: request.params[name.lower()] for name in REQUEST_FLAGS
-                          if name.lower() in request.params}
-    return class_name, path, element
-
-
-def make_tls_context():
-    """A TLS 1.2 server context with a self-signed certificate made for this run.
-
-    TLS 1.2 only, as the OpenPegasus server and client both are.
-    """
-    with tempfile.TemporaryDirectory(prefix="cimsim-") as directory:
-        key = os.path.join(directory, "key.pem")
-        certificate = os.path.join(directory, "cert.pem")
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
-                        "-out", certificate, "-days", "2", "-subj", "/CN=cimsim"],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.minimum_version = ssl.TLSVersion.TLSv1_2
-        context.maximum_version = ssl.TLSVersion.TLSv1_2
-        context.load_cert_chain(certificate, key)
-    return context
-
-
-def listen(port):
-    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", port))
-    server.listen(64)
-    return server
 
 
 def accept_loop(simulator, server, tls_context):

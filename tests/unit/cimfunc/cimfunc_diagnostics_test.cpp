@@ -16,11 +16,7 @@ class DiagnosticEngine : public CimTest {
   protected:
     void Serve(const std::vector<DiagnosticCase>& cases) {
         simulator = std::make_unique<SimulatorProcess>(DiagnosticScenario(cases));
-        Vornet::VornetConnection::ConnectionInfo info;
-        info.host = "127.0.0.1";
-        info.port = simulator->HttpPort();
-        info.connection_case = 2;
-        cimFunc = std::make_unique<CimFunc>(kNameSpace, info);
+        cimFunc = std::make_unique<CimFunc>(kNameSpace, simulator->Connection());
         ASSERT_NE(cimFunc->GetClient(), nullptr);
     }
     int List() {
@@ -86,11 +82,7 @@ TEST_F(DiagnosticEngine, AnAssociationWithoutAReferenceIsSkippedAndTheRestListed
         {{"class", "XX_LooseDiagnosticService"},
          {"properties", {{"ServiceProvided", "svc"}, {"UserOfService", "port-0"}}}});
     simulator = std::make_unique<SimulatorProcess>(scenario);
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = simulator->HttpPort();
-    info.connection_case = 2;
-    cimFunc = std::make_unique<CimFunc>(kNameSpace, info);
+    cimFunc = std::make_unique<CimFunc>(kNameSpace, simulator->Connection());
     EXPECT_EQ(List(), 1);
     EXPECT_EQ(items.size(), 1u);
     EXPECT_TRUE(Logged("Property UserOfService is not found as REF."));

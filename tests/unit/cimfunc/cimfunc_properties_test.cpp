@@ -6,7 +6,6 @@
 
 #include "cim_test_support.h"
 #include "cimfunc.h"
-#include "simulator_process.h"
 
 namespace {
 
@@ -76,59 +75,6 @@ TEST_F(PropertyExtraction, AnEmptyMapOnlyNamesTheInstance) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].rfind("Showing properties for ", 0), 0u);
     EXPECT_TRUE(properties.empty());
-}
-
-// What an OpenPegasus server sends: values without any property qualifier.
-TEST_F(PropertyExtraction, WithoutQualifiersTheInstancesClassTranslatesOnceForEachConnection) {
-    SimulatorProcess simulator(ShippedScenario{"classes.json"});
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = simulator.HttpPort();
-    info.connection_case = 2;
-    CimFunc cimFunc(CIMNamespaceName("root/brocade"), info);
-    auto read = [&](const char* className) {
-        CIMInstance instance{CIMName(className)};
-        instance.addProperty(CIMProperty(CIMName("EnabledState"), CIMValue(Uint16(6))));
-        instance.addProperty(CIMProperty(CIMName("PortAvailability"), CIMValue(Uint16(5))));
-        instance.addProperty(CIMProperty(CIMName("Name"), CIMValue(String(" port 0\r\n"))));
-        PropertyMap properties{{"EnabledState", ""}, {"PortAvailability", ""}, {"Name", ""}};
-        CimFunc::GetProperties(instance, properties, cimFunc.GetClassDeclarations());
-        return std::vector<std::string>{properties["EnabledState"], properties["PortAvailability"],
-                                        properties["Name"]};
-    };
-    auto getClasses = [&](const char* className) {
-        return simulator.Requests("GetClass", className).size();
-    };
-    // An inherited map, the vendor subclass's own map, no map anywhere.
-    const std::vector<std::string> translated{"Enabled but Offline", "Link Down", "port 0"};
-    EXPECT_EQ(read("XX_FCPort"), translated);
-    EXPECT_EQ(read("xx_fcport"), translated);
-    EXPECT_EQ(getClasses("XX_FCPort"), 1u);
-
-    // A class the server cannot give costs its translation, once.
-    const std::vector<std::string> codes{"6", "5", "port 0"};
-    EXPECT_EQ(read("XX_NoSuchPort"), codes);
-    EXPECT_EQ(read("XX_NoSuchPort"), codes);
-    EXPECT_EQ(getClasses("XX_NoSuchPort"), 1u);
-    const auto warnings = Lines(2);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(
-        warnings[0].rfind("Get class XX_NoSuchPort failed with the reason: CIM_ERR_NOT_FOUND", 0),
-        0u)
-        << warnings[0];
-
-    // An instance that carries qualifiers is read as it stands.
-    PropertyMap properties{{"EnabledState", ""}, {"Caption", ""}};
-    CimFunc::GetProperties(Port(), properties, cimFunc.GetClassDeclarations());
-    EXPECT_EQ(properties["EnabledState"], "Enabled");
-    EXPECT_EQ(getClasses("XX_FCPort"), 1u);
-
-    // What was read on one connection is forgotten with it.
-    ASSERT_EQ(cimFunc.Reconnect(), 0);
-    EXPECT_EQ(read("XX_FCPort"), translated);
-    EXPECT_EQ(getClasses("XX_FCPort"), 2u);
-    const auto getClassRequests = simulator.Requests("GetClass");
-    EXPECT_NE(getClassRequests.front()["connection"], getClassRequests.back()["connection"]);
 }
 
 TEST_F(PropertyExtraction, KeyValuesMatchNamesExactly) {

@@ -2,6 +2,8 @@
 
 #include "cimfunc.h"
 
+#include <functional>
+
 #include <Pegasus/Common/Exception.h>
 #include <Pegasus/Common/SSLContext.h>
 
@@ -18,6 +20,28 @@ constexpr Pegasus::Uint32 kConnectTimeoutMs = 2400000;
 
 bool IsCimConnectionCase(int connectionCase) {
     return connectionCase == 2 || connectionCase == 3 || connectionCase == 4;
+}
+
+// Runs `attemptOnce` until it succeeds or the attempts are spent, pausing after each attempt that
+// threw; only the last failure is logged, naming the `server` ("local", "remote"). A status other
+// than 0 from `attemptOnce` ends the attempts at once.
+int ConnectWithRetries(const char* server, const std::function<int()>& attemptOnce) {
+    for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
+        try {
+            const int result = attemptOnce();
+            if (result == 0) {
+                VORNET_LOG(3) << "Cimserver connection succeeded ";
+            }
+            return result;
+        } catch (const Pegasus::Exception& error) {
+            if (attempt == kConnectAttempts) {
+                VORNET_LOG(1) << "Failed to connect " << server
+                              << " cimserver with the reason: " << error.getMessage().getCString();
+            }
+            Pause(kPauseAfterFailedAttemptMs);
+        }
+    }
+    return 1;
 }
 
 }  // namespace
@@ -107,21 +131,11 @@ int CimFunc::Connect() {
 
 int CimFunc::ConnectLocal() {
     VORNET_LOG(3) << "Connecting to local cimserver";
-    for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
-        try {
-            client->setTimeout(kConnectTimeoutMs);
-            client->connectLocal();
-            VORNET_LOG(3) << "Cimserver connection succeeded ";
-            return 0;
-        } catch (const Pegasus::Exception& error) {
-            if (attempt == kConnectAttempts) {
-                VORNET_LOG(1) << "Failed to connect local cimserver with the reason: "
-                              << error.getMessage().getCString();
-            }
-            Pause(kPauseAfterFailedAttemptMs);
-        }
-    }
-    return 1;
+    return ConnectWithRetries("local", [this] {
+        client->setTimeout(kConnectTimeoutMs);
+        client->connectLocal();
+        return 0;
+    });
 }
 
 int CimFunc::ConnectClient(Pegasus::CIMClient& client,
@@ -139,26 +153,16 @@ int CimFunc::ConnectClient(Pegasus::CIMClient& client,
     const Pegasus::String host(info.host.c_str());
     const Pegasus::String user(info.user_name.c_str());
     const Pegasus::String password(info.password.c_str());
-    for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
-        try {
-            client.setTimeout(kConnectTimeoutMs);
-            if (info.connection_type == 0) {
-                client.connect(host, info.port, user, password);
-            } else if (info.connection_type == 1) {
-                client.connect(host, info.port, sslContext, user, password);
-            } else {
-                VORNET_LOG(1) << "Invalid connection type: " << info.connection_type;
-                return 1;
-            }
-            VORNET_LOG(3) << "Cimserver connection succeeded ";
-            return 0;
-        } catch (const Pegasus::Exception& error) {
-            if (attempt == kConnectAttempts) {
-                VORNET_LOG(1) << "Failed to connect remote cimserver with the reason: "
-                              << error.getMessage().getCString();
-            }
-            Pause(kPauseAfterFailedAttemptMs);
+    return ConnectWithRetries("remote", [&] {
+        client.setTimeout(kConnectTimeoutMs);
+        if (info.connection_type == 0) {
+            client.connect(host, info.port, user, password);
+        } else if (info.connection_type == 1) {
+            client.connect(host, info.port, sslContext, user, password);
+        } else {
+            VORNET_LOG(1) << "Invalid connection type: " << info.connection_type;
+            return 1;
         }
-    }
-    return 1;
+        return 0;
+    });
 }

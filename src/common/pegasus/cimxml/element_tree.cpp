@@ -24,23 +24,9 @@ bool isBlank(std::string_view text) {
 
 }  // namespace
 
-std::uint32_t ElementTree::store(std::string_view text) {
-    grow(characters_, text.size() + 1);
-    std::uint32_t offset = fitting<std::uint32_t>(characters_.size());
-    fitting<std::uint32_t>(characters_.size() + text.size());
-    characters_.append(text.data(), text.size());
-    characters_.push_back('\0');
-    return offset;
-}
-
-template <class Number>
-Number ElementTree::fitting(std::uint64_t value) const {
-    if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
-        refuse("Response too large to decode: more than " +
-               std::to_string(std::numeric_limits<Number>::max()) +
-               " elements, attributes, characters or lines");
-    }
-    return static_cast<Number>(value);
+void ElementTree::tooLarge(std::uint64_t limit) const {
+    refuse("Response too large to decode: more than " + std::to_string(limit) +
+           " elements, attributes, characters or lines");
 }
 
 std::uint64_t ElementTree::bytesHeld() const {
@@ -53,9 +39,8 @@ std::uint64_t ElementTree::bytesHeld() const {
 // for, so that growing costs less than doubling), after checking that the old and the new block
 // together stay within the budget: the container never grows on its own.
 template <class Container>
-void ElementTree::grow(Container& container, std::size_t more) {
+void ElementTree::enlarge(Container& container, std::size_t more) {
     std::size_t needed = container.size() + more;
-    if (needed <= container.capacity()) return;
     std::size_t capacity = std::max(needed, container.capacity() + container.capacity() / 2);
     std::uint64_t after = bytesHeld() + capacity * sizeof(container[0]);
     if (after > budget()) refuse("Response too dense to decode");
@@ -102,16 +87,32 @@ void ElementTree::startElement(std::string_view name, const xml::XmlAttribute* a
     grow(elements_, 1);
     grow(stack_, 1);
     grow(attributes_, attributeCount);
+    // The element's strings, each followed by a NUL, are laid down together:
+    // one check of room and of size for all of them.
+    std::size_t bytes = name.size() + 1;
+    for (std::size_t i = 0; i < attributeCount; ++i) {
+        bytes += attributes[i].name.size() + attributes[i].value.size() + 2;
+    }
+    grow(characters_, bytes);
+    std::size_t at = characters_.size();
+    fitting<std::uint32_t>(at + bytes);
+    characters_.resize(at + bytes);
+    const auto put = [this, &at](std::string_view text) {
+        std::memcpy(&characters_[at], text.data(), text.size());
+        const std::size_t offset = at;
+        at += text.size() + 1;
+        return static_cast<std::uint32_t>(offset);
+    };
     std::int32_t index = fitting<std::int32_t>(elements_.size());
     Element element;
-    element.name = store(name);
+    element.name = put(name);
     element.firstAttribute = fitting<std::uint32_t>(attributes_.size());
     element.attributeCount = fitting<std::uint32_t>(attributeCount);
     element.parent = parent;
     element.line = fitting<std::uint32_t>(parser_->line());
     for (std::size_t i = 0; i < attributeCount; ++i) {
-        std::uint32_t attributeName = store(attributes[i].name);
-        attributes_.push_back({attributeName, store(attributes[i].value)});
+        std::uint32_t attributeName = put(attributes[i].name);
+        attributes_.push_back({attributeName, put(attributes[i].value)});
     }
     elements_.push_back(element);
     if (parent >= 0) {
@@ -133,6 +134,7 @@ void ElementTree::endElement(std::string_view) {
     std::int32_t index = stack_.back();
     stack_.pop_back();
     closeText(elements_[index], false);
+    elements_[index].charactersEnd = fitting<std::uint32_t>(characters_.size());
     if (streamed_ >= 0 && elements_[index].parent == streamed_) {
         consumer_->consume(index);
         // The element was the streamed parent's only child: every
@@ -144,6 +146,48 @@ void ElementTree::endElement(std::string_view) {
         elements_[streamed_].firstChild = -1;
         elements_[streamed_].lastChild = -1;
     }
+}
+
+// Elements are held in document order, so a subtree is its root and the
+// elements up to its root's last descendant.
+std::int32_t ElementTree::subtreeSize(std::int32_t root) const {
+    std::int32_t last = root;
+    while (elements_[last].lastChild >= 0) last = elements_[last].lastChild;
+    return last - root + 1;
+}
+
+// The characters of a subtree are one run from its root's name on, so one
+// comparison covers every name, attribute and text; the offsets then say
+// that each falls at the same place. In document order, each element's
+// parent fixes the shape.
+bool ElementTree::sameContent(std::int32_t left, std::int32_t right) const {
+    const std::int32_t count = subtreeSize(left);
+    if (count != subtreeSize(right)) return false;
+    const Element& leftRoot = elements_[left];
+    const Element& rightRoot = elements_[right];
+    const std::uint32_t length = leftRoot.charactersEnd - leftRoot.name;
+    if (rightRoot.charactersEnd - rightRoot.name != length) return false;
+    const auto offset = [](std::uint32_t at, std::uint32_t start) { return at - start; };
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Element& a = elements_[left + i];
+        const Element& b = elements_[right + i];
+        if (offset(a.name, leftRoot.name) != offset(b.name, rightRoot.name) ||
+            a.textDone != b.textDone || a.textLength != b.textLength ||
+            (a.textDone && offset(a.text, leftRoot.name) != offset(b.text, rightRoot.name)) ||
+            a.attributeCount != b.attributeCount ||
+            (i > 0 && a.parent - left != b.parent - right)) {
+            return false;
+        }
+        for (std::uint32_t k = 0; k < a.attributeCount; ++k) {
+            const AttributeOffsets& x = attributes_[a.firstAttribute + k];
+            const AttributeOffsets& y = attributes_[b.firstAttribute + k];
+            if (offset(x.name, leftRoot.name) != offset(y.name, rightRoot.name) ||
+                offset(x.value, leftRoot.name) != offset(y.value, rightRoot.name)) {
+                return false;
+            }
+        }
+    }
+    return std::memcmp(chars(leftRoot.name), chars(rightRoot.name), length) == 0;
 }
 
 void ElementTree::characters(std::string_view text) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,9 @@ class ElementTree : public xml::XmlHandler {
         std::int32_t lastChild = -1;
         std::int32_t nextSibling = -1;
         std::uint32_t line = 0;
+        // Where the characters of the element and all it holds end, once
+        // it has ended: they start at `name`.
+        std::uint32_t charactersEnd = 0;
         bool textOpen = false;
         bool textDone = false;
     };
@@ -100,16 +104,33 @@ class ElementTree : public xml::XmlHandler {
     const char* chars(std::uint32_t offset) const { return characters_.data() + offset; }
     bool empty() const { return elements_.empty(); }
 
+    // Two ended elements whose subtrees are the same, byte for byte and in
+    // the same shape (names, attributes in order, texts, children): whatever
+    // is read of one is read of the other. Lines do not count.
+    bool sameContent(std::int32_t left, std::int32_t right) const;
+
   private:
-    std::uint32_t store(std::string_view text);
+    // The checks of every event stay inline; what they refuse is worded
+    // out of line.
     template <class Number>
-    Number fitting(std::uint64_t value) const;
+    Number fitting(std::uint64_t value) const {
+        if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
+            tooLarge(std::numeric_limits<Number>::max());
+        }
+        return static_cast<Number>(value);
+    }
+    [[noreturn]] void tooLarge(std::uint64_t limit) const;
     std::uint64_t bytesHeld() const;
     template <class Container>
-    void grow(Container& container, std::size_t more);
+    void grow(Container& container, std::size_t more) {
+        if (container.size() + more > container.capacity()) enlarge(container, more);
+    }
+    template <class Container>
+    void enlarge(Container& container, std::size_t more);
     [[noreturn]] void refuse(const std::string& what) const;
     void closeText(Element& element, bool childStarts);
     bool onStreamPath() const;
+    std::int32_t subtreeSize(std::int32_t root) const;
 
     const xml::XmlParser* parser_ = nullptr;
     std::vector<Element> elements_;
@@ -190,6 +211,10 @@ class Node {
     }
     Node firstElement() const { return Node(tree_, index_ >= 0 ? element().firstChild : -1); }
     Node nextElement() const { return Node(tree_, index_ >= 0 ? element().nextSibling : -1); }
+    // See ElementTree::sameContent; both from the same tree.
+    bool sameContent(const Node& other) const {
+        return index_ >= 0 && other.index_ >= 0 && tree_->sameContent(index_, other.index_);
+    }
     Node child(const char* name) const {
         Node node = firstElement();
         while (node && std::strcmp(node.name(), name) != 0) node = node.nextElement();

@@ -27,6 +27,12 @@ namespace {
 
 bool named(const Node& node, const char* name) { return std::strcmp(node.name(), name) == 0; }
 
+// A reference key of the instance name being decoded.
+struct KnownReference {
+    Node element;  // its VALUE.REFERENCE
+    CIMObjectPath path;
+};
+
 // Turns the elements of one response into CIM objects. Errors name the line
 // the element starts on, counted from the start of the body as OpenPegasus
 // counts.
@@ -78,7 +84,12 @@ class Decoder {
         }
         Node nameNode = named.firstElement();
         if (!nameNode) invalid(named, "Expected INSTANCENAME element");
-        CIMObjectPath path = instanceName(nameNode);
+        // The nodes recorded are valid only while this instance's elements are.
+        struct Forget {
+            std::vector<KnownReference>& references;
+            ~Forget() { references.clear(); }
+        } forget{nameReferences_};
+        CIMObjectPath path = instanceName(nameNode, &nameReferences_);
         Node instanceNode = nameNode.nextElement();
         if (!instanceNode || std::strcmp(instanceNode.name(), "INSTANCE") != 0) {
             invalid(instanceNode ? instanceNode : named, "Expected INSTANCE element");
@@ -150,13 +161,18 @@ class Decoder {
         return instance;
     }
 
-    CIMObjectPath instanceName(const Node& node) {
+    // `references`, when given, gets each reference key's VALUE.REFERENCE and path.
+    CIMObjectPath instanceName(const Node& node,
+                               std::vector<KnownReference>* references = nullptr) {
         if (!named(node, "INSTANCENAME")) {
             invalid(node,
                     std::string("Expected INSTANCENAME element, got ") + node.name() + " instead");
         }
         const char* className = requiredAttribute(node, "CLASSNAME");
         Array<CIMKeyBinding> keys;
+        Uint32 count = 0;
+        for (Node binding = node.firstElement(); binding; binding = binding.nextElement()) ++count;
+        keys.reserveCapacity(count);
         for (Node binding = node.firstElement(); binding; binding = binding.nextElement()) {
             if (!named(binding, "KEYBINDING")) {
                 invalid(binding, std::string("Expected KEYBINDING element, got ") + binding.name() +
@@ -167,13 +183,14 @@ class Decoder {
             if (value && named(value, "KEYVALUE")) {
                 keys.append(CIMKeyBinding(keyName, String(value.text()), keyValueType(value)));
             } else if (value && named(value, "VALUE.REFERENCE")) {
-                keys.append(
-                    CIMKeyBinding(keyName, reference(value).toString(), CIMKeyBinding::REFERENCE));
+                CIMObjectPath path = reference(value);
+                keys.append(CIMKeyBinding(keyName, path.toString(), CIMKeyBinding::REFERENCE));
+                if (references != nullptr) references->push_back({value, path});
             } else {
                 invalid(binding, "Expected KEYVALUE or VALUE.REFERENCE element");
             }
         }
-        return CIMObjectPath(String(), CIMNamespaceName(), name(className), keys);
+        return CIMObjectPath(String(), CIMNamespaceName(), name(className), std::move(keys));
     }
 
     CIMValue returnValue(const Node& response) {
@@ -352,7 +369,7 @@ class Decoder {
             if (named(child, "QUALIFIER")) {
                 qualifiers.append(qualifier(child));
             } else if (named(child, "VALUE.REFERENCE")) {
-                value = CIMValue(reference(child));
+                value = CIMValue(knownReference(child));
             } else {
                 invalid(child, std::string("Expected VALUE.REFERENCE element, got ") +
                                    child.name() + " instead");
@@ -416,6 +433,16 @@ class Decoder {
         Node local = hostNode.nextElement();
         if (!local) invalid(node, "Expected LOCALNAMESPACEPATH element");
         nameSpace = localNamespacePath(local);
+    }
+
+    // A reference property's path. Servers write an association's references
+    // twice, as keys of its name and as properties: a property that repeats
+    // a key element for element gets the key's path, and its text with it.
+    CIMObjectPath knownReference(const Node& node) {
+        for (const KnownReference& known : nameReferences_) {
+            if (known.element.sameContent(node)) return known.path;
+        }
+        return reference(node);
     }
 
     // VALUE.REFERENCE in any of its forms; the path keeps whatever host and
@@ -494,6 +521,7 @@ class Decoder {
 
     const ElementTree& tree_;
     Node simpleResponse_;
+    std::vector<KnownReference> nameReferences_;
     // Keys view the names' own texts, which never change.
     mutable std::unordered_map<std::string_view, CIMName> names_;
 };

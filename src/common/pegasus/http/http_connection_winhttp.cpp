@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "connect_failure.h"
+#include "connection_persistence.h"
 #include "http_connection.h"
 #include "http_response_reader.h"
 #include "milliseconds_until.h"
@@ -248,18 +249,6 @@ std::string headerBlockWithoutChunking(const std::string& raw, bool& chunked) {
     return block + "\r\n";
 }
 
-// Whether the server closes after this response, by its Connection field and
-// version (the reader takes a body without framing as closing, but a chunked
-// body arrives here without its framing).
-bool closesAfter(const HttpResponse& response, const std::string& statusLine) {
-    const std::string* connection = findField(response.headers, "Connection");
-    bool httpOneZero = statusLine.compare(0, 8, "HTTP/1.0") == 0;
-    if (connection == nullptr) return httpOneZero;
-    std::string value = lowerCase(*connection);
-    if (value.find("close") != std::string::npos) return true;
-    return httpOneZero && value.find("keep-alive") == std::string::npos;
-}
-
 }  // namespace
 
 struct HttpConnection::WinHttp {
@@ -382,7 +371,10 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
         if (received == 0) break;
     }
     HttpResponse response = std::move(reader.response());
-    response.closesConnection = closesAfter(response, raw.substr(0, raw.find("\r\n")));
+    // The reader takes a body without framing as closing, but a chunked body arrives here
+    // without its framing: the connection's fate is decided again from the fields.
+    response.closesConnection =
+        closesAfterResponse(response.headers, raw.compare(0, 8, "HTTP/1.0") == 0);
     if (!chunked && findField(response.headers, "Content-Length") == nullptr) {
         response.closesConnection = true;
     }

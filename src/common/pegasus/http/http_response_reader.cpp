@@ -1,5 +1,7 @@
 #include "http_response_reader.h"
 
+#include "connection_persistence.h"
+
 #include <Pegasus/Client/CIMClientException.h>
 
 #include <algorithm>
@@ -112,13 +114,7 @@ void HttpResponseReader::startBody() {
         state_ = State::StatusLine;
         return;
     }
-    const std::string* connection = findField(response_.headers, "Connection");
-    // HTTP/1.0 closes after each response unless it says keep-alive.
-    response_.closesConnection =
-        connection != nullptr ? containsTokenNoCase(*connection, "close") : httpOneZero_;
-    if (httpOneZero_ && connection != nullptr && !containsTokenNoCase(*connection, "keep-alive")) {
-        response_.closesConnection = true;
-    }
+    response_.closesConnection = closesAfterResponse(response_.headers, httpOneZero_);
     streaming_ = sink_ != nullptr && sink_->accept(response_);
     const std::string* encoding = findField(response_.headers, "Transfer-Encoding");
     const std::string* length = findField(response_.headers, "Content-Length");

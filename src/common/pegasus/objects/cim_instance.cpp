@@ -98,8 +98,8 @@ Uint32 CIMInstance::getPropertyCount() const {
     return static_cast<Uint32>(rep_->properties.size());
 }
 
-CIMInstance& CIMInstance::addQualifier(const CIMQualifier& qualifier) {
-    writable().qualifiers.add(qualifier);
+CIMInstance& CIMInstance::addQualifier(CIMQualifier qualifier) {
+    writable().qualifiers.add(std::move(qualifier));
     return *this;
 }
 

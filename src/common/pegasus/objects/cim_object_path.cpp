@@ -2,8 +2,11 @@
 #include <Pegasus/Common/Exception.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "key_order.h"
@@ -15,6 +18,21 @@ struct CIMObjectPath::Rep {
     CIMNamespaceName nameSpace;
     CIMName className;
     Array<CIMKeyBinding> keyBindings;
+    // The text form, made by the first toString() and kept: a walk turns the
+    // same reference into text for every comparison. Set once, by whichever
+    // caller finishes first, so that copies read in parallel stay safe.
+    mutable std::atomic<const std::string*> text{nullptr};
+
+    Rep() = default;
+    Rep(const Rep& other)
+        : host(other.host),
+          nameSpace(other.nameSpace),
+          className(other.className),
+          keyBindings(other.keyBindings) {}
+    Rep& operator=(const Rep&) = delete;
+    ~Rep() { delete text.load(std::memory_order_acquire); }
+
+    void forgetText() { delete text.exchange(nullptr, std::memory_order_acq_rel); }
 };
 
 namespace {
@@ -166,73 +184,61 @@ class PathParser {
 
 }  // namespace
 
+// Keys nearly always arrive in order (servers send them sorted), so the
+// order is checked first; a short list out of order is sorted in place.
 void sortKeyBindings(Array<CIMKeyBinding>& keyBindings) {
+    const Uint32 count = keyBindings.size();
+    Uint32 sortedUpTo = 1;
+    while (sortedUpTo < count &&
+           !nameBefore(keyBindings[sortedUpTo], keyBindings[sortedUpTo - 1])) {
+        ++sortedUpTo;
+    }
+    if (sortedUpTo >= count) return;
+    if (count <= 16) {
+        // Insertion sort: stable, and no allocation.
+        for (Uint32 i = sortedUpTo; i < count; ++i) {
+            for (Uint32 k = i; k > 0 && nameBefore(keyBindings[k], keyBindings[k - 1]); --k) {
+                std::swap(keyBindings[k], keyBindings[k - 1]);
+            }
+        }
+        return;
+    }
     std::vector<CIMKeyBinding> sorted;
-    sorted.reserve(keyBindings.size());
-    for (Uint32 i = 0; i < keyBindings.size(); ++i) sorted.push_back(keyBindings[i]);
+    sorted.reserve(count);
+    for (Uint32 i = 0; i < count; ++i) sorted.push_back(std::move(keyBindings[i]));
     std::stable_sort(sorted.begin(), sorted.end(), nameBefore);
-    for (Uint32 i = 0; i < keyBindings.size(); ++i) keyBindings[i] = sorted[i];
+    for (Uint32 i = 0; i < count; ++i) keyBindings[i] = std::move(sorted[i]);
 }
 
-CIMObjectPath::CIMObjectPath() : rep_(std::make_shared<Rep>()) {}
-
-CIMObjectPath::CIMObjectPath(const String& objectName) : CIMObjectPath() { set(objectName); }
-
-CIMObjectPath::CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace,
-                             const CIMName& className, const Array<CIMKeyBinding>& keyBindings)
-    : CIMObjectPath() {
-    set(host, nameSpace, className, keyBindings);
+// Every path made without contents shares this one, so that declaring a path
+// to fill in later costs no allocation.
+const std::shared_ptr<CIMObjectPath::Rep>& CIMObjectPath::emptyRep() {
+    static const std::shared_ptr<Rep> empty = std::make_shared<Rep>();
+    return empty;
 }
 
-// Copies are deep so that a copy can be changed without touching the original.
-CIMObjectPath::CIMObjectPath(const CIMObjectPath& other)
-    : rep_(std::make_shared<Rep>(*other.rep_)) {}
+namespace {
 
-CIMObjectPath& CIMObjectPath::operator=(const CIMObjectPath& other) {
-    if (this != &other) *rep_ = *other.rep_;
-    return *this;
-}
-
-CIMObjectPath::~CIMObjectPath() = default;
-
-void CIMObjectPath::set(const String& host, const CIMNamespaceName& nameSpace,
-                        const CIMName& className, const Array<CIMKeyBinding>& keyBindings) {
-    rep_->host = host;
-    rep_->nameSpace = nameSpace;
-    rep_->className = className;
-    setKeyBindings(keyBindings);
-}
-
-void CIMObjectPath::set(const String& objectName) { *this = PathParser(objectName.utf8()).parse(); }
-
-void CIMObjectPath::clear() { *rep_ = Rep(); }
-
-const String& CIMObjectPath::getHost() const { return rep_->host; }
-void CIMObjectPath::setHost(const String& host) { rep_->host = host; }
-const CIMNamespaceName& CIMObjectPath::getNameSpace() const { return rep_->nameSpace; }
-void CIMObjectPath::setNameSpace(const CIMNamespaceName& nameSpace) { rep_->nameSpace = nameSpace; }
-const CIMName& CIMObjectPath::getClassName() const { return rep_->className; }
-void CIMObjectPath::setClassName(const CIMName& className) { rep_->className = className; }
-const Array<CIMKeyBinding>& CIMObjectPath::getKeyBindings() const { return rep_->keyBindings; }
-
-void CIMObjectPath::setKeyBindings(const Array<CIMKeyBinding>& keyBindings) {
-    rep_->keyBindings = keyBindings;
-    sortKeyBindings(rep_->keyBindings);
-}
-
-String CIMObjectPath::toString() const {
+std::string textOf(const String& host, const CIMNamespaceName& nameSpace, const CIMName& className,
+                   const Array<CIMKeyBinding>& keys) {
     std::string out;
-    if (rep_->host.size() > 0) {
+    std::size_t size = host.utf8().size() + nameSpace.getString().utf8().size() +
+                       className.getString().utf8().size() + 4;
+    for (Uint32 i = 0; i < keys.size(); ++i) {
+        // The name, '=' and ',', the value and its quotes, and room for a few escapes.
+        size += keys[i].getName().getString().utf8().size() + keys[i].getValue().utf8().size() + 8;
+    }
+    out.reserve(size);
+    if (host.size() > 0) {
         out += "//";
-        out += rep_->host.utf8();
+        out += host.utf8();
         out += '/';
     }
-    if (rep_->host.size() > 0 || !rep_->nameSpace.isNull()) {
-        out += rep_->nameSpace.getString().utf8();
+    if (host.size() > 0 || !nameSpace.isNull()) {
+        out += nameSpace.getString().utf8();
         out += ':';
     }
-    out += rep_->className.getString().utf8();
-    const Array<CIMKeyBinding>& keys = rep_->keyBindings;
+    out += className.getString().utf8();
     for (Uint32 i = 0; i < keys.size(); ++i) {
         out += i == 0 ? '.' : ',';
         out += keys[i].getName().getString().utf8();
@@ -244,7 +250,82 @@ String CIMObjectPath::toString() const {
             out += keys[i].getValue().utf8();
         }
     }
-    return String::fromUtf8(std::move(out));
+    return out;
+}
+
+}  // namespace
+
+CIMObjectPath::CIMObjectPath() : rep_(emptyRep()) {}
+
+CIMObjectPath::CIMObjectPath(const String& objectName) : CIMObjectPath() { set(objectName); }
+
+CIMObjectPath::CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace,
+                             const CIMName& className, const Array<CIMKeyBinding>& keyBindings)
+    : CIMObjectPath(host, nameSpace, className, Array<CIMKeyBinding>(keyBindings)) {}
+
+CIMObjectPath::CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace,
+                             const CIMName& className, Array<CIMKeyBinding>&& keyBindings)
+    : rep_(std::make_shared<Rep>()) {
+    rep_->host = host;
+    rep_->nameSpace = nameSpace;
+    rep_->className = className;
+    rep_->keyBindings = std::move(keyBindings);
+    sortKeyBindings(rep_->keyBindings);
+}
+
+CIMObjectPath::CIMObjectPath(const CIMObjectPath& other) = default;
+CIMObjectPath& CIMObjectPath::operator=(const CIMObjectPath& other) = default;
+CIMObjectPath::~CIMObjectPath() = default;
+
+// A change goes to a copy of its own when the contents are shared, so that
+// a copy can be changed without touching the original; the kept text goes.
+CIMObjectPath::Rep& CIMObjectPath::writable() {
+    if (rep_.use_count() > 1) {
+        rep_ = std::make_shared<Rep>(*rep_);
+    } else {
+        rep_->forgetText();
+    }
+    return *rep_;
+}
+
+void CIMObjectPath::set(const String& host, const CIMNamespaceName& nameSpace,
+                        const CIMName& className, const Array<CIMKeyBinding>& keyBindings) {
+    *this = CIMObjectPath(host, nameSpace, className, keyBindings);
+}
+
+void CIMObjectPath::set(const String& objectName) { *this = PathParser(objectName.utf8()).parse(); }
+
+void CIMObjectPath::clear() { rep_ = emptyRep(); }
+
+const String& CIMObjectPath::getHost() const { return rep_->host; }
+void CIMObjectPath::setHost(const String& host) { writable().host = host; }
+const CIMNamespaceName& CIMObjectPath::getNameSpace() const { return rep_->nameSpace; }
+void CIMObjectPath::setNameSpace(const CIMNamespaceName& nameSpace) {
+    writable().nameSpace = nameSpace;
+}
+const CIMName& CIMObjectPath::getClassName() const { return rep_->className; }
+void CIMObjectPath::setClassName(const CIMName& className) { writable().className = className; }
+const Array<CIMKeyBinding>& CIMObjectPath::getKeyBindings() const { return rep_->keyBindings; }
+
+void CIMObjectPath::setKeyBindings(const Array<CIMKeyBinding>& keyBindings) {
+    Rep& rep = writable();
+    rep.keyBindings = keyBindings;
+    sortKeyBindings(rep.keyBindings);
+}
+
+String CIMObjectPath::toString() const {
+    const std::string* text = rep_->text.load(std::memory_order_acquire);
+    if (text == nullptr) {
+        auto made = std::make_unique<std::string>(
+            textOf(rep_->host, rep_->nameSpace, rep_->className, rep_->keyBindings));
+        const std::string* expected = nullptr;
+        if (rep_->text.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel)) {
+            text = made.release();
+        } else {
+            text = expected;
+        }
+    }
+    return String::fromUtf8(*text);
 }
 
 Boolean CIMObjectPath::identical(const CIMObjectPath& other) const {

@@ -1,5 +1,7 @@
 #include <Pegasus/Common/CIMProperty.h>
 
+#include <utility>
+
 #include "property_rep.h"
 
 namespace Pegasus {
@@ -66,8 +68,8 @@ void CIMProperty::setClassOrigin(const CIMName& classOrigin) {
 Boolean CIMProperty::getPropagated() const { return rep_->propagated; }
 void CIMProperty::setPropagated(Boolean propagated) { writable().propagated = propagated; }
 
-CIMProperty& CIMProperty::addQualifier(const CIMQualifier& qualifier) {
-    writable().writableRare().qualifiers.add(qualifier);
+CIMProperty& CIMProperty::addQualifier(CIMQualifier qualifier) {
+    writable().writableRare().qualifiers.add(std::move(qualifier));
     return *this;
 }
 

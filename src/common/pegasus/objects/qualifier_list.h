@@ -5,18 +5,20 @@
 #include <Pegasus/Common/Array.h>
 #include <Pegasus/Common/CIMQualifier.h>
 
+#include <utility>
+
 namespace Pegasus {
 
 class QualifierList {
   public:
     // A qualifier of a name already present replaces it, so that a server that
     // repeats a qualifier cannot make find() and the count disagree.
-    void add(const CIMQualifier& qualifier) {
+    void add(CIMQualifier qualifier) {
         Uint32 index = find(qualifier.getName());
         if (index == PEG_NOT_FOUND) {
-            qualifiers_.append(qualifier);
+            qualifiers_.append(std::move(qualifier));
         } else {
-            qualifiers_[index] = qualifier;
+            qualifiers_[index] = std::move(qualifier);
         }
     }
     // Case-insensitive by name; PEG_NOT_FOUND when absent.

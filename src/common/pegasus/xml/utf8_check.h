@@ -4,6 +4,8 @@
 #define PEGASUS_XML_UTF8_CHECK_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace Pegasus {
 namespace xml {
@@ -18,6 +20,12 @@ class Utf8Check {
     // The index of the first byte that cannot be part of UTF-8 text, or size.
     std::size_t accept(const char* data, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i) {
+            // Eight bytes at once while they are printable ASCII and line
+            // ends; any other byte is judged alone below.
+            if (continuation_ == 0) {
+                while (size - i >= 8 && printableAscii(data + i)) i += 8;
+                if (i == size) break;
+            }
             unsigned char byte = static_cast<unsigned char>(data[i]);
             if (continuation_ > 0) {
                 if ((byte & 0xC0) != 0x80) return i;
@@ -46,6 +54,29 @@ class Utf8Check {
     bool complete() const { return continuation_ == 0; }
 
   private:
+    // Each of the eight bytes at `bytes` is ASCII and no control character
+    // but tab and line ends, the bytes nearly all markup is made of.
+    static bool printableAscii(const char* bytes) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes, sizeof word);
+        const std::uint64_t ones = 0x0101010101010101u;
+        const std::uint64_t high = ones * 0x80;
+        if ((word & high) != 0) return false;
+        // A high bit where the byte is below 0x20: adding 0x60 reaches it
+        // from 0x20 on, and carries into no other byte.
+        const std::uint64_t control = ~(word + ones * 0x60) & high;
+        if (control == 0) return true;
+        return (control & ~(equalTo(word, '\t') | equalTo(word, '\n') | equalTo(word, '\r'))) == 0;
+    }
+
+    // A high bit exactly where a byte of the ASCII `word` is `byte`.
+    static std::uint64_t equalTo(std::uint64_t word, char byte) {
+        const std::uint64_t ones = 0x0101010101010101u;
+        const std::uint64_t low7 = ones * 0x7F;
+        const std::uint64_t zeroWhereEqual = word ^ (ones * static_cast<unsigned char>(byte));
+        return ~(((zeroWhereEqual & low7) + low7) | zeroWhereEqual | low7);
+    }
+
     void start(unsigned char lead, int continuation) {
         lead_ = lead;
         continuation_ = continuation;

@@ -27,6 +27,24 @@ std::string_view view(const xmlChar* text) {
                            : std::string_view(reinterpret_cast<const char*>(text));
 }
 
+// Line ends in the bytes, eight bytes at a time: every byte of every
+// response passes here, and a line end comes only every forty or so.
+std::uint64_t countLineEnds(const char* data, std::size_t size) {
+    const std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+    std::uint64_t lines = 0;
+    std::size_t i = 0;
+    for (; size - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        // Zero where the byte is '\n'; then the high bit set exactly there.
+        const std::uint64_t zeroAtLineEnd = word ^ 0x0A0A0A0A0A0A0A0Au;
+        std::uint64_t marks = ~(((zeroAtLineEnd & low7) + low7) | zeroAtLineEnd | low7);
+        for (; marks != 0; marks &= marks - 1) ++lines;
+    }
+    for (; i < size; ++i) lines += data[i] == '\n' ? 1 : 0;
+    return lines;
+}
+
 // libxml2 would print its diagnostics on stderr; they are read from the
 // context instead.
 void silent(void*, const char*, ...) {}
@@ -126,8 +144,7 @@ class XmlParser::Backend {
     }
 
     void parseChecked(const char* data, std::size_t size, bool isFinal) {
-        if (data != nullptr)
-            linesFed_ += static_cast<std::uint64_t>(std::count(data, data + size, '\n'));
+        if (data != nullptr) linesFed_ += countLineEnds(data, size);
         rememberTail(data, size);
         // libxml2 keeps what it still needs itself; it waits for a tag's
         // end before reading it, and then checks each attribute against
@@ -161,16 +178,23 @@ class XmlParser::Backend {
                std::memcmp(cur, cdata, sizeof cdata - 1) != 0;
     }
 
-    // Refuses a tag that libxml2 read whole within one slice, so that the
-    // limit holds however the document was cut.
-    void checkTagLength() const {
+    // The '<' of the tag libxml2 has just read, found back in the bytes it
+    // holds ('<' cannot occur inside a tag); null when it holds none. Called
+    // for every element, so the bytes are searched with memrchr rather than
+    // one by one.
+    const char* tagOpen() const {
         xmlParserInputPtr input = context_->input;
-        if (input == nullptr || input->cur == nullptr || input->base == nullptr) return;
+        if (input == nullptr || input->cur == nullptr || input->base == nullptr) return nullptr;
         const char* base = reinterpret_cast<const char*>(input->base);
         const char* end = reinterpret_cast<const char*>(input->cur);
-        const void* open = memrchr(base, '<', static_cast<size_t>(end - base));
-        if (open != nullptr &&
-            end - static_cast<const char*>(open) > std::ptrdiff_t(kMaxMarkupBytes)) {
+        return static_cast<const char*>(memrchr(base, '<', static_cast<size_t>(end - base)));
+    }
+
+    // Refuses a tag that libxml2 read whole within one slice, so that the
+    // limit holds however the document was cut.
+    void checkTagLength(const char* open) const {
+        if (open != nullptr && reinterpret_cast<const char*>(context_->input->cur) - open >
+                                   std::ptrdiff_t(kMaxMarkupBytes)) {
             throwXmlError(XmlError::TooLong, eventLine_);
         }
     }
@@ -295,17 +319,14 @@ class XmlParser::Backend {
     }
 
     // libxml2 reports a start tag once it has read the whole of it; its
-    // line is that of the tag's '<', found back in the bytes it holds
-    // ('<' cannot occur inside a tag). Called for every element, so the
-    // bytes are searched with memrchr/memchr rather than one by one.
-    std::uint64_t startTagLine() const {
+    // line is that of the tag's '<' (`open`).
+    std::uint64_t startTagLine(const char* open) const {
         std::uint64_t line = currentLine();
         xmlParserInputPtr input = context_->input;
         if (input == nullptr || input->cur == nullptr || input->base == nullptr) return line;
         const char* base = reinterpret_cast<const char*>(input->base);
         const char* end = reinterpret_cast<const char*>(input->cur);
-        const void* open = memrchr(base, '<', static_cast<size_t>(end - base));
-        const char* at = open != nullptr ? static_cast<const char*>(open) : base;
+        const char* at = open != nullptr ? open : base;
         while (line > 1) {
             const void* newline = std::memchr(at, '\n', static_cast<size_t>(end - at));
             if (newline == nullptr) break;
@@ -321,12 +342,13 @@ class XmlParser::Backend {
         ++backend.depth_;
         backend.rootSeen_ = true;
         backend.guarded([&] {
-            backend.eventLine_ = backend.startTagLine();
+            const char* open = backend.tagOpen();
+            backend.eventLine_ = backend.startTagLine(open);
             // libxml2 checks the depth only when it parses a whole document.
             if (static_cast<std::uint64_t>(backend.depth_) > kMaxDepth) {
                 throwXmlError(XmlError::TooDeep, backend.eventLine_);
             }
-            backend.checkTagLength();
+            backend.checkTagLength(open);
             std::vector<XmlAttribute>& list = backend.attributes_;
             list.clear();
             // Five pointers per attribute: name, prefix, URI, value, value end.
@@ -346,7 +368,7 @@ class XmlParser::Backend {
         --backend.depth_;
         backend.guarded([&] {
             backend.eventLine_ = backend.currentLine();
-            backend.checkTagLength();
+            backend.checkTagLength(backend.tagOpen());
             backend.handler_.endElement(view(name));
         });
     }

@@ -32,6 +32,22 @@ bool ReferenceOf(const Pegasus::CIMInstance& instance, const char* name,
 
 }  // namespace
 
+AssociationLink LinkOf(const Pegasus::CIMInstance& association, const std::string& parentText,
+                       const AssociationWalk& walk, Pegasus::CIMObjectPath& childPath) {
+    Pegasus::CIMObjectPath parentReference;
+    ReferenceOf(association, walk.parentRole, parentReference);
+    const std::string referenceText = ToText(parentReference.toString());
+    if (referenceText.find(parentText) == std::string::npos) {
+        VORNET_LOG(4) << parentText << " != " << referenceText;
+        return AssociationLink::Unrelated;
+    }
+    if (!ReferenceOf(association, walk.childRole, childPath)) {
+        VORNET_LOG(2) << "Property " << walk.childRole << " is not found as REF.";
+        return AssociationLink::ChildNotReference;
+    }
+    return AssociationLink::Child;
+}
+
 int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
                     const AssociationWalk& walk,
                     const std::function<int(const Pegasus::CIMInstance&)>& addChild) {
@@ -61,17 +77,12 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
     }
 
     for (Pegasus::Uint32 index = 0; index < associations.size(); ++index) {
-        const Pegasus::CIMInstance& association = associations[index];
-        Pegasus::CIMObjectPath parentReference;
-        ReferenceOf(association, walk.parentRole, parentReference);
-        const std::string referenceText = ToText(parentReference.toString());
-        if (referenceText.find(parentText) == std::string::npos) {
-            VORNET_LOG(4) << parentText << " != " << referenceText;
+        Pegasus::CIMObjectPath childPath;
+        const AssociationLink link = LinkOf(associations[index], parentText, walk, childPath);
+        if (link == AssociationLink::Unrelated) {
             continue;
         }
-        Pegasus::CIMObjectPath childPath;
-        if (!ReferenceOf(association, walk.childRole, childPath)) {
-            VORNET_LOG(2) << "Property " << walk.childRole << " is not found as REF.";
+        if (link == AssociationLink::ChildNotReference) {
             result = 1;
             continue;
         }

@@ -31,6 +31,14 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
                     const AssociationWalk& walk,
                     const std::function<int(const Pegasus::CIMInstance&)>& addChild);
 
+// What one enumerated association says about the parent whose path text is `parentText`:
+// nothing (its parent-side reference text does not contain the parent's), a child (whose path
+// is put in `childPath`), or a child-side property that is missing or no reference. Writes the
+// walk's log lines for the first and last case.
+enum class AssociationLink { Unrelated, Child, ChildNotReference };
+AssociationLink LinkOf(const Pegasus::CIMInstance& association, const std::string& parentText,
+                       const AssociationWalk& walk, Pegasus::CIMObjectPath& childPath);
+
 }  // namespace Brocade
 }  // namespace Vornet
 

@@ -4,6 +4,7 @@
 #include "cim_property_names.h"
 #include "log_line.h"
 #include "pegasus_text.h"
+#include "wanted_properties.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -28,8 +29,7 @@ BrocadeCimAdapter::BrocadeCimAdapter() {
     VORNET_LOG(4) << "Calling constructor of BrocadeCimAdapter";
 }
 
-BrocadeCimAdapter::BrocadeCimAdapter(const BrocadeCimAdapter& other)
-    : properties(other.properties), portControllers(other.portControllers) {}
+BrocadeCimAdapter::BrocadeCimAdapter(const BrocadeCimAdapter& other) = default;
 
 BrocadeCimAdapter::~BrocadeCimAdapter() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCimAdapter";
@@ -38,10 +38,7 @@ BrocadeCimAdapter::~BrocadeCimAdapter() {
 int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cimFunc) {
     VORNET_LOG(4) << "Calling BrocadeCimAdapter::GetData with adapter"
                   << ToText(package.getPath().toString());
-    properties.clear();
-    for (const char* name : kAdapterPropertyNames) {
-        properties[name] = "";
-    }
+    properties = WantedProperties(kAdapterPropertyNames);
     CimFunc::GetProperties(package, properties, cimFunc->GetClassDeclarations());
     return GetPortControllerInfo(package, cimFunc);
 }

@@ -4,6 +4,7 @@
 #include "cimfunc.h"
 #include "log_line.h"
 #include "pegasus_text.h"
+#include "wanted_properties.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -32,17 +33,14 @@ const char* const kPortPropertyNames[] = {
 
 BrocadeCimPort::BrocadeCimPort() { VORNET_LOG(4) << "Calling constructor of BrocadeCimPort"; }
 
-BrocadeCimPort::BrocadeCimPort(const BrocadeCimPort& other) : properties(other.properties) {}
+BrocadeCimPort::BrocadeCimPort(const BrocadeCimPort& other) = default;
 
 BrocadeCimPort::~BrocadeCimPort() { VORNET_LOG(4) << "Calling destructor of BrocadeCimPort"; }
 
 void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes) {
     VORNET_LOG(4) << "Calling BrocadeCimPort::GetData with port"
                   << ToText(instance.getPath().toString());
-    properties.clear();
-    for (const char* name : kPortPropertyNames) {
-        properties[name] = "";
-    }
+    properties = WantedProperties(kPortPropertyNames);
     CimFunc::GetProperties(instance, properties, classes);
 }
 

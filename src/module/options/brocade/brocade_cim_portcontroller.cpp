@@ -26,8 +26,7 @@ BrocadeCimPortController::BrocadeCimPortController() {
     VORNET_LOG(4) << "Calling constructor of BrocadeCimPortController";
 }
 
-BrocadeCimPortController::BrocadeCimPortController(const BrocadeCimPortController& other)
-    : ports(other.ports), softwareIdentities(other.softwareIdentities) {}
+BrocadeCimPortController::BrocadeCimPortController(const BrocadeCimPortController& other) = default;
 
 BrocadeCimPortController::~BrocadeCimPortController() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCimPortController";

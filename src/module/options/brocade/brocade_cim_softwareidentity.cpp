@@ -4,6 +4,7 @@
 #include "cimfunc.h"
 #include "log_line.h"
 #include "pegasus_text.h"
+#include "wanted_properties.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -39,8 +40,8 @@ BrocadeCimSoftwareIdentity::BrocadeCimSoftwareIdentity() {
     VORNET_LOG(4) << "Calling constructor of BrocadeCimSoftwareIdentity";
 }
 
-BrocadeCimSoftwareIdentity::BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other)
-    : properties(other.properties) {}
+BrocadeCimSoftwareIdentity::BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other) =
+    default;
 
 BrocadeCimSoftwareIdentity::~BrocadeCimSoftwareIdentity() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCimSoftwareIdentity";
@@ -49,10 +50,7 @@ BrocadeCimSoftwareIdentity::~BrocadeCimSoftwareIdentity() {
 void BrocadeCimSoftwareIdentity::GetData(const Pegasus::CIMInstance& instance) {
     VORNET_LOG(4) << "Calling BrocadeCimSoftwareIdentity::GetData with Controller"
                   << ToText(instance.getPath().toString());
-    properties.clear();
-    for (const char* name : kSoftwareIdentityPropertyNames) {
-        properties[name] = "";
-    }
+    properties = WantedProperties(kSoftwareIdentityPropertyNames);
     CimFunc::GetProperties(instance, true, properties);
 }
 

@@ -3,6 +3,7 @@
 
 #include <Pegasus/Common/Config.h>
 
+#include <utility>
 #include <vector>
 
 namespace Pegasus {
@@ -38,6 +39,7 @@ class Array {
     }
 
     void append(const T& value) { items_.push_back(Slot{value}); }
+    void append(T&& value) { items_.push_back(Slot{std::move(value)}); }
     void appendArray(const Array<T>& other) {
         items_.insert(items_.end(), other.items_.begin(), other.items_.end());
     }

@@ -42,7 +42,7 @@ class CIMInstance {
     void removeProperty(Uint32 index);
     Uint32 getPropertyCount() const;
 
-    CIMInstance& addQualifier(const CIMQualifier& qualifier);
+    CIMInstance& addQualifier(CIMQualifier qualifier);
     Uint32 findQualifier(const CIMName& name) const;
     CIMQualifier getQualifier(Uint32 index);
     CIMConstQualifier getQualifier(Uint32 index) const;

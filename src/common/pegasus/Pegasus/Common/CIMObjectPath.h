@@ -6,6 +6,7 @@
 #include <Pegasus/Common/String.h>
 
 #include <memory>
+#include <utility>
 
 namespace Pegasus {
 
@@ -18,8 +19,8 @@ class CIMKeyBinding {
     enum Type { BOOLEAN, STRING, NUMERIC, REFERENCE };
 
     CIMKeyBinding() : type_(STRING) {}
-    CIMKeyBinding(const CIMName& name, const String& value, Type type)
-        : name_(name), value_(value), type_(type) {}
+    CIMKeyBinding(const CIMName& name, String value, Type type)
+        : name_(name), value_(std::move(value)), type_(type) {}
     // Keys made from values: integers are NUMERIC, booleans BOOLEAN ("TRUE" /
     // "FALSE"), char16 / string / datetime STRING, references REFERENCE (the
     // path's text). Throws TypeMismatchException for reals, arrays and nulls.
@@ -42,7 +43,8 @@ class CIMKeyBinding {
 
 // Name of a CIM class or instance: optional host and namespace, a class name
 // and, for an instance, its keys. Keys are kept sorted by name
-// case-insensitively whenever they are set. A plain value type.
+// case-insensitively whenever they are set. A plain value type; copies share
+// the contents (and the text form, once made) until one of them is changed.
 class CIMObjectPath {
   public:
     CIMObjectPath();
@@ -51,6 +53,10 @@ class CIMObjectPath {
     CIMObjectPath(const String& objectName);
     CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace, const CIMName& className,
                   const Array<CIMKeyBinding>& keyBindings = Array<CIMKeyBinding>());
+    // The same, taking the keys over rather than copying them (not part of
+    // the OpenPegasus API; used by this library's decoder).
+    CIMObjectPath(const String& host, const CIMNamespaceName& nameSpace, const CIMName& className,
+                  Array<CIMKeyBinding>&& keyBindings);
     CIMObjectPath(const CIMObjectPath&);
     CIMObjectPath& operator=(const CIMObjectPath&);
     ~CIMObjectPath();
@@ -83,6 +89,8 @@ class CIMObjectPath {
   private:
     struct Rep;
     std::shared_ptr<Rep> rep_;
+    Rep& writable();
+    static const std::shared_ptr<Rep>& emptyRep();
 };
 
 inline Boolean operator==(const CIMObjectPath& left, const CIMObjectPath& right) {

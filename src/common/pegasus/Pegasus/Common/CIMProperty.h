@@ -39,7 +39,7 @@ class CIMProperty {
     Boolean getPropagated() const;
     void setPropagated(Boolean propagated);
 
-    CIMProperty& addQualifier(const CIMQualifier& qualifier);
+    CIMProperty& addQualifier(CIMQualifier qualifier);
     // Index of the qualifier of that name (case-insensitive), or PEG_NOT_FOUND.
     Uint32 findQualifier(const CIMName& name) const;
     // Throws IndexOutOfBoundsException for an index not below getQualifierCount().

@@ -33,7 +33,9 @@ class String {
     String(const char* text);
     String(const char* text, Uint32 byteCount);
     String(const String&) = default;
+    String(String&&) noexcept = default;
     String& operator=(const String&) = default;
+    String& operator=(String&&) noexcept = default;
     String& operator=(const char* text) { return *this = String(text); }
 
     // Number of UTF-16 code units.

@@ -58,12 +58,6 @@ class CimTest : public ::testing::Test {
         const auto texts = log.Texts();
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
-    bool LoggedStartingWith(const std::string& prefix) const {
-        for (const auto& text : log.Texts()) {
-            if (text.rfind(prefix, 0) == 0) return true;
-        }
-        return false;
-    }
 
     std::vector<unsigned int> pauses;
     std::function<void()> onPause;

@@ -1,0 +1,255 @@
+// Process and file services as the module's callers see them, the same on POSIX and Win32 (run
+// under Wine), with the fake utility and print_arguments as children. The fake's knobs are
+// environment variables, which every child inherits.
+
+#include <algorithm>
+#include <filesystem>
+#include <list>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "log.h"
+#include "log_capture.h"
+#include "osspecific.h"
+#include "process_test_platform.h"
+#include "test_environment.h"
+
+namespace {
+
+using Knobs = std::vector<std::pair<std::string, std::string>>;
+
+// Sets the fake's knobs for the life of a scope.
+class ScopedKnobs {
+  public:
+    explicit ScopedKnobs(const Knobs& knobs) {
+        for (const auto& knob : knobs) settings.emplace_back(knob.first, knob.second);
+    }
+
+  private:
+    std::list<ScopedEnvironment> settings;
+};
+
+// Budget for a child that ends by itself: only a call that waits for the wrong thing uses it up.
+const int kNoHurry = 100;
+
+const std::vector<std::string> kList = {"adapter", "--list"};
+
+// Runs the fake utility, which prints and then stays, until the budget runs out. The budget is
+// wall-clock time, which a busy machine (sanitizers, Wine) may spend before the child has printed
+// a byte; such a run proves nothing, so the child is run again with twice the budget. Only a call
+// that drops what arrived fails every time.
+int SpawnUntilSomethingArrived(std::string* output, unsigned long* processId) {
+    int result = -1;
+    for (int budget = 1; budget <= 16; budget *= 2) {
+        result = SpawnProcess(kFakeBcu, kList, budget, output, processId, "");
+        if (result != 259 || !output->empty()) break;
+        EndChild(*processId);
+    }
+    return result;
+}
+
+namespace fs = std::filesystem;
+
+// A new directory of its own under the system's temporary one, removed with the object: builds
+// run their suites side by side.
+class TemporaryDirectory {
+  public:
+    explicit TemporaryDirectory(const std::string& name)
+        : path(fs::temp_directory_path() / (name + " " + std::to_string(std::random_device()()))) {
+        fs::create_directories(path);
+    }
+    ~TemporaryDirectory() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    const fs::path path;
+};
+
+bool EndsWith(const std::string& text, const std::string& ending) {
+    return text.size() >= ending.size() &&
+           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+}  // namespace
+
+class ProcessServices : public ::testing::Test {
+  protected:
+    void SetUp() override { Vornet::Log::SetMinLogLevel(4); }
+
+    Vornet::LogCapture capture;
+    std::string output = "untouched";
+    unsigned long processId = 12345;
+};
+
+TEST_F(ProcessServices, FileExistsOnlyForFilesAndSaysWhyNot) {
+    const std::string directory = kTestDirectory;
+    const struct {
+        std::string path;
+        bool exists;
+        std::vector<std::string> logged;
+    } cases[] = {
+        {kFakeBcu, true, {}},
+        {directory, false, {"FILE_ATTRIBUTE_DIRECTORY"}},
+        {directory.substr(0, directory.size() - 1), false, {"FILE_ATTRIBUTE_DIRECTORY"}},
+        {kFakeBcu + ".missing", false, {"INVALID_FILE_ATTRIBUTES"}},
+        {directory + "missing" + kSeparator + "bcu.exe", false, {"INVALID_FILE_ATTRIBUTES"}},
+    };
+    for (const auto& c : cases) {
+        capture.Clear();
+        EXPECT_EQ(FileExists(c.path), c.exists) << c.path;
+        EXPECT_EQ(capture.Texts(), c.logged) << c.path;
+        for (const auto& record : capture.Records()) EXPECT_EQ(record.level, 4u);
+    }
+}
+
+TEST_F(ProcessServices, LargeCrLfOutputArrivesByteForByte) {
+    ScopedEnvironment crlf("FAKE_BCU_CRLF", "1");
+    std::string listing;
+    ASSERT_EQ(SpawnProcess(kFakeBcu, {"port", "--list"}, kNoHurry, &listing, &processId, ""), 0);
+    ASSERT_LT(listing.size(), 4096u);
+    ASSERT_NE(listing.find("\r\n"), std::string::npos);
+
+    // The fake repeats its listing and cuts the last copy, so the whole is known exactly.
+    std::string expected;
+    while (expected.size() < 10000) expected += listing;
+    expected.resize(10000);
+    ScopedEnvironment bytes("FAKE_BCU_OUTPUT_BYTES", "10000");
+    EXPECT_EQ(SpawnProcess(kFakeBcu, {"port", "--list"}, kNoHurry, &output, &processId, ""), 0);
+    EXPECT_EQ(output.size(), expected.size());
+    EXPECT_TRUE(output == expected) << "output differs from the repeated listing";
+}
+
+TEST_F(ProcessServices, ReturnsTheChildsExitCodeWithWhatItPrinted) {
+    const std::vector<std::string> arguments = {
+        "a b", "\"q\"", "C:\\dir with space\\", "back\\\"slash", "%PATH%", "$HOME", "", "x"};
+    const struct {
+        Knobs knobs;
+        std::string program;
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string output;
+    } cases[] = {
+        {{{"FAKE_BCU_EXIT", "3"}, {"FAKE_BCU_OUTPUT_BYTES", "0"}}, kFakeBcu, kList, 3, ""},
+        {{{"FAKE_BCU_EXIT", "255"}, {"FAKE_BCU_OUTPUT_BYTES", "5"}}, kFakeBcu, kList, 255, "Adapt"},
+        {{{"FAKE_BCU_EXIT", "7"}, {"FAKE_BCU_EXIT_PORT", "0"}, {"FAKE_BCU_OUTPUT_BYTES", "4"}},
+         kFakeBcu,
+         {"port", "--list"},
+         0,
+         "Port"},
+        // Standard error shares the pipe with standard output.
+        {{}, kFakeBcu, {"frobnicate"}, 64, "usage: bcu adapter --list\n"},
+        // Each argument arrives whole: one with a blank is not a command the fake knows.
+        {{}, kFakeBcu, {"adapter --list"}, 64, "usage: bcu adapter --list\n"},
+        // No shell between us and the child: nothing is expanded, quotes and backslashes stay.
+        {{},
+         kPrintArguments,
+         arguments,
+         0,
+         "[a b][\"q\"][C:\\dir with space\\][back\\\"slash][%PATH%][$HOME][][x]|stderr|stdout"},
+    };
+    for (const auto& c : cases) {
+        ScopedKnobs knobs(c.knobs);
+        EXPECT_EQ(SpawnProcess(c.program, c.arguments, kNoHurry, &output, &processId, ""),
+                  c.exitCode)
+            << c.arguments[0];
+        EXPECT_EQ(output.substr(0, c.output.size()), c.output) << c.arguments[0];
+        if (c.output.empty()) {
+            EXPECT_EQ(output, "");
+        }
+        EXPECT_NE(processId, 0u);
+    }
+}
+
+TEST_F(ProcessServices, ProgramInADirectoryWithBlanksRuns) {
+    // Unquoted, Windows would look for a program named "with" first, and the child would see the
+    // rest of its own path as its first argument.
+    const TemporaryDirectory directory("with blanks");
+    const std::string program = (directory.path / "bcu.exe").string();
+    fs::copy_file(kFakeBcu, program);
+    EXPECT_EQ(SpawnProcess(program, kList, kNoHurry, &output, &processId, ""), 0);
+    EXPECT_NE(output.find("2 adapter(s) found"), std::string::npos) << output;
+}
+
+TEST_F(ProcessServices, LogsCommandLineWithQuotedArgumentsOutputAndExitCode) {
+    ASSERT_EQ(SpawnProcess(kFakeBcu, kList, kNoHurry, &output, &processId, ""), 0);
+    const std::string commandLine = kFakeBcu + " \"adapter\" \"--list\"";
+    const std::vector<std::string> expected = {
+        "SpawnProcess() " + commandLine + " Returned:" + output,
+        "SpawnProcess() " + commandLine + " exit code = 0"};
+    EXPECT_EQ(capture.Texts(), expected);
+}
+
+TEST_F(ProcessServices, ProgramThatCannotStartFailsWithoutAProcess) {
+    const std::string directory = kTestDirectory;
+    // A missing directory is "path not found" (3) on Windows and "file not found" (2) under Wine;
+    // the caller sees -1 either way.
+    std::vector<std::string> programs = {directory + "missing.exe",
+                                         directory + "no-such-directory" + kSeparator + "bcu.exe"};
+    const TemporaryDirectory refused("osspecific");
+    for (const std::string& program : ProgramsThatCannotStart(refused.path.string())) {
+        programs.push_back(program);
+    }
+    for (const std::string& program : programs) {
+        capture.Clear();
+        processId = 12345;
+        EXPECT_EQ(SpawnProcess(program, kList, kNoHurry, &output, &processId, ""), -1) << program;
+        EXPECT_EQ(processId, 0u) << program;
+        const std::vector<Vornet::LogRecord> records = capture.Records();
+        ASSERT_EQ(records.size(), 1u) << program;
+        EXPECT_EQ(records[0].level, 1u);
+        EXPECT_EQ(records[0].text, "CreateProcess Failed");
+    }
+    processId = 12345;
+    EXPECT_EQ(
+        SpawnProcess(kFakeBcu, {}, kNoHurry, &output, &processId, directory + "no-such-directory"),
+        -1);
+    EXPECT_EQ(processId, 0u);
+}
+
+TEST_F(ProcessServices, TimeoutZeroStartsTheChildAndReturnsAtOnce) {
+    ScopedEnvironment exitCode("FAKE_BCU_EXIT", "9");
+    EXPECT_EQ(SpawnProcess(kFakeBcu, kList, 0, &output, &processId, ""), 0);
+    EXPECT_EQ(output, "untouched");
+    EXPECT_TRUE(capture.Texts().empty());
+    // The child was started, is ours, and runs to its own end rather than dying on its output.
+    EXPECT_EQ(WaitForExitCode(processId), 9);
+}
+
+TEST_F(ProcessServices, ChildStillRunningAtTheTimeoutIsLeftRunningWithItsOutputSoFar) {
+    // One closes its output and lives on; the other holds its output open, which must not keep
+    // the call from returning at the time-out.
+    for (const char* knob : {"FAKE_BCU_LINGER_MS", "FAKE_BCU_HOLD_OUTPUT_MS"}) {
+        ScopedEnvironment linger(knob, "30000");
+        capture.Clear();
+        EXPECT_EQ(SpawnUntilSomethingArrived(&output, &processId), 259) << knob;
+        EXPECT_NE(output.find("2 adapter(s) found"), std::string::npos) << knob << ": " << output;
+        ASSERT_FALSE(capture.Texts().empty());
+        EXPECT_TRUE(EndsWith(capture.Texts().back(), " exit code = 259")) << knob;
+        EndChild(processId);
+    }
+}
+
+TEST_F(ProcessServices, GetFileContentsReadsToTheEndOrReportsTheFailure) {
+    const std::string written = std::string(5000, 'x') + "\r\n" + std::string(3000, 'y');
+    HANDLE pipe = PipeHolding(written);
+    EXPECT_EQ(GetFileContents(pipe, "pipe", false), written);
+    EXPECT_TRUE(capture.Texts().empty());
+    CloseTestHandle(pipe);
+
+    HANDLE writeOnly = WriteOnlyHandle();
+    EXPECT_EQ(GetFileContents(writeOnly, "write-only", true), "");
+    CloseTestHandle(writeOnly);
+    const std::vector<Vornet::LogRecord> records = capture.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].level, 1u);
+    EXPECT_EQ(records[0].text, "GetFileContents failed to read filewrite-only");
+    EXPECT_EQ(records[1].level, 4u);
+    EXPECT_FALSE(records[1].text.empty());
+}

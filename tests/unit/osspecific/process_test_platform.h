@@ -1,0 +1,36 @@
+// What the shared tests of the process and file services need from the system they run on;
+// process_test_platform_posix.cpp and tests/windows/osspecific_win_test.cpp give it.
+#ifndef BROCADE_PROCESS_TEST_PLATFORM_H
+#define BROCADE_PROCESS_TEST_PLATFORM_H
+
+#include <string>
+#include <vector>
+
+#include "osspecific.h"
+
+// The fake utility, and print_arguments built beside the tests: both are children of the tests.
+extern const std::string kFakeBcu;
+extern const std::string kPrintArguments;
+// The directory of the fake utility, with its trailing separator, and that separator.
+extern const std::string kTestDirectory;
+extern const char kSeparator;
+
+// Ends a child that a test left running, so that it outlives neither the test nor its
+// assertions; fails the test when the child had already gone.
+void EndChild(unsigned long processId);
+
+// The exit code of a child once it has ended on its own (ctest's time-out bounds one that never
+// does).
+int WaitForExitCode(unsigned long processId);
+
+// The read end of a pipe holding `bytes`, its write end already closed.
+HANDLE PipeHolding(const std::string& bytes);
+// An open handle that cannot be read.
+HANDLE WriteOnlyHandle();
+void CloseTestHandle(HANDLE handle);
+
+// Paths in or of `directory` (an empty one, the caller's to remove) that this system refuses to
+// start as a program, beyond the missing ones every system refuses.
+std::vector<std::string> ProgramsThatCannotStart(const std::string& directory);
+
+#endif
