@@ -96,10 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"blanks_from_references",
          kDeclaration + "<A B=\"x&#10;y\tz\">one&#13;&#10;two&#x9;\r\nthree</A>",
          "<A B=x\ny z>@2[one\r\ntwo\t\nthree]</A>"},
-        // XmlLite refuses elements nested 256 deep, one level short of the limit.
         {"nesting_256_deep", kDeclaration + repeated("<a>", 256) + repeated("</a>", 256),
-         repeated("<a>@2", 256) + repeated("</a>", 256), nullptr,
-         "error: Malformed XML: on line 2"},
+         repeated("<a>@2", 256) + repeated("</a>", 256)},
         {"start_tag_of_64_KiB", kDeclaration + "<A x='" + std::string(65536 - 9, 'v') + "'/>",
          "<A x=" + std::string(65536 - 9, 'v') + ">@2</A>"},
         {"text_and_cdata_over_64_KiB_are_no_markup",

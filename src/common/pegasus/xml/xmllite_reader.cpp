@@ -68,6 +68,9 @@ XmlLiteReader::XmlLiteReader() {
         throwXmlError(XmlError::Malformed, 1);
     }
     reader_->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+    // XmlLite's own depth limit (256 by default) would refuse, as malformed, a document nested
+    // exactly as deep as ours allows; the markup scan enforces ours, with its own text.
+    reader_->SetProperty(XmlReaderProperty_MaxElementDepth, 0);
     stream_ = new FeedStream();
     reader_->SetInput(stream_);
 }
