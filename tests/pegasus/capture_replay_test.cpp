@@ -55,11 +55,12 @@ std::string thrownType(const std::string& probeOutput) {
 
 // Our objects printed in the form the capture probe printed the real library's, so that the two
 // can be compared line by line.
+std::string flag(bool value) { return value ? "1" : "0"; }
+
 std::string valueText(const CIMValue& value) {
     std::string text = std::string("value type=") + cimTypeToString(value.getType()) +
-                       " isArray=" + (value.isArray() ? "1" : "0") +
-                       " isNull=" + (value.isNull() ? "1" : "0") + " toString=[" +
-                       value.toString().utf8() + "]";
+                       " isArray=" + flag(value.isArray()) + " isNull=" + flag(value.isNull()) +
+                       " toString=[" + value.toString().utf8() + "]";
     if (value.isArray()) text += " arraySize=" + std::to_string(value.getArraySize());
     return text;
 }
@@ -69,9 +70,9 @@ void appendLines(const std::string& text, std::vector<std::string>& lines) {
     for (const std::string& line : splitLines(text)) lines.push_back(line);
 }
 
-std::string flag(bool value) { return value ? "1" : "0"; }
-
 std::string indexText(Uint32 index) { return std::to_string(static_cast<int>(index)); }
+
+std::string found(Uint32 index) { return index == PEG_NOT_FOUND ? "PEG_NOT_FOUND" : "found"; }
 
 void renderQualifier(const CIMConstQualifier& qualifier, const std::string& indent,
                      std::vector<std::string>& lines) {
@@ -135,9 +136,9 @@ void renderInstance(const CIMInstance& instance, std::vector<std::string>& lines
         CIMConstProperty property = instance.getProperty(i);
         lines.push_back("  PROP " + property.getName().getString().utf8() +
                         " type=" + cimTypeToString(property.getType()) +
-                        " isArray=" + (property.isArray() ? "1" : "0") + " classOrigin=[" +
+                        " isArray=" + flag(property.isArray()) + " classOrigin=[" +
                         property.getClassOrigin().getString().utf8() +
-                        "] propagated=" + (property.getPropagated() ? "1" : "0") +
+                        "] propagated=" + flag(property.getPropagated()) +
                         " qualCount=" + std::to_string(property.getQualifierCount()));
         lines.push_back("     " + valueText(property.getValue()));
         for (Uint32 q = 0; q < property.getQualifierCount(); ++q) {
@@ -146,18 +147,14 @@ void renderInstance(const CIMInstance& instance, std::vector<std::string>& lines
                             valueText(qualifier.getValue()));
         }
     }
-    lines.push_back(
-        std::string("  findProperty(deviceid lowercase) -> ") +
-        (instance.findProperty("deviceid") == PEG_NOT_FOUND ? "PEG_NOT_FOUND" : "found"));
-    lines.push_back(
-        std::string("  findProperty(NoSuchProp) -> ") +
-        (instance.findProperty("NoSuchProp") == PEG_NOT_FOUND ? "PEG_NOT_FOUND" : "found"));
+    lines.push_back("  findProperty(deviceid lowercase) -> " +
+                    found(instance.findProperty("deviceid")));
+    lines.push_back("  findProperty(NoSuchProp) -> " + found(instance.findProperty("NoSuchProp")));
     Uint32 enabledDefault = instance.findProperty("EnabledDefault");
     if (enabledDefault == PEG_NOT_FOUND) return;
     CIMConstProperty property = instance.getProperty(enabledDefault);
     Uint32 valueMap = property.findQualifier("valuemap");
-    lines.push_back(std::string("  EnabledDefault.findQualifier(valuemap) -> ") +
-                    (valueMap == PEG_NOT_FOUND ? "PEG_NOT_FOUND" : "found"));
+    lines.push_back("  EnabledDefault.findQualifier(valuemap) -> " + found(valueMap));
     if (valueMap != PEG_NOT_FOUND) {
         Array<String> entries;
         property.getQualifier(valueMap).getValue().get(entries);
@@ -186,8 +183,8 @@ void renderMethodResult(const CIMValue& returned, const Array<CIMParamValue>& ou
                         std::vector<std::string>& lines) {
     lines.push_back("  return " + valueText(returned));
     for (Uint32 i = 0; i < out.size(); ++i) {
-        lines.push_back("  OUT " + out[i].getParameterName().utf8() + " isTyped=" +
-                        (out[i].isTyped() ? "1" : "0") + " " + valueText(out[i].getValue()));
+        lines.push_back("  OUT " + out[i].getParameterName().utf8() +
+                        " isTyped=" + flag(out[i].isTyped()) + " " + valueText(out[i].getValue()));
     }
 }
 
