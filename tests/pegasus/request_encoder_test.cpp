@@ -3,6 +3,8 @@
 // and the first request of captures/cimserver/*-conn1.c2s).
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "capture_files.h"
 #include "request_encoder.h"
 
