@@ -68,7 +68,7 @@ std::vector<JournalEntry> ScriptedServer::journal() const {
     std::string line;
     while (std::getline(file, line)) {
         const nlohmann::json entry = nlohmann::json::parse(line);
-        entries.push_back({entry.at("conn"), entry.at("head"), entry.at("body")});
+        entries.push_back({{entry.at("head"), entry.at("body")}, entry.at("conn")});
     }
     return entries;
 }

@@ -28,12 +28,6 @@ Array<CIMInstance> enumeratePorts(CIMClient& client) {
     return client.enumerateInstances(kNamespace, "CIM_FCPort", true, true, true, false);
 }
 
-std::string messageIdOf(const JournalEntry& entry) {
-    std::smatch match;
-    std::regex_search(entry.body, match, std::regex("MESSAGE ID=\"([0-9]+)\""));
-    return match[1];
-}
-
 std::string headOf(const std::string& captureFile, unsigned port) {
     return std::regex_replace(capture::requestsIn(capture::readFile(captureFile))[0].head,
                               std::regex("HOST: 127\\.0\\.0\\.1:[0-9]+"),
@@ -70,8 +64,8 @@ TEST(Authentication, credentialsFollowTheChallengeOnceWithTheSameMessageId) {
     EXPECT_EQ(journal[0].head, headOf("fake/auth-01.req", server.port()));
     EXPECT_EQ(journal[1].head, headOf("fake/auth-03.req", server.port()));
     EXPECT_EQ(journal[2].head, headOf("fake/auth-05.req", server.port()));
-    EXPECT_EQ(messageIdOf(journal[0]), messageIdOf(journal[1]));
-    EXPECT_EQ(std::stoul(messageIdOf(journal[2])), std::stoul(messageIdOf(journal[1])) + 1);
+    EXPECT_EQ(journal[0].messageId(), journal[1].messageId());
+    EXPECT_EQ(journal[2].messageId(), journal[1].messageId() + 1);
     for (const JournalEntry& entry : journal) EXPECT_EQ(entry.connection, 1);
 }
 
