@@ -19,6 +19,7 @@ std::string readInPieces(const std::string& bytes, size_t piece) {
             complete = reader.feed(bytes.data() + offset, std::min(piece, bytes.size() - offset));
         }
         if (!complete) reader.endOfStream();
+        if (!reader.complete()) return "incomplete";
         const http::HttpResponse& response = reader.response();
         std::string text = std::to_string(response.status) + " " + response.body;
         for (const auto& trailer : response.trailers)
