@@ -79,6 +79,8 @@ TEST(GetClass, sendsTheRealClientsRequestAndKeepsTheReferenceClass) {
     CIMClass portJob = client.getClass(kNamespace, "XX_PortJob", true, true, true);
     EXPECT_EQ(server.journal().at(0).head,
               headOf("cimserver/getclass-fcport-local-conn1.c2s", server.port()));
+    const CIMProperty port = portJob.getProperty(portJob.findProperty("port"));
+    EXPECT_EQ(port.getReferenceClassName().getString().utf8(), "CIM_FCPort");
     EXPECT_EQ(CIMConstClass(portJob).getProperty(1).getReferenceClassName().getString().utf8(),
               "CIM_FCPort");
 }
