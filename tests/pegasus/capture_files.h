@@ -1,6 +1,4 @@
-// Reading the captured traffic of OpenPegasus (tests/pegasus/captures) and
-// printing our objects in the form the capture probe printed the real
-// library's, so that the two can be compared line by line.
+// Reading the captured traffic of OpenPegasus's client (tests/pegasus/captures).
 #ifndef TESTS_PEGASUS_CAPTURE_FILES_H
 #define TESTS_PEGASUS_CAPTURE_FILES_H
 
@@ -16,32 +14,21 @@ namespace capture {
 std::string directory();
 std::string readFile(const std::string& relativePath);
 bool exists(const std::string& relativePath);
+// A gtest name for a capture tag ("enum-ok" -> "enum_ok").
+std::string testName(std::string tag);
+
+// One request of a client-to-server byte stream.
+struct Request {
+    std::string head;  // request line and header fields
+    std::string body;
+    std::string header(const std::string& name) const;  // "<missing>" if absent
+    Pegasus::Uint32 messageId() const;
+};
+std::vector<Request> requestsIn(const std::string& bytes);
 
 // Every HTTP response of a byte stream, in order (the stream is fed to the
 // reader one byte at a time, so that every split point is exercised).
 std::vector<Pegasus::http::HttpResponse> responsesIn(const std::string& bytes);
-
-// The probe's lines about objects and failures: lines that start with
-// "INSTANCE" or with blanks; timing lines are left out.
-std::vector<std::string> detailLines(const std::string& probeOutput);
-
-// The exception class the probe saw ("N7Pegasus12CIMExceptionE"), or "".
-std::string thrownType(const std::string& probeOutput);
-
-// The lines of a GetClass probe's output (class, qualifiers, properties,
-// value texts that span lines), without what it printed about methods,
-// which CIMClass does not keep.
-std::vector<std::string> classProbeLines(const std::string& probeOutput);
-
-void renderInstance(const Pegasus::CIMInstance& instance, std::vector<std::string>& lines);
-void renderException(const Pegasus::Exception& error, std::vector<std::string>& lines);
-// The GetClass probe's forms of the same.
-void renderClass(const Pegasus::CIMConstClass& theClass, std::vector<std::string>& lines);
-void renderClassException(const Pegasus::Exception& error, std::vector<std::string>& lines);
-void renderMethodResult(const Pegasus::CIMValue& returned,
-                        const Pegasus::Array<Pegasus::CIMParamValue>& out,
-                        std::vector<std::string>& lines);
-std::string valueText(const Pegasus::CIMValue& value);
 
 }  // namespace capture
 

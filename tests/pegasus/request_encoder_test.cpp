@@ -3,7 +3,7 @@
 // and the first request of captures/cimserver/*-conn1.c2s).
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <sstream>
 
 #include "capture_files.h"
 #include "request_encoder.h"
@@ -12,60 +12,20 @@ using namespace Pegasus;
 
 namespace {
 
-std::string headerValue(const std::string& request, const std::string& name) {
-    size_t at = request.find("\r\n" + name + ": ");
-    if (at == std::string::npos) return "<missing>";
-    size_t start = at + name.size() + 4;
-    return request.substr(start, request.find("\r\n", start) - start);
-}
-
-Array<CIMKeyBinding> keys(std::initializer_list<CIMKeyBinding> bindings) {
-    Array<CIMKeyBinding> array;
-    for (const CIMKeyBinding& binding : bindings) array.append(binding);
-    return array;
-}
-
-Array<CIMName> names(std::initializer_list<const char*> list) {
-    Array<CIMName> array;
-    for (const char* name : list) array.append(CIMName(name));
-    return array;
-}
-
 const CIMNamespaceName kNamespace("root/brocade");
-
-CIMObjectPath fcPort() {
-    return CIMObjectPath(
-        "", CIMNamespaceName(), "CIM_FCPort",
-        keys({CIMKeyBinding("SystemName", "switch-A", CIMKeyBinding::STRING),
-              CIMKeyBinding("DeviceID", "port \"1\" \\ x", CIMKeyBinding::STRING),
-              CIMKeyBinding("CreationClassName", "CIM_FCPort", CIMKeyBinding::STRING),
-              CIMKeyBinding("SystemCreationClassName", "CIM_ComputerSystem",
-                            CIMKeyBinding::STRING)}));
-}
-
-Array<CIMKeyBinding> softwareKeys() {
-    return keys({CIMKeyBinding("On", "true", CIMKeyBinding::BOOLEAN),
-                 CIMKeyBinding("Num", "5", CIMKeyBinding::NUMERIC),
-                 CIMKeyBinding("InstanceID", "a<b>&c", CIMKeyBinding::STRING)});
-}
 
 Array<CIMParamValue> diagnosticParameters() {
     Array<CIMParamValue> parameters;
     parameters.append(CIMParamValue(
         "ManagedElement",
-        CIMValue(CIMObjectPath(
-            "", CIMNamespaceName(), "CIM_FCPort",
-            keys({CIMKeyBinding("SystemName", "switch-A", CIMKeyBinding::STRING),
-                  CIMKeyBinding("DeviceID", "port \"1\"", CIMKeyBinding::STRING)})))));
+        CIMValue(CIMObjectPath("CIM_FCPort.SystemName=\"switch-A\",DeviceID=\"port \\\"1\\\"\""))));
     return parameters;
 }
 
 Array<CIMParamValue> variedParameters() {
     Array<CIMParamValue> parameters;
     parameters.append(CIMParamValue(
-        "ManagedElement",
-        CIMValue(CIMObjectPath("h1", CIMNamespaceName("root/x"), "CIM_FCPort",
-                               keys({CIMKeyBinding("DeviceID", "p", CIMKeyBinding::STRING)})))));
+        "ManagedElement", CIMValue(CIMObjectPath("//h1/root/x:CIM_FCPort.DeviceID=\"p\""))));
     parameters.append(CIMParamValue("Timeout", CIMValue(Uint32(30))));
     parameters.append(CIMParamValue("Untyped", CIMValue(String("s")), false));
     Array<Uint16> codes;
@@ -77,132 +37,78 @@ Array<CIMParamValue> variedParameters() {
     return parameters;
 }
 
-struct RequestCase {
+// One call of the client. `target` is a class name, or an instance path for GetInstance and
+// methods; `flags` are the call's booleans in their order; `properties` is null for no list.
+struct Call {
     const char* capture;
-    std::function<cimxml::EncodedRequest(Uint32 messageId)> encode;
+    const char* operation;
+    const char* target;
+    const char* flags;
+    const char* properties;
+    Array<CIMParamValue> (*parameters)();
 };
 
-// ctest shows the case by its name rather than as a dump of its bytes.
-void PrintTo(const RequestCase& c, std::ostream* out) { *out << c.capture; }
+void PrintTo(const Call& c, std::ostream* out) { *out << c.capture; }
 
-class RequestEncoding : public testing::TestWithParam<RequestCase> {};
-
-// The first request of the capture, headers and body.
-std::string capturedRequest(const std::string& name) {
-    if (capture::exists("fake/" + name + ".req")) return capture::readFile("fake/" + name + ".req");
-    std::string stream = capture::readFile("cimserver/" + name + "-conn1.c2s");
-    size_t bodyStart = stream.find("\r\n\r\n") + 4;
-    return stream.substr(0, bodyStart + std::stoul(headerValue(stream, "content-length")));
+CIMPropertyList propertyList(const char* text) {
+    if (text == nullptr) return CIMPropertyList();
+    Array<CIMName> names;
+    std::istringstream stream(text);
+    for (std::string name; std::getline(stream, name, ',');) names.append(CIMName(name.c_str()));
+    return CIMPropertyList(names);
 }
+
+cimxml::EncodedRequest encode(const Call& c, Uint32 id) {
+    auto flag = [&](int i) { return c.flags[i] == '1'; };
+    const std::string operation = c.operation;
+    const CIMPropertyList properties = propertyList(c.properties);
+    if (operation == "EnumerateInstances") {
+        return cimxml::encodeEnumerateInstances(id, kNamespace, c.target, flag(0), flag(1), flag(2),
+                                                flag(3), properties);
+    }
+    if (operation == "GetInstance") {
+        return cimxml::encodeGetInstance(id, kNamespace, CIMObjectPath(c.target), flag(0), flag(1),
+                                         flag(2), properties);
+    }
+    if (operation == "GetClass") {
+        return cimxml::encodeGetClass(id, kNamespace, c.target, flag(0), flag(1), flag(2),
+                                      properties);
+    }
+    return cimxml::encodeInvokeMethod(id, kNamespace, CIMObjectPath(c.target), c.operation,
+                                      c.parameters ? c.parameters() : Array<CIMParamValue>());
+}
+
+class RequestEncoding : public testing::TestWithParam<Call> {};
 
 TEST_P(RequestEncoding, matchesTheRealClientsRequest) {
-    std::string captured = capturedRequest(GetParam().capture);
-    std::string capturedBody = captured.substr(captured.find("\r\n\r\n") + 4);
-    Uint32 messageId = std::stoul(capturedBody.substr(capturedBody.find("MESSAGE ID=\"") + 12));
+    const std::string name = GetParam().capture;
+    const capture::Request captured = capture::requestsIn(capture::readFile(
+        capture::exists("fake/" + name + ".req") ? "fake/" + name + ".req"
+                                                 : "cimserver/" + name + "-conn1.c2s"))[0];
 
-    cimxml::EncodedRequest request = GetParam().encode(messageId);
+    cimxml::EncodedRequest request = encode(GetParam(), captured.messageId());
 
-    EXPECT_EQ(request.cimMethod, headerValue(captured, "CIMMethod"));
-    EXPECT_EQ(request.cimObject, headerValue(captured, "CIMObject"));
-    EXPECT_EQ(request.body, capturedBody);
-    EXPECT_EQ(std::stoul(headerValue(captured, "content-length")), request.body.size());
+    EXPECT_EQ(request.cimMethod, captured.header("CIMMethod"));
+    EXPECT_EQ(request.cimObject, captured.header("CIMObject"));
+    EXPECT_EQ(request.body, captured.body);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CapturedCalls, RequestEncoding,
-    testing::Values(
-        RequestCase{"enum-ok-01",
-                    [](Uint32 id) {
-                        return cimxml::encodeEnumerateInstances(id, kNamespace, "CIM_FCPort", true,
-                                                                true, true, false,
-                                                                CIMPropertyList());
-                    }},
-        RequestCase{"variants-01",
-                    [](Uint32 id) {
-                        return cimxml::encodeEnumerateInstances(
-                            id, kNamespace, "CIM_FCPort", false, false, false, true,
-                            CIMPropertyList(names({"DeviceID", "ElementName"})));
-                    }},
-        RequestCase{"variants-03",
-                    [](Uint32 id) {
-                        return cimxml::encodeEnumerateInstances(id, kNamespace, "CIM_FCPort", true,
-                                                                true, false, false,
-                                                                CIMPropertyList(names({})));
-                    }},
-        RequestCase{"get-ok-01",
-                    [](Uint32 id) {
-                        return cimxml::encodeGetInstance(id, kNamespace, fcPort(), true, true, true,
-                                                         CIMPropertyList());
-                    }},
-        RequestCase{
-            "variants-05",
-            [](Uint32 id) {
-                return cimxml::encodeGetInstance(
-                    id, kNamespace,
-                    CIMObjectPath("", CIMNamespaceName(), "CIM_SoftwareIdentity", softwareKeys()),
-                    false, false, false, CIMPropertyList(names({"DeviceID", "ElementName"})));
-            }},
-        RequestCase{"variants-07",
-                    [](Uint32 id) {
-                        return cimxml::encodeGetInstance(
-                            id, kNamespace,
-                            CIMObjectPath("otherhost:5988", CIMNamespaceName("root/other"),
-                                          "CIM_SoftwareIdentity", softwareKeys()),
-                            true, false, false, CIMPropertyList());
-                    }},
-        RequestCase{"invoke-ok-01",
-                    [](Uint32 id) {
-                        return cimxml::encodeInvokeMethod(
-                            id, kNamespace,
-                            CIMObjectPath(
-                                "", CIMNamespaceName(), "XX_DiagnosticTest",
-                                keys({CIMKeyBinding("Name", "diag-1", CIMKeyBinding::STRING),
-                                      CIMKeyBinding("CreationClassName", "XX_DiagnosticTest",
-                                                    CIMKeyBinding::STRING)})),
-                            "RunDiagnostic", diagnosticParameters());
-                    }},
-        RequestCase{"getclass-concretejob",
-                    [](Uint32 id) {
-                        return cimxml::encodeGetClass(id, kNamespace, "CIM_ConcreteJob", false,
-                                                      true, false, CIMPropertyList());
-                    }},
-        RequestCase{"getclass-fcport-local",
-                    [](Uint32 id) {
-                        return cimxml::encodeGetClass(id, kNamespace, "CIM_FCPort", true, true,
-                                                      true, CIMPropertyList());
-                    }},
-        RequestCase{"getclass-proplist",
-                    [](Uint32 id) {
-                        return cimxml::encodeGetClass(
-                            id, kNamespace, "CIM_ConcreteJob", false, true, false,
-                            CIMPropertyList(names({"JobState", "PercentComplete"})));
-                    }},
-        RequestCase{"getclass-noqual",
-                    [](Uint32 id) {
-                        return cimxml::encodeGetClass(id, kNamespace, "CIM_ConcreteJob", false,
-                                                      false, false, CIMPropertyList());
-                    }},
-        RequestCase{"variants-09",
-                    [](Uint32 id) {
-                        return cimxml::encodeInvokeMethod(
-                            id, kNamespace,
-                            CIMObjectPath(
-                                "h2", CIMNamespaceName("root/other"), "XX_Svc",
-                                keys({CIMKeyBinding("Name", "n", CIMKeyBinding::STRING)})),
-                            "Go", variedParameters());
-                    }},
-        RequestCase{"variants-11",
-                    [](Uint32 id) {
-                        return cimxml::encodeInvokeMethod(
-                            id, kNamespace, CIMObjectPath("", CIMNamespaceName(), "XX_Svc"), "Go",
-                            Array<CIMParamValue>());
-                    }}),
-    [](const testing::TestParamInfo<RequestCase>& info) {
-        std::string name = info.param.capture;
-        for (char& c : name) {
-            if (c == '-') c = '_';
-        }
-        return name;
-    });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(CapturedCalls, RequestEncoding, testing::Values(
+    Call{"enum-ok-01", "EnumerateInstances", "CIM_FCPort", "1110", nullptr, nullptr},
+    Call{"variants-01", "EnumerateInstances", "CIM_FCPort", "0001", "DeviceID,ElementName", nullptr},
+    Call{"variants-03", "EnumerateInstances", "CIM_FCPort", "1100", "", nullptr},
+    Call{"get-ok-01", "GetInstance", "CIM_FCPort.SystemName=\"switch-A\",DeviceID=\"port \\\"1\\\" \\\\ x\",CreationClassName=\"CIM_FCPort\",SystemCreationClassName=\"CIM_ComputerSystem\"", "111", nullptr, nullptr},
+    Call{"variants-05", "GetInstance", "CIM_SoftwareIdentity.On=true,Num=5,InstanceID=\"a<b>&c\"", "000", "DeviceID,ElementName", nullptr},
+    Call{"variants-07", "GetInstance", "//otherhost:5988/root/other:CIM_SoftwareIdentity.On=true,Num=5,InstanceID=\"a<b>&c\"", "100", nullptr, nullptr},
+    Call{"getclass-concretejob", "GetClass", "CIM_ConcreteJob", "010", nullptr, nullptr},
+    Call{"getclass-fcport-local", "GetClass", "CIM_FCPort", "111", nullptr, nullptr},
+    Call{"getclass-proplist", "GetClass", "CIM_ConcreteJob", "010", "JobState,PercentComplete", nullptr},
+    Call{"getclass-noqual", "GetClass", "CIM_ConcreteJob", "000", nullptr, nullptr},
+    Call{"invoke-ok-01", "RunDiagnostic", "XX_DiagnosticTest.Name=\"diag-1\",CreationClassName=\"XX_DiagnosticTest\"", "", nullptr, diagnosticParameters},
+    Call{"variants-09", "Go", "//h2/root/other:XX_Svc.Name=\"n\"", "", nullptr, variedParameters},
+    Call{"variants-11", "Go", "XX_Svc", "", nullptr, nullptr}),
+    [](const testing::TestParamInfo<Call>& info) { return capture::testName(info.param.capture); });
+// clang-format on
 
 }  // namespace

@@ -8,34 +8,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <stdexcept>
 
 #include "capture_files.h"
-
-namespace {
-
-// One journal line: {"conn": N, "head": "...", "body": "..."}.
-JournalEntry parseEntry(const std::string& line) {
-    const nlohmann::json json = nlohmann::json::parse(line);
-    JournalEntry entry{};
-    entry.connection = json.at("conn").get<int>();
-    entry.head = json.at("head").get<std::string>();
-    entry.body = json.at("body").get<std::string>();
-    return entry;
-}
-
-}  // namespace
 
 ScriptedServer::ScriptedServer(const std::string& scriptJson, bool tls) {
     char pattern[] = "/tmp/scripted-server-XXXXXX";
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
     directory_ = pattern;
-    // File names in the script are relative to the captures.
-    std::string script =
-        std::regex_replace(scriptJson, std::regex("\"(reply|reply_then_close)\": \""),
-                           "\"$1\": \"" + capture::directory() + "/");
-    std::ofstream(directory_ + "/script.json") << script;
+    std::ofstream(directory_ + "/script.json") << scriptJson;
     certificate_ = tls ? directory_ + "/server.pem" : std::string();
 
     int output[2];
@@ -43,6 +24,8 @@ ScriptedServer::ScriptedServer(const std::string& scriptJson, bool tls) {
     pid_ = fork();
     if (pid_ == 0) {
         dup2(output[1], STDOUT_FILENO);
+        // File names in the script are relative to the captures.
+        if (chdir(capture::directory().c_str()) != 0) _exit(126);
         close(output[0]);
         close(output[1]);
         std::string scriptPath = directory_ + "/script.json";
@@ -50,11 +33,8 @@ ScriptedServer::ScriptedServer(const std::string& scriptJson, bool tls) {
         std::vector<const char*> arguments = {"python3",   SCRIPTED_SERVER,
                                               "--script",  scriptPath.c_str(),
                                               "--journal", journalPath.c_str()};
-        if (tls) {
-            arguments.push_back("--tls");
-            arguments.push_back("--certificate-out");
-            arguments.push_back(certificate_.c_str());
-        }
+        if (tls)
+            arguments.insert(arguments.end(), {"--tls", "--certificate-out", certificate_.c_str()});
         arguments.push_back(nullptr);
         execvp("python3", const_cast<char* const*>(arguments.data()));
         _exit(127);
@@ -87,7 +67,8 @@ std::vector<JournalEntry> ScriptedServer::journal() const {
     std::ifstream file(directory_ + "/journal.jsonl");
     std::string line;
     while (std::getline(file, line)) {
-        if (!line.empty()) entries.push_back(parseEntry(line));
+        const nlohmann::json entry = nlohmann::json::parse(line);
+        entries.push_back({{entry.at("head"), entry.at("body")}, entry.at("conn")});
     }
     return entries;
 }

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-struct JournalEntry {
+#include "capture_files.h"
+
+struct JournalEntry : capture::Request {
     int connection;
-    std::string head;  // request line and header fields
-    std::string body;
 };
 
 class ScriptedServer {
