@@ -59,18 +59,14 @@ TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
     ASSERT_EQ(module->RunDiagnostic("MemoryTest|ctlr-1/0", record), 0);
     ASSERT_EQ(record.completion_state, "OK");
 
-    const nlohmann::json qualifiers = {{"IncludeQualifiers", true}};
-    const SentRequest poll = {"GetInstance", "CIM_ConcreteJob CIMSIM:Job:1", qualifiers, 60000};
-    EXPECT_EQ(SentRequests(),
-              (std::vector<SentRequest>{
-                  {"EnumerateInstances", "CIM_AvailableDiagnosticService", nlohmann::json::object(),
-                   120000},
-                  {"InvokeMethod RunDiagnostic", "XX_DiagnosticTest MemoryTest", nullptr, 180000},
-                  poll,
-                  poll,
-                  poll,
-                  {"EnumerateInstances", "CIM_DiagnosticCompletionRecord", qualifiers, 60000},
-              }));
+    const std::string poll =
+        R"(GetInstance CIM_ConcreteJob CIMSIM:Job:1 {"IncludeQualifiers":true} 60000)";
+    EXPECT_EQ(
+        SentRequests(),
+        (std::vector<std::string>{
+            "EnumerateInstances CIM_AvailableDiagnosticService {} 120000",
+            "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000", poll, poll, poll,
+            R"(EnumerateInstances CIM_DiagnosticCompletionRecord {"IncludeQualifiers":true} 60000)"}));
     EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000}));
 }
 
@@ -115,7 +111,7 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
                   1)
             << test.step;
         EXPECT_EQ(CountLines(test.line), 1u) << test.step;
-        EXPECT_EQ(CountEvents(pegasus_testing::ClientEvent::ConnectLocal), 1u) << test.step;
+        EXPECT_EQ(Count(pegasus_testing::ClientEvent::ConnectLocal), 1u) << test.step;
         const nlohmann::json failedOn = simulator->Journal().back()["connection"];
         ASSERT_EQ(module->GetDiagItems(items), 0) << test.step;
         EXPECT_NE(simulator->Journal().back()["connection"], failedOn) << test.step;
