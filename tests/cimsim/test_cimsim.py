@@ -5,7 +5,6 @@ import os
 import re
 import socket
 import sys
-import tempfile
 import unittest
 import xml.etree.ElementTree as ElementTree
 
@@ -131,28 +130,6 @@ class ScenarioSwitchesTest(unittest.TestCase):
                 self.assertEqual(reference.findtext(".//HOST"), host)
                 name_key = reply.named_instances()[0].find("INSTANCENAME/KEYBINDING")
                 self.assertEqual(name_key.find("VALUE.REFERENCE")[0].tag, element)
-
-    def test_prerendered_body_is_sent_with_the_request_message_id(self):
-        stored = (b'<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" '
-                  b'DTDVERSION="2.0">\n<MESSAGE ID="1" PROTOCOLVERSION="1.0">\n' +
-                  b"<!-- padding -->\n" * 5000 + b"</MESSAGE>\n</CIM>\n")
-        expected = stored.replace(b'ID="1"', b'ID="4242"')
-        with tempfile.TemporaryDirectory() as directory:
-            body_file = os.path.join(directory, "body.xml")
-            with open(body_file, "wb") as stream:
-                stream.write(stored)
-            sim = CimSim(dict(self.ESTATE, prerendered={"EnumerateInstances:CIM_FCPort":
-                                                        body_file}))
-            try:
-                for trailers in (False, True):
-                    with self.subTest(trailers=trailers):
-                        reply = call_once(sim, "EnumerateInstances",
-                                          enumerate_body("CIM_FCPort").replace('ID="1000"',
-                                                                               'ID="4242"'),
-                                          trailers=trailers)
-                        self.assertEqual(reply.body, expected)
-            finally:
-                self.assertEqual(sim.stop(), 0)
 
 
 class GetClassTest(unittest.TestCase):
