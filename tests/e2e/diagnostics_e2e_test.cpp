@@ -59,18 +59,14 @@ TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
     ASSERT_EQ(module->RunDiagnostic("MemoryTest|ctlr-1/0", record), 0);
     ASSERT_EQ(record.completion_state, "OK");
 
-    const nlohmann::json qualifiers = {{"IncludeQualifiers", true}};
-    const SentRequest poll = {"GetInstance", "CIM_ConcreteJob CIMSIM:Job:1", qualifiers, 60000};
-    EXPECT_EQ(SentRequests(),
-              (std::vector<SentRequest>{
-                  {"EnumerateInstances", "CIM_AvailableDiagnosticService", nlohmann::json::object(),
-                   120000},
-                  {"InvokeMethod RunDiagnostic", "XX_DiagnosticTest MemoryTest", nullptr, 180000},
-                  poll,
-                  poll,
-                  poll,
-                  {"EnumerateInstances", "CIM_DiagnosticCompletionRecord", qualifiers, 60000},
-              }));
+    const std::string poll =
+        R"(GetInstance CIM_ConcreteJob CIMSIM:Job:1 {"IncludeQualifiers":true} 60000)";
+    EXPECT_EQ(
+        SentRequests(),
+        (std::vector<std::string>{
+            "EnumerateInstances CIM_AvailableDiagnosticService {} 120000",
+            "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000", poll, poll, poll,
+            R"(EnumerateInstances CIM_DiagnosticCompletionRecord {"IncludeQualifiers":true} 60000)"}));
     EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000}));
 }
 
@@ -115,7 +111,7 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
                   1)
             << test.step;
         EXPECT_EQ(CountLines(test.line), 1u) << test.step;
-        EXPECT_EQ(CountEvents(pegasus_testing::ClientEvent::ConnectLocal), 1u) << test.step;
+        EXPECT_EQ(Count(pegasus_testing::ClientEvent::ConnectLocal), 1u) << test.step;
         const nlohmann::json failedOn = simulator->Journal().back()["connection"];
         ASSERT_EQ(module->GetDiagItems(items), 0) << test.step;
         EXPECT_NE(simulator->Journal().back()["connection"], failedOn) << test.step;
@@ -154,31 +150,29 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
         "CIM_DiagnosticCompletionRecord";
     scenario["classes"]["XX_LowerCaseCompletionRecord"]["properties"]["CompletionState"] =
         lowerCaseState;
-    struct Expected {
+    // Result, completion state, job state, percent complete and the four outcome texts.
+    const struct {
         const char* item;
-        int result;
-        const char* state;
-        std::vector<std::string> texts;
-    };
-    const Expected cases[] = {
-        {"LoopbackTest|passes", 2, "OK", {"ok 1", "ok 2", "", ""}},
-        {"LoopbackTest|warns", 3, "Warning", {"failed 1", "failed 2", "failed 3", "failed 4"}},
-        {"LoopbackTest|aborts", 6, "Aborted", {"aborted 1", "aborted 2", "", ""}},
-        {"LoopbackTest|lower", 1, "ok", {"failed 1", "failed 2", "failed 3", "failed 4"}},
+        std::vector<std::string> fields;
+    } cases[] = {
+        {"LoopbackTest|passes", {"2", "OK", "Completed", "100", "ok 1", "ok 2", "", ""}},
+        {"LoopbackTest|warns",
+         {"3", "Warning", "Completed", "100", "failed 1", "failed 2", "failed 3", "failed 4"}},
+        {"LoopbackTest|aborts",
+         {"6", "Aborted", "Completed", "100", "aborted 1", "aborted 2", "", ""}},
+        {"LoopbackTest|lower",
+         {"1", "ok", "Completed", "100", "failed 1", "failed 2", "failed 3", "failed 4"}},
     };
     for (const bool qualifiers : {true, false}) {
         auto module = ListedModule(scenario, PropertyQualifiers(qualifiers));
-        for (const Expected& test : cases) {
+        for (const auto& test : cases) {
             DiagnosticRecord_ record;
             EXPECT_EQ(module->RunDiagnostic(test.item, record), 0) << test.item;
-            EXPECT_EQ(record.result, test.result) << test.item;
-            EXPECT_EQ(record.completion_state, test.state) << test.item;
-            EXPECT_EQ(record.job_state, "Completed") << test.item;
-            EXPECT_EQ(record.percent_complete, "100") << test.item;
-            EXPECT_EQ((std::vector<std::string>{record.outcome_text_1, record.outcome_text_2,
-                                                record.outcome_text_3, record.outcome_text_4}),
-                      test.texts)
-                << test.item;
+            EXPECT_EQ((std::vector<std::string>{
+                          std::to_string(record.result), record.completion_state, record.job_state,
+                          record.percent_complete, record.outcome_text_1, record.outcome_text_2,
+                          record.outcome_text_3, record.outcome_text_4}),
+                      test.fields);
         }
         DiagnosticRecord_ passed;
         module->RunDiagnostic("LoopbackTest|passes", passed);

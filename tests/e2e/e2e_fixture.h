@@ -1,57 +1,33 @@
 #ifndef BROCADE_E2E_FIXTURE_H
 #define BROCADE_E2E_FIXTURE_H
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
+#include <fstream>
 #include <memory>
-#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "brocade.h"
-#include "client_observer.h"
-#include "log.h"
-#include "log_capture.h"
-#include "pause.h"
+#include "cim_test_support.h"
 #include "simulator_process.h"
 #include "test_environment.h"
 
-// One request as the simulator's journal has it, joined by its MESSAGE ID to the time-out the
-// module's client had in force for it (which never crosses the wire).
-struct SentRequest {
-    std::string operation;  // "EnumerateInstances", "GetInstance", "InvokeMethod RunDiagnostic"
-    std::string target;     // the class, followed for a path by the value of its naming key
-    nlohmann::json flags;   // as carried (see tools/cimsim/README.md); null for a method call
-    unsigned int timeoutMilliseconds;
-
-    bool operator==(const SentRequest& other) const {
-        return operation == other.operation && target == other.target && flags == other.flags &&
-               timeoutMilliseconds == other.timeoutMilliseconds;
-    }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const SentRequest& request) {
-    return out << "{" << request.operation << " " << request.target << " " << request.flags.dump()
-               << " " << request.timeoutMilliseconds << " ms}";
+// A data file beside these tests: expected requests one per line, or a JSON document.
+inline std::vector<std::string> GoldenLines(const std::string& file) {
+    std::ifstream stream(std::string(BROCADE_SOURCE_DIR) + "/tests/e2e/" + file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+template <typename Json = nlohmann::json>
+Json GoldenJson(const std::string& file) {
+    return Json::parse(std::ifstream(std::string(BROCADE_SOURCE_DIR) + "/tests/e2e/" + file));
 }
 
 // A host's view of the module against a simulated CIM server: the facade, with the long pauses
 // counted instead of waited for, the log captured at trace level and the clients' events kept.
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public CimTest {
   protected:
-    void SetUp() override {
-        Vornet::Log::SetMinLogLevel(4);
-        SetPauseFunction([this](unsigned int milliseconds) { pauses.push_back(milliseconds); });
-        pegasus_testing::setClientObserver(
-            [this](const pegasus_testing::ClientEvent& event) { events.push_back(event); });
-    }
-    void TearDown() override {
-        pegasus_testing::setClientObserver(nullptr);
-        SetPauseFunction(nullptr);
-    }
-
     // With `on` false the server keeps property qualifiers off its instances, as OpenPegasus.
     static SimulatorOptions PropertyQualifiers(bool on) {
         SimulatorOptions options;
@@ -61,8 +37,8 @@ class EndToEnd : public ::testing::Test {
     void Serve(const nlohmann::json& scenario, const SimulatorOptions& options = {}) {
         simulator = std::make_unique<SimulatorProcess>(scenario, options);
     }
-    void ServeShipped(const std::string& shippedScenario, const SimulatorOptions& options = {}) {
-        simulator = std::make_unique<SimulatorProcess>(ShippedScenario{shippedScenario}, options);
+    void ServeShipped(const std::string& file, const SimulatorOptions& options = {}) {
+        simulator = std::make_unique<SimulatorProcess>(ShippedScenario{file}, options);
     }
     std::unique_ptr<Vornet::Brocade::Brocade> OutOfBand() {
         return std::make_unique<Vornet::Brocade::Brocade>(simulator->Connection());
@@ -78,55 +54,39 @@ class EndToEnd : public ::testing::Test {
         const auto texts = log.Texts();
         return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
     }
-    size_t CountLinesContaining(const std::string& part) const {
-        const auto texts = log.Texts();
-        return static_cast<size_t>(std::count_if(texts.begin(), texts.end(), [&](const auto& t) {
-            return t.find(part) != std::string::npos;
-        }));
-    }
 
-    size_t CountEvents(pegasus_testing::ClientEvent::Kind kind) const {
-        return static_cast<size_t>(std::count_if(events.begin(), events.end(),
-                                                 [kind](const auto& e) { return e.kind == kind; }));
-    }
-
-    // Every request the simulator has journaled so far, oldest first.
-    std::vector<SentRequest> SentRequests() const {
-        std::vector<SentRequest> sent;
+    // Every request the simulator has journaled so far, oldest first, as "operation target flags
+    // time-out": the target is the class, followed for a path by the value of its naming key; the
+    // flags are as carried (see tools/cimsim/README.md); the time-out is the one the module's
+    // client had in force for it, joined by MESSAGE ID (it never crosses the wire), and 0 for a
+    // request that was not the module's.
+    std::vector<std::string> SentRequests() const {
+        std::vector<std::string> sent;
         for (const nlohmann::json& entry : simulator->Journal()) {
-            SentRequest request;
-            request.operation = entry.value("operation", "");
-            if (entry.contains("method")) {
-                request.operation += " " + entry["method"].get<std::string>();
-            }
-            request.target = entry.value("class", "");
+            std::string request = entry.value("operation", "");
+            if (entry.contains("method")) request += " " + entry["method"].get<std::string>();
+            request += " " + entry.value("class", "");
             const std::string path = entry.value("path", "");
-            for (const char* key : {"DeviceID", "InstanceID", "Name"}) {
-                std::smatch value;
-                if (std::regex_search(path, value,
-                                      std::regex(std::string("[.,]") + key + "=\"([^\"]*)\""))) {
-                    request.target += " " + value[1].str();
-                    break;
-                }
+            std::smatch key;
+            if (std::regex_search(path, key,
+                                  std::regex("[.,](?:DeviceID|InstanceID|Name)=\"([^\"]*)\""))) {
+                request += " " + key[1].str();
             }
-            request.flags = entry.contains("flags") ? entry["flags"] : nlohmann::json();
-            request.timeoutMilliseconds = 0;  // no event: the request was not the module's
+            unsigned int timeout = 0;
             for (const auto& event : events) {
                 if (event.kind == pegasus_testing::ClientEvent::Request &&
                     std::to_string(event.messageId) == entry.value("messageId", "")) {
-                    request.timeoutMilliseconds = event.timeoutMilliseconds;
+                    timeout = event.timeoutMilliseconds;
                 }
             }
-            sent.push_back(request);
+            sent.push_back(request + " " + entry.value("flags", nlohmann::json()).dump() + " " +
+                           std::to_string(timeout));
         }
         return sent;
     }
 
     std::unique_ptr<SimulatorProcess> simulator;
     std::unique_ptr<ScopedEnvironment> localServer;
-    std::vector<unsigned int> pauses;
-    std::vector<pegasus_testing::ClientEvent> events;
-    Vornet::LogCapture log;
 };
 
 #endif

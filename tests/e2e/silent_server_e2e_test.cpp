@@ -12,24 +12,19 @@ namespace {
 const char* const kGivenUp =
     "The CIM server did not answer twice in a row; the rest of this operation is skipped.";
 
-// Counts what the module's clients do, and does `onRequest` to the server at the first request
-// whose operation and target start with `trigger`.
+// Does `onRequest` to the server at the first request whose operation and target start with
+// `trigger`, and counts what the module's clients do from StartCounting on.
 class SilentServer : public EndToEnd {
   protected:
     void SetUp() override {
         EndToEnd::SetUp();
-        pegasus_testing::setClientObserver([this](const pegasus_testing::ClientEvent& event) {
-            if (event.kind == pegasus_testing::ClientEvent::Connect ||
-                event.kind == pegasus_testing::ClientEvent::ConnectLocal) {
-                ++connects;
-            } else if (event.kind == pegasus_testing::ClientEvent::Request) {
-                requests.push_back(event.operation + " " + event.target);
-                if (onRequest && !triggered && requests.back().rfind(trigger, 0) == 0) {
-                    triggered = true;
-                    onRequest();
-                }
+        onEvent = [this](const pegasus_testing::ClientEvent& event) {
+            if (event.kind == pegasus_testing::ClientEvent::Request && onRequest && !triggered &&
+                (event.operation + " " + event.target).rfind(trigger, 0) == 0) {
+                triggered = true;
+                onRequest();
             }
-        });
+        };
     }
     // The server stops answering: from the request being made on, every request times out at
     // once instead of after the module's own time-out. Requests before it keep theirs, so that a
@@ -39,23 +34,31 @@ class SilentServer : public EndToEnd {
         pegasus_testing::setTimeoutCeiling(300);
     }
     void TearDown() override {
-        pegasus_testing::setClientObserver(nullptr);
         pegasus_testing::setTimeoutCeiling(0);
         EndToEnd::TearDown();
     }
-    // Clears the counts: what follows is what the call under test costs.
     void StartCounting() {
-        connects = 0;
-        requests.clear();
+        events.clear();
         pauses.clear();
         log.Clear();
+    }
+    size_t Connects() const {
+        return Count(pegasus_testing::ClientEvent::Connect) +
+               Count(pegasus_testing::ClientEvent::ConnectLocal);
+    }
+    std::vector<std::string> Requests() const {
+        std::vector<std::string> requests;
+        for (const auto& event : events) {
+            if (event.kind == pegasus_testing::ClientEvent::Request) {
+                requests.push_back(event.operation + " " + event.target);
+            }
+        }
+        return requests;
     }
 
     std::string trigger = "EnumerateInstances CIM_Realizes";
     std::function<void()> onRequest;
     bool triggered = false;
-    size_t connects = 0;
-    std::vector<std::string> requests;
 };
 
 }  // namespace
@@ -73,17 +76,17 @@ TEST_F(SilentServer, AServerThatWentAwayCostsOneConnectStepAndTheRestIsSkipped) 
     EXPECT_TRUE(adapters[2].ports.empty());
     // The first walk's request found no server, its connect step neither; the other two walks
     // sent nothing and waited for nothing.
-    EXPECT_EQ(requests, (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
-                                                  "EnumerateInstances CIM_Realizes"}));
-    EXPECT_EQ(connects, 3u);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
+                                                    "EnumerateInstances CIM_Realizes"}));
+    EXPECT_EQ(Connects(), 3u);
     EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000}));
     EXPECT_EQ(CountLines(kGivenUp), 1u);
 
     // The next call asks again, as any call without a connection does.
     StartCounting();
     EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
-    EXPECT_EQ(connects, 3u);
-    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(Connects(), 3u);
+    EXPECT_TRUE(Requests().empty());
 }
 
 TEST_F(SilentServer, AHungServerCostsTwoTimeOutsAndTheRestIsSkipped) {
@@ -96,10 +99,10 @@ TEST_F(SilentServer, AHungServerCostsTwoTimeOutsAndTheRestIsSkipped) {
     EXPECT_EQ(adapters.size(), 3u);
     // The first walk times out and reconnects (a hung server's port still accepts); the second
     // walk times out as well, and the third asks nothing.
-    EXPECT_EQ(requests, (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
-                                                  "EnumerateInstances CIM_Realizes",
-                                                  "EnumerateInstances CIM_Realizes"}));
-    EXPECT_EQ(connects, 1u);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
+                                                    "EnumerateInstances CIM_Realizes",
+                                                    "EnumerateInstances CIM_Realizes"}));
+    EXPECT_EQ(Connects(), 1u);
     EXPECT_TRUE(pauses.empty());
     EXPECT_EQ(CountLines(kGivenUp), 1u);
 }
@@ -116,9 +119,9 @@ TEST_F(SilentServer, AServerThatStopsAnsweringAJobsPollsIsPolledTwice) {
     EXPECT_EQ(module->RunDiagnostic("LoopbackTest|stuck", record), 1);
     EXPECT_EQ(record.result, 1);
     EXPECT_TRUE(record.completion_state.empty());
-    EXPECT_EQ(requests.size(), 1u + 2u);  // the invocation, two polls and nothing after them
+    EXPECT_EQ(Requests().size(), 1u + 2u);  // the invocation, two polls and nothing after them
     EXPECT_EQ(pauses, (std::vector<unsigned int>{10000}));
-    EXPECT_EQ(connects, 0u);
+    EXPECT_EQ(Connects(), 0u);
     EXPECT_EQ(CountLines(kGivenUp), 1u);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,10 @@ class CimTest : public ::testing::Test {
                 onPause();
             }
         });
-        pegasus_testing::setClientObserver(
-            [this](const pegasus_testing::ClientEvent& event) { events.push_back(event); });
+        pegasus_testing::setClientObserver([this](const pegasus_testing::ClientEvent& event) {
+            events.push_back(event);
+            if (onEvent) onEvent(event);
+        });
     }
     void TearDown() override {
         SetPauseFunction(nullptr);
@@ -61,6 +64,7 @@ class CimTest : public ::testing::Test {
 
     std::vector<unsigned int> pauses;
     std::function<void()> onPause;
+    std::function<void(const pegasus_testing::ClientEvent&)> onEvent;
     std::vector<pegasus_testing::ClientEvent> events;
     Vornet::LogCapture log;
 };

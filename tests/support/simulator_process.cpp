@@ -87,54 +87,26 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const Options& opt
     journalPath = directory + "/journal.jsonl";
     user = options.user;
     password = options.password;
-    std::vector<std::string> arguments = {
-        "python3",    std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/cimsim.py",
-        "--scenario", scenarioPath,
-        "--journal",  journalPath};
+    // The shell prints its process id and then becomes the simulator, so that the id is the
+    // simulator's; the simulator prints one line once it listens: "http=PORT https=PORT".
+    std::string command = "echo $$; exec python3 '" + std::string(BROCADE_SOURCE_DIR) +
+                          "/tools/cimsim/cimsim.py' --scenario '" + scenarioPath + "' --journal '" +
+                          journalPath + "'";
     if (!options.user.empty()) {
-        arguments.insert(arguments.end(), {"--user", options.user, "--password", options.password});
+        command += " --user '" + options.user + "' --password '" + options.password + "'";
     }
-    if (options.httpPort != 0) {
-        arguments.insert(arguments.end(), {"--http-port", std::to_string(options.httpPort)});
-    }
-    if (!options.propertyQualifiers) {
-        arguments.push_back("--no-property-qualifiers");
-    }
-    if (options.allowAnonymous) {
-        arguments.push_back("--allow-anonymous");
-    }
-    int ready[2];
-    if (pipe(ready) != 0) {
-        throw std::runtime_error("cannot make a pipe");
-    }
-    pid = fork();
-    if (pid == 0) {
-        dup2(ready[1], STDOUT_FILENO);
-        close(ready[0]);
-        close(ready[1]);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        execvp("python3", argv.data());
-        _exit(127);
-    }
-    close(ready[1]);
-    // The simulator prints one line once it listens: "http=PORT https=PORT".
-    std::string line;
-    char character;
-    while (read(ready[0], &character, 1) == 1 && character != '\n') {
-        line += character;
-    }
-    close(ready[0]);
+    if (options.httpPort != 0) command += " --http-port " + std::to_string(options.httpPort);
+    if (!options.propertyQualifiers) command += " --no-property-qualifiers";
+    if (options.allowAnonymous) command += " --allow-anonymous";
+    output = popen(command.c_str(), "r");
+    if (output == nullptr) throw std::runtime_error("cannot start cimsim");
+    int processId = 0;
     unsigned int http = 0;
     unsigned int https = 0;
-    if (std::sscanf(line.c_str(), "http=%u https=%u", &http, &https) != 2) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        pid = -1;
-        throw std::runtime_error("cimsim did not start: \"" + line + "\"");
+    if (std::fscanf(output, "%d", &processId) == 1) pid = processId;
+    if (std::fscanf(output, " http=%u https=%u", &http, &https) != 2) {
+        Stop();
+        throw std::runtime_error("cimsim did not start");
     }
     httpPort = static_cast<unsigned short>(http);
     httpsPort = static_cast<unsigned short>(https);
@@ -150,8 +122,11 @@ void SimulatorProcess::Stop() {
     if (pid > 0) {
         kill(pid, SIGCONT);  // a frozen server must run to see the signal
         kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
         pid = -1;
+    }
+    if (output != nullptr) {
+        pclose(output);
+        output = nullptr;
     }
 }
 

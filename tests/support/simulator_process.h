@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -68,6 +70,7 @@ class SimulatorProcess {
     std::string journalPath;
     std::string user;
     std::string password;
+    FILE* output = nullptr;  // the simulator's standard output
     pid_t pid = -1;
     unsigned short httpPort = 0;
     unsigned short httpsPort = 0;

@@ -10,13 +10,10 @@
 #include <stdexcept>
 
 #include "brocade.h"
+#include "cim_test_support.h"
 #include "cimom.h"
-#include "log.h"
-#include "log_capture.h"
-#include "pause.h"
 #include "simulator_process.h"
 #include "test_environment.h"
-#include "testing/client_observer.h"
 
 using Vornet::Brocade::Brocade;
 using Vornet::VornetOptions::SoftwareIdentity_;
@@ -27,9 +24,7 @@ std::vector<std::string> LinesStartingWith(const Vornet::LogCapture& capture,
                                            const std::string& prefix) {
     std::vector<std::string> lines;
     for (const std::string& text : capture.Texts()) {
-        if (text.rfind(prefix, 0) == 0) {
-            lines.push_back(text);
-        }
+        if (text.rfind(prefix, 0) == 0) lines.push_back(text);
     }
     return lines;
 }
@@ -41,14 +36,12 @@ Vornet::VornetConnection::ConnectionInfo UnreachableServer() {
     return info;
 }
 
-class FacadeTest : public ::testing::Test {
+class FacadeTest : public CimTest {
   protected:
     void SetUp() override {
-        SetPauseFunction([](unsigned int) {});
-        Vornet::Log::SetMinLogLevel(4);
+        CimTest::SetUp();
         Vornet::Cimom::GetInstance()->ClearCalls();
     }
-    void TearDown() override { SetPauseFunction(nullptr); }
     ScopedEnvironment noUtility{"ProgramFiles", ::testing::TempDir() + "no-such-dir"};
     // In-band the module connects to the local CIM server; nobody listens here.
     ScopedEnvironment noLocalServer{"CIMCLIENT_LOCAL_URL", "http://127.0.0.1:1"};
@@ -95,8 +88,7 @@ TEST_F(FacadeTest, LifecycleTracesInOrderAndSwitchesTheProviderModuleOnlyInBand)
 
 TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlone) {
     Brocade module(UnreachableServer());
-    Vornet::LogCapture capture;
-
+    log.Clear();
     std::vector<Vornet::VornetIHV::RawData_> rawData(2);
     rawData[0].output = "kept";
     EXPECT_EQ(module.GetRawData(rawData), 4);
@@ -112,13 +104,7 @@ TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlo
     EXPECT_EQ(module.RunDiagnostic("x|y", record), 4);
     EXPECT_EQ(record.result, 9);
 
-    const auto records = capture.Records();
-    EXPECT_EQ(std::count_if(records.begin(), records.end(),
-                            [](const Vornet::LogRecord& r) {
-                                return r.level == 1 &&
-                                       r.text == "Doesn't support in out-of-band mode";
-                            }),
-              3);
+    EXPECT_EQ(Lines(1), std::vector<std::string>(3, "Doesn't support in out-of-band mode"));
 }
 
 TEST_F(FacadeTest, FirmwareDumpWritesItsHeaderAndNothingBelowTraceLevel) {
@@ -226,14 +212,6 @@ const std::vector<Operation>& AllOperations() {
     return operations;
 }
 
-std::vector<std::string> LevelOneTexts(const Vornet::LogCapture& capture) {
-    std::vector<std::string> texts;
-    for (const auto& record : capture.Records()) {
-        if (record.level == 1) texts.push_back(record.text);
-    }
-    return texts;
-}
-
 }  // namespace
 
 // The operations that connect first. Raw data never meets the client, and a diagnostic run
@@ -244,9 +222,9 @@ TEST_F(FacadeTest, AnExceptionInAnOperationBecomesOneLineAndStatusOne) {
     for (const Operation& operation : AllOperations()) {
         const std::string name = operation.name;
         if (name == "Brocade::GetRawData" || name == "Brocade::RunDiagnostic") continue;
-        Vornet::LogCapture capture;
+        log.Clear();
         EXPECT_EQ(operation.call(module), 1) << operation.name;
-        EXPECT_EQ(LevelOneTexts(capture),
+        EXPECT_EQ(Lines(1),
                   std::vector<std::string>{std::string(operation.name) +
                                            " failed with the exception: injected by the test"});
     }
@@ -259,17 +237,17 @@ TEST_F(FacadeTest, AnObjectWhoseConstructionThrewAnswersEveryOperationWithOne) {
         std::unique_ptr<Brocade> module;
         {
             ThrowingConnects throwing;
-            Vornet::LogCapture capture;
+            log.Clear();
             module =
                 inBand ? std::make_unique<Brocade>() : std::make_unique<Brocade>(SilentServer());
-            EXPECT_EQ(LevelOneTexts(capture),
+            EXPECT_EQ(Lines(1),
                       std::vector<std::string>{
                           "Brocade constructor failed with the exception: injected by the test"});
         }
         for (const Operation& operation : AllOperations()) {
-            Vornet::LogCapture capture;
+            log.Clear();
             EXPECT_EQ(operation.call(*module), 1) << operation.name;
-            EXPECT_EQ(LevelOneTexts(capture),
+            EXPECT_EQ(Lines(1),
                       std::vector<std::string>{std::string(operation.name) +
                                                " failed with the exception: injected by the test"});
         }

@@ -97,27 +97,21 @@ TEST(RepeatedIdentities, OnlyVersionClassificationsProductAndElementCount) {
 }
 
 TEST(PathKeys, AKeyIsFoundOnlyAfterACommaAndAMissingOneIsEmpty) {
-    const std::string service =
-        R"(XX_DiagnosticTest.CreationClassName="XX_DiagnosticTest",Name="MemoryTest",SystemName="h")";
-    EXPECT_EQ(GetNameFromPath(service), "MemoryTest");
-    EXPECT_EQ(GetDeviceIdFromPath(R"(CIM_FCPort.CreationClassName="CIM_FCPort",DeviceID="10:00")"),
-              "10:00");
-    EXPECT_EQ(GetNameFromPath(R"(XX_Service.Name="first")"), "");  // opens the key list
-    EXPECT_EQ(GetNameFromPath(""), "");
-    EXPECT_EQ(GetDeviceIdFromPath("short"), "");
-    EXPECT_EQ(GetNameFromPath(R"(X.A="1",Name="unterminated)"), "unterminated");
-}
-
-TEST(DiagnosticCatalogue, ReadsEntriesAndTheirOutcomes) {
-    const auto catalogue = ParseDiagnosticCatalogue(
-        R"({"diagnostics": [{"name": "MemoryTest", "outcomes": {"ok": ["1", "2", "3", "4"]}},
-                            {"name": "Bare"}]})",
-        "test.json");
-    ASSERT_EQ(catalogue.size(), 2u);
-    EXPECT_EQ(catalogue[0].name, "MemoryTest");
-    EXPECT_EQ(catalogue[0].outcomes.at("ok").outcome_text_4, "4");
-    EXPECT_EQ(catalogue[0].outcomes.count("failed"), 0u);
-    EXPECT_TRUE(catalogue[1].outcomes.empty());
+    const struct {
+        std::string (*key)(std::string);
+        const char* path;
+        const char* value;
+    } cases[] = {
+        {GetNameFromPath, R"(XX_Test.CreationClassName="XX_Test",Name="Memory",SystemName="h")",
+         "Memory"},
+        {GetDeviceIdFromPath, R"(CIM_FCPort.CreationClassName="CIM_FCPort",DeviceID="10:00")",
+         "10:00"},
+        {GetNameFromPath, R"(XX_Service.Name="first")", ""},  // opens the key list
+        {GetNameFromPath, "", ""},
+        {GetDeviceIdFromPath, "short", ""},
+        {GetNameFromPath, R"(X.A="1",Name="unterminated)", "unterminated"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.key(c.path), c.value) << c.path;
 }
 
 TEST(DiagnosticCatalogue, AFaultyCatalogueIsEmptyWithOneErrorLine) {
@@ -142,13 +136,19 @@ TEST(DiagnosticCatalogue, AFaultyCatalogueIsEmptyWithOneErrorLine) {
     }
 }
 
-TEST(DiagnosticCatalogue, IsLoadedFromTheConfiguredFileOrNotAtAll) {
+TEST(DiagnosticCatalogue, EntriesAndOutcomesAreLoadedFromTheConfiguredFileOrNotAtAll) {
     Vornet::Log::SetMinLogLevel(4);
     const std::string path = ::testing::TempDir() + "catalogue_test.json";
-    std::ofstream(path) << R"({"diagnostics": [{"name": "MemoryTest"}]})";
+    std::ofstream(path) << R"({"diagnostics": [{"name": "MemoryTest", "outcomes":
+                               {"ok": ["1", "2", "3", "4"]}}, {"name": "Bare"}]})";
     {
         ScopedEnvironment configured("VORNET_BROCADE_DIAG_CATALOGUE", path);
-        EXPECT_EQ(LoadDiagnosticCatalogue().size(), 1u);
+        const auto catalogue = LoadDiagnosticCatalogue();
+        ASSERT_EQ(catalogue.size(), 2u);
+        EXPECT_EQ(catalogue[0].name, "MemoryTest");
+        EXPECT_EQ(catalogue[0].outcomes.at("ok").outcome_text_4, "4");
+        EXPECT_EQ(catalogue[0].outcomes.count("failed"), 0u);
+        EXPECT_TRUE(catalogue[1].outcomes.empty());
     }
     ScopedEnvironment missing("VORNET_BROCADE_DIAG_CATALOGUE", path + ".absent");
     Vornet::LogCapture capture;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "probe_options.h"
 #include "test_environment.h"
 
@@ -35,13 +37,28 @@ TEST(ProbeOptions, OutOfBandTakesThePasswordFromTheNamedVariable) {
     EXPECT_TRUE(parsed.options.json);
 }
 
-TEST(ProbeOptions, DefaultsToInBandAndTheStandardPorts) {
-    EXPECT_TRUE(Parse({"rawdata"}).options.inBand);
-    EXPECT_EQ(Parse({"--host", "h", "firmware"}).options.connection.port, 5988);
-    EXPECT_EQ(Parse({"--host", "h", "--ssl", "firmware"}).options.connection.port, 5989);
-    const Parsed run = Parse({"diag-run", "Loopback|port-1"});
-    ASSERT_TRUE(run.ok);
-    EXPECT_EQ(run.options.diagnosticItem, "Loopback|port-1");
+TEST(ProbeOptions, DefaultsToInBandAndTheStandardPortsAndVersionNeedsNoOperation) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool inBand;
+        int port;
+        const char* item;
+        bool version;
+    } cases[] = {
+        {{"rawdata"}, true, 0, "", false},
+        {{"--host", "h", "firmware"}, false, 5988, "", false},
+        {{"--host", "h", "--ssl", "firmware"}, false, 5989, "", false},
+        {{"diag-run", "Loopback|port-1"}, true, 0, "Loopback|port-1", false},
+        {{"--version"}, true, 0, "", true},
+    };
+    for (const auto& c : cases) {
+        const Parsed parsed = Parse(c.arguments);
+        ASSERT_TRUE(parsed.ok) << parsed.error;
+        EXPECT_EQ(std::make_tuple(parsed.options.inBand, parsed.options.connection.port,
+                                  parsed.options.diagnosticItem, parsed.options.version),
+                  std::make_tuple(c.inBand, c.port, std::string(c.item), c.version))
+            << ::testing::PrintToString(c.arguments);
+    }
 }
 
 TEST(ProbeOptions, UsageErrorsAreRefusedWithOneLine) {
@@ -89,10 +106,4 @@ TEST(ProbeOptions, ProgressLineOnlyForAPersonAtATerminal) {
     for (const Case& c : cases) {
         EXPECT_EQ(ShowsProgressLine(c.options, c.terminal, c.ci, c.term), c.shown) << c.what;
     }
-}
-
-TEST(ProbeOptions, VersionNeedsNoOperation) {
-    const Parsed parsed = Parse({"--version"});
-    ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_TRUE(parsed.options.version);
 }

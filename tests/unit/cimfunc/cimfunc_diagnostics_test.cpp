@@ -59,20 +59,6 @@ class DiagnosticEngine : public CimTest {
 
 }  // namespace
 
-TEST_F(DiagnosticEngine, ListsOneItemPerServiceWithItsPathsAndParameter) {
-    Serve({{"a", CompletesAfter(0)}, {"b", CompletesAfter(0)}});
-    EXPECT_EQ(List(), 0);
-    ASSERT_EQ(items.size(), 2u);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(items[0].first, entries[0].servicePath);
-    EXPECT_NE(items[0].first.find("Name=\"LoopbackTest\""), std::string::npos) << items[0].first;
-    EXPECT_NE(items[1].second.find("DeviceID=\"b\""), std::string::npos) << items[1].second;
-    EXPECT_EQ(entries[0].deviceId, Pegasus::String("a"));
-    ASSERT_EQ(entries[0].inParams.size(), 1u);
-    EXPECT_EQ(entries[0].inParams[0].getParameterName(), Pegasus::String("ManagedElement"));
-    EXPECT_EQ(TimeoutsSet().back(), 120000u);
-}
-
 TEST_F(DiagnosticEngine, AnAssociationWithoutAReferenceIsSkippedAndTheRestListed) {
     nlohmann::json scenario = DiagnosticScenario({{"good", CompletesAfter(0)}});
     scenario["classes"]["XX_LooseDiagnosticService"] = {
