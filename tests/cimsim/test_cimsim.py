@@ -8,7 +8,8 @@ import sys
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 
 from cimsim_process import (ROOT, SCENARIOS, CimSim, call, call_once,  # noqa: E402
                             class_call_body, get_instance_body)
@@ -108,23 +109,14 @@ class SampleEstateTest(unittest.TestCase):
 
 
 class ScenarioTest(unittest.TestCase):
-    ESTATE = {
-        "instances": [
-            {"id": "pkg", "class": "CIM_PhysicalPackage",
-             "properties": {"CreationClassName": "CIM_PhysicalPackage", "Tag": "T1"}},
-            {"id": "ctl", "class": "CIM_PortController",
-             "properties": {"CreationClassName": "CIM_PortController", "DeviceID": "c0",
-                            "SystemCreationClassName": "CIM_ComputerSystem",
-                            "SystemName": "h", "EnabledState": 2}},
-            {"class": "CIM_Realizes", "properties": {"Antecedent": "pkg", "Dependent": "ctl"}},
-        ]}
-
     def test_reference_forms_in_properties_and_key_bindings(self):
         for form, element, host in [("instancename", "INSTANCENAME", None),
                                     ("localinstancepath", "LOCALINSTANCEPATH", None),
                                     ("instancepath", "INSTANCEPATH", "h.example:5989")]:
             with self.subTest(form=form):
-                sim = running(self, dict(self.ESTATE, referenceForm=form, host="h.example:5989"))
+                estate = os.path.join(HERE, "scenarios/reference_estate.json")
+                sim = running(self, {"include": [estate], "referenceForm": form,
+                                     "host": "h.example:5989"})
                 named = call_once(sim, "EnumerateInstances", class_call_body(
                     "EnumerateInstances", "CIM_Realizes")).named_instances()[0]
                 value = named.find("INSTANCE/PROPERTY.REFERENCE[@NAME='Antecedent']/"
@@ -139,18 +131,6 @@ class ScenarioTest(unittest.TestCase):
 
 
 class GetClassTest(unittest.TestCase):
-    CLASSES = {"classes": {
-        "T_Base": {"qualifiers": {"Description": "base", "UMLPackagePath": "T::Base"},
-                   "properties": {"Aye": {"type": "uint16", "qualifiers": {
-                                      "Description": "a", "ValueMap": ["0", "1"]}},
-                                  "Bee": {"type": "uint64[]", "qualifiers": {"Units": "Bits"}}},
-                   "methods": {"Run": {"parameters": {
-                       "Target": "reference:CIM_ManagedElement",
-                       "Job": {"type": "reference:CIM_ConcreteJob", "out": True}}}}},
-        "T_Sub": {"superclass": "T_Base", "qualifiers": {"Description": "sub"},
-                  "properties": {"Aye": {"type": "uint16", "qualifiers": {"Description": "a2"}},
-                                 "Cee": {"type": "string", "default": "c"}}}}}
-
     @staticmethod
     def summary(element):
         """Names in document order; * marks PROPAGATED, @ the class origin, = a default, and
@@ -176,7 +156,7 @@ class GetClassTest(unittest.TestCase):
              "T_Sub(UMLPackagePath* Description Bee*(Units) Cee=c %s)" % run),
             ({}, [], "T_Sub(Description)"),
         ]
-        sim = running(self, self.CLASSES)
+        sim = running(self, os.path.join(HERE, "scenarios/get_class_flags.json"))
         for flags, property_list, expected in cases:
             with self.subTest(flags=flags, property_list=property_list):
                 reply = call_once(sim, "GetClass", class_call_body(
