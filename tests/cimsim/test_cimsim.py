@@ -53,6 +53,17 @@ def outcome(connection):
     return (reply.status, reply.headers.get("CIMError"), reply.headers.get("Connection"), error)
 
 
+def class_summary(element):
+    """Names in document order; * marks PROPAGATED, @ the class origin, = a default, and
+    the qualifiers and parameters follow in parentheses."""
+    text = element.get("NAME") + ("*" if element.get("PROPAGATED") == "true" else "")
+    text += "@" + element.get("CLASSORIGIN") if element.get("CLASSORIGIN") else ""
+    text += "=" + element.findtext("VALUE") if element.tag.startswith("PROPERTY") and \
+        element.find("VALUE") is not None else ""
+    inner = [class_summary(child) for child in element if child.get("NAME")]
+    return text + ("(%s)" % " ".join(inner) if inner else "")
+
+
 def running(test, *arguments):
     """A simulator that is stopped, and must exit with 0, when the test ends."""
     sim = CimSim(*arguments)
@@ -130,18 +141,6 @@ class ScenarioTest(unittest.TestCase):
             CimSim({"instances": [{"class": "CIM_NoSuchClass"}]})
 
 
-class GetClassTest(unittest.TestCase):
-    @staticmethod
-    def summary(element):
-        """Names in document order; * marks PROPAGATED, @ the class origin, = a default, and
-        the qualifiers and parameters follow in parentheses."""
-        text = element.get("NAME") + ("*" if element.get("PROPAGATED") == "true" else "")
-        text += "@" + element.get("CLASSORIGIN") if element.get("CLASSORIGIN") else ""
-        text += "=" + element.findtext("VALUE") if element.tag.startswith("PROPERTY") and \
-            element.find("VALUE") is not None else ""
-        inner = [GetClassTest.summary(child) for child in element if child.get("NAME")]
-        return text + ("(%s)" % " ".join(inner) if inner else "")
-
     def test_get_class_honours_its_flags_as_the_real_server_does(self):
         run = "Run*(Target(IN) Job(IN OUT))"
         cases = [
@@ -161,7 +160,7 @@ class GetClassTest(unittest.TestCase):
             with self.subTest(flags=flags, property_list=property_list):
                 reply = call_once(sim, "GetClass", class_call_body(
                     "GetClass", "t_sub", property_list=property_list, **flags))
-                self.assertEqual(self.summary(reply.xml().find(".//IRETURNVALUE/CLASS")),
+                self.assertEqual(class_summary(reply.xml().find(".//IRETURNVALUE/CLASS")),
                                  expected)
         unknown = call_once(sim, "GetClass", class_call_body("GetClass", "NoSuch_Class"))
         self.assertEqual(unknown.error(), (6, "CIM_ERR_NOT_FOUND: NoSuch_Class"))
