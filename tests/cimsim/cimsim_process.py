@@ -21,11 +21,10 @@ class CimSim:
     def __init__(self, scenario, *arguments):
         self.directory = tempfile.TemporaryDirectory(prefix="cimsim-test-")
         if isinstance(scenario, dict):
-            scenario = dict(scenario)
-            scenario.setdefault("include", [os.path.join(SCENARIOS, "classes.json")])
             path = os.path.join(self.directory.name, "scenario.json")
             with open(path, "w", encoding="utf-8") as stream:
-                json.dump(scenario, stream)
+                json.dump({"include": [os.path.join(SCENARIOS, "classes.json")], **scenario},
+                          stream)
             scenario = path
         elif not os.path.isabs(scenario):
             scenario = os.path.join(SCENARIOS, scenario)
