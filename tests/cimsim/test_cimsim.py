@@ -2,6 +2,7 @@
 
 import http.client
 import os
+import pathlib
 import re
 import socket
 import sys
@@ -27,10 +28,8 @@ def replay_captures(sim, *tags):
     {tag: (what came back, what the real server sent)}."""
     replies = {}
     for tag in tags:
-        with open(os.path.join(CAPTURES, tag + "-conn1.c2s"), "rb") as stream:
-            request = stream.read()
-        with open(os.path.join(CAPTURES, tag + "-conn1.s2c"), "rb") as stream:
-            expected = stream.read()
+        request, expected = (pathlib.Path(CAPTURES, tag + "-conn1." + direction).read_bytes()
+                             for direction in ("c2s", "s2c"))
         with socket.create_connection(("127.0.0.1", sim.http_port), 10) as sock:
             sock.sendall(request)
             # The simulator closes once it has answered every request and read the end.
