@@ -1,7 +1,5 @@
-// Our CIM client on Windows (WinHTTP transport, XmlLite parser) against servers on the build
-// machine, started by run_with_cimsim.py --client: cimsim with the sample estate, Basic
-// authentication, a journal and a class whose enumeration is never answered; a scripted server
-// journaling the one request it gets; a port nobody listens on.
+// Our CIM client on Windows (WinHTTP transport, XmlLite parser) against the servers that
+// run_with_cimsim.py --client starts on the build machine (its usage text lists them).
 
 #include <Pegasus/Client/CIMClient.h>
 #include <Pegasus/Client/CIMClientException.h>
