@@ -15,7 +15,6 @@
 #include "brocade.h"
 #include "installed_utility.h"
 #include "log.h"
-#include "test_environment.h"
 #include "windows_test_support.h"
 
 using Vornet::Brocade::Brocade;
