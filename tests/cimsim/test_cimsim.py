@@ -2,40 +2,72 @@
 
 import http.client
 import os
+import pathlib
 import re
 import socket
 import sys
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 
 from cimsim_process import (ROOT, SCENARIOS, CimSim, call, call_once,  # noqa: E402
-                            enumerate_body, get_class_body, get_instance_body, properties)
+                            class_call_body, get_instance_body)
 
 CAPTURES = os.path.join(ROOT, "tests", "pegasus", "captures", "cimserver")
-HOST = "server-07.lab.invalid"
-FC_PORT_KEYS = {"CreationClassName": "XX_FCPort", "DeviceID": "10:00:00:05:1e:4a:81:10",
-                "SystemCreationClassName": "CIM_ComputerSystem", "SystemName": HOST}
+GET_FC_PORT = get_instance_body("XX_FCPort", {
+    "CreationClassName": "XX_FCPort", "DeviceID": "10:00:00:05:1e:4a:81:10",
+    "SystemCreationClassName": "CIM_ComputerSystem", "SystemName": "server-07.lab.invalid"})
+ENUMERATE_PACKAGES = class_call_body("EnumerateInstances", "CIM_PhysicalPackage")
+HEALTHY = (200, None, None, None)
 
 
-def replay_capture(port, tag):
-    """Sends a captured OpenPegasus client request; returns (what came back, what the real
-    server sent)."""
-    with open(os.path.join(CAPTURES, tag + "-conn1.c2s"), "rb") as stream:
-        request = stream.read()
-    with open(os.path.join(CAPTURES, tag + "-conn1.s2c"), "rb") as stream:
-        expected = stream.read()
-    received = b""
-    with socket.create_connection(("127.0.0.1", port), 10) as sock:
-        sock.sendall(request)
-        # The simulator closes once it has answered every request and read the end.
-        sock.shutdown(socket.SHUT_WR)
-        data = sock.recv(65536)
-        while data:
-            received += data
-            data = sock.recv(65536)
-    return received, expected
+def replay_captures(sim, *tags):
+    """Sends each captured OpenPegasus client request on a connection of its own;
+    {tag: (what came back, what the real server sent)}."""
+    replies = {}
+    for tag in tags:
+        request, expected = (pathlib.Path(CAPTURES, tag + "-conn1." + direction).read_bytes()
+                             for direction in ("c2s", "s2c"))
+        with socket.create_connection(("127.0.0.1", sim.http_port), 10) as sock:
+            sock.sendall(request)
+            # The simulator closes once it has answered every request and read the end.
+            sock.shutdown(socket.SHUT_WR)
+            replies[tag] = (b"".join(iter(lambda: sock.recv(65536), b"")), expected)
+    return replies
+
+
+def outcome(connection):
+    """(status, CIMError header, Connection header, CIM error) of a GetInstance of the FC
+    port, or the name of the exception the HTTP client raised."""
+    try:
+        reply = call(connection, "GetInstance", GET_FC_PORT)
+    except (http.client.HTTPException, OSError) as error:
+        return type(error).__name__
+    try:
+        error = reply.error()
+    except ElementTree.ParseError:
+        error = "not XML"
+    return (reply.status, reply.headers.get("CIMError"), reply.headers.get("Connection"), error)
+
+
+def class_summary(element):
+    """Names in document order; * marks PROPAGATED, @ the class origin, = a default, and
+    the qualifiers and parameters follow in parentheses."""
+    text = element.get("NAME") + ("*" if element.get("PROPAGATED") == "true" else "")
+    text += "@" + element.get("CLASSORIGIN") if element.get("CLASSORIGIN") else ""
+    text += "=" + element.findtext("VALUE") if element.tag.startswith("PROPERTY") and \
+        element.find("VALUE") is not None else ""
+    inner = [class_summary(child) for child in element if child.get("NAME")]
+    return text + ("(%s)" % " ".join(inner) if inner else "")
+
+
+def running(test, *arguments):
+    """A simulator that is stopped, and must exit with 0, when the test ends."""
+    sim = CimSim(*arguments)
+    test.addCleanup(lambda: test.assertEqual(sim.stop(), 0))
+    return sim
 
 
 class SampleEstateTest(unittest.TestCase):
@@ -51,110 +83,62 @@ class SampleEstateTest(unittest.TestCase):
         self.sim.control({"clearFaults": True})
 
     def test_answers_captured_requests_byte_for_byte_like_the_real_server(self):
-        for tag in ("get-missing", "get-badclass", "enum-badclass", "enum-badns",
-                    "invoke-noprovider"):
-            with self.subTest(capture=tag):
-                received, expected = replay_capture(self.sim.http_port, tag)
-                self.assertEqual(received, expected)
-
-    def get_port(self, connection=None):
-        body = get_instance_body("XX_FCPort", FC_PORT_KEYS)
-        if connection is None:
-            return call_once(self.sim, "GetInstance", body)
-        return call(connection, "GetInstance", body)
+        tags = ("get-missing", "get-badclass", "enum-badclass", "enum-badns", "invoke-noprovider")
+        for tag, (received, expected) in replay_captures(self.sim, *tags).items():
+            self.assertEqual(received, expected, tag)
 
     def test_fault_rules_fire_after_skip_for_the_given_number_of_times(self):
         self.sim.control({"addFaults": [{"operation": "GetInstance", "class": "XX_FCPort",
                                          "skip": 1, "times": 2,
                                          "cimError": {"code": 1, "description": "busy"}}]})
-        outcomes = [self.get_port().error() for _ in range(4)]
+        outcomes = [call_once(self.sim, "GetInstance", GET_FC_PORT).error() for _ in range(4)]
         self.assertEqual(outcomes, [None, (1, "busy"), (1, "busy"), None])
 
-    def test_fault_actions(self):
-        def status_500(reply):
-            self.assertEqual((reply.status, reply.headers["CIMError"]), (500, "request-not-valid"))
-
-        def closing(reply):
-            self.assertEqual((reply.headers["Connection"], reply.error()), ("close", None))
-
+    def test_each_fault_action_spoils_one_answer(self):
         cases = [
-            ({"httpStatus": 500, "headers": {"CIMError": "request-not-valid"}}, status_500),
-            ({"malformed": True}, lambda reply: self.assertRaises(ElementTree.ParseError, reply.xml)),
-            ({"connectionClose": True}, closing),
-            ({"drop": "before"}, http.client.RemoteDisconnected),
-            ({"drop": "mid"}, http.client.IncompleteRead),
-            ({"delay": 120}, socket.timeout),
+            ({"httpStatus": 500, "headers": {"CIMError": "request-not-valid"}},
+             (500, "request-not-valid", None, "not XML")),
+            ({"malformed": True}, (200, None, None, "not XML")),
+            ({"connectionClose": True}, (200, None, "close", None)),
+            ({"drop": "before"}, "RemoteDisconnected"),
+            ({"drop": "mid"}, "IncompleteRead"),
+            ({"delay": 120}, "TimeoutError"),
         ]
         for action, expected in cases:
             with self.subTest(action=action):
                 self.sim.control({"clearFaults": True,
                                   "addFaults": [dict(action, operation="GetInstance", times=1)]})
                 # Only the delayed answer should outlast the client's patience.
-                connection = self.sim.connect(timeout=0.5 if "delay" in action else 60)
+                spoiled = self.sim.connect(timeout=0.5 if "delay" in action else 60)
+                next_one = self.sim.connect()
                 try:
-                    if isinstance(expected, type):
-                        self.assertRaises(expected, self.get_port, connection)
-                    else:
-                        expected(self.get_port(connection))
+                    self.assertEqual([outcome(spoiled), outcome(next_one)], [expected, HEALTHY])
                 finally:
-                    connection.close()
-                self.assertIsNone(self.get_port().error())
+                    spoiled.close()
+                    next_one.close()
 
 
-class ScenarioSwitchesTest(unittest.TestCase):
-    ESTATE = {
-        "instances": [
-            {"id": "pkg", "class": "CIM_PhysicalPackage",
-             "properties": {"CreationClassName": "CIM_PhysicalPackage", "Tag": "T1"}},
-            {"id": "ctl", "class": "CIM_PortController",
-             "properties": {"CreationClassName": "CIM_PortController", "DeviceID": "c0",
-                            "SystemCreationClassName": "CIM_ComputerSystem",
-                            "SystemName": "h", "EnabledState": 2}},
-            {"class": "CIM_Realizes", "properties": {"Antecedent": "pkg", "Dependent": "ctl"}},
-        ]}
-
-    def test_reference_forms(self):
-        cases = [("instancename", "INSTANCENAME", None),
-                 ("localinstancepath", "LOCALINSTANCEPATH", None),
-                 ("instancepath", "INSTANCEPATH", "h.example:5989")]
-        for form, element, host in cases:
+class ScenarioTest(unittest.TestCase):
+    def test_reference_forms_in_properties_and_key_bindings(self):
+        for form, element, host in [("instancename", "INSTANCENAME", None),
+                                    ("localinstancepath", "LOCALINSTANCEPATH", None),
+                                    ("instancepath", "INSTANCEPATH", "h.example:5989")]:
             with self.subTest(form=form):
-                sim = CimSim(dict(self.ESTATE, referenceForm=form, host="h.example:5989"))
-                try:
-                    reply = call_once(sim, "EnumerateInstances", enumerate_body("CIM_Realizes"))
-                finally:
-                    self.assertEqual(sim.stop(), 0)
-                instance = reply.named_instances()[0].find("INSTANCE")
-                reference = properties(instance)["Antecedent"]
-                self.assertEqual(reference[0].tag, element)
-                self.assertEqual(reference.findtext(".//HOST"), host)
-                name_key = reply.named_instances()[0].find("INSTANCENAME/KEYBINDING")
-                self.assertEqual(name_key.find("VALUE.REFERENCE")[0].tag, element)
+                estate = os.path.join(HERE, "scenarios/reference_estate.json")
+                sim = running(self, {"include": [estate], "referenceForm": form,
+                                     "host": "h.example:5989"})
+                named = call_once(sim, "EnumerateInstances", class_call_body(
+                    "EnumerateInstances", "CIM_Realizes")).named_instances()[0]
+                value = named.find("INSTANCE/PROPERTY.REFERENCE[@NAME='Antecedent']/"
+                                   "VALUE.REFERENCE")
+                key = named.find("INSTANCENAME/KEYBINDING/VALUE.REFERENCE")
+                self.assertEqual((value[0].tag, value.findtext(".//HOST"), key[0].tag),
+                                 (element, host, element))
 
+    def test_a_broken_scenario_is_refused_with_its_reason(self):
+        with self.assertRaisesRegex(RuntimeError, "unknown class 'CIM_NoSuchClass'"):
+            CimSim({"instances": [{"class": "CIM_NoSuchClass"}]})
 
-class GetClassTest(unittest.TestCase):
-    CLASSES = {"classes": {
-        "T_Base": {"qualifiers": {"Description": "base", "UMLPackagePath": "T::Base"},
-                   "properties": {"Aye": {"type": "uint16", "qualifiers": {
-                                      "Description": "a", "ValueMap": ["0", "1"]}},
-                                  "Bee": {"type": "uint64[]", "qualifiers": {"Units": "Bits"}}},
-                   "methods": {"Run": {"parameters": {
-                       "Target": "reference:CIM_ManagedElement",
-                       "Job": {"type": "reference:CIM_ConcreteJob", "out": True}}}}},
-        "T_Sub": {"superclass": "T_Base", "qualifiers": {"Description": "sub"},
-                  "properties": {"Aye": {"type": "uint16", "qualifiers": {"Description": "a2"}},
-                                 "Cee": {"type": "string", "default": "c"}}}}}
-
-    @staticmethod
-    def summary(element):
-        """Names in document order; * marks PROPAGATED, @ the class origin, = a default, and
-        the qualifiers and parameters follow in parentheses."""
-        text = element.get("NAME") + ("*" if element.get("PROPAGATED") == "true" else "")
-        text += "@" + element.get("CLASSORIGIN") if element.get("CLASSORIGIN") else ""
-        text += "=" + element.findtext("VALUE") if element.tag.startswith("PROPERTY") and \
-            element.find("VALUE") is not None else ""
-        inner = [GetClassTest.summary(child) for child in element if child.get("NAME")]
-        return text + ("(%s)" % " ".join(inner) if inner else "")
 
     def test_get_class_honours_its_flags_as_the_real_server_does(self):
         run = "Run*(Target(IN) Job(IN OUT))"
@@ -170,20 +154,17 @@ class GetClassTest(unittest.TestCase):
              "T_Sub(UMLPackagePath* Description Bee*(Units) Cee=c %s)" % run),
             ({}, [], "T_Sub(Description)"),
         ]
-        sim = CimSim(self.CLASSES)
-        try:
-            for flags, property_list, expected in cases:
-                with self.subTest(flags=flags, property_list=property_list):
-                    reply = call_once(sim, "GetClass", get_class_body(
-                        "t_sub", property_list=property_list, **flags))
-                    self.assertEqual(self.summary(reply.xml().find(".//IRETURNVALUE/CLASS")),
-                                     expected)
-            unknown = call_once(sim, "GetClass", get_class_body("NoSuch_Class"))
-            journal = sim.journal()
-        finally:
-            self.assertEqual(sim.stop(), 0)
+        sim = running(self, os.path.join(HERE, "scenarios/get_class_flags.json"))
+        for flags, property_list, expected in cases:
+            with self.subTest(flags=flags, property_list=property_list):
+                reply = call_once(sim, "GetClass", class_call_body(
+                    "GetClass", "t_sub", property_list=property_list, **flags))
+                self.assertEqual(class_summary(reply.xml().find(".//IRETURNVALUE/CLASS")),
+                                 expected)
+        unknown = call_once(sim, "GetClass", class_call_body("GetClass", "NoSuch_Class"))
         self.assertEqual(unknown.error(), (6, "CIM_ERR_NOT_FOUND: NoSuch_Class"))
-        self.assertEqual([entry["class"] for entry in journal if entry["operation"] == "GetClass"],
+        self.assertEqual([entry["class"] for entry in sim.journal()
+                          if entry["operation"] == "GetClass"],
                          ["t_sub"] * len(cases) + ["NoSuch_Class"])
 
 
@@ -198,24 +179,16 @@ class AuthenticationTest(unittest.TestCase):
         ]
         for extra, credentials, status, detail in cases:
             with self.subTest(extra=extra, credentials=credentials):
-                sim = CimSim("sample_estate.json", "--user", "root", "--password", "s3cret",
-                             *extra)
-                try:
-                    user, password = credentials or (None, None)
-                    reply = call_once(sim, "EnumerateInstances",
-                                 enumerate_body("CIM_PhysicalPackage"), user=user,
-                                 password=password)
-                    journal = sim.journal()
-                finally:
-                    self.assertEqual(sim.stop(), 0)
-                self.assertEqual(reply.status, status)
-                self.assertEqual(reply.headers.get("PGErrorDetail"), detail)
-                if status == 401:
-                    self.assertEqual(reply.headers["WWW-Authenticate"], 'Basic realm="cimsim"')
-                else:
-                    self.assertEqual(len(reply.named_instances()), 3)
-                self.assertEqual(journal[-1]["authorization"], credentials is not None)
-
+                sim = running(self, "sample_estate.json", "--user", "root", "--password",
+                              "s3cret", *extra)
+                reply = call_once(sim, "EnumerateInstances", ENUMERATE_PACKAGES, credentials)
+                seen = (reply.status, reply.headers.get("PGErrorDetail"),
+                        reply.headers.get("WWW-Authenticate"),
+                        len(reply.named_instances()) if reply.status == 200 else None,
+                        sim.journal()[-1]["authorization"])
+                self.assertEqual(seen, (status, detail,
+                                        'Basic realm="cimsim"' if status == 401 else None,
+                                        3 if status == 200 else None, credentials is not None))
 
     def test_challenges_and_classes_like_the_real_server(self):
         def element_tags(data):
@@ -223,27 +196,14 @@ class AuthenticationTest(unittest.TestCase):
             # qualifier texts.
             return re.findall(rb"<(?:CLASS|PROPERTY|METHOD|PARAMETER)[.A-Z]* [^>]*>", data)
 
-        sim = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "realm": "vm"},
-                     "--user", "root", "--password", "s3cret")
-        try:
-            replies = {tag: replay_capture(sim.http_port, tag)
-                       for tag in ("auth-bad", "getclass-badclass", "getclass-fcport-local")}
-        finally:
-            self.assertEqual(sim.stop(), 0)
+        sim = running(self, {"include": [os.path.join(SCENARIOS, "sample_estate.json")],
+                             "realm": "vm"}, "--user", "root", "--password", "s3cret")
+        replies = replay_captures(sim, "auth-bad", "getclass-badclass", "getclass-fcport-local")
         for tag in ("auth-bad", "getclass-badclass"):
             self.assertEqual(*replies[tag], msg=tag)
         received, expected = replies["getclass-fcport-local"]
         self.assertEqual(element_tags(received), element_tags(expected))
         self.assertEqual(len(element_tags(received)), 6)
-
-
-class ScenarioLoadingTest(unittest.TestCase):
-    def test_a_broken_scenario_is_refused_with_its_reason(self):
-        sim = None
-        with self.assertRaises(RuntimeError) as raised:
-            sim = CimSim({"instances": [{"class": "CIM_NoSuchClass"}]})
-        self.assertIsNone(sim)
-        self.assertIn("unknown class 'CIM_NoSuchClass'", str(raised.exception))
 
 
 if __name__ == "__main__":

@@ -13,10 +13,8 @@ def body_of(response: bytes) -> bytes:
     while body:
         size_line, _, rest = body.partition(b"\r\n")
         size = int(size_line.split(b";")[0] or b"0", 16)
-        if size == 0:
-            break
         out += rest[:size]
-        body = rest[size + 2:]
+        body = rest[size + 2:] if size else b""  # a chunk of size 0 ends the body
     return out
 
 

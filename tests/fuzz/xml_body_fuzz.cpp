@@ -1,13 +1,8 @@
-// libFuzzer target: any bytes as a response body, without HTTP around them,
-// through both XML event streams and every decoder.
-//  - The platform's XML parser (libxml2 here), whose events must keep what
-//    xml_parser.h promises (xml_event_text.h checks) and be the same (or the
-//    same defect) however the bytes are cut.
-//  - The Windows backend's own checks (markup scan, UTF-8 check), which
-//    must find the same defect however the bytes are cut.
-//  - The decoder of every response kind, which must report the same outcome
-//    whole and in pieces.
-// The first byte chooses the size of the pieces. Only Pegasus exceptions may
+// libFuzzer target: any bytes as a response body, without HTTP around them, cut into pieces
+// whose size the first byte chooses. Each of these must give the same outcome (or the same
+// defect) whole and in pieces: the platform's XML parser (libxml2 here), whose events must also
+// keep what xml_parser.h promises (xml_event_text.h checks); the Windows backend's own checks
+// (markup scan, UTF-8 check); the decoder of every response kind. Only Pegasus exceptions may
 // leave the code under test; anything else, or a broken promise, is a crash.
 #include <Pegasus/Common/Exception.h>
 

@@ -44,29 +44,22 @@ class InstalledModule(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.scratch = tempfile.TemporaryDirectory(prefix="brocade-install-")
+        cls.addClassCleanup(cls.scratch.cleanup)
         cls.package = debian_package(os.path.join(cls.scratch.name, "package"))
         root = os.path.join(cls.scratch.name, "root")
         run("dpkg", "-x", cls.package, root)
         cls.trees = {"cmake --install": install_tree(os.path.join(cls.scratch.name, "prefix")),
                      "dpkg -x": os.path.join(root, "usr")}
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.scratch.cleanup()
-
-    def files(self, tree):
-        return sorted(os.path.relpath(os.path.join(directory, name), tree)
-                      for directory, _, names in os.walk(tree) for name in names)
-
     def test_module_with_its_catalogue_headers_and_probe_and_nothing_of_the_host(self):
         for how, tree in self.trees.items():
             with self.subTest(how):
-                files = self.files(tree)
-                for expected in ["lib/brocade/libbrocade.so", "lib/brocade/brocade_diagnostics.json",
-                                 "bin/brocade-probe"] + ["include/brocade/" + h for h in HEADERS]:
-                    self.assertIn(expected, files)
+                files = sorted(os.path.relpath(os.path.join(directory, name), tree)
+                               for directory, _, names in os.walk(tree) for name in names)
                 self.assertEqual([f for f in files if f.startswith("include/")],
                                  sorted("include/brocade/" + h for h in HEADERS))
+                self.assertLessEqual({"lib/brocade/libbrocade.so", "bin/brocade-probe",
+                                      "lib/brocade/brocade_diagnostics.json"}, set(files))
                 strays = [f for f in files if "logger" in f or "cimom" in f or "gtest" in f]
                 self.assertEqual(strays, [])
 

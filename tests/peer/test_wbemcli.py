@@ -24,13 +24,13 @@ FC_PORT = ('XX_FCPort.CreationClassName="XX_FCPort",DeviceID="10:00:00:05:1e:4a:
 class WbemcliTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.sim = CimSim("sample_estate.json", "--user", "root", "--password", "s3cret")
+        cls.sim = CimSim("sample_estate.json", "--user", "root", "--password", "right")
 
     @classmethod
     def tearDownClass(cls):
         assert cls.sim.stop() == 0
 
-    def wbemcli(self, operation, object_path, *arguments, https=False, password="s3cret"):
+    def wbemcli(self, operation, object_path, *arguments, https=False, password="right"):
         scheme, port = ("https", self.sim.https_port) if https else ("http", self.sim.http_port)
         url = "%s://root:%s@127.0.0.1:%d/root/brocade:%s" % (scheme, password, port, object_path)
         options = ["-noverify"] if https else []
@@ -84,17 +84,14 @@ class WbemcliTest(unittest.TestCase):
                 self.assertIn('-RecordData="Memory test passed: 0 errors in 4 patterns"', output)
 
     def test_errors_reach_wbemcli(self):
-        cases = [(("gi", FC_PORT.replace(":11", ":99")), "CIM_ERR_NOT_FOUND"),
-                 (("ei", "XX_NoSuchClass"), "CIM_ERR_INVALID_CLASS: XX_NoSuchClass")]
-        for arguments, expected in cases:
-            with self.subTest(arguments=arguments):
-                status, output = self.wbemcli(*arguments)
+        cases = [(("gi", FC_PORT.replace(":11", ":99")), "right", "CIM_ERR_NOT_FOUND"),
+                 (("ei", "XX_NoSuchClass"), "right", "CIM_ERR_INVALID_CLASS: XX_NoSuchClass"),
+                 (("ei", "CIM_PhysicalPackage"), "wrong", "Invalid username/password")]
+        for arguments, password, expected in cases:
+            with self.subTest(arguments=arguments, password=password):
+                status, output = self.wbemcli(*arguments, password=password)
                 self.assertNotEqual(status, 0)
                 self.assertIn(expected, output)
-        status, output = self.wbemcli("ei", "CIM_PhysicalPackage", password="wrong")
-        self.assertNotEqual(status, 0)
-        self.assertIn("Invalid username/password", output)
-
 
 if __name__ == "__main__":
     unittest.main()

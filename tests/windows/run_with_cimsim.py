@@ -33,11 +33,9 @@ def windows_path(path):
 
 
 def closed_port():
-    probe = socket.socket()
-    probe.bind(("127.0.0.1", 0))
-    port = probe.getsockname()[1]
-    probe.close()
-    return port
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
 
 
 def main(arguments):
@@ -49,44 +47,38 @@ def main(arguments):
                                "delay": 75}]
     simulator = CimSim(scenario, "--user", USER, "--password", PASSWORD)
     directory = tempfile.TemporaryDirectory(prefix="windows-test-")
-    servers = []
+    environment = dict(
+        os.environ, BROCADE_TEST_CIMSIM_HTTP_PORT=str(simulator.http_port),
+        CIMCLIENT_LOCAL_URL="http://%s:%s@127.0.0.1:%d" % (USER, PASSWORD, simulator.http_port),
+        BROCADE_TEST_CIMSIM_HTTPS_PORT=str(simulator.https_port),
+        BROCADE_TEST_CIMSIM_USER=USER, BROCADE_TEST_CIMSIM_PASSWORD=PASSWORD)
+    scripted = None
     try:
-        environment = dict(os.environ)
-        environment.update({
-            "CIMCLIENT_LOCAL_URL": "http://%s:%s@127.0.0.1:%d" % (USER, PASSWORD,
-                                                                  simulator.http_port),
-            "BROCADE_TEST_CIMSIM_HTTP_PORT": str(simulator.http_port),
-            "BROCADE_TEST_CIMSIM_HTTPS_PORT": str(simulator.https_port),
-            "BROCADE_TEST_CIMSIM_USER": USER,
-            "BROCADE_TEST_CIMSIM_PASSWORD": PASSWORD,
-        })
         if client:
             script = os.path.join(directory.name, "script.json")
-            with open(script, "w", encoding="utf-8") as stream:
-                stream.write("[]")
             journal = os.path.join(directory.name, "scripted.jsonl")
-            servers.append(subprocess.Popen(
+            with open(script, "w", encoding="utf-8") as stream:
+                stream.write("[]")  # no answers: it closes after journaling the request
+            scripted = subprocess.Popen(
                 [sys.executable, SCRIPTED_SERVER, "--script", script, "--journal", journal],
-                stdout=subprocess.PIPE, text=True))
-            ready = servers[-1].stdout.readline().strip()
+                stdout=subprocess.PIPE, text=True)
+            ready = scripted.stdout.readline().strip()
             if not ready.startswith("port="):
                 raise RuntimeError("scripted server did not start: %r" % ready)
-            environment.update({
-                "BROCADE_TEST_CIMSIM_JOURNAL": windows_path(simulator.journal_path),
-                "BROCADE_TEST_SILENT_CLASS": SILENT_CLASS,
-                "BROCADE_TEST_SCRIPTED_PORT": ready[len("port="):],
-                "BROCADE_TEST_SCRIPTED_JOURNAL": windows_path(journal),
-                "BROCADE_TEST_CLOSED_PORT": str(closed_port()),
-            })
+            environment.update(
+                BROCADE_TEST_CIMSIM_JOURNAL=windows_path(simulator.journal_path),
+                BROCADE_TEST_SILENT_CLASS=SILENT_CLASS,
+                BROCADE_TEST_SCRIPTED_PORT=ready[len("port="):],
+                BROCADE_TEST_SCRIPTED_JOURNAL=windows_path(journal),
+                BROCADE_TEST_CLOSED_PORT=str(closed_port()))
         return subprocess.run(command, env=environment, check=False).returncode
     finally:
-        for server in servers:
-            server.terminate()
-            server.wait()
-            server.stdout.close()
+        if scripted is not None:
+            scripted.terminate()
+            scripted.wait()
+            scripted.stdout.close()
         simulator.stop()
         directory.cleanup()
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1:]))
