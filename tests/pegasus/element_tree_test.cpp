@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "element_tree.h"
+#include "repeated_text.h"
 #include "xml_parser.h"
 
 using namespace Pegasus;
@@ -81,12 +82,6 @@ class ElementTreeCases : public testing::TestWithParam<TreeCase> {};
 TEST_P(ElementTreeCases, holdWhatTheGrammarReadsWholeAndByteByByte) {
     EXPECT_EQ(build(GetParam(), GetParam().body.size() + 64), GetParam().expected);
     EXPECT_EQ(build(GetParam(), 1), GetParam().expected);
-}
-
-std::string repeated(const std::string& text, size_t count) {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) out += text;
-    return out;
 }
 
 // clang-format off

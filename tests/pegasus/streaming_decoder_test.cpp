@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "repeated_text.h"
 #include "response_decoder.h"
 #include "testing/client_observer.h"
 
@@ -40,12 +41,6 @@ std::string classBody(const std::string& content) {
     return replaced(kHead, "EnumerateInstances", "GetClass") +
            "<CLASS NAME=\"X\" SUPERCLASS=\"Y\">\n<PROPERTY NAME=\"P\" TYPE=\"uint8\"/>\n" +
            content + "</CLASS>\n" + kTail;
-}
-
-std::string repeated(const std::string& text, size_t count) {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) out += text;
-    return out;
 }
 
 struct DefectCase {

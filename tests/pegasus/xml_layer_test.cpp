@@ -12,6 +12,7 @@
 #include <string>
 
 #include "markup_scan.h"
+#include "repeated_text.h"
 #include "xml_event_text.h"
 #include "xml_parser.h"
 
@@ -27,12 +28,6 @@ std::string scanned(const std::string& document, size_t piece) {
     XmlError kind;
     std::uint64_t line;
     return scan.defect(kind, line) ? "error: " + xmlErrorText(kind, line) : "no defect";
-}
-
-std::string repeated(const std::string& text, size_t count) {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) out += text;
-    return out;
 }
 
 // An empty-element tag of `count` distinct attributes.
