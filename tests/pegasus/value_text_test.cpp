@@ -62,18 +62,14 @@ class ValueFromText : public testing::TestWithParam<ConversionCase> {};
 
 TEST_P(ValueFromText, readsAndPrintsAsOpenPegasus) {
     const ConversionCase& c = GetParam();
+    const auto scalar = [&] { return cimxml::valueFromText(c.type, c.texts[0].c_str(), 7); };
     if (!c.texts.empty()) {
-        EXPECT_EQ(converted(c.type, false,
-                            [&] { return cimxml::valueFromText(c.type, c.texts[0].c_str(), 7); }),
-                  c.scalar);
+        EXPECT_EQ(converted(c.type, false, scalar), c.scalar);
     }
-    EXPECT_EQ(converted(c.type, true,
-                        [&] {
-                            return cimxml::arrayFromTexts(c.type, [&](auto&& take) {
-                                for (size_t i = 0; i < c.texts.size(); ++i)
-                                    take(c.texts[i].c_str(), 7 + i);
-                            });
-                        }),
+    const auto eachText = [&](auto&& take) {
+        for (size_t i = 0; i < c.texts.size(); ++i) take(c.texts[i].c_str(), 7 + i);
+    };
+    EXPECT_EQ(converted(c.type, true, [&] { return cimxml::arrayFromTexts(c.type, eachText); }),
               c.array);
 }
 
