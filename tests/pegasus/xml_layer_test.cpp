@@ -161,22 +161,19 @@ INSTANTIATE_TEST_SUITE_P(BothParsers, XmlDocuments, testing::ValuesIn(std::vecto
 
 // Calls `thrower` at the `throwAt`-th event (counting from 1) and counts every event after it,
 // which must be none.
-class ThrowingHandler : public XmlHandler {
-  public:
-    ThrowingHandler(int throwAt, void (*thrower)()) : throwAt_(throwAt), thrower_(thrower) {}
+struct ThrowingHandler : XmlHandler {
+    ThrowingHandler(int throwAt, void (*thrower)()) : throwAt(throwAt), thrower(thrower) {}
     void startElement(std::string_view, const XmlAttribute*, std::size_t) override { event(); }
     void endElement(std::string_view) override { event(); }
     void characters(std::string_view) override { event(); }
-    int eventsAfterTheThrow = 0;
-
-  private:
     void event() {
-        if (++events_ == throwAt_) thrower_();
-        if (events_ > throwAt_) ++eventsAfterTheThrow;
+        if (++events == throwAt) thrower();
+        if (events > throwAt) ++eventsAfterTheThrow;
     }
-    int throwAt_;
-    void (*thrower_)();
-    int events_ = 0;
+    int throwAt;
+    void (*thrower)();
+    int events = 0;
+    int eventsAfterTheThrow = 0;
 };
 
 // The text of what left the parser, or "nothing".
