@@ -7,6 +7,7 @@
 #include <Pegasus/Common/CIMInstance.h>
 #include <Pegasus/Common/CIMValue.h>
 #include <gtest/gtest.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <string>
@@ -103,16 +104,10 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string folded(const char* name) {
-    std::string out(name);
-    for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return out;
-}
-
 std::vector<Key> sortedKeys(const Reference& reference) {
     std::vector<Key> keys = reference.keys;
     std::stable_sort(keys.begin(), keys.end(), [](const Key& left, const Key& right) {
-        return folded(left.name) < folded(right.name);
+        return strcasecmp(left.name, right.name) < 0;  // ASCII case folded
     });
     return keys;
 }

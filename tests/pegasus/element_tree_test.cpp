@@ -1,15 +1,14 @@
-// The element tree the grammar reads: names, attributes, the first run of text
-// and the line of each element, nesting; the children of a streamed element
-// handed on one at a time and dropped; the memory it may take against the
-// bytes received. Each body is fed whole and one byte at a time.
+// The element tree the grammar reads: names, attributes, the first run of text and the line of each
+// element, nesting; the children of a streamed element handed on one at a time and dropped; the
+// memory it may take against the bytes received. Each body is fed whole and one byte at a time.
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 #include <vector>
 
 #include "element_tree.h"
+#include "repeated_text.h"
 #include "xml_parser.h"
 
 using namespace Pegasus;
@@ -85,73 +84,47 @@ TEST_P(ElementTreeCases, holdWhatTheGrammarReadsWholeAndByteByByte) {
     EXPECT_EQ(build(GetParam(), 1), GetParam().expected);
 }
 
-std::string repeated(const std::string& text, size_t count) {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) out += text;
-    return out;
-}
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Trees, ElementTreeCases, testing::ValuesIn(std::vector<TreeCase>{
+    {"nesting_attributes_and_lines", "<A x=\"1\" y='&lt;2'>\n<B>\n<C z=\"\"/></B>\n<D/>\n</A>",
+     "A@2 x=1 y=<2 { B@3 { C@4 z= } D@5 }"},
+    {"blanks_between_elements_are_dropped", "<A>\n  <B/>\n  \n</A>", "A@2 { B@3 }"},
+    {"blank_content_alone_is_kept", "<V> </V>", "V@2 ' '"},
+    {"only_the_first_run_of_text", "<A>one<B/>two</A>", "A@2 'one' { B@2 }"},
+    {"blanks_before_a_child_then_text", "<A> <B/>two</A>", "A@2 'two' { B@2 }"},
+    {"references_and_cdata_join_the_run", "<A>\n a&amp;b<![CDATA[<c>]]>&#65;\n</A>",
+     "A@2 '\n a&b<c>A\n'"},
+    {"children_of_the_streamed_element_go_one_by_one",
+     "<A>\n<B>\n<C k=\"1\">c1</C><C>\n<E/></C></B>\n<D/>\n</A>",
+     "C@4 k=1 'c1' | C@4 { E@5 } | A@2 { B@3 D@6 }", {"A", "B"}},
+    {"only_the_first_element_on_the_path_streams", "<A>\n<X/>\n<B>\n<C/>\n</B>\n</A>",
+     "A@2 { X@3 B@4 { C@5 } }", {"A", "B"}},
+    {"a_second_element_of_the_streamed_name_is_kept", "<A><B><C/></B><B><C/></B></A>",
+     "C@2 | A@2 { B@2 B@2 { C@2 } }", {"A", "B"}},
+    // Markup as dense as <a/> is refused once the tree would take more than two and a half times
+    // the bytes received plus 1/64 of the response limit (here 1 KiB); the same body under the
+    // default limit fits.
+    {"dense_markup_beyond_the_allowance", "<A>\n" + repeated("<a/>", 4000) + "</A>",
+     "Validation error: on line 3: Response too dense to decode", {}, 64 * 1024},
+    {"dense_markup_streamed_away_fits_the_allowance", "<A>\n" + repeated("<a/>", 4000) + "</A>",
+     repeated("a@3 | ", 4000) + "A@2", {"A"}, 64 * 1024},
+}), [](const testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
-INSTANTIATE_TEST_SUITE_P(
-    Trees, ElementTreeCases,
-    testing::Values(
-        TreeCase{"nesting_attributes_and_lines",
-                 "<A x=\"1\" y='&lt;2'>\n<B>\n<C z=\"\"/></B>\n<D/>\n</A>",
-                 "A@2 x=1 y=<2 { B@3 { C@4 z= } D@5 }"},
-        TreeCase{"blanks_between_elements_are_dropped", "<A>\n  <B/>\n  \n</A>", "A@2 { B@3 }"},
-        TreeCase{"blank_content_alone_is_kept", "<V> </V>", "V@2 ' '"},
-        TreeCase{"only_the_first_run_of_text", "<A>one<B/>two</A>", "A@2 'one' { B@2 }"},
-        TreeCase{"blanks_before_a_child_then_text", "<A> <B/>two</A>", "A@2 'two' { B@2 }"},
-        TreeCase{"references_and_cdata_join_the_run", "<A>\n a&amp;b<![CDATA[<c>]]>&#65;\n</A>",
-                 "A@2 '\n a&b<c>A\n'"},
-        TreeCase{"children_of_the_streamed_element_go_one_by_one",
-                 "<A>\n<B>\n<C k=\"1\">c1</C><C>\n<E/></C></B>\n<D/>\n</A>",
-                 "C@4 k=1 'c1' | C@4 { E@5 } | A@2 { B@3 D@6 }",
-                 {"A", "B"}},
-        TreeCase{"only_the_first_element_on_the_path_streams",
-                 "<A>\n<X/>\n<B>\n<C/>\n</B>\n</A>",
-                 "A@2 { X@3 B@4 { C@5 } }",
-                 {"A", "B"}},
-        TreeCase{"a_second_element_of_the_streamed_name_is_kept",
-                 "<A><B><C/></B><B><C/></B></A>",
-                 "C@2 | A@2 { B@2 B@2 { C@2 } }",
-                 {"A", "B"}},
-        // Markup as dense as <a/> is refused once the tree would take more
-        // than two and a half times the bytes received plus 1/64 of the
-        // response limit (here 1 KiB); the same body under the default limit
-        // fits.
-        TreeCase{"dense_markup_beyond_the_allowance",
-                 "<A>\n" + repeated("<a/>", 4000) + "</A>",
-                 "Validation error: on line 3: Response too dense to decode",
-                 {},
-                 64 * 1024},
-        TreeCase{"dense_markup_streamed_away_fits_the_allowance",
-                 "<A>\n" + repeated("<a/>", 4000) + "</A>",
-                 repeated("a@3 | ", 4000) + "A@2",
-                 {"A"},
-                 64 * 1024}),
-    [](const testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
-
+// Each value, then what asBool and asUint read from it.
 TEST(ElementTreeViews, readFlagsAndCountsAsOpenPegasusReadsThem) {
-    const struct {
-        const char* value;
-        bool asBool;
-        unsigned asUint;
-    } cases[] = {{"true", true, 0},
-                 {"Yes", true, 0},
-                 {"1", true, 1},
-                 {"false", false, 0},
-                 {"", false, 0},
-                 {" +12abc", false, 12},
-                 {"0X1f", false, 31},
-                 {"-3", false, 0},
-                 {"4294967295", false, UINT_MAX},
-                 {"4294967296", false, UINT_MAX},
-                 {"99999999999999999999", false, UINT_MAX}};
-    for (const auto& c : cases) {
-        Attribute attribute("A", c.value);
-        EXPECT_EQ(attribute.asBool(), c.asBool) << c.value;
-        EXPECT_EQ(attribute.asUint(), c.asUint) << c.value;
+    std::string read;
+    for (const char* value : {"true", "Yes", "1", "false", "", " +12abc", "0X1f", "-3",
+                              "4294967295", "4294967296", "99999999999999999999"}) {
+        const Attribute attribute("A", value);
+        read += "[" + std::string(value) + "] " + (attribute.asBool() ? "true " : "false ") +
+                std::to_string(attribute.asUint()) + ", ";
     }
+    EXPECT_EQ(
+        read,
+        "[true] true 0, [Yes] true 0, [1] true 1, [false] false 0, [] false 0, [ +12abc] false "
+        "12, [0X1f] false 31, [-3] false 0, [4294967295] false 4294967295, [4294967296] false "
+        "4294967295, [99999999999999999999] false 4294967295, ");
 }
 
 }  // namespace

@@ -15,26 +15,23 @@ namespace {
 const CIMNamespaceName kNamespace("root/brocade");
 
 Array<CIMParamValue> diagnosticParameters() {
-    Array<CIMParamValue> parameters;
-    parameters.append(CIMParamValue(
+    const CIMParamValue parameter(
         "ManagedElement",
-        CIMValue(CIMObjectPath("CIM_FCPort.SystemName=\"switch-A\",DeviceID=\"port \\\"1\\\"\""))));
-    return parameters;
+        CIMValue(CIMObjectPath("CIM_FCPort.SystemName=\"switch-A\",DeviceID=\"port \\\"1\\\"\"")));
+    return Array<CIMParamValue>(&parameter, 1);
 }
 
 Array<CIMParamValue> variedParameters() {
-    Array<CIMParamValue> parameters;
-    parameters.append(CIMParamValue(
-        "ManagedElement", CIMValue(CIMObjectPath("//h1/root/x:CIM_FCPort.DeviceID=\"p\""))));
-    parameters.append(CIMParamValue("Timeout", CIMValue(Uint32(30))));
-    parameters.append(CIMParamValue("Untyped", CIMValue(String("s")), false));
-    Array<Uint16> codes;
-    codes.append(1);
-    codes.append(2);
-    parameters.append(CIMParamValue("Codes", CIMValue(codes)));
-    parameters.append(CIMParamValue("NullStr", CIMValue(CIMTYPE_STRING, false)));
-    parameters.append(CIMParamValue("Flag", CIMValue(true)));
-    return parameters;
+    const Uint16 codes[] = {1, 2};
+    const CIMParamValue parameters[] = {
+        CIMParamValue("ManagedElement",
+                      CIMValue(CIMObjectPath("//h1/root/x:CIM_FCPort.DeviceID=\"p\""))),
+        CIMParamValue("Timeout", CIMValue(Uint32(30))),
+        CIMParamValue("Untyped", CIMValue(String("s")), false),
+        CIMParamValue("Codes", CIMValue(Array<Uint16>(codes, 2))),
+        CIMParamValue("NullStr", CIMValue(CIMTYPE_STRING, false)),
+        CIMParamValue("Flag", CIMValue(true))};
+    return Array<CIMParamValue>(parameters, 6);
 }
 
 // One call of the client. `target` is a class name, or an instance path for GetInstance and

@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -29,8 +31,11 @@ class ScriptedServer {
     std::vector<JournalEntry> journal() const;
 
   private:
+    void stop();  // ends the server and removes its files
+
     std::string directory_;
     std::string certificate_;
+    FILE* output_ = nullptr;  // the server's standard output
     pid_t pid_ = -1;
     unsigned port_ = 0;
 };

@@ -24,7 +24,6 @@ import threading
 
 lock = threading.Lock()
 steps = []
-connections = 0
 
 
 def read_request(reader):
@@ -85,7 +84,7 @@ def serve_connection(stream, reader, number, journal):
 
 
 def main():
-    global steps, connections
+    global steps
     parser = argparse.ArgumentParser()
     parser.add_argument("--script", required=True)
     parser.add_argument("--journal", required=True)
@@ -123,15 +122,14 @@ def main():
     # Python runs a signal handler in the main thread only, and a SIGTERM the kernel hands to a
     # connection's thread would not wake a blocking accept(): the main thread wakes by itself.
     listener.settimeout(0.2)
+    connections = 0
     while True:
         try:
             raw, _ = listener.accept()
         except socket.timeout:
             continue
-        with lock:
-            connections += 1
-            number = connections
-        threading.Thread(target=handle, args=(raw, number), daemon=True).start()
+        connections += 1
+        threading.Thread(target=handle, args=(raw, connections), daemon=True).start()
 
 
 if __name__ == "__main__":

@@ -1,10 +1,8 @@
-// The events the platform's XML parser reports for a document, as one text,
-// for the tests and the fuzz target that compare them: "<NAME a=v>@LINE" (the
-// line of its '<'), "</NAME>", "[text]" with the pieces of one run of text
-// joined; "error: " and the defect's text when the parser refuses the
-// document; "broken promise: ..." when the events break what xml_parser.h
-// promises of any document (balanced, inside the root, no deeper than
-// kMaxDepth, lines that never go back).
+// The events the platform's XML parser reports for a document, as one text, for the tests and the
+// fuzz target that compare them: "<NAME a=v>@LINE" (the line of its '<'), "</NAME>", "[text]" with
+// the pieces of one run of text joined; "error: " and the defect's text when the parser refuses the
+// document; "broken promise: ..." when the events break what xml_parser.h promises of any document
+// (balanced, inside the root, no deeper than kMaxDepth, lines that never go back).
 #ifndef PEGASUS_TESTS_XML_EVENT_TEXT_H
 #define PEGASUS_TESTS_XML_EVENT_TEXT_H
 
