@@ -168,16 +168,3 @@ TEST_F(EndToEnd, NoPackagesIsAnEmptyAnswerAndCallsDoNotAccumulate) {
     estate->GetAdapterInfo(adapters);
     EXPECT_EQ(adapters.size(), 3u);
 }
-
-TEST_F(EndToEnd, AnUnreachableServerGivesOneAndAnEmptyVector) {
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = UnusedLoopbackPort();
-    info.connection_case = 2;
-    Vornet::Brocade::Brocade module(info);
-    std::vector<NetworkAdapter> adapters(2);
-    EXPECT_EQ(module.GetAdapterInfo(adapters), 1);
-    EXPECT_TRUE(adapters.empty());
-    // Three attempts when constructed, three more when the call reconnects.
-    EXPECT_EQ(pauses.size(), 6u);
-}

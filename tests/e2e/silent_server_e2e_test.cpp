@@ -82,9 +82,10 @@ TEST_F(SilentServer, AServerThatWentAwayCostsOneConnectStepAndTheRestIsSkipped) 
     EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000}));
     EXPECT_EQ(CountLines(kGivenUp), 1u);
 
-    // The next call asks again, as any call without a connection does.
+    // The next call asks again, as any call without a connection does, and finds nothing.
     StartCounting();
     EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    EXPECT_TRUE(adapters.empty());
     EXPECT_EQ(Connects(), 3u);
     EXPECT_TRUE(Requests().empty());
 }
