@@ -27,14 +27,11 @@ TEST(ProbeOptions, OutOfBandTakesThePasswordFromTheNamedVariable) {
         Parse({"--host", "127.0.0.1", "--port", "15988", "--user", "root", "--password-env",
                "PROBE_TEST_PASSWORD", "--ssl", "--json", "inventory"});
     ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_FALSE(parsed.options.inBand);
-    EXPECT_EQ(parsed.options.connection.host, "127.0.0.1");
-    EXPECT_EQ(parsed.options.connection.port, 15988);
-    EXPECT_EQ(parsed.options.connection.user_name, "root");
-    EXPECT_EQ(parsed.options.connection.password, "s3cret");
-    EXPECT_EQ(parsed.options.connection.connection_type, 1);
-    EXPECT_EQ(parsed.options.connection.connection_case, 2);
-    EXPECT_TRUE(parsed.options.json);
+    const auto& connection = parsed.options.connection;
+    EXPECT_EQ(std::make_tuple(parsed.options.inBand, connection.host, connection.port,
+                              connection.user_name, connection.password, connection.connection_type,
+                              connection.connection_case, parsed.options.json),
+              std::make_tuple(false, "127.0.0.1", 15988, "root", "s3cret", 1, 2, true));
 }
 
 TEST(ProbeOptions, DefaultsToInBandAndTheStandardPortsAndVersionNeedsNoOperation) {
