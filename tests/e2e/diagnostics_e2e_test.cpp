@@ -118,20 +118,6 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
     }
 }
 
-// A first output parameter that is no reference names no job: the run goes on as one without.
-TEST_F(Diagnostics, AFirstOutputParameterThatIsNoReferenceIsARunWithoutAJob) {
-    nlohmann::json scenario =
-        DiagnosticScenario({{"message", CompletesAfter(0), OneRecord(2, "done")}});
-    scenario["diagnosticRuns"][0]["outParameters"] = {
-        {{"name", "Message"}, {"type", "string"}, {"value", "queued"}}};
-    auto module = ListedModule(scenario);
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|message", record), 0);
-    EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
-    EXPECT_TRUE(simulator->Requests("GetInstance", "CIM_ConcreteJob").empty());
-    EXPECT_EQ(record.completion_record, "done");
-}
-
 // Whether or not the server puts value maps on instances (OpenPegasus never does: the classes
 // then give them), every run has the same outcome.
 TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
@@ -199,44 +185,38 @@ TEST_F(Diagnostics, TheSampleEstatesRunsGiveTheSameRecordsFromEitherKindOfServer
     EXPECT_EQ(runs[true][0][2]["completion_state"], "OK");
 }
 
-// Without a job, a record that names another service or element is another run's; one that
-// names nothing cannot be told apart and is taken.
-TEST_F(Diagnostics, WithoutAJobOnlyARecordOfThisRunOrOfNoNamedRunIsTaken) {
-    nlohmann::json mine = OneRecord(3, "mine");
-    mine["ServiceName"] = "LoopbackTest";
-    mine["ManagedElementName"] = "nojob";
-    nlohmann::json scenario = DiagnosticScenario(
-        {{"nojob", nullptr, mine}, {"norecord", nullptr, nullptr}, {"unnamed", nullptr, nullptr}});
-    auto foreign = [](const char* id, const char* service, const char* element) {
-        return nlohmann::json{{"class", "CIM_DiagnosticCompletionRecord"},
-                              {"properties",
-                               {{"InstanceID", id},
-                                {"ServiceName", service},
-                                {"ManagedElementName", element},
-                                {"CompletionState", 5},
-                                {"RecordData", id}}}};
+// Without a job, whether the method returned none or its first output parameter is no reference,
+// a run takes the record that names it (which records belong to a run: CompletionRecords) or
+// none.
+TEST_F(Diagnostics, WithoutAJobARunTakesItsOwnRecordOrNone) {
+    auto own = [](const char* element, int completionState, const char* data) {
+        nlohmann::json record = OneRecord(completionState, data);
+        record.update({{"ServiceName", "LoopbackTest"}, {"ManagedElementName", element}});
+        return record;
     };
-    scenario["instances"].push_back(foreign("OTHER:1", "LoopbackTest", "elsewhere"));
-    scenario["instances"].push_back(foreign("OTHER:2", "MemoryTest", "nojob"));
+    nlohmann::json scenario =
+        DiagnosticScenario({{"nojob", nullptr, own("nojob", 3, "mine")},
+                            {"message", CompletesAfter(0), own("message", 2, "done")},
+                            {"norecord", nullptr, nullptr}});
+    scenario["diagnosticRuns"][1]["outParameters"] = {
+        {{"name", "Message"}, {"type", "string"}, {"value", "queued"}}};
     auto module = ListedModule(scenario);
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|nojob", record), 0);
-    EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
-    EXPECT_EQ(record.completion_record, "mine");
-    EXPECT_EQ(record.result, 3);
-
-    DiagnosticRecord_ none;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|norecord", none), 1);
-    EXPECT_TRUE(none.completion_state.empty());
-    EXPECT_EQ(none.result, 1);
-
-    scenario["instances"].push_back(
-        {{"class", "CIM_DiagnosticCompletionRecord"},
-         {"properties", {{"InstanceID", "UNNAMED:1"}, {"CompletionState", 2}}}});
-    module = ListedModule(scenario);
-    DiagnosticRecord_ unnamed;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|unnamed", unnamed), 0);
-    EXPECT_EQ(unnamed.result, 2);
+    const struct {
+        const char* item;
+        int returned;
+        int result;
+        const char* record;
+    } cases[] = {{"LoopbackTest|nojob", 0, 3, "mine"},
+                 {"LoopbackTest|message", 0, 2, "done"},
+                 {"LoopbackTest|norecord", 1, 1, ""}};
+    for (const auto& test : cases) {
+        DiagnosticRecord_ record;
+        EXPECT_EQ(module->RunDiagnostic(test.item, record), test.returned) << test.item;
+        EXPECT_EQ(std::make_pair(record.result, record.completion_record),
+                  std::make_pair(test.result, std::string(test.record)));
+    }
+    EXPECT_EQ(CountLines("No Concrete Job returned..."), 3u);
+    EXPECT_TRUE(simulator->Requests("GetInstance", "CIM_ConcreteJob").empty());
 }
 
 // Nothing runs before a listing. Then a request names its diagnostic and device whole: ctlr-1 is
@@ -278,19 +258,4 @@ TEST_F(Diagnostics, ARequestRunsOnlyTheListedEntriesItNamesWhole) {
         EXPECT_EQ(record.outcome_text_1, test.text1);
         runsBefore = runs;
     }
-}
-
-TEST_F(Diagnostics, AJobIdMatchesARecordIdOnlyWhereItStandsWhole) {
-    DiagnosticCase job17("seventeen", CompletesAfter(0), OneRecord(2, "the job's own"),
-                         "DIAG:Job:17");
-    nlohmann::json scenario = DiagnosticScenario({job17});
-    scenario["instances"].push_back(
-        {{"class", "CIM_DiagnosticCompletionRecord"},
-         {"properties",
-          {{"InstanceID", "DIAG:Job:170"}, {"CompletionState", 6}, {"RecordData", "job 170"}}}});
-    auto module = ListedModule(scenario);
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|seventeen", record), 0);
-    EXPECT_EQ(record.completion_record, "the job's own");
-    EXPECT_EQ(record.result, 2);
 }

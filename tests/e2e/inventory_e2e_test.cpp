@@ -1,5 +1,7 @@
 // Adapter inventory and firmware identities through the facade, against simulated estates.
 
+#include <tuple>
+
 #include "e2e_fixture.h"
 #include "record_fields.h"
 
@@ -90,35 +92,37 @@ TEST_F(EndToEnd, AClassTheServerCannotGiveCostsOnlyItsTranslations) {
 }
 
 // A failed request costs what lies below it, one reconnect, and nothing else: the port walk of a
-// controller still runs after its firmware walk failed, and a failed fetch costs that child.
+// controller still runs after its firmware walk failed, and a failed fetch costs that child. One
+// request the server does not answer is not yet a server gone silent.
 TEST_F(EndToEnd, AFailedRequestCostsThatBranchAndOneReconnect) {
-    const std::string failed = " failed with the reason: CIM_ERR_FAILED: no";
+    const nlohmann::json refused = {
+        {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}};
+    const nlohmann::json dropped = {{"drop", "before"}};  // a single failure to answer
     const struct {
         const char* operation;
         const char* key;
         const char* value;
+        const nlohmann::json& fault;
         size_t adapters, ports, identities;
-        std::string failure;
     } cases[] = {
-        {"EnumerateInstances", "class", "CIM_PhysicalPackage", 0, 0, 0,
-         "Enumerate instances for CIM_PhysicalPackage" + failed},
-        {"EnumerateInstances", "class", "CIM_Realizes", 2, 4, 2,
-         "Enumerate instances for CIM_Realizes" + failed},
-        {"EnumerateInstances", "class", "CIM_ControlledBy", 2, 6, 4,
-         "Enumerate instances for CIM_ControlledBy" + failed},
-        {"EnumerateInstances", "class", "CIM_ElementSoftwareIdentity", 2, 8, 3,
-         "Enumerate instances for CIM_ElementSoftwareIdentity" + failed},
-        {"GetInstance", "ref", "port-ctl-11-0", 2, 7, 4, "Get instances" + failed},
+        {"EnumerateInstances", "class", "CIM_PhysicalPackage", refused, 0, 0, 0},
+        {"EnumerateInstances", "class", "CIM_Realizes", refused, 2, 4, 2},
+        {"EnumerateInstances", "class", "CIM_Realizes", dropped, 2, 4, 2},
+        {"EnumerateInstances", "class", "CIM_ControlledBy", refused, 2, 6, 4},
+        {"EnumerateInstances", "class", "CIM_ElementSoftwareIdentity", refused, 2, 8, 3},
+        {"GetInstance", "ref", "port-ctl-11-0", refused, 2, 7, 4},
     };
     Serve(GoldenJson("two_by_two_estate.json"));
     auto module = OutOfBand();
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.failure);
-        const nlohmann::json fault = {
-            {"operation", test.operation},
-            {test.key, test.value},
-            {"times", 1},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}};
+        const std::string failure =
+            (test.operation[0] == 'E' ? "Enumerate instances for " + std::string(test.value)
+                                      : std::string("Get instances")) +
+            " failed with the reason: " +
+            (&test.fault == &refused ? "CIM_ERR_FAILED: no" : "Connection closed by CIM Server.");
+        SCOPED_TRACE(failure);
+        nlohmann::json fault = test.fault;
+        fault.update({{"operation", test.operation}, {test.key, test.value}, {"times", 1}});
         ASSERT_TRUE(simulator->Control({{"clearFaults", true}, {"addFaults", {fault}}}));
         log.Clear();
         events.clear();
@@ -130,10 +134,9 @@ TEST_F(EndToEnd, AFailedRequestCostsThatBranchAndOneReconnect) {
             ports += adapter.ports.size();
             identities += adapter.software_identities.size();
         }
-        EXPECT_EQ(adapters.size(), test.adapters);
-        EXPECT_EQ(ports, test.ports);
-        EXPECT_EQ(identities, test.identities);
-        EXPECT_EQ(Lines(1), std::vector<std::string>{test.failure});
+        EXPECT_EQ(std::make_tuple(adapters.size(), ports, identities),
+                  std::make_tuple(test.adapters, test.ports, test.identities));
+        EXPECT_EQ(Lines(1), std::vector<std::string>{failure});
         EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 1u);
     }
 }

@@ -125,20 +125,3 @@ TEST_F(SilentServer, AServerThatStopsAnsweringAJobsPollsIsPolledTwice) {
     EXPECT_EQ(Connects(), 0u);
     EXPECT_EQ(CountLines(kGivenUp), 1u);
 }
-
-TEST_F(SilentServer, OneFailureFollowedByAnAnswerChangesNothing) {
-    ServeShipped("sample_estate.json");
-    auto module = OutOfBand();
-    ASSERT_TRUE(simulator->Control({{"addFaults",
-                                     {{{"operation", "EnumerateInstances"},
-                                       {"class", "CIM_Realizes"},
-                                       {"times", 1},
-                                       {"drop", "before"}}}}}));
-    StartCounting();
-    std::vector<NetworkAdapter> adapters;
-    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
-    EXPECT_TRUE(adapters[0].ports.empty());
-    EXPECT_FALSE(adapters[1].ports.empty());
-    EXPECT_FALSE(adapters[2].ports.empty());
-    EXPECT_EQ(CountLines(kGivenUp), 0u);
-}

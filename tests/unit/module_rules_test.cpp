@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "brocade_cim_inventory.h"
 #include "brocade_impl.h"
 #include "diagnostic_catalogue.h"
 #include "log.h"
@@ -124,6 +125,47 @@ TEST(DiagnosticCatalogue, AFaultyCatalogueIsEmptyWithOneErrorLine) {
         EXPECT_EQ(records[0].level, 1u);
         EXPECT_EQ(records[0].text.rfind("Diagnostic catalogue faulty.json ", 0), 0u)
             << records[0].text;
+    }
+}
+
+// A run with a job takes the record whose id holds the job's id whole (job 17 is not job 170);
+// without a job, a record naming another service or element is another run's, and one naming
+// neither cannot be told apart and is taken.
+TEST(CompletionRecords, BelongToTheJobOrWithoutOneToThisRunOrNoNamedRun) {
+    const struct {
+        const char* jobId;     // empty: the run has no job
+        const char* recordId;  // null here and below: the record has no such property
+        const char* service;
+        const char* element;
+        bool belongs;
+    } cases[] = {
+        {"DIAG:Job:17", "DIAG:Job:17", nullptr, nullptr, true},
+        {"DIAG:Job:17", "DIAG:Job:170", nullptr, nullptr, false},
+        {"DIAG:Job:17", "DIAG:Job:170;DIAG:Job:17", nullptr, nullptr, true},
+        {"Job:17", "DIAG:XJob:17", nullptr, nullptr, false},
+        {"DIAG:Job:17", nullptr, nullptr, nullptr, false},
+        {"", "OWN:1", "LoopbackTest", "port-1", true},
+        {"", "OTHER:1", "LoopbackTest", "elsewhere", false},
+        {"", "OTHER:2", "MemoryTest", "port-1", false},
+        {"", "UNNAMED:1", nullptr, nullptr, true},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(&test - cases);
+        DiagnosticServiceEntry working;
+        working.jobInstanceId = test.jobId;
+        working.serviceName = "LoopbackTest";
+        working.deviceId = "port-1";
+        Pegasus::CIMInstance record(Pegasus::CIMName("CIM_DiagnosticCompletionRecord"));
+        auto add = [&record](const char* name, const char* value) {
+            if (value != nullptr) {
+                record.addProperty(Pegasus::CIMProperty(Pegasus::CIMName(name),
+                                                        Pegasus::CIMValue(Pegasus::String(value))));
+            }
+        };
+        add("InstanceID", test.recordId);
+        add("ServiceName", test.service);
+        add("ManagedElementName", test.element);
+        EXPECT_EQ(MatchCompletionRecord(working, record), test.belongs);
     }
 }
 
