@@ -147,6 +147,10 @@ class ThrowingConnects {
     ~ThrowingConnects() { pegasus_testing::setClientObserver(nullptr); }
 };
 
+std::vector<std::string> InjectedFailure(const std::string& what) {
+    return {what + " failed with the exception: injected by the test"};
+}
+
 // An operation of the facade called with an empty vector of its records.
 template <typename Record>
 std::function<int(Brocade&)> Into(int (Brocade::*operation)(std::vector<Record>&)) {
@@ -182,9 +186,7 @@ TEST_F(FacadeTest, AnExceptionInAnOperationBecomesOneLineAndStatusOne) {
         if (!operation.connects) continue;
         log.Clear();
         EXPECT_EQ(operation.call(module), 1) << operation.name;
-        EXPECT_EQ(Lines(1),
-                  std::vector<std::string>{std::string(operation.name) +
-                                           " failed with the exception: injected by the test"});
+        EXPECT_EQ(Lines(1), InjectedFailure(operation.name));
     }
 }
 
@@ -198,16 +200,12 @@ TEST_F(FacadeTest, AnObjectWhoseConstructionThrewAnswersEveryOperationWithOne) {
             log.Clear();
             module =
                 inBand ? std::make_unique<Brocade>() : std::make_unique<Brocade>(NobodyListening());
-            EXPECT_EQ(Lines(1),
-                      std::vector<std::string>{
-                          "Brocade constructor failed with the exception: injected by the test"});
+            EXPECT_EQ(Lines(1), InjectedFailure("Brocade constructor"));
         }
         for (const Operation& operation : kOperations) {
             log.Clear();
             EXPECT_EQ(operation.call(*module), 1) << operation.name;
-            EXPECT_EQ(Lines(1),
-                      std::vector<std::string>{std::string(operation.name) +
-                                               " failed with the exception: injected by the test"});
+            EXPECT_EQ(Lines(1), InjectedFailure(operation.name));
         }
         module.reset();
         // The connection failed before the provider module was switched on: nothing to undo.

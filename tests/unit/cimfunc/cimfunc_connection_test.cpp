@@ -77,27 +77,24 @@ TEST_F(CimFuncConnection, SucceedingAtTheSecondAttemptPausesOnceAndLogsNoError) 
 TEST_F(CimFuncConnection, RefusedConnectionInformationMakesNoAttempt) {
     struct Case {
         const char* what;
-        Vornet::VornetConnection::ConnectionInfo info;
-        unsigned int level;
+        void (*change)(Vornet::VornetConnection::ConnectionInfo&);
         std::string line;
     };
-    auto withType = Remote(5988, 2);
-    auto notCim = Remote(5988);
-    notCim.connection_case = 1;
-    auto noHost = Remote(5988);
-    noHost.host = "";
     const Case cases[] = {
-        {"invalid type", withType, 1, "Invalid connection type: 2"},
-        {"not a CIM case", notCim, 4,
+        {"invalid type", [](auto& info) { info.connection_type = 2; },
+         "Invalid connection type: 2"},
+        {"not a CIM case", [](auto& info) { info.connection_case = 1; },
          "Connection case is not CIM, do not try to connect CIM server."},
-        {"empty host", noHost, 1,
+        {"empty host", [](auto& info) { info.host = ""; },
          "Failed to connect remote cimserver due to invalid connection information. "},
     };
     for (const Case& test : cases) {
         events.clear();
         pauses.clear();
         log.Clear();
-        CimFunc cimFunc(kNameSpace, test.info);
+        auto info = Remote(5988);
+        test.change(info);
+        CimFunc cimFunc(kNameSpace, info);
         EXPECT_EQ(cimFunc.GetClient(), nullptr) << test.what;
         EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 0u) << test.what;
         EXPECT_TRUE(pauses.empty()) << test.what;

@@ -67,10 +67,11 @@ TEST_F(DiagnosticEngine, AnAssociationWithoutAReferenceIsSkippedAndTheRestListed
     EXPECT_TRUE(Logged("Property UserOfService is not found as REF."));
 }
 
+// An item is listed only with the service and the element it was listed with.
 TEST_F(DiagnosticEngine, AnUnlistedItemMakesNoRequest) {
     Serve(DiagnosticScenario({{"a", CompletesAfter(0)}}));
     List();
-    const DiagnosticItem unlisted(items[0].first, items[0].second + "x");
+    const DiagnosticItem unlisted(items[0].first + "x", items[0].second);
     EXPECT_EQ(CimFunc::InvokeDiagnostic(cimFunc->GetClient(), kNameSpace,
                                         Pegasus::CIMName("RunDiagnostic"), 180, unlisted, entries,
                                         working),
