@@ -50,10 +50,6 @@ class EndToEnd : public CimTest {
             std::make_unique<ScopedEnvironment>("CIMCLIENT_LOCAL_URL", simulator->LocalUrl());
         return std::make_unique<Vornet::Brocade::Brocade>();
     }
-    size_t CountLines(const std::string& text) const {
-        const auto texts = log.Texts();
-        return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
-    }
 
     // Every request the simulator has journaled so far, oldest first, as "operation target flags
     // time-out": the target is the class, followed for a path by the value of its naming key; the

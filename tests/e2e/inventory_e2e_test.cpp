@@ -70,7 +70,9 @@ TEST_F(EndToEnd, EachControllerKeepsItsOwnPortsAndEachTranslatedClassIsReadOnceP
     EXPECT_EQ(simulator->Requests("GetClass", "CIM_PhysicalPackage").size(), 1u);
     EXPECT_EQ(simulator->Requests("GetClass", "CIM_FCPort").size(), 1u);
     EXPECT_EQ(simulator->Journal().size(), 1u + 2u + 8u + 16u + 2u);
+    // A second call on the same vector answers afresh.
     ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+    EXPECT_EQ(adapters.size(), 2u);
     EXPECT_EQ(simulator->Requests("GetClass").size(), 2u);
 }
 
@@ -157,17 +159,11 @@ TEST_F(EndToEnd, AnAssociationWithoutAChildReferenceCostsOnlyThatChild) {
     EXPECT_EQ(simulator->Requests("GetInstance").size(), 4u + 8u + 4u);
 }
 
-TEST_F(EndToEnd, NoPackagesIsAnEmptyAnswerAndCallsDoNotAccumulate) {
+TEST_F(EndToEnd, NoPackagesIsAnEmptyAnswer) {
     Serve(nlohmann::json{{"include", {"classes.json"}}, {"instances", nlohmann::json::array()}});
     auto module = OutOfBand();
     std::vector<NetworkAdapter> adapters(1);
     EXPECT_EQ(module->GetAdapterInfo(adapters), 0);
     EXPECT_TRUE(adapters.empty());
     EXPECT_EQ(CountLines("brocade_cim_inventory:instance size0"), 1u);
-
-    ServeShipped("sample_estate.json");
-    auto estate = OutOfBand();
-    estate->GetAdapterInfo(adapters);
-    estate->GetAdapterInfo(adapters);
-    EXPECT_EQ(adapters.size(), 3u);
 }

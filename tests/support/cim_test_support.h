@@ -57,9 +57,9 @@ class CimTest : public ::testing::Test {
         }
         return lines;
     }
-    bool Logged(const std::string& text) const {
+    size_t CountLines(const std::string& text) const {
         const auto texts = log.Texts();
-        return std::find(texts.begin(), texts.end(), text) != texts.end();
+        return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
     }
 
     std::vector<unsigned int> pauses;

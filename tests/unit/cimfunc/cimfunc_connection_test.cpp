@@ -71,7 +71,7 @@ TEST_F(CimFuncConnection, SucceedingAtTheSecondAttemptPausesOnceAndLogsNoError) 
     EXPECT_NE(cimFunc.GetClient(), nullptr);
     EXPECT_EQ(pauses.size(), 1u);
     EXPECT_TRUE(Lines(1).empty());
-    EXPECT_TRUE(Logged("Cimserver connection succeeded "));
+    EXPECT_EQ(CountLines("Cimserver connection succeeded "), 1u);
 }
 
 TEST_F(CimFuncConnection, RefusedConnectionInformationMakesNoAttempt) {
@@ -98,7 +98,7 @@ TEST_F(CimFuncConnection, RefusedConnectionInformationMakesNoAttempt) {
         EXPECT_EQ(cimFunc.GetClient(), nullptr) << test.what;
         EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 0u) << test.what;
         EXPECT_TRUE(pauses.empty()) << test.what;
-        EXPECT_TRUE(Logged(test.line)) << test.what;
+        EXPECT_EQ(CountLines(test.line), 1u) << test.what;
         EXPECT_EQ(cimFunc.Reconnect(), 1) << test.what;
     }
 }
@@ -112,8 +112,9 @@ TEST_F(CimFuncConnection, ConnectsOverSslAndNeverLogsThePassword) {
         kNameSpace, Pegasus::CIMName("CIM_PhysicalPackage"), true, true, false, false,
         Pegasus::CIMPropertyList());
     EXPECT_EQ(packages.size(), 3u);
-    EXPECT_TRUE(Logged("Connecting to operator:**********@127.0.0.1:" +
-                       std::to_string(simulator.HttpsPort())));
+    EXPECT_EQ(CountLines("Connecting to operator:**********@127.0.0.1:" +
+                         std::to_string(simulator.HttpsPort())),
+              1u);
     for (const std::string& text : log.Texts()) {
         EXPECT_EQ(text.find("pa55-word"), std::string::npos) << text;
     }

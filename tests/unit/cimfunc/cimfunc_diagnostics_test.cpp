@@ -64,7 +64,7 @@ TEST_F(DiagnosticEngine, AnAssociationWithoutAReferenceIsSkippedAndTheRestListed
     Serve(scenario);
     EXPECT_EQ(List(), 1);
     EXPECT_EQ(items.size(), 1u);
-    EXPECT_TRUE(Logged("Property UserOfService is not found as REF."));
+    EXPECT_EQ(CountLines("Property UserOfService is not found as REF."), 1u);
 }
 
 // An item is listed only with the service and the element it was listed with.
@@ -76,7 +76,8 @@ TEST_F(DiagnosticEngine, AnUnlistedItemMakesNoRequest) {
                                         Pegasus::CIMName("RunDiagnostic"), 180, unlisted, entries,
                                         working),
               1);
-    EXPECT_TRUE(Logged("Diagnostic item not found..." + unlisted.first + "\t" + unlisted.second));
+    EXPECT_EQ(CountLines("Diagnostic item not found..." + unlisted.first + "\t" + unlisted.second),
+              1u);
     EXPECT_TRUE(simulator->Requests("InvokeMethod").empty());
 }
 
@@ -114,11 +115,11 @@ TEST_F(DiagnosticEngine, JobsEndAsTheirPollsSay) {
         working = DiagnosticServiceEntry();
         EXPECT_EQ(InvokeAndWait(test.device, 10), test.result) << test.device;
         EXPECT_EQ(pauses.size(), test.pauses) << test.device;
-        EXPECT_TRUE(Logged(test.line)) << test.device;
+        EXPECT_EQ(CountLines(test.line), 1u) << test.device;
         EXPECT_EQ(results["ConCreteJob State"], test.state) << test.device;
         EXPECT_EQ(results["Percent Complete"], test.percent) << test.device;
         if (test.failedPollLine != nullptr) {
-            EXPECT_TRUE(Logged(test.failedPollLine)) << test.device;
+            EXPECT_EQ(CountLines(test.failedPollLine), 1u) << test.device;
         }
     }
 }

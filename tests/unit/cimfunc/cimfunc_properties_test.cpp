@@ -58,8 +58,8 @@ TEST_F(PropertyExtraction, TranslatesValueMapsTrimsAndLeavesWhatIsMissing) {
     const auto errors = Lines(1);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("Get properties from CIM instance failed with the reason: ", 0), 0u);
-    EXPECT_TRUE(Logged("EnabledState = Enabled with raw data (2)"));
-    EXPECT_TRUE(Logged("_2-2_"));
+    EXPECT_EQ(CountLines("EnabledState = Enabled with raw data (2)"), 1u);
+    EXPECT_EQ(CountLines("_2-2_"), 1u);
 
     // An empty map only names the instance.
     log.Clear();
