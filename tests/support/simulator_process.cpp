@@ -65,7 +65,7 @@ std::string ScenarioDirectory() {
     return std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/scenarios";
 }
 
-SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const Options& options)
+SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const SimulatorOptions& options)
     : directory(NewDirectory()) {
     nlohmann::json document = scenario;
     if (document.contains("include")) {
@@ -78,12 +78,12 @@ SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const Options
     Start(path, options);
 }
 
-SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const Options& options)
+SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const SimulatorOptions& options)
     : directory(NewDirectory()) {
     Start(ScenarioDirectory() + "/" + scenario.file, options);
 }
 
-void SimulatorProcess::Start(const std::string& scenarioPath, const Options& options) {
+void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOptions& options) {
     journalPath = directory + "/journal.jsonl";
     user = options.user;
     password = options.password;

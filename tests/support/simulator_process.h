@@ -31,14 +31,11 @@ struct ShippedScenario {
 
 class SimulatorProcess {
   public:
-    using Options = SimulatorOptions;
-
     // `scenario` is a JSON document; a relative "include" in it is resolved against the shipped
     // scenarios' folder.
-    explicit SimulatorProcess(const nlohmann::json& scenario,
-                              const Options& options = SimulatorOptions());
+    explicit SimulatorProcess(const nlohmann::json& scenario, const SimulatorOptions& options = {});
     explicit SimulatorProcess(const ShippedScenario& scenario,
-                              const Options& options = SimulatorOptions());
+                              const SimulatorOptions& options = {});
     ~SimulatorProcess();
     SimulatorProcess(const SimulatorProcess&) = delete;
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
@@ -64,7 +61,7 @@ class SimulatorProcess {
     bool Control(const nlohmann::json& request) const;
 
   private:
-    void Start(const std::string& scenarioPath, const Options& options);
+    void Start(const std::string& scenarioPath, const SimulatorOptions& options);
 
     std::string directory;
     std::string journalPath;

@@ -60,7 +60,7 @@ TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndO
 TEST_F(CimFuncConnection, SucceedingAtTheSecondAttemptPausesOnceAndLogsNoError) {
     const unsigned short port = UnusedLoopbackPort();
     std::unique_ptr<SimulatorProcess> simulator;
-    SimulatorProcess::Options options;
+    SimulatorOptions options;
     options.httpPort = port;
     onPause = [&] {
         if (!simulator)
