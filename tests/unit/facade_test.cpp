@@ -18,15 +18,6 @@ using Vornet::VornetOptions::SoftwareIdentity_;
 
 namespace {
 
-std::vector<std::string> LinesStartingWith(const Vornet::LogCapture& capture,
-                                           const std::string& prefix) {
-    std::vector<std::string> lines;
-    for (const std::string& text : capture.Texts()) {
-        if (text.rfind(prefix, 0) == 0) lines.push_back(text);
-    }
-    return lines;
-}
-
 Vornet::VornetConnection::ConnectionInfo NobodyListening() {
     Vornet::VornetConnection::ConnectionInfo info;
     info.host = "127.0.0.1";
@@ -65,22 +56,25 @@ TEST_F(FacadeTest, LifecycleTracesInOrderAndSwitchesTheProviderModuleOnlyInBand)
     for (const auto& c : cases) {
         const std::string mode = c.inBand ? "in-band" : "out-of-band";
         cimom->ClearCalls();
-        Vornet::LogCapture capture;
+        log.Clear();
         {
             const auto module = c.inBand ? std::make_unique<Brocade>()
                                          : std::make_unique<Brocade>(NobodyListening());
         }
-        EXPECT_EQ(LinesStartingWith(capture, "Calling "),
-                  (std::vector<std::string>{
-                      "Calling " + mode + " constructor of Brocade",
-                      "Calling " + mode + " constructor of BrocadeImpl",
-                      "Calling " + mode + " constructor of BrocadeCim",
-                      "Calling constructor of BrocadeUtil",
-                      "Calling destructor of Brocade",
-                      "Calling destructor of BrocadeImpl",
-                      "Calling destructor of BrocadeCim",
-                      "Calling destructor of BrocadeUtil",
-                  }));
+        std::vector<std::string> traces;
+        for (const std::string& text : log.Texts()) {
+            if (text.rfind("Calling ", 0) == 0) traces.push_back(text);
+        }
+        EXPECT_EQ(traces, (std::vector<std::string>{
+                              "Calling " + mode + " constructor of Brocade",
+                              "Calling " + mode + " constructor of BrocadeImpl",
+                              "Calling " + mode + " constructor of BrocadeCim",
+                              "Calling constructor of BrocadeUtil",
+                              "Calling destructor of Brocade",
+                              "Calling destructor of BrocadeImpl",
+                              "Calling destructor of BrocadeCim",
+                              "Calling destructor of BrocadeUtil",
+                          }));
         EXPECT_EQ(cimom->Calls(), c.cimomCalls) << mode;
     }
 }

@@ -50,7 +50,11 @@ TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndO
         EXPECT_EQ(cimFunc->GetClient(), nullptr) << c.error;
         EXPECT_EQ(Count(c.attempt), 3u) << c.error;
         EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000})) << c.error;
-        EXPECT_EQ(TimeoutsSet(), (std::vector<unsigned int>{2400000, 2400000, 2400000}));
+        std::vector<unsigned int> timeouts;  // set on the client before each attempt
+        for (const auto& event : events) {
+            if (event.kind == Event::SetTimeout) timeouts.push_back(event.timeoutMilliseconds);
+        }
+        EXPECT_EQ(timeouts, (std::vector<unsigned int>{2400000, 2400000, 2400000}));
         const auto errors = Lines(1);
         ASSERT_EQ(errors.size(), 1u) << c.error;
         EXPECT_EQ(errors[0].rfind(c.error, 0), 0u) << errors[0];
