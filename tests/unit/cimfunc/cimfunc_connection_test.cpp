@@ -11,13 +11,12 @@ namespace {
 
 const Pegasus::CIMNamespaceName kNameSpace("root/brocade");
 
-Vornet::VornetConnection::ConnectionInfo Remote(unsigned short port, int type = 0) {
+Vornet::VornetConnection::ConnectionInfo Remote(unsigned short port) {
     Vornet::VornetConnection::ConnectionInfo info;
     info.host = "127.0.0.1";
     info.port = port;
     info.user_name = "operator";
     info.password = "pa55-word";
-    info.connection_type = type;
     info.connection_case = 3;
     return info;
 }
@@ -104,22 +103,5 @@ TEST_F(CimFuncConnection, RefusedConnectionInformationMakesNoAttempt) {
         EXPECT_TRUE(pauses.empty()) << test.what;
         EXPECT_EQ(CountLines(test.line), 1u) << test.what;
         EXPECT_EQ(cimFunc.Reconnect(), 1) << test.what;
-    }
-}
-
-TEST_F(CimFuncConnection, ConnectsOverSslAndNeverLogsThePassword) {
-    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"},
-                               SimulatorOptions{"operator", "pa55-word", false, 0});
-    CimFunc cimFunc(kNameSpace, Remote(simulator.HttpsPort(), 1));
-    ASSERT_NE(cimFunc.GetClient(), nullptr);
-    const auto packages = cimFunc.GetClient()->enumerateInstances(
-        kNameSpace, Pegasus::CIMName("CIM_PhysicalPackage"), true, true, false, false,
-        Pegasus::CIMPropertyList());
-    EXPECT_EQ(packages.size(), 3u);
-    EXPECT_EQ(CountLines("Connecting to operator:**********@127.0.0.1:" +
-                         std::to_string(simulator.HttpsPort())),
-              1u);
-    for (const std::string& text : log.Texts()) {
-        EXPECT_EQ(text.find("pa55-word"), std::string::npos) << text;
     }
 }
