@@ -47,6 +47,10 @@ bool PostControl(unsigned short port, const std::string& body) {
     return received > 12 && std::string(answer, 12) == "HTTP/1.1 200";
 }
 
+std::string ScenarioDirectory() {
+    return std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/scenarios";
+}
+
 }  // namespace
 
 unsigned short UnusedLoopbackPort() {
@@ -59,10 +63,6 @@ unsigned short UnusedLoopbackPort() {
     getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length);
     close(socketFd);
     return ntohs(address.sin_port);
-}
-
-std::string ScenarioDirectory() {
-    return std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/scenarios";
 }
 
 SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const SimulatorOptions& options)
@@ -138,10 +138,6 @@ void SimulatorProcess::Freeze() {
         int status = 0;
         waitpid(pid, &status, WUNTRACED);
     }
-}
-
-std::string SimulatorProcess::LocalUrl() const {
-    return "http://127.0.0.1:" + std::to_string(httpPort);
 }
 
 Vornet::VornetConnection::ConnectionInfo SimulatorProcess::Connection(bool https) const {

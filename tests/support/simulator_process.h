@@ -42,7 +42,6 @@ class SimulatorProcess {
 
     unsigned short HttpPort() const { return httpPort; }
     unsigned short HttpsPort() const { return httpsPort; }
-    std::string LocalUrl() const;  // "http://127.0.0.1:PORT"
     // What a host hands the module to reach this simulator out-of-band: loopback, the HTTP port
     // (the HTTPS one with `https`) and the account the simulator was started with.
     Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const;
@@ -72,9 +71,6 @@ class SimulatorProcess {
     unsigned short httpPort = 0;
     unsigned short httpsPort = 0;
 };
-
-// Where the shipped scenarios live.
-std::string ScenarioDirectory();
 
 // A loopback port on which nothing listens (taken free, then released).
 unsigned short UnusedLoopbackPort();
