@@ -1,27 +1,14 @@
 // Listing and running diagnostics through the facade, in-band against scripted simulator runs.
 
-#include <fstream>
-
 #include "diagnostic_scenario.h"
 #include "e2e_fixture.h"
-#include "record_fields.h"
 
 using Vornet::VornetIHV::DiagnosticRecord_;
 
 namespace {
 
-const char* const kCatalogue = R"({"diagnostics": [
-  {"name": "LoopbackTest", "outcomes": {
-     "ok": ["ok 1", "ok 2", "ok 3", "ok 4"],
-     "failed": ["failed 1", "failed 2", "failed 3", "failed 4"],
-     "aborted": ["aborted 1", "aborted 2", "aborted 3", "aborted 4"]}}]})";
-
 class Diagnostics : public EndToEnd {
   protected:
-    void SetUp() override {
-        EndToEnd::SetUp();
-        std::ofstream(cataloguePath) << kCatalogue;
-    }
     // Serves `cases`, builds an in-band module and lists its diagnostics.
     std::unique_ptr<Vornet::Brocade::Brocade> ListedModule(const nlohmann::json& scenario,
                                                            const SimulatorOptions& options = {}) {
@@ -31,11 +18,11 @@ class Diagnostics : public EndToEnd {
         return module;
     }
 
-    // One file per test: ctest runs the tests of this suite side by side.
-    std::string cataloguePath = ::testing::TempDir() +
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                "_catalogue.json";
-    ScopedEnvironment catalogue{"VORNET_BROCADE_DIAG_CATALOGUE", cataloguePath};
+    // LoopbackTest, the scripted runs' service, with outcome texts; MemoryTest, one of the sample
+    // estate's three, without.
+    ScopedEnvironment catalogue{
+        "VORNET_BROCADE_DIAG_CATALOGUE",
+        std::string(BROCADE_SOURCE_DIR) + "/tests/e2e/diagnostic_catalogue.json"};
     std::vector<std::string> items;
 };
 
@@ -50,7 +37,6 @@ nlohmann::json OneRecord(int completionState, const char* data) {
 // defaults are not sent).
 TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
     ServeShipped("sample_estate.json");
-    std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest"}]})";
     auto module = InBand();
     ASSERT_EQ(module->GetDiagItems(items), 0);
     EXPECT_EQ(items, (std::vector<std::string>{"MemoryTest|ctlr-1/0", "MemoryTest|ctlr-2/0",
@@ -118,20 +104,6 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
     }
 }
 
-// A first output parameter that is no reference names no job: the run goes on as one without.
-TEST_F(Diagnostics, AFirstOutputParameterThatIsNoReferenceIsARunWithoutAJob) {
-    nlohmann::json scenario =
-        DiagnosticScenario({{"message", CompletesAfter(0), OneRecord(2, "done")}});
-    scenario["diagnosticRuns"][0]["outParameters"] = {
-        {{"name", "Message"}, {"type", "string"}, {"value", "queued"}}};
-    auto module = ListedModule(scenario);
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|message", record), 0);
-    EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
-    EXPECT_TRUE(simulator->Requests("GetInstance", "CIM_ConcreteJob").empty());
-    EXPECT_EQ(record.completion_record, "done");
-}
-
 // Whether or not the server puts value maps on instances (OpenPegasus never does: the classes
 // then give them), every run has the same outcome.
 TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
@@ -143,13 +115,10 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
          CompletesAfter(0),
          {{"class", "XX_LowerCaseCompletionRecord"}, {"CompletionState", 2}}},
     });
-    nlohmann::json lowerCaseState = {{"type", "uint16"}};
-    lowerCaseState["qualifiers"]["ValueMap"] = {"2"};
-    lowerCaseState["qualifiers"]["Values"] = {"ok"};
-    scenario["classes"]["XX_LowerCaseCompletionRecord"]["superclass"] =
-        "CIM_DiagnosticCompletionRecord";
-    scenario["classes"]["XX_LowerCaseCompletionRecord"]["properties"]["CompletionState"] =
-        lowerCaseState;
+    // A record class whose value map spells the state "ok", which no outcome rule knows.
+    scenario["classes"]["XX_LowerCaseCompletionRecord"] = nlohmann::json::parse(R"({
+        "superclass": "CIM_DiagnosticCompletionRecord", "properties": {"CompletionState":
+            {"type": "uint16", "qualifiers": {"ValueMap": ["2"], "Values": ["ok"]}}}})");
     // Result, completion state, job state, percent complete and the four outcome texts.
     const struct {
         const char* item;
@@ -182,83 +151,43 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
     }
 }
 
-TEST_F(Diagnostics, TheSampleEstatesRunsGiveTheSameRecordsFromEitherKindOfServer) {
-    std::ofstream(cataloguePath) << R"({"diagnostics": [{"name": "MemoryTest",
-        "outcomes": {"ok": ["ok 1", "ok 2", "", ""], "failed": ["f 1", "f 2", "f 3", "f 4"]}},
-        {"name": "InternalLoopbackTest"}, {"name": "ExternalLoopbackTest"}]})";
-    Fields runs[2];
-    for (const bool qualifiers : {true, false}) {
-        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
-        auto module = InBand();
-        ASSERT_EQ(module->GetDiagItems(items), 0);
-        for (const std::string& item : items) {
-            DiagnosticRecord_ record;
-            const int result = module->RunDiagnostic(item, record);
-            runs[qualifiers].push_back({item, result, FieldsOf(record)});
-        }
-    }
-    EXPECT_EQ(runs[false], runs[true]);
-    ASSERT_FALSE(runs[true].empty());
-    EXPECT_EQ(runs[true][0][2]["completion_state"], "OK");
-}
-
-TEST_F(Diagnostics, AJobThatNeverFinishesLeavesItsLastPollAndNoCompletionState) {
-    auto module = ListedModule(DiagnosticScenario(
-        {{"stuck", nlohmann::json::array({{{"JobState", 4}, {"PercentComplete", 50}}})}}));
-    DiagnosticRecord_ record;
-    pauses.clear();
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|stuck", record), 1);
-    EXPECT_EQ(record.result, 1);
-    EXPECT_EQ(record.job_state, "Running");
-    EXPECT_EQ(record.percent_complete, "50");
-    EXPECT_TRUE(record.completion_state.empty());
-    EXPECT_EQ(pauses, std::vector<unsigned int>(10, 10000));
-    EXPECT_EQ(simulator->Requests("GetInstance", "CIM_ConcreteJob").size(), 10u);
-}
-
-// Without a job, a record that names another service or element is another run's; one that
-// names nothing cannot be told apart and is taken.
-TEST_F(Diagnostics, WithoutAJobOnlyARecordOfThisRunOrOfNoNamedRunIsTaken) {
-    nlohmann::json mine = OneRecord(3, "mine");
-    mine["ServiceName"] = "LoopbackTest";
-    mine["ManagedElementName"] = "nojob";
-    nlohmann::json scenario = DiagnosticScenario(
-        {{"nojob", nullptr, mine}, {"norecord", nullptr, nullptr}, {"unnamed", nullptr, nullptr}});
-    auto foreign = [](const char* id, const char* service, const char* element) {
-        return nlohmann::json{{"class", "CIM_DiagnosticCompletionRecord"},
-                              {"properties",
-                               {{"InstanceID", id},
-                                {"ServiceName", service},
-                                {"ManagedElementName", element},
-                                {"CompletionState", 5},
-                                {"RecordData", id}}}};
+// Without a job, whether the method returned none or its first output parameter is no reference,
+// a run takes the record that names it (which records belong to a run: CompletionRecords) or
+// none.
+TEST_F(Diagnostics, WithoutAJobARunTakesItsOwnRecordOrNone) {
+    auto own = [](const char* element, int completionState, const char* data) {
+        nlohmann::json record = OneRecord(completionState, data);
+        record.update({{"ServiceName", "LoopbackTest"}, {"ManagedElementName", element}});
+        return record;
     };
-    scenario["instances"].push_back(foreign("OTHER:1", "LoopbackTest", "elsewhere"));
-    scenario["instances"].push_back(foreign("OTHER:2", "MemoryTest", "nojob"));
+    nlohmann::json scenario =
+        DiagnosticScenario({{"nojob", nullptr, own("nojob", 3, "mine")},
+                            {"message", CompletesAfter(0), own("message", 2, "done")},
+                            {"norecord", nullptr, nullptr}});
+    scenario["diagnosticRuns"][1]["outParameters"] = {
+        {{"name", "Message"}, {"type", "string"}, {"value", "queued"}}};
     auto module = ListedModule(scenario);
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|nojob", record), 0);
-    EXPECT_EQ(CountLines("No Concrete Job returned..."), 1u);
-    EXPECT_EQ(record.completion_record, "mine");
-    EXPECT_EQ(record.result, 3);
-
-    DiagnosticRecord_ none;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|norecord", none), 1);
-    EXPECT_TRUE(none.completion_state.empty());
-    EXPECT_EQ(none.result, 1);
-
-    scenario["instances"].push_back(
-        {{"class", "CIM_DiagnosticCompletionRecord"},
-         {"properties", {{"InstanceID", "UNNAMED:1"}, {"CompletionState", 2}}}});
-    module = ListedModule(scenario);
-    DiagnosticRecord_ unnamed;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|unnamed", unnamed), 0);
-    EXPECT_EQ(unnamed.result, 2);
+    const struct {
+        const char* item;
+        int returned;
+        int result;
+        const char* record;
+    } cases[] = {{"LoopbackTest|nojob", 0, 3, "mine"},
+                 {"LoopbackTest|message", 0, 2, "done"},
+                 {"LoopbackTest|norecord", 1, 1, ""}};
+    for (const auto& test : cases) {
+        DiagnosticRecord_ record;
+        EXPECT_EQ(module->RunDiagnostic(test.item, record), test.returned) << test.item;
+        EXPECT_EQ(std::make_pair(record.result, record.completion_record),
+                  std::make_pair(test.result, std::string(test.record)));
+    }
+    EXPECT_EQ(CountLines("No Concrete Job returned..."), 3u);
+    EXPECT_TRUE(simulator->Requests("GetInstance", "CIM_ConcreteJob").empty());
 }
 
 // Nothing runs before a listing. Then a request names its diagnostic and device whole: ctlr-1 is
 // not ctlr-10, Loopback is not LoopbackTest; an empty part still asks for every entry, and the
-// record shows the last run.
+// record shows the last run, texts and all.
 TEST_F(Diagnostics, ARequestRunsOnlyTheListedEntriesItNamesWhole) {
     Serve(DiagnosticScenario({{"ctlr-1", CompletesAfter(0), OneRecord(2, "a")},
                               {"ctlr-10", CompletesAfter(0), OneRecord(5, "b")}}));
@@ -269,19 +198,21 @@ TEST_F(Diagnostics, ARequestRunsOnlyTheListedEntriesItNamesWhole) {
     EXPECT_EQ(untouched.result, 0);
     EXPECT_EQ(untouched.job_state, "untouched");
     ASSERT_EQ(module->GetDiagItems(items), 0);
+    // The outcome texts come from the named entry of the catalogue; an empty name has none.
     const struct {
         const char* item;
         int returned;
         size_t runs;
-        int result;  // of the record, after the last run
-    } cases[] = {{"LoopbackTest|ctlr-1", 0, 1, 2},
-                 {"LoopbackTest|ctlr", 1, 0, 0},
-                 {"Loopback|ctlr-1", 1, 0, 0},
-                 {"LoopbackTest|nonesuch", 1, 0, 0},
-                 {"LoopbackTest|", 0, 2, 5},
-                 {"|ctlr-10", 0, 1, 5},
-                 {"|", 0, 2, 5},
-                 {"ctlr-1", 1, 0, 0}};
+        int result;         // of the record, after the last run
+        const char* text1;  // its first outcome text
+    } cases[] = {{"LoopbackTest|ctlr-1", 0, 1, 2, "ok 1"},
+                 {"LoopbackTest|ctlr", 1, 0, 0, ""},
+                 {"Loopback|ctlr-1", 1, 0, 0, ""},
+                 {"LoopbackTest|nonesuch", 1, 0, 0, ""},
+                 {"LoopbackTest|", 0, 2, 5, "failed 1"},
+                 {"|ctlr-10", 0, 1, 5, ""},
+                 {"|", 0, 2, 5, ""},
+                 {"ctlr-1", 1, 0, 0, ""}};
     size_t runsBefore = 0;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.item);
@@ -290,32 +221,7 @@ TEST_F(Diagnostics, ARequestRunsOnlyTheListedEntriesItNamesWhole) {
         const size_t runs = simulator->Requests("InvokeMethod").size();
         EXPECT_EQ(runs - runsBefore, test.runs);
         EXPECT_EQ(record.result, test.result);
+        EXPECT_EQ(record.outcome_text_1, test.text1);
         runsBefore = runs;
     }
-}
-
-TEST_F(Diagnostics, AJobIdMatchesARecordIdOnlyWhereItStandsWhole) {
-    DiagnosticCase job17("seventeen", CompletesAfter(0), OneRecord(2, "the job's own"),
-                         "DIAG:Job:17");
-    nlohmann::json scenario = DiagnosticScenario({job17});
-    scenario["instances"].push_back(
-        {{"class", "CIM_DiagnosticCompletionRecord"},
-         {"properties",
-          {{"InstanceID", "DIAG:Job:170"}, {"CompletionState", 6}, {"RecordData", "job 170"}}}});
-    auto module = ListedModule(scenario);
-    DiagnosticRecord_ record;
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|seventeen", record), 0);
-    EXPECT_EQ(record.completion_record, "the job's own");
-    EXPECT_EQ(record.result, 2);
-}
-
-TEST_F(Diagnostics, ANameWithoutACatalogueEntryGetsEmptyTexts) {
-    std::ofstream(cataloguePath) << R"({"diagnostics": []})";
-    auto module = ListedModule(DiagnosticScenario({{"a", CompletesAfter(0)}}));
-    EXPECT_TRUE(items.empty());
-    DiagnosticRecord_ record;
-    record.outcome_text_1 = "stale";
-    EXPECT_EQ(module->RunDiagnostic("LoopbackTest|a", record), 0);
-    EXPECT_EQ(record.result, 2);
-    EXPECT_TRUE(record.outcome_text_1.empty() && record.outcome_text_4.empty());
 }

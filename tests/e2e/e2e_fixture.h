@@ -46,13 +46,9 @@ class EndToEnd : public CimTest {
     // In-band the module reaches "the local CIM server": the simulator, for the rest of the test.
     std::unique_ptr<Vornet::Brocade::Brocade> InBand() {
         localServer.reset();  // restores the variable first, so the new setting is the one left
-        localServer =
-            std::make_unique<ScopedEnvironment>("CIMCLIENT_LOCAL_URL", simulator->LocalUrl());
+        localServer = std::make_unique<ScopedEnvironment>(
+            "CIMCLIENT_LOCAL_URL", "http://127.0.0.1:" + std::to_string(simulator->HttpPort()));
         return std::make_unique<Vornet::Brocade::Brocade>();
-    }
-    size_t CountLines(const std::string& text) const {
-        const auto texts = log.Texts();
-        return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
     }
 
     // Every request the simulator has journaled so far, oldest first, as "operation target flags

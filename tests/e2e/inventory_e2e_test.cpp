@@ -1,5 +1,7 @@
 // Adapter inventory and firmware identities through the facade, against simulated estates.
 
+#include <tuple>
+
 #include "e2e_fixture.h"
 #include "record_fields.h"
 
@@ -68,7 +70,9 @@ TEST_F(EndToEnd, EachControllerKeepsItsOwnPortsAndEachTranslatedClassIsReadOnceP
     EXPECT_EQ(simulator->Requests("GetClass", "CIM_PhysicalPackage").size(), 1u);
     EXPECT_EQ(simulator->Requests("GetClass", "CIM_FCPort").size(), 1u);
     EXPECT_EQ(simulator->Journal().size(), 1u + 2u + 8u + 16u + 2u);
+    // A second call on the same vector answers afresh.
     ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+    EXPECT_EQ(adapters.size(), 2u);
     EXPECT_EQ(simulator->Requests("GetClass").size(), 2u);
 }
 
@@ -90,35 +94,37 @@ TEST_F(EndToEnd, AClassTheServerCannotGiveCostsOnlyItsTranslations) {
 }
 
 // A failed request costs what lies below it, one reconnect, and nothing else: the port walk of a
-// controller still runs after its firmware walk failed, and a failed fetch costs that child.
+// controller still runs after its firmware walk failed, and a failed fetch costs that child. One
+// request the server does not answer is not yet a server gone silent.
 TEST_F(EndToEnd, AFailedRequestCostsThatBranchAndOneReconnect) {
-    const std::string failed = " failed with the reason: CIM_ERR_FAILED: no";
+    const nlohmann::json refused = {
+        {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}};
+    const nlohmann::json dropped = {{"drop", "before"}};  // a single failure to answer
     const struct {
         const char* operation;
         const char* key;
         const char* value;
+        const nlohmann::json& fault;
         size_t adapters, ports, identities;
-        std::string failure;
     } cases[] = {
-        {"EnumerateInstances", "class", "CIM_PhysicalPackage", 0, 0, 0,
-         "Enumerate instances for CIM_PhysicalPackage" + failed},
-        {"EnumerateInstances", "class", "CIM_Realizes", 2, 4, 2,
-         "Enumerate instances for CIM_Realizes" + failed},
-        {"EnumerateInstances", "class", "CIM_ControlledBy", 2, 6, 4,
-         "Enumerate instances for CIM_ControlledBy" + failed},
-        {"EnumerateInstances", "class", "CIM_ElementSoftwareIdentity", 2, 8, 3,
-         "Enumerate instances for CIM_ElementSoftwareIdentity" + failed},
-        {"GetInstance", "ref", "port-ctl-11-0", 2, 7, 4, "Get instances" + failed},
+        {"EnumerateInstances", "class", "CIM_PhysicalPackage", refused, 0, 0, 0},
+        {"EnumerateInstances", "class", "CIM_Realizes", refused, 2, 4, 2},
+        {"EnumerateInstances", "class", "CIM_Realizes", dropped, 2, 4, 2},
+        {"EnumerateInstances", "class", "CIM_ControlledBy", refused, 2, 6, 4},
+        {"EnumerateInstances", "class", "CIM_ElementSoftwareIdentity", refused, 2, 8, 3},
+        {"GetInstance", "ref", "port-ctl-11-0", refused, 2, 7, 4},
     };
     Serve(GoldenJson("two_by_two_estate.json"));
     auto module = OutOfBand();
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.failure);
-        const nlohmann::json fault = {
-            {"operation", test.operation},
-            {test.key, test.value},
-            {"times", 1},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: no"}}}};
+        const std::string failure =
+            (test.operation[0] == 'E' ? "Enumerate instances for " + std::string(test.value)
+                                      : std::string("Get instances")) +
+            " failed with the reason: " +
+            (&test.fault == &refused ? "CIM_ERR_FAILED: no" : "Connection closed by CIM Server.");
+        SCOPED_TRACE(failure);
+        nlohmann::json fault = test.fault;
+        fault.update({{"operation", test.operation}, {test.key, test.value}, {"times", 1}});
         ASSERT_TRUE(simulator->Control({{"clearFaults", true}, {"addFaults", {fault}}}));
         log.Clear();
         events.clear();
@@ -130,10 +136,9 @@ TEST_F(EndToEnd, AFailedRequestCostsThatBranchAndOneReconnect) {
             ports += adapter.ports.size();
             identities += adapter.software_identities.size();
         }
-        EXPECT_EQ(adapters.size(), test.adapters);
-        EXPECT_EQ(ports, test.ports);
-        EXPECT_EQ(identities, test.identities);
-        EXPECT_EQ(Lines(1), std::vector<std::string>{test.failure});
+        EXPECT_EQ(std::make_tuple(adapters.size(), ports, identities),
+                  std::make_tuple(test.adapters, test.ports, test.identities));
+        EXPECT_EQ(Lines(1), std::vector<std::string>{failure});
         EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 1u);
     }
 }
@@ -154,30 +159,11 @@ TEST_F(EndToEnd, AnAssociationWithoutAChildReferenceCostsOnlyThatChild) {
     EXPECT_EQ(simulator->Requests("GetInstance").size(), 4u + 8u + 4u);
 }
 
-TEST_F(EndToEnd, NoPackagesIsAnEmptyAnswerAndCallsDoNotAccumulate) {
+TEST_F(EndToEnd, NoPackagesIsAnEmptyAnswer) {
     Serve(nlohmann::json{{"include", {"classes.json"}}, {"instances", nlohmann::json::array()}});
     auto module = OutOfBand();
     std::vector<NetworkAdapter> adapters(1);
     EXPECT_EQ(module->GetAdapterInfo(adapters), 0);
     EXPECT_TRUE(adapters.empty());
     EXPECT_EQ(CountLines("brocade_cim_inventory:instance size0"), 1u);
-
-    ServeShipped("sample_estate.json");
-    auto estate = OutOfBand();
-    estate->GetAdapterInfo(adapters);
-    estate->GetAdapterInfo(adapters);
-    EXPECT_EQ(adapters.size(), 3u);
-}
-
-TEST_F(EndToEnd, AnUnreachableServerGivesOneAndAnEmptyVector) {
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = UnusedLoopbackPort();
-    info.connection_case = 2;
-    Vornet::Brocade::Brocade module(info);
-    std::vector<NetworkAdapter> adapters(2);
-    EXPECT_EQ(module.GetAdapterInfo(adapters), 1);
-    EXPECT_TRUE(adapters.empty());
-    // Three attempts when constructed, three more when the call reconnects.
-    EXPECT_EQ(pauses.size(), 6u);
 }

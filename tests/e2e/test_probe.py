@@ -69,9 +69,10 @@ class AgainstTheSampleEstate(unittest.TestCase):
         self.simulator.stop()
 
     def test_out_of_band_json_carries_every_record_under_its_field_names(self):
+        log_file = os.path.join(self.simulator.directory.name, "probe.log")
         result = probe("--host", "127.0.0.1", "--port", str(self.simulator.https_port), "--ssl",
                        "--user", "probe", "--password-env", "PROBE_SECRET", "--json", "all",
-                       PROBE_SECRET="secret")
+                       PROBE_SECRET="secret", VORNET_LOG_LEVEL="4", VORNET_LOG_FILE=log_file)
         self.assertEqual(result.returncode, 4, result.stderr)  # the last operation is refused
         document = json.loads(result.stdout)
         self.assertEqual([(entry["operation"], entry["status"]) for entry in document],
@@ -81,7 +82,11 @@ class AgainstTheSampleEstate(unittest.TestCase):
         self.assertEqual(adapters[1]["ports"][3]["enabled_state"], "Disabled")
         self.assertEqual(adapters[0]["software_identities"][0]["aux_code"], 3)
         self.assertEqual(len(document[1]["records"]), 4)
-        self.assertNotIn("secret", result.stdout + result.stderr)
+        with open(log_file) as log:
+            trace = log.read()
+        masked = "Connecting to probe:**********@127.0.0.1:%d" % self.simulator.https_port
+        self.assertIn(masked, trace)
+        self.assertNotIn("secret", result.stdout + result.stderr + trace)
 
     def test_a_wrong_password_is_a_cim_failure(self):
         result = probe("--host", "127.0.0.1", "--port", str(self.simulator.http_port),

@@ -35,15 +35,6 @@ class CimTest : public ::testing::Test {
         pegasus_testing::setClientObserver(nullptr);
     }
 
-    std::vector<unsigned int> TimeoutsSet() const {
-        std::vector<unsigned int> timeouts;
-        for (const auto& event : events) {
-            if (event.kind == pegasus_testing::ClientEvent::SetTimeout) {
-                timeouts.push_back(event.timeoutMilliseconds);
-            }
-        }
-        return timeouts;
-    }
     size_t Count(pegasus_testing::ClientEvent::Kind kind) const {
         return static_cast<size_t>(std::count_if(events.begin(), events.end(),
                                                  [kind](const auto& e) { return e.kind == kind; }));
@@ -57,9 +48,9 @@ class CimTest : public ::testing::Test {
         }
         return lines;
     }
-    bool Logged(const std::string& text) const {
+    size_t CountLines(const std::string& text) const {
         const auto texts = log.Texts();
-        return std::find(texts.begin(), texts.end(), text) != texts.end();
+        return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
     }
 
     std::vector<unsigned int> pauses;

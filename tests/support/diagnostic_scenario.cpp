@@ -23,12 +23,7 @@ nlohmann::json DiagnosticScenario(const std::vector<DiagnosticCase>& cases) {
             {{"class", "CIM_AvailableDiagnosticService"},
              {"properties", {{"ServiceProvided", "svc"}, {"UserOfService", port}}}});
         nlohmann::json run = {{"element", port}, {"record", test.record}};
-        if (!test.jobSteps.is_null()) {
-            run["job"] = {{"steps", test.jobSteps}};
-            if (!test.jobInstanceId.empty()) {
-                run["job"]["InstanceID"] = test.jobInstanceId;
-            }
-        }
+        if (!test.jobSteps.is_null()) run["job"] = {{"steps", test.jobSteps}};
         runs.push_back(run);
     }
     return {{"include", {"classes.json"}},

@@ -8,20 +8,11 @@
 
 // A simulator scenario with one diagnostic service "LoopbackTest" offered to one Fibre Channel
 // port per case; the port's DeviceID is the case's name and its run follows the case's job steps
-// and completion record.
+// and completion record; the simulator numbers the jobs.
 struct DiagnosticCase {
-    DiagnosticCase(std::string name, nlohmann::json jobSteps,
-                   nlohmann::json record = {{"CompletionState", 2}, {"RecordData", "passed"}},
-                   std::string jobInstanceId = "")
-        : name(std::move(name)),
-          jobSteps(std::move(jobSteps)),
-          record(std::move(record)),
-          jobInstanceId(std::move(jobInstanceId)) {}
-
     std::string name;
     nlohmann::json jobSteps;  // null: the method returns no job
-    nlohmann::json record;
-    std::string jobInstanceId;  // empty: the simulator numbers its jobs
+    nlohmann::json record = {{"CompletionState", 2}, {"RecordData", "passed"}};
 };
 
 nlohmann::json DiagnosticScenario(const std::vector<DiagnosticCase>& cases);

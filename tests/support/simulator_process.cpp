@@ -47,6 +47,10 @@ bool PostControl(unsigned short port, const std::string& body) {
     return received > 12 && std::string(answer, 12) == "HTTP/1.1 200";
 }
 
+std::string ScenarioDirectory() {
+    return std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/scenarios";
+}
+
 }  // namespace
 
 unsigned short UnusedLoopbackPort() {
@@ -61,11 +65,7 @@ unsigned short UnusedLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-std::string ScenarioDirectory() {
-    return std::string(BROCADE_SOURCE_DIR) + "/tools/cimsim/scenarios";
-}
-
-SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const Options& options)
+SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const SimulatorOptions& options)
     : directory(NewDirectory()) {
     nlohmann::json document = scenario;
     if (document.contains("include")) {
@@ -78,12 +78,12 @@ SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const Options
     Start(path, options);
 }
 
-SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const Options& options)
+SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const SimulatorOptions& options)
     : directory(NewDirectory()) {
     Start(ScenarioDirectory() + "/" + scenario.file, options);
 }
 
-void SimulatorProcess::Start(const std::string& scenarioPath, const Options& options) {
+void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOptions& options) {
     journalPath = directory + "/journal.jsonl";
     user = options.user;
     password = options.password;
@@ -138,10 +138,6 @@ void SimulatorProcess::Freeze() {
         int status = 0;
         waitpid(pid, &status, WUNTRACED);
     }
-}
-
-std::string SimulatorProcess::LocalUrl() const {
-    return "http://127.0.0.1:" + std::to_string(httpPort);
 }
 
 Vornet::VornetConnection::ConnectionInfo SimulatorProcess::Connection(bool https) const {

@@ -31,21 +31,17 @@ struct ShippedScenario {
 
 class SimulatorProcess {
   public:
-    using Options = SimulatorOptions;
-
     // `scenario` is a JSON document; a relative "include" in it is resolved against the shipped
     // scenarios' folder.
-    explicit SimulatorProcess(const nlohmann::json& scenario,
-                              const Options& options = SimulatorOptions());
+    explicit SimulatorProcess(const nlohmann::json& scenario, const SimulatorOptions& options = {});
     explicit SimulatorProcess(const ShippedScenario& scenario,
-                              const Options& options = SimulatorOptions());
+                              const SimulatorOptions& options = {});
     ~SimulatorProcess();
     SimulatorProcess(const SimulatorProcess&) = delete;
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     unsigned short HttpPort() const { return httpPort; }
     unsigned short HttpsPort() const { return httpsPort; }
-    std::string LocalUrl() const;  // "http://127.0.0.1:PORT"
     // What a host hands the module to reach this simulator out-of-band: loopback, the HTTP port
     // (the HTTPS one with `https`) and the account the simulator was started with.
     Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const;
@@ -64,7 +60,7 @@ class SimulatorProcess {
     bool Control(const nlohmann::json& request) const;
 
   private:
-    void Start(const std::string& scenarioPath, const Options& options);
+    void Start(const std::string& scenarioPath, const SimulatorOptions& options);
 
     std::string directory;
     std::string journalPath;
@@ -75,9 +71,6 @@ class SimulatorProcess {
     unsigned short httpPort = 0;
     unsigned short httpsPort = 0;
 };
-
-// Where the shipped scenarios live.
-std::string ScenarioDirectory();
 
 // A loopback port on which nothing listens (taken free, then released).
 unsigned short UnusedLoopbackPort();

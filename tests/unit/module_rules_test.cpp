@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
+#include "brocade_cim_inventory.h"
 #include "brocade_impl.h"
 #include "diagnostic_catalogue.h"
 #include "log.h"
@@ -53,41 +52,34 @@ TEST(IdentityMapping, EachFieldComesFromItsOwnPropertyAndTheRestAreLeftAlone) {
     EXPECT_EQ(identity.software_ID, "IdentityInfoValue");
     EXPECT_TRUE(identity.software_status.empty() && identity.software_role.empty() &&
                 identity.sub_device_ID.empty());
-    // What the host expects of a record the module does not fill.
-    EXPECT_EQ(identity.is_PLDM_update_supported, "0");
-    EXPECT_EQ(identity.aux_code, 3u);
 }
 
 // Only version, classifications, product and element name make two identities the same; the
-// first of each stays in place.
+// first of each stays in place. Every record differs from the others in its other fields.
 TEST(RepeatedIdentities, OnlyVersionClassificationsProductAndElementCount) {
-    SoftwareIdentity_ first;
-    first.version_string = "3.2.1a";
-    first.classifications = "10";
-    first.product_name = "Adapter A";
-    first.element_name = "Boot code";
-    first.description = "first";
-    SoftwareIdentity_ repeated = first;
-    repeated.description = "repeated";
-    repeated.name = "fw-2";
-    repeated.identity_info_value = "UEFI 3.2.1";
-    repeated.release_date = "20260101000000.000000+000";
-    repeated.software_ID = "UEFI";
-
-    const std::pair<const char*, void (*)(SoftwareIdentity_&)> changes[] = {
-        {"version letter case", [](SoftwareIdentity_& s) { s.version_string = "3.2.1A"; }},
-        {"version suffix", [](SoftwareIdentity_& s) { s.version_string = "3.2.1a1"; }},
-        {"classifications", [](SoftwareIdentity_& s) { s.classifications = "11"; }},
-        {"product", [](SoftwareIdentity_& s) { s.product_name = "Adapter B"; }},
-        {"element", [](SoftwareIdentity_& s) { s.element_name = "boot code"; }},
+    // version, classifications, product, element name, description (which names the record)
+    const char* const rows[][5] = {
+        {"3.2.1a", "10", "Adapter A", "Boot code", "first"},
+        {"3.2.1a", "10", "Adapter A", "Boot code", "repeated"},
+        {"3.2.1A", "10", "Adapter A", "Boot code", "version letter case"},
+        {"3.2.1a1", "10", "Adapter A", "Boot code", "version suffix"},
+        {"3.2.1a1", "10", "Adapter A", "Boot code", "repeated"},
+        {"3.2.1a", "11", "Adapter A", "Boot code", "classifications"},
+        {"3.2.1a", "10", "Adapter B", "Boot code", "product"},
+        {"3.2.1a", "10", "Adapter B", "Boot code", "repeated"},
+        {"3.2.1a", "10", "Adapter A", "boot code", "element"},
     };
-    std::vector<SoftwareIdentity_> identities = {first, repeated};
-    for (const auto& change : changes) {
-        identities.push_back(first);
-        change.second(identities.back());
-        identities.back().description = change.first;
-        identities.push_back(identities.back());
-        identities.back().description = "repeated";
+    std::vector<SoftwareIdentity_> identities;
+    for (const auto& row : rows) {
+        identities.emplace_back();
+        SoftwareIdentity_& identity = identities.back();
+        identity.version_string = row[0];
+        identity.classifications = row[1];
+        identity.product_name = row[2];
+        identity.element_name = row[3];
+        identity.description = row[4];
+        identity.name = identity.identity_info_value = identity.release_date =
+            identity.software_ID = std::to_string(identities.size());
     }
     RemoveRepeatedIdentities(identities);
     std::vector<std::string> kept;
@@ -136,25 +128,56 @@ TEST(DiagnosticCatalogue, AFaultyCatalogueIsEmptyWithOneErrorLine) {
     }
 }
 
-TEST(DiagnosticCatalogue, EntriesAndOutcomesAreLoadedFromTheConfiguredFileOrNotAtAll) {
-    Vornet::Log::SetMinLogLevel(4);
-    const std::string path = ::testing::TempDir() + "catalogue_test.json";
-    std::ofstream(path) << R"({"diagnostics": [{"name": "MemoryTest", "outcomes":
-                               {"ok": ["1", "2", "3", "4"]}}, {"name": "Bare"}]})";
-    {
-        ScopedEnvironment configured("VORNET_BROCADE_DIAG_CATALOGUE", path);
-        const auto catalogue = LoadDiagnosticCatalogue();
-        ASSERT_EQ(catalogue.size(), 2u);
-        EXPECT_EQ(catalogue[0].name, "MemoryTest");
-        EXPECT_EQ(catalogue[0].outcomes.at("ok").outcome_text_4, "4");
-        EXPECT_EQ(catalogue[0].outcomes.count("failed"), 0u);
-        EXPECT_TRUE(catalogue[1].outcomes.empty());
+// A run with a job takes the record whose id holds the job's id whole (job 17 is not job 170);
+// without a job, a record naming another service or element is another run's, and one naming
+// neither cannot be told apart and is taken.
+TEST(CompletionRecords, BelongToTheJobOrWithoutOneToThisRunOrNoNamedRun) {
+    const struct {
+        const char* jobId;     // empty: the run has no job
+        const char* recordId;  // null here and below: the record has no such property
+        const char* service;
+        const char* element;
+        bool belongs;
+    } cases[] = {
+        {"DIAG:Job:17", "DIAG:Job:17", nullptr, nullptr, true},
+        {"DIAG:Job:17", "DIAG:Job:170", nullptr, nullptr, false},
+        {"DIAG:Job:17", "DIAG:Job:170;DIAG:Job:17", nullptr, nullptr, true},
+        {"Job:17", "DIAG:XJob:17", nullptr, nullptr, false},
+        {"DIAG:Job:17", nullptr, nullptr, nullptr, false},
+        {"", "OWN:1", "LoopbackTest", "port-1", true},
+        {"", "OTHER:1", "LoopbackTest", "elsewhere", false},
+        {"", "OTHER:2", "MemoryTest", "port-1", false},
+        {"", "UNNAMED:1", nullptr, nullptr, true},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(&test - cases);
+        DiagnosticServiceEntry working;
+        working.jobInstanceId = test.jobId;
+        working.serviceName = "LoopbackTest";
+        working.deviceId = "port-1";
+        Pegasus::CIMInstance record(Pegasus::CIMName("CIM_DiagnosticCompletionRecord"));
+        auto add = [&record](const char* name, const char* value) {
+            if (value != nullptr) {
+                record.addProperty(Pegasus::CIMProperty(Pegasus::CIMName(name),
+                                                        Pegasus::CIMValue(Pegasus::String(value))));
+            }
+        };
+        add("InstanceID", test.recordId);
+        add("ServiceName", test.service);
+        add("ManagedElementName", test.element);
+        EXPECT_EQ(MatchCompletionRecord(working, record), test.belongs);
     }
-    ScopedEnvironment missing("VORNET_BROCADE_DIAG_CATALOGUE", path + ".absent");
+}
+
+// What a configured file holds is read by every diagnostics test of the facade.
+TEST(DiagnosticCatalogue, AMissingFileIsAnEmptyCatalogueAndOneNotice) {
+    Vornet::Log::SetMinLogLevel(4);
+    const std::string path = ::testing::TempDir() + "no-such-catalogue.json";
+    ScopedEnvironment missing("VORNET_BROCADE_DIAG_CATALOGUE", path);
     Vornet::LogCapture capture;
     EXPECT_TRUE(LoadDiagnosticCatalogue().empty());
     const auto records = capture.Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].level, 3u);
-    EXPECT_NE(records[0].text.find(path + ".absent"), std::string::npos);
+    EXPECT_NE(records[0].text.find(path), std::string::npos);
 }

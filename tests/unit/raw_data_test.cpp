@@ -30,74 +30,60 @@ class RawDataTest : public ::testing::Test {
 
 }  // namespace
 
-// Indexes count this call's records only; the caller's own stay in front.
+// Indexes count this call's records only; the caller's own stay in front. Output is kept byte
+// for byte, line ends included.
 TEST_F(RawDataTest, BothCommandsGiveNamedRecordsBehindTheCallersOwn) {
+    ScopedEnvironment crlf{"FAKE_BCU_CRLF", "1"};
+    ScopedEnvironment size{"FAKE_BCU_OUTPUT_BYTES", "10000"};
     BrocadeUtil util;
     std::vector<RawData_> results(1);
     results[0].output = "older";
     Vornet::LogCapture capture;
     EXPECT_EQ(util.GetRawData(results), 0);
     ASSERT_EQ(results.size(), 3u);
+    std::vector<std::vector<std::string>> records;
+    for (const RawData_& record : results) {
+        records.push_back({record.item_name, record.description, record.command_line,
+                           record.aux_text_1 + record.aux_text_2});
+    }
+    EXPECT_EQ(records, (std::vector<std::vector<std::string>>{
+                           {"", "", "", ""},
+                           {"Brocade_00_adapter_info", "Show the adapter of brocade adapter.",
+                            utility.path + " adapter --list", ""},
+                           {"Brocade_01_port_adapter_info", "Show the adapter of brocade port.",
+                            utility.path + " port --list", ""}}));
     EXPECT_EQ(results[0].output, "older");
-    const struct {
-        const char* itemName;
-        const char* description;
-        const char* command;
-    } expected[] = {
-        {"Brocade_00_adapter_info", "Show the adapter of brocade adapter.", " adapter --list"},
-        {"Brocade_01_port_adapter_info", "Show the adapter of brocade port.", " port --list"},
-    };
-    for (size_t index = 0; index < 2; ++index) {
-        const RawData_& record = results[index + 1];
-        EXPECT_EQ(record.item_name, expected[index].itemName);
-        EXPECT_EQ(record.description, expected[index].description);
-        EXPECT_EQ(record.command_line, utility.path + expected[index].command);
-        EXPECT_FALSE(record.output.empty());
-        EXPECT_TRUE(record.aux_text_1.empty() && record.aux_text_2.empty());
+    for (const RawData_& record : {results[1], results[2]}) {
+        EXPECT_EQ(record.output.size(), 10000u);
+        EXPECT_NE(record.output.find("\r\n"), std::string::npos);
     }
     EXPECT_NE(results[1].output, results[2].output);
     EXPECT_EQ(capture.Texts().back(), "Exit BrocadeUtil::GetRawData over: results.size() = 3");
 }
 
-TEST_F(RawDataTest, OutputIsKeptByteForByte) {
-    ScopedEnvironment crlf{"FAKE_BCU_CRLF", "1"};
-    ScopedEnvironment size{"FAKE_BCU_OUTPUT_BYTES", "10000"};
-    BrocadeUtil util;
-    std::vector<RawData_> results;
-    ASSERT_EQ(util.GetRawData(results), 0);
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].output.size(), 10000u);
-    EXPECT_NE(results[0].output.find("\r\n"), std::string::npos);
-}
-
 // A failed command costs its own record only; the other keeps index zero.
 TEST_F(RawDataTest, AFailedCommandLeavesTheOtherAsIndexZero) {
-    struct Case {
+    const struct {
         const char* failing;
         const char* itemName;
         const char* commandLine;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"FAKE_BCU_EXIT_ADAPTER", "Brocade_00_port_adapter_info", " port --list"},
         {"FAKE_BCU_EXIT_PORT", "Brocade_00_adapter_info", " adapter --list"},
     };
-    for (const Case& test : cases) {
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.failing);
         ScopedEnvironment failing{test.failing, "1"};
         BrocadeUtil util;
         std::vector<RawData_> results;
         Vornet::LogCapture capture;
-        EXPECT_EQ(util.GetRawData(results), 3) << test.failing;
-        ASSERT_EQ(results.size(), 1u) << test.failing;
+        EXPECT_EQ(util.GetRawData(results), 3);
+        ASSERT_EQ(results.size(), 1u);
         EXPECT_EQ(results[0].item_name, test.itemName);
         EXPECT_EQ(results[0].command_line, utility.path + test.commandLine);
         const auto texts = capture.Texts();
-        EXPECT_NE(std::find(texts.begin(), texts.end(), "ExcuteCommand result:1"), texts.end());
-        EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
-                                [](const std::string& t) {
-                                    return t.rfind("Exit BrocadeUtil::GetRawData", 0) == 0;
-                                }),
-                  0)
-            << test.failing;
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "ExcuteCommand result:1"), 1);
+        EXPECT_NE(texts.back().rfind("Exit BrocadeUtil::GetRawData", 0), 0u);
     }
 }
 
