@@ -87,7 +87,7 @@ bool soakClient(int rounds) {
         SimulatorProcess simulator(
             nlohmann::json{{"namespace", "root/brocade"},
                            {"prerendered", {{"EnumerateInstances:CIM_FCPort", body}}}},
-            SimulatorOptions{"", "", true, 0});
+            SimulatorOptions{"", "", true});
         Pegasus::CIMClient client;
         client.connect("127.0.0.1", simulator.HttpPort(), "", "");
         flat = steady("one CIMClient, enumerations of 100 instances", rounds, [&] {
