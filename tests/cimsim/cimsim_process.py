@@ -44,10 +44,9 @@ class CimSim:
         """SIGTERM, then the exit status."""
         self.process.terminate()
         try:
-            return self.process.wait(timeout=20)
+            self.process.communicate(timeout=20)
+            return self.process.returncode
         finally:
-            self.process.stdout.close()
-            self.process.stderr.close()
             self.directory.cleanup()
 
     def connect(self, timeout=60):
@@ -66,8 +65,7 @@ class CimSim:
 
 
 def running(owner, *arguments):
-    """A simulator that must exit with 0 when stopped, at the end of the test, or of the class
-    when `owner` is a test class."""
+    """A simulator stopped, and required to exit with 0, when the test or test class ends."""
     sim = CimSim(*arguments)
 
     def stop():
@@ -84,7 +82,11 @@ class Reply:
         return ElementTree.fromstring(self.body)
 
     def error(self):
-        element = self.xml().find(".//ERROR")
+        """(code, description) of the CIM error in the body; None without one; "not XML"."""
+        try:
+            element = self.xml().find(".//ERROR")
+        except ElementTree.ParseError:
+            return "not XML"
         return None if element is None else (int(element.get("CODE")), element.get("DESCRIPTION"))
 
 

@@ -6,12 +6,9 @@ import os
 import pathlib
 import re
 import socket
-import sys
 import unittest
-import xml.etree.ElementTree as ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
 
 from cimsim_process import (ROOT, SCENARIOS, CimSim, call, class_parameters,  # noqa: E402
                             instance_parameters, running)
@@ -41,11 +38,8 @@ def outcome(connection):
         reply = call(connection, "GetInstance", GET_FC_PORT)
     except (http.client.HTTPException, OSError) as error:
         return type(error).__name__
-    try:
-        error = reply.error()
-    except ElementTree.ParseError:
-        error = "not XML"
-    return (reply.status, reply.headers.get("CIMError"), reply.headers.get("Connection"), error)
+    return (reply.status, reply.headers.get("CIMError"), reply.headers.get("Connection"),
+            reply.error())
 
 
 def class_summary(element):
@@ -99,13 +93,12 @@ class SampleEstateTest(unittest.TestCase):
 
 class ScenarioTest(unittest.TestCase):
     def test_reference_forms_in_properties_and_key_bindings(self):
+        estate, where = os.path.join(HERE, "scenarios", "reference_estate.json"), "h.example:5989"
         for form, element, host in [("instancename", "INSTANCENAME", None),
                                     ("localinstancepath", "LOCALINSTANCEPATH", None),
-                                    ("instancepath", "INSTANCEPATH", "h.example:5989")]:
+                                    ("instancepath", "INSTANCEPATH", where)]:
             with self.subTest(form=form):
-                estate = os.path.join(HERE, "scenarios", "reference_estate.json")
-                sim = running(self, {"include": [estate], "referenceForm": form,
-                                     "host": "h.example:5989"})
+                sim = running(self, {"include": [estate], "referenceForm": form, "host": where})
                 # Both the key bindings of the instance name and the reference properties.
                 references = call(sim, "EnumerateInstances", class_parameters("CIM_Realizes")).xml(
                     ).find(".//VALUE.NAMEDINSTANCE").findall(".//VALUE.REFERENCE")
@@ -143,7 +136,6 @@ class AuthenticationTest(unittest.TestCase):
     def test_basic_authentication(self):
         cases = [
             ([], None, 401, "User%20Unauthorized"),
-            ([], ("root", "wrong"), 401, None),
             ([], ("root", "s3cret"), 200, None),
             (["--allow-anonymous"], None, 200, None),
             (["--allow-anonymous"], ("root", "wrong"), 401, None),

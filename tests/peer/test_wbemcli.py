@@ -32,9 +32,8 @@ class WbemcliTest(unittest.TestCase):
     def wbemcli(self, operation, object_path, *arguments, https=False, password="right"):
         scheme, port = ("https", self.sim.https_port) if https else ("http", self.sim.http_port)
         url = "%s://root:%s@127.0.0.1:%d/root/brocade:%s" % (scheme, password, port, object_path)
-        options = ["-noverify"] if https else []
-        result = subprocess.run([WBEMCLI, "-nl"] + options + [operation, url] + list(arguments),
-                                capture_output=True, text=True, timeout=60)
+        result = subprocess.run([WBEMCLI, "-nl", *(["-noverify"] if https else []), operation, url,
+                                 *arguments], capture_output=True, text=True, timeout=60)
         return result.returncode, result.stdout + result.stderr
 
     def succeeds(self, *arguments, https):
