@@ -4,7 +4,6 @@ import base64
 import http.client
 import json
 import os
-import signal
 import subprocess
 import sys
 import tempfile
@@ -29,10 +28,9 @@ class CimSim:
         elif not os.path.isabs(scenario):
             scenario = os.path.join(SCENARIOS, scenario)
         self.journal_path = os.path.join(self.directory.name, "journal.jsonl")
-        command = [sys.executable, CIMSIM, "--scenario", scenario, "--journal", self.journal_path,
-                   *arguments]
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                        text=True)
+        self.process = subprocess.Popen(
+            [sys.executable, CIMSIM, "--scenario", scenario, "--journal", self.journal_path,
+             *arguments], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         ready = self.process.stdout.readline().split()
         if len(ready) != 2:
             self.process.kill()
@@ -40,18 +38,15 @@ class CimSim:
             self.directory.cleanup()
             raise RuntimeError("cimsim did not start: %r %s" % (ready, errors))
         ports = dict(item.split("=") for item in ready)
-        self.http_port = int(ports["http"])
-        self.https_port = int(ports["https"])
+        self.http_port, self.https_port = int(ports["http"]), int(ports["https"])
 
     def stop(self):
         """SIGTERM, then the exit status."""
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
+        self.process.terminate()
         try:
-            return self.process.wait(timeout=20)
+            self.process.communicate(timeout=20)
+            return self.process.returncode
         finally:
-            self.process.stdout.close()
-            self.process.stderr.close()
             self.directory.cleanup()
 
     def connect(self, timeout=60):
@@ -69,67 +64,66 @@ class CimSim:
         assert status == 200, "control %r answered %d" % (command, status)
 
 
+def running(owner, *arguments):
+    """A simulator stopped, and required to exit with 0, when the test or test class ends."""
+    sim = CimSim(*arguments)
+
+    def stop():
+        assert sim.stop() == 0, "cimsim did not exit with 0"
+    (owner.addClassCleanup if isinstance(owner, type) else owner.addCleanup)(stop)
+    return sim
+
+
 class Reply:
     def __init__(self, response):
-        self.status = response.status
-        self.headers = response.headers
-        self.body = response.read()
+        self.status, self.headers, self.body = response.status, response.headers, response.read()
 
     def xml(self):
         return ElementTree.fromstring(self.body)
 
     def error(self):
-        element = self.xml().find(".//ERROR")
+        """(code, description) of the CIM error in the body; None without one; "not XML"."""
+        try:
+            element = self.xml().find(".//ERROR")
+        except ElementTree.ParseError:
+            return "not XML"
         return None if element is None else (int(element.get("CODE")), element.get("DESCRIPTION"))
 
-    def named_instances(self):
-        return self.xml().findall(".//IRETURNVALUE/VALUE.NAMEDINSTANCE")
 
-
-def call(connection, method, body, credentials=None):
+def call(target, method, parameters, credentials=None):
+    """An intrinsic call shaped like the OpenPegasus client's, on `target`: a connection, or a
+    simulator, then on a connection of its own, closed afterwards."""
     headers = {"Content-Type": "application/xml; charset=utf-8", "CIMOperation": "MethodCall",
                "CIMMethod": method, "CIMObject": "root%2Fbrocade"}
     if credentials is not None:
         token = base64.b64encode(":".join(credentials).encode()).decode()
         headers["Authorization"] = "Basic " + token
+    body = ('<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" DTDVERSION="2.0">\n'
+            '<MESSAGE ID="1000" PROTOCOLVERSION="1.0">\n<SIMPLEREQ>\n<IMETHODCALL NAME="%s">'
+            '<LOCALNAMESPACEPATH><NAMESPACE NAME="root"/><NAMESPACE NAME="brocade"/>'
+            '</LOCALNAMESPACEPATH>%s</IMETHODCALL>\n</SIMPLEREQ>\n</MESSAGE>\n</CIM>\n'
+            % (method, parameters))
+    connection = target.connect() if isinstance(target, CimSim) else target
     connection.request("POST", "/cimom", body.encode("utf-8"), headers)
-    return Reply(connection.getresponse())
-
-
-def call_once(sim, method, body, credentials=None):
-    """One request on a connection of its own, closed afterwards."""
-    connection = sim.connect()
-    try:
-        return call(connection, method, body, credentials)
-    finally:
+    reply = Reply(connection.getresponse())
+    if connection is not target:
         connection.close()
+    return reply
 
 
-def envelope(inner):
-    return ('<?xml version="1.0" encoding="utf-8" ?>\n<CIM CIMVERSION="2.0" DTDVERSION="2.0">\n'
-            '<MESSAGE ID="1000" PROTOCOLVERSION="1.0">\n<SIMPLEREQ>\n%s\n</SIMPLEREQ>\n</MESSAGE>\n'
-            '</CIM>\n' % inner)
-
-
-NAMESPACE_XML = ('<LOCALNAMESPACEPATH><NAMESPACE NAME="root"/><NAMESPACE NAME="brocade"/>'
-                 "</LOCALNAMESPACEPATH>")
-
-
-def class_call_body(operation, class_name, property_list=None, **flags):
-    """An intrinsic call on a class name (EnumerateInstances, GetClass, ...)."""
+def class_parameters(class_name, property_list=None, **flags):
+    """The parameters of an intrinsic call on a class name (EnumerateInstances, GetClass)."""
     params = "".join('<IPARAMVALUE NAME="%s"><VALUE>%s</VALUE></IPARAMVALUE>'
                      % (name, "TRUE" if value else "FALSE") for name, value in flags.items())
     if property_list is not None:
         params += ('<IPARAMVALUE NAME="PropertyList"><VALUE.ARRAY>%s</VALUE.ARRAY></IPARAMVALUE>'
                    % "".join("<VALUE>%s</VALUE>" % name for name in property_list))
-    return envelope('<IMETHODCALL NAME="%s">%s<IPARAMVALUE NAME="ClassName">'
-                    '<CLASSNAME NAME="%s"/></IPARAMVALUE>%s</IMETHODCALL>' %
-                    (operation, NAMESPACE_XML, class_name, params))
+    return '<IPARAMVALUE NAME="ClassName"><CLASSNAME NAME="%s"/></IPARAMVALUE>%s' % (
+        class_name, params)
 
 
-def get_instance_body(class_name, keys):
+def instance_parameters(class_name, keys):
     bindings = "".join('<KEYBINDING NAME="%s"><KEYVALUE VALUETYPE="string">%s</KEYVALUE>'
                        "</KEYBINDING>" % item for item in keys.items())
-    return envelope('<IMETHODCALL NAME="GetInstance">%s<IPARAMVALUE NAME="InstanceName">'
-                    '<INSTANCENAME CLASSNAME="%s">%s</INSTANCENAME></IPARAMVALUE></IMETHODCALL>'
-                    % (NAMESPACE_XML, class_name, bindings))
+    return ('<IPARAMVALUE NAME="InstanceName"><INSTANCENAME CLASSNAME="%s">%s</INSTANCENAME>'
+            "</IPARAMVALUE>" % (class_name, bindings))

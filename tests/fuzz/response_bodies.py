@@ -18,18 +18,13 @@ def body_of(response: bytes) -> bytes:
     return out
 
 
-def main(seed_dir: str, *captures: str) -> None:
-    target = pathlib.Path(seed_dir)
+if __name__ == "__main__":
+    target = pathlib.Path(sys.argv[1])
     target.mkdir(parents=True, exist_ok=True)
-    for capture in captures:
-        path = pathlib.Path(capture)
+    for capture in map(pathlib.Path, sys.argv[2:]):
         try:
-            body = body_of(path.read_bytes())
+            body = body_of(capture.read_bytes())
         except ValueError:
             continue
         if body.lstrip().startswith(b"<?xml"):
-            (target / (path.name + ".xml")).write_bytes(b"\x0f" + body)
-
-
-if __name__ == "__main__":
-    main(*sys.argv[1:])
+            (target / (capture.name + ".xml")).write_bytes(b"\x0f" + body)

@@ -1,9 +1,9 @@
-// libFuzzer target: any bytes as a response body, without HTTP around them, cut into pieces
-// whose size the first byte chooses. Each of these must give the same outcome (or the same
-// defect) whole and in pieces: the platform's XML parser (libxml2 here), whose events must also
-// keep what xml_parser.h promises (xml_event_text.h checks); the Windows backend's own checks
-// (markup scan, UTF-8 check); the decoder of every response kind. Only Pegasus exceptions may
-// leave the code under test; anything else, or a broken promise, is a crash.
+// libFuzzer target: any bytes as a response body, without HTTP around them, cut into pieces whose
+// size the first byte chooses. Each of these must give the same outcome (or the same defect) whole
+// and in pieces: the platform's XML parser (libxml2 here), whose events must also keep what
+// xml_parser.h promises (xml_event_text.h checks); the Windows backend's own checks (markup scan,
+// UTF-8 check); the decoder of every response kind. Only Pegasus exceptions may leave the code
+// under test; anything else, or a broken promise, is a crash.
 #include <Pegasus/Common/Exception.h>
 
 #include <algorithm>
@@ -20,12 +20,9 @@
 #include "xml_event_text.h"
 
 using namespace Pegasus;
+using Operation = cimxml::ResponseDecoder::Operation;
 
 namespace {
-
-void require(bool promise) {
-    if (!promise) std::abort();
-}
 
 // The same outcome whole and in pieces; both are printed when they differ.
 void requireAlike(const std::string& whole, const std::string& inPieces, const char* what) {
@@ -59,13 +56,10 @@ std::string scanOutcome(const std::string& body, std::size_t piece) {
     return outcome + blanks;
 }
 
-std::string decodeOutcome(cimxml::ResponseDecoder::Operation operation, const std::string& body,
-                          std::size_t piece) {
-    using Operation = cimxml::ResponseDecoder::Operation;
+std::string decodeOutcome(Operation operation, const std::string& body, std::size_t piece) {
     cimxml::ResponseDecoder decoder(operation, 1000);
-    for (std::size_t offset = 0; offset < body.size(); offset += piece) {
+    for (std::size_t offset = 0; offset < body.size(); offset += piece)
         decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
-    }
     try {
         switch (operation) {
             case Operation::EnumerateInstances:
@@ -93,21 +87,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = 1 + data[0] % 64;
     const std::string body(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t whole = body.size() + 1;
-    // Which of an earlier defect and a byte that is not UTF-8 is reported
-    // can depend on the cut (the parser is given the bytes before the bad
-    // one, and may not have read them all); only that it fails cannot.
+    // Which of an earlier defect and a byte that is not UTF-8 is reported can depend on the cut
+    // (the parser is given the bytes before the bad one, and may not have read them all); only
+    // that it fails cannot.
     xml::Utf8Check utf8;
     const bool utf8Text = utf8.accept(body.data(), body.size()) == body.size() && utf8.complete();
     auto requireSameOutcome = [&](const std::string& atOnce, const std::string& inPieces,
                                   const char* what) {
         if (utf8Text) return requireAlike(atOnce, inPieces, what);
-        require(atOnce.compare(0, 7, "error: ") == 0 && inPieces.compare(0, 7, "error: ") == 0);
+        if (atOnce.rfind("error: ", 0) != 0 || inPieces.rfind("error: ", 0) != 0) std::abort();
     };
     const std::string events = xml_event_text::eventsOf(body, whole);
-    require(events.compare(0, 15, "broken promise:") != 0);
+    if (events.compare(0, 15, "broken promise:") == 0) std::abort();
     requireSameOutcome(events, xml_event_text::eventsOf(body, piece), "XML events");
     requireAlike(scanOutcome(body, whole), scanOutcome(body, piece), "markup scan");
-    using Operation = cimxml::ResponseDecoder::Operation;
     for (Operation operation : {Operation::EnumerateInstances, Operation::GetInstance,
                                 Operation::GetClass, Operation::InvokeMethod}) {
         requireSameOutcome(decodeOutcome(operation, body, whole),

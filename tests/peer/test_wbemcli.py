@@ -8,79 +8,69 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cimsim"))
 
-from cimsim_process import CimSim  # noqa: E402
+from cimsim_process import running  # noqa: E402
 
 WBEMCLI = "/usr/bin/wbemcli"
-HOST = "server-07.lab.invalid"
-SERVICE = ('XX_DiagnosticTest.CreationClassName="XX_DiagnosticTest",Name="MemoryTest",'
-           'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)
-CONTROLLER = ('XX_PortController.CreationClassName="XX_PortController",DeviceID="ctlr-2/1",'
-              'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)
-FC_PORT = ('XX_FCPort.CreationClassName="XX_FCPort",DeviceID="10:00:00:05:1e:4a:81:11",'
-           'SystemCreationClassName="CIM_ComputerSystem",SystemName="%s"' % HOST)
+
+
+def path(class_name, key):
+    return ('%s.CreationClassName="%s",%s,SystemCreationClassName="CIM_ComputerSystem",'
+            'SystemName="server-07.lab.invalid"' % (class_name, class_name, key))
+
+
+SERVICE = path("XX_DiagnosticTest", 'Name="MemoryTest"')
+CONTROLLER = path("XX_PortController", 'DeviceID="ctlr-2/1"')
+FC_PORT = path("XX_FCPort", 'DeviceID="10:00:00:05:1e:4a:81:11"')
 
 
 @unittest.skipUnless(os.access(WBEMCLI, os.X_OK), "sblim-wbemcli is not installed")
 class WbemcliTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.sim = CimSim("sample_estate.json", "--user", "root", "--password", "right")
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.sim.stop() == 0
+        cls.sim = running(cls, "sample_estate.json", "--user", "root", "--password", "right")
 
     def wbemcli(self, operation, object_path, *arguments, https=False, password="right"):
         scheme, port = ("https", self.sim.https_port) if https else ("http", self.sim.http_port)
         url = "%s://root:%s@127.0.0.1:%d/root/brocade:%s" % (scheme, password, port, object_path)
-        options = ["-noverify"] if https else []
-        result = subprocess.run([WBEMCLI, "-nl"] + options + [operation, url] + list(arguments),
-                                capture_output=True, text=True, timeout=60)
+        result = subprocess.run([WBEMCLI, "-nl", *(["-noverify"] if https else []), operation, url,
+                                 *arguments], capture_output=True, text=True, timeout=60)
         return result.returncode, result.stdout + result.stderr
 
-    def test_enumerates_the_adapters_over_http_and_https(self):
+    def succeeds(self, *arguments, https):
+        status, output = self.wbemcli(*arguments, https=https)
+        self.assertEqual(status, 0, output)
+        return output
+
+    def test_enumerates_and_gets_over_http_and_https(self):
         for https in (False, True):
             with self.subTest(https=https):
-                status, output = self.wbemcli("ei", "CIM_PhysicalPackage", https=https)
-                self.assertEqual(status, 0, output)
+                output = self.succeeds("ei", "CIM_PhysicalPackage", https=https)
                 self.assertEqual(re.findall(r'^-Model="(.*)"$', output, re.M),
                                  ["XX-825", "XX-1020", "XX-825"])
                 self.assertIn('-SerialNumber="CN1020B0913"', output)
-
-    def test_enumerates_the_associations_with_their_references(self):
-        status, output = self.wbemcli("ei", "CIM_ControlledBy", https=True)
-        self.assertEqual(status, 0, output)
-        self.assertEqual(output.count("-Antecedent="), 8)
-        self.assertIn('-Dependent=XX_EthernetPort.CreationClassName="XX_EthernetPort",'
-                      'DeviceID="eth-00051e7c2045"', output)
-
-    def test_gets_one_port(self):
-        status, output = self.wbemcli("gi", FC_PORT)
-        self.assertEqual(status, 0, output)
-        for line in ('-Caption="FC port 1"', "-EnabledState=6", "-PortAvailability=5",
-                     "-OperationalStatus=2,6"):
-            self.assertIn(line, output.splitlines())
+                output = self.succeeds("ei", "CIM_ControlledBy", https=https)
+                self.assertEqual(output.count("-Antecedent="), 8)
+                self.assertIn('-Dependent=XX_EthernetPort.CreationClassName="XX_EthernetPort",'
+                              'DeviceID="eth-00051e7c2045"', output)
+                lines = self.succeeds("gi", FC_PORT, https=https).splitlines()
+                for line in ('-Caption="FC port 1"', "-EnabledState=6", "-PortAvailability=5",
+                             "-OperationalStatus=2,6"):
+                    self.assertIn(line, lines)
 
     def test_invokes_the_diagnostic_and_polls_its_job(self):
         for https in (False, True):
             with self.subTest(https=https):
-                status, output = self.wbemcli("cm", SERVICE,
-                                              "RunDiagnostic.ManagedElement=" + CONTROLLER,
-                                              https=https)
-                self.assertEqual(status, 0, output)
+                output = self.succeeds("cm", SERVICE, "RunDiagnostic.ManagedElement=" + CONTROLLER,
+                                       https=https)
                 self.assertIn("RunDiagnostic: 0", output)
-                job = re.search(r'Job \(reference\): (CIM_ConcreteJob\.InstanceID="[^"]*")',
+                job = re.search(r'Job \(reference\): (CIM_ConcreteJob\.InstanceID="([^"]*)")',
                                 output)
                 self.assertIsNotNone(job, output)
-                states = []
-                for _ in range(4):
-                    status, output = self.wbemcli("gi", job.group(1), https=https)
-                    self.assertEqual(status, 0, output)
-                    states.append(re.search(r"^-JobState=(\d+)", output, re.M).group(1))
+                polls = (self.succeeds("gi", job.group(1), https=https) for _ in range(4))
+                states = [re.search(r"^-JobState=(\d+)", poll, re.M).group(1) for poll in polls]
                 self.assertEqual(states, ["3", "4", "7", "7"])
-                status, output = self.wbemcli("ei", "CIM_DiagnosticCompletionRecord",
-                                              https=https)
-                self.assertIn('-InstanceID="%s"' % job.group(1).split('"')[1], output)
+                output = self.succeeds("ei", "CIM_DiagnosticCompletionRecord", https=https)
+                self.assertIn('-InstanceID="%s"' % job.group(2), output)
                 self.assertIn('-RecordData="Memory test passed: 0 errors in 4 patterns"', output)
 
     def test_errors_reach_wbemcli(self):

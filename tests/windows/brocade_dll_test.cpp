@@ -1,7 +1,5 @@
 // brocade.dll as the host uses it: linked through its import library, every operation called on
-// the exported class. run_with_cimsim.py starts cimsim with the sample estate on the build
-// machine and hands its address over in the environment: CIMCLIENT_LOCAL_URL (the "local" CIM
-// server of in-band mode) and BROCADE_TEST_CIMSIM_HTTP_PORT, _HTTPS_PORT, _USER, _PASSWORD.
+// the exported class, against the cimsim that run_with_cimsim.py starts (its usage text).
 
 #include <windows.h>
 
@@ -26,19 +24,6 @@ using Vornet::VornetOptions::SoftwareIdentity_;
 
 namespace {
 
-ConnectionInfo Simulator(bool ssl) {
-    ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = static_cast<std::uint16_t>(std::atoi(
-        Environment(ssl ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_CIMSIM_HTTP_PORT")
-            .c_str()));
-    info.user_name = Environment("BROCADE_TEST_CIMSIM_USER");
-    info.password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
-    info.connection_type = ssl ? 1 : 0;
-    info.connection_case = 2;
-    return info;
-}
-
 // The inventory in brief: the statuses, each adapter's serial number and port count, then the
 // versions in the flat identity list.
 std::string Inventory(Brocade& module) {
@@ -46,9 +31,8 @@ std::string Inventory(Brocade& module) {
     std::vector<SoftwareIdentity_> identities;
     std::string text = std::to_string(module.GetAdapterInfo(adapters)) + "," +
                        std::to_string(module.GetSoftwareIdentities(identities)) + ":";
-    for (const NetworkAdapter& adapter : adapters) {
+    for (const NetworkAdapter& adapter : adapters)
         text += " " + adapter.serial_number + "/" + std::to_string(adapter.ports.size());
-    }
     text += " |";
     for (const SoftwareIdentity_& identity : identities) text += " " + identity.version_string;
     return text;
@@ -57,17 +41,24 @@ std::string Inventory(Brocade& module) {
 const char kSampleInventory[] =
     "0,0: BA8250A1742/2 CN1020B0913/4 BA8250A1788/2 | 3.2.6.1 3.2.6.0 3.2.6.1 3.2.6.0";
 
-class BrocadeDllTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_FALSE(Environment("CIMCLIENT_LOCAL_URL").empty())
-            << "run through run_with_cimsim.py";
-        Vornet::Log::SetMinLogLevel(1);
+// What the module refuses out-of-band is the same code as on Linux (FacadeTest); here the
+// inventory goes through WinHTTP, with and without TLS.
+TEST(BrocadeDll, EveryOperationInBandAndTheInventoryOutOfBandOverHttpAndHttps) {
+    Vornet::Log::SetMinLogLevel(1);
+    for (bool ssl : {false, true}) {
+        ConnectionInfo server;
+        server.host = "127.0.0.1";
+        server.port = static_cast<std::uint16_t>(std::atoi(
+            Environment(ssl ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_CIMSIM_HTTP_PORT")
+                .c_str()));
+        server.user_name = Environment("BROCADE_TEST_CIMSIM_USER");
+        server.password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
+        server.connection_type = ssl ? 1 : 0;
+        server.connection_case = 2;
+        Brocade module(server);
+        EXPECT_EQ(Inventory(module), kSampleInventory) << "ssl " << ssl;
     }
-};
-
-TEST_F(BrocadeDllTest, InBandEveryOperationAnswersFromTheSimulatorAndTheUtility) {
-    // Under the prefix's own "Program Files", where the module looks.
+    // In-band, the utility is under the prefix's own "Program Files", where the module looks.
     InstalledUtility utility(Environment("ProgramFiles"), ProgramDirectory() + "bcu.exe");
     Brocade module;
     EXPECT_EQ(Inventory(module), kSampleInventory);
@@ -75,34 +66,23 @@ TEST_F(BrocadeDllTest, InBandEveryOperationAnswersFromTheSimulatorAndTheUtility)
     // Raw data appends: what the vector held stays in front.
     std::vector<RawData_> rawData(1);
     EXPECT_EQ(module.GetRawData(rawData), 0);
-    std::vector<std::string> commands;
-    for (const RawData_& item : rawData)
-        commands.push_back(item.item_name + " " + item.command_line);
-    ASSERT_EQ(commands, (std::vector<std::string>{
-                            " ", "Brocade_00_adapter_info " + utility.path + " adapter --list",
-                            "Brocade_01_port_adapter_info " + utility.path + " port --list"}));
+    std::string commands;
+    for (const RawData_& item : rawData) commands += item.item_name + " " + item.command_line + ";";
+    ASSERT_EQ(commands, " ;Brocade_00_adapter_info " + utility.path +
+                            " adapter --list;Brocade_01_port_adapter_info " + utility.path +
+                            " port --list;");
     EXPECT_NE(rawData[1].output.find("2 adapter(s) found"), std::string::npos);
 
     std::vector<std::string> items;
     EXPECT_EQ(module.GetDiagItems(items), 0);
     for (const char* item : {"MemoryTest|ctlr-1/0", "InternalLoopbackTest|10:00:00:05:1e:4a:81:10",
-                             "ExternalLoopbackTest|10:00:00:05:1e:4a:93:21"}) {
+                             "ExternalLoopbackTest|10:00:00:05:1e:4a:93:21"})
         EXPECT_NE(std::find(items.begin(), items.end(), item), items.end()) << item;
-    }
 
     DiagnosticRecord_ record;
     EXPECT_EQ(module.RunDiagnostic("InternalLoopbackTest|10:00:00:05:1e:4a:81:10", record), 0);
     EXPECT_EQ(record.result, 2);
     EXPECT_EQ(record.outcome_text_1, "Internal loopback test passed.");
-}
-
-// What the module refuses out-of-band is the same code as on Linux (FacadeTest); the inventory
-// goes through WinHTTP, with and without TLS.
-TEST_F(BrocadeDllTest, OutOfBandReadsTheSameInventoryOverHttpAndHttps) {
-    for (bool ssl : {false, true}) {
-        Brocade module(Simulator(ssl));
-        EXPECT_EQ(Inventory(module), kSampleInventory) << "ssl " << ssl;
-    }
 }
 
 DWORD WINAPI ShortThread(void*) { return 7; }

@@ -35,13 +35,11 @@ int WaitForExitCode(unsigned long processId) {
 }
 
 HANDLE PipeHolding(const std::string& bytes) {
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
     DWORD count = 0;
     if (!CreatePipe(&readEnd, &writeEnd, nullptr, 16384) ||
-        !WriteFile(writeEnd, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr)) {
+        !WriteFile(writeEnd, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr))
         ADD_FAILURE() << "no pipe";
-    }
     CloseHandle(writeEnd);
     return readEnd;
 }

