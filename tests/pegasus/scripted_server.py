@@ -18,7 +18,6 @@ import signal
 import socket
 import ssl
 import subprocess
-import sys
 import tempfile
 import threading
 
@@ -42,9 +41,9 @@ def read_request(reader):
 def with_message_id(response, body):
     # Only an ID of the same length keeps the response's Content-Length true.
     match = re.search(r'<MESSAGE ID="(\d{4})"', body)
-    if not match:
-        return response
-    return response.replace(b'MESSAGE ID="1000"', b'MESSAGE ID="%s"' % match.group(1).encode())
+    if match:
+        response = response.replace(b'MESSAGE ID="1000"', b'MESSAGE ID="%s"' % match[1].encode())
+    return response
 
 
 def serve_connection(stream, reader, number, journal):
@@ -60,18 +59,13 @@ def serve_connection(stream, reader, number, journal):
                 response = with_message_id(file.read(), body)
             if "cut" in step:
                 return stream.sendall(response[: step["cut"]])
-            closing = "reply_then_close" in step
-            if closing and not isinstance(stream, ssl.SSLSocket):
-                # The close must reach the client with the reply's last bytes: a moment later, a
-                # client already sending its next request here would lose it (the race of every
-                # keep-alive client with a server that closes silently), and the test would hang
-                # on scheduling. Corked, the FIN rides on the reply's last segment.
+            if "reply_then_close" in step and not isinstance(stream, ssl.SSLSocket):
+                # Corked, the close rides on the reply's last segment: a moment later, a keep-alive
+                # client already sending its next request here would lose it to the close.
                 stream.setsockopt(socket.IPPROTO_TCP, socket.TCP_CORK, 1)
-                stream.sendall(response)
-                return stream.shutdown(socket.SHUT_WR)
             stream.sendall(response)
-            if closing:
-                return
+            if "reply_then_close" in step:
+                return stream.shutdown(socket.SHUT_WR)
         elif step.get("silent"):
             threading.Event().wait()
         elif step.get("endless"):
@@ -133,4 +127,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()
