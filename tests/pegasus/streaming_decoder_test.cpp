@@ -102,8 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"wrong_message_id_before_a_bad_instance",
          replaced(kHead, "1000", "999") + "<INSTANCE/>\n" + kTail,
          "Mismatched response message ID:  Got \"999\", expected \"1000\"."},
-        {"cut_between_elements", std::string(kHead) + kInstance,
-         "One or more tags are still open: on line 15"},
         {"class_method_holding_a_property",
          classBody("<METHOD NAME=\"M\" TYPE=\"uint32\">\n<PROPERTY NAME=\"Q\"/>\n</METHOD>\n"),
          "Validation error: on line 10: Expected PARAMETER element, got PROPERTY instead",
