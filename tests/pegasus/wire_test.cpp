@@ -149,7 +149,8 @@ Boolean throwInt(SSLCertificateInfo&) { throw 42; }
 // The certificate is refused only by a trust store or callback given, and the host name is never
 // checked (the server's certificate is issued for another name). OpenSSL calls the callback from C:
 // what it throws must not unwind through OpenSSL, and a certificate it could not judge is not
-// accepted.
+// accepted. A plain server fails the handshake in connect, when it times out (a plain client meets
+// a TLS server at its first request: wire_exchanges.json).
 TEST(Tls, aCertificateIsRefusedOnlyByTheTrustStoreOrCallbackGiven) {
     ScriptedServer server(R"([{"reply": "fake/enum-ok-02.rsp"}, {"reply": "fake/enum-ok-02.rsp"},
                               {"reply": "fake/enum-ok-02.rsp"}])",
@@ -184,6 +185,12 @@ TEST(Tls, aCertificateIsRefusedOnlyByTheTrustStoreOrCallbackGiven) {
         }
     }
     EXPECT_EQ(server.journal().size(), 3u);
+    ScriptedServer plainServer("[]");
+    CIMClient tls;
+    tls.setTimeout(300);
+    EXPECT_EQ(failure_text::of(
+                  [&] { tls.connect("127.0.0.1", plainServer.port(), SSLContext(""), "", ""); }),
+              cannotConnect(plainServer.port()));
 }
 
 // Going on with libcurl's default would break a promise: a certificate the callback would reject
@@ -222,17 +229,6 @@ TEST(Settings, aRefusedSettingFailsConnectNamingItAndSendsNothing) {
         }
     }
     EXPECT_TRUE(server.journal().empty());
-}
-
-// A TLS client meets a plain server in connect, when the handshake times out (a plain client meets
-// a TLS server at its first request: wire_exchanges.json).
-TEST(Tls, aTlsClientMeetsAPlainServerInConnect) {
-    ScriptedServer plainServer("[]");
-    CIMClient tls;
-    tls.setTimeout(300);
-    EXPECT_EQ(failure_text::of(
-                  [&] { tls.connect("127.0.0.1", plainServer.port(), SSLContext(""), "", ""); }),
-              cannotConnect(plainServer.port()));
 }
 
 }  // namespace
