@@ -142,26 +142,6 @@ TEST(StringSize, countsUtf16CodeUnits) {
     EXPECT_THROW(cafe[4], IndexOutOfBoundsException);
 }
 
-// A parsed path's text, then its keys sorted by name, each with its raw value and its kind (0
-// boolean, 1 string, 2 numeric, 3 reference).
-TEST(KeyBindings, keepRawValuesAndTheirKinds) {
-    const CIMObjectPath parsed(
-        String("//h:5988/root/brocade:CIM_FCPort.SystemName=\"s\","
-               "DeviceID=\"a\\\"b\",Index=5,Ref=\"CIM_X.K=\\\"v\\\"\",On=TRUE"));
-    std::string keys = parsed.toString().utf8() + " " + parsed.getHost().utf8() + " " +
-                       parsed.getNameSpace().getString().utf8();
-    const Array<CIMKeyBinding>& bindings = parsed.getKeyBindings();
-    for (Uint32 i = 0; i < bindings.size(); ++i) {
-        keys += " " + bindings[i].getName().getString().utf8() + "=" +
-                bindings[i].getValue().utf8() + ":" + std::to_string(bindings[i].getType());
-    }
-    EXPECT_EQ(keys,
-              "//h:5988/root/brocade:CIM_FCPort.DeviceID=\"a\\\"b\",Index=5,On=TRUE,"
-              "Ref=\"CIM_X.K=\\\"v\\\"\",SystemName=\"s\" h:5988 root/brocade DeviceID=a\"b:1 "
-              "Index=5:2 On=TRUE:0 Ref=CIM_X.K=\"v\":3 "
-              "SystemName=s:1");
-}
-
 TEST(PathParsing, rejectsMalformedNamesWithOpenPegasusText) {
     const std::string malformed = "MalformedObjectNameException: malformed object name: ";
     EXPECT_EQ(
