@@ -63,21 +63,16 @@ std::string messageOf(const DefectCase& defect, size_t piece) {
     for (size_t offset = 0; offset < body.size(); offset += piece) {
         decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
     }
-    std::string decoded;
     try {
         if (defect.operation == Operation::GetClass) {
             decoder.finishGetClass();
-            return "no exception";
-        }
-        Array<CIMInstance> instances = decoder.finishEnumerateInstances();
-        for (Uint32 i = 0; i < instances.size(); ++i) {
-            decoded += instances[i].getPath().toString().utf8() +
-                       " P=" + instances[i].getProperty(0).getValue().toString().utf8() + "; ";
+        } else {
+            decoder.finishEnumerateInstances();
         }
     } catch (const Exception& error) {
         return error.getMessage().utf8();
     }
-    return decoded;
+    return "no exception";
 }
 
 class StreamedDefects : public testing::TestWithParam<DefectCase> {};
@@ -90,10 +85,6 @@ TEST_P(StreamedDefects, areReportedAlikeWholeAndByteByByte) {
 INSTANTIATE_TEST_SUITE_P(
     Decoder, StreamedDefects,
     testing::ValuesIn(std::vector<DefectCase>{
-        // Two instances, after blanks that come before the declaration.
-        {"instances_after_leading_blanks",
-         "\n " + std::string(kHead) + kInstance + kInstance + kTail,
-         "X.K=\"k\" P=7; X.K=\"k\" P=7; "},
         {"bad_integer_then_mismatched_tag",
          std::string(kHead) + kInstance + kBadInteger + "</IRETURNVALUE>\n</WRONG>",
          "Closing element does not match opening element: on line 18"},
