@@ -26,12 +26,6 @@ Array<CIMInstance> enumeratePorts(CIMClient& client) {
     return client.enumerateInstances(kNamespace, "CIM_FCPort", true, true, true, false);
 }
 
-std::string headOf(const std::string& captureFile, unsigned port) {
-    return std::regex_replace(capture::requestsIn(capture::readFile(captureFile))[0].head,
-                              std::regex("HOST: 127\\.0\\.0\\.1:[0-9]+"),
-                              "HOST: 127.0.0.1:" + std::to_string(port));
-}
-
 using shared_wire_cases::cannotConnect;
 
 TEST(Connect, aFailedConnectIsNamedAndLeavesTheClientUnconnected) {
@@ -109,7 +103,10 @@ TEST(Exchanges, eachCallGivesItsOutcomeOnTheConnectionItMayTrust) {
         }
         std::vector<std::string> heads, capturedHeads;
         for (const std::string& file : exchange.value("captures", std::vector<std::string>())) {
-            capturedHeads.push_back(headOf(file, server.port()));
+            capturedHeads.push_back(
+                std::regex_replace(capture::requestsIn(capture::readFile(file))[0].head,
+                                   std::regex("HOST: 127\\.0\\.0\\.1:[0-9]+"),
+                                   "HOST: 127.0.0.1:" + std::to_string(server.port())));
             heads.push_back(journal.at(heads.size()).head);
         }
         EXPECT_EQ(outcomes, exchange["outcomes"].get<std::vector<std::string>>());
