@@ -38,14 +38,6 @@ def read_request(reader):
     return head.decode("latin-1"), body.decode("utf-8", "replace")
 
 
-def with_message_id(response, body):
-    # Only an ID of the same length keeps the response's Content-Length true.
-    match = re.search(r'<MESSAGE ID="(\d{4})"', body)
-    if match:
-        response = response.replace(b'MESSAGE ID="1000"', b'MESSAGE ID="%s"' % match[1].encode())
-    return response
-
-
 def serve_connection(stream, reader, number, journal):
     while (request := read_request(reader)) is not None:
         head, body = request
@@ -56,7 +48,10 @@ def serve_connection(stream, reader, number, journal):
         path = step.get("reply") or step.get("reply_then_close")
         if path:
             with open(path, "rb") as file:
-                response = with_message_id(file.read(), body)
+                response = file.read()
+            # Only an ID of the same length keeps the response's Content-Length true.
+            if match := re.search(r'<MESSAGE ID="(\d{4})"', body):
+                response = response.replace(b'<MESSAGE ID="1000"', match[0].encode())
             if "cut" in step:
                 return stream.sendall(response[: step["cut"]])
             if "reply_then_close" in step and not isinstance(stream, ssl.SSLSocket):
