@@ -1,9 +1,8 @@
 // The paths an association response decodes to (instance names with reference keys, reference
-// properties in every path form) against texts worked out by hand from the path text rules the
-// client has always followed: keys sorted by name with ASCII case folded, equal names in arrival
-// order, string and reference values quoted and escaped, a nested path's host and namespace kept;
-// each text parses back to its path. Paths share their contents and their text once made, so
-// copies changed afterwards are checked too.
+// properties in every path form) against texts worked out by hand by the client's path text rules:
+// keys sorted by name with ASCII case folded, equal names in arrival order, strings and references
+// quoted and escaped, a nested path's host and namespace kept; each text parses back to its path.
+// Paths share their contents and their text once made, so changed copies are checked too.
 #include <Pegasus/Common/CIMInstance.h>
 #include <Pegasus/Common/CIMValue.h>
 #include <gtest/gtest.h>

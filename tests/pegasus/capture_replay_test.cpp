@@ -140,12 +140,10 @@ void renderException(std::ostream& out, const Exception& error, bool classProbe)
 }
 
 // What CIMClient does with each exchange, minus the socket: the one retry after a Basic challenge,
-// the response checks and the decoding, up to the first exception. The GetClass probe printed in a
-// form of its own, exceptions included.
+// the response checks and the decoding, up to the first exception.
 void replay(const std::string& tag, bool classProbe, std::ostream& out) {
-    // The requests and responses of a cimserver/TAG-conn1 stream, or of fake/TAG-NN.req and .rsp
-    // files in their order. Each response file is read alone: a response that ends with the
-    // connection ends with its file.
+    // A cimserver/TAG-conn1 stream, or fake/TAG-NN.req and .rsp files in their order, each response
+    // file read alone: a response that ends with the connection ends with its file.
     std::vector<capture::Request> requests;
     std::vector<http::HttpResponse> responses;
     const auto read = [](const std::string& file) {

@@ -1,9 +1,8 @@
-// The XML layer under the decoder, one table for both parsers: this file is built into the Linux
-// tests (libxml2) and the Windows tests (XmlLite, under Wine), and each document must give the same
-// events, or the same defect worded the same with the same line, on both (a row says where
-// XmlLite's backend differs), however it is cut into feeds. The Windows backend's own checks
-// (markup scan, UTF-8 check) run on every platform; the table says which defects the scan finds by
-// itself. A handler's exception leaves either parser unchanged.
+// The XML layer under the decoder, one table for both parsers (built into the Linux tests, libxml2,
+// and the Windows tests, XmlLite under Wine): each document gives the same events, or the same
+// defect worded alike on the same line (a row says where XmlLite's backend differs), however it is
+// cut. The Windows backend's own checks (markup scan, UTF-8 check) run on every platform; a row
+// says which defects the scan finds by itself. A handler's exception leaves either parser as is.
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
