@@ -17,8 +17,8 @@ using Operation = cimxml::ResponseDecoder::Operation;
 
 namespace {
 
-// An EnumerateInstances body is kHead, instances, kTail; a GetClass body has
-// "GetClass" in place of "EnumerateInstances" and a CLASS around its content.
+// An EnumerateInstances body is kHead, instances, kTail; a GetClass body has "GetClass" in place of
+// "EnumerateInstances" and a CLASS around its content.
 const char kHead[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">\n"
     "<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n"

@@ -158,14 +158,15 @@ INSTANTIATE_TEST_SUITE_P(BothParsers, XmlDocuments, testing::ValuesIn(std::vecto
 
 // Calls `thrower` at the `throwAt`-th event (counting from 1) and counts every event.
 struct ThrowingHandler : XmlHandler {
+    ThrowingHandler(int throwAt, void (*thrower)()) : throwAt(throwAt), thrower(thrower) {}
     void startElement(std::string_view, const XmlAttribute*, std::size_t) override { event(); }
     void endElement(std::string_view) override { event(); }
     void characters(std::string_view) override { event(); }
     void event() {
         if (++events == throwAt) thrower();
     }
-    int throwAt = 0;
-    void (*thrower)() = nullptr;
+    int throwAt;
+    void (*thrower)();
     int events = 0;
 };
 
@@ -179,9 +180,7 @@ TEST(XmlParser, handsOnAHandlersExceptionUnchangedAndStopsThere) {
         for (size_t piece : {size_t(1), size_t(4096)}) {
             std::string left;
             for (auto thrower : throwers) {
-                ThrowingHandler handler;
-                handler.throwAt = throwAt;
-                handler.thrower = thrower;
+                ThrowingHandler handler(throwAt, thrower);
                 XmlParser parser(handler);
                 try {
                     for (size_t at = 0; at < document.size(); at += piece) {
