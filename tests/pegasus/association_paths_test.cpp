@@ -7,6 +7,7 @@
 #include <Pegasus/Common/CIMValue.h>
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "response_decoder.h"
@@ -75,11 +76,8 @@ const Reference kReferences[] = {
 };
 // clang-format on
 
-std::string numbered(std::string text, int number) {
-    for (size_t at; (at = text.find('#')) != std::string::npos;) {
-        text.replace(at, 1, std::to_string(number));
-    }
-    return text;
+std::string numbered(const std::string& text, int number) {
+    return std::regex_replace(text, std::regex("#"), std::to_string(number));
 }
 
 std::string quoted(const std::string& text) {

@@ -110,11 +110,6 @@ TEST(Exchanges, eachCallGivesItsOutcomeOnTheConnectionItMayTrust) {
     pegasus_testing::setResponseLimit(0);
 }
 
-void connectWith(CIMClient& client, unsigned port, const SSLContext* context) {
-    if (context == nullptr) return client.connect("127.0.0.1", port, "", "");
-    client.connect("127.0.0.1", port, *context, "", "");
-}
-
 Boolean acceptScriptedServer(SSLCertificateInfo& info) {
     return info.getSubjectName().utf8() == "/CN=scripted-cimom";
 }
@@ -193,15 +188,19 @@ TEST(Settings, aRefusedSettingFailsConnectNamingItAndSendsNothing) {
         for (std::string option; options >> option;) {
             SCOPED_TRACE(option);
             CIMClient client;
+            const auto connect = [&] {
+                setting.context
+                    ? client.connect("127.0.0.1", server.port(), *setting.context, "", "")
+                    : client.connect("127.0.0.1", server.port(), "", "");
+            };
             {
                 shared_wire_cases::RefusedSettingScope refused(option);
-                EXPECT_EQ(
-                    failure_text::of([&] { connectWith(client, server.port(), setting.context); }),
-                    cannotConnect(server.port()) + " libcurl refused " + option +
-                        ": An unknown option was passed in to libcurl");
+                EXPECT_EQ(failure_text::of(connect),
+                          cannotConnect(server.port()) + " libcurl refused " + option +
+                              ": An unknown option was passed in to libcurl");
             }
             // The same connect goes through once the option is taken.
-            connectWith(client, server.port(), setting.context);
+            connect();
         }
     }
     EXPECT_TRUE(server.journal().empty());
