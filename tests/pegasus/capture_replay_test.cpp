@@ -154,13 +154,10 @@ void replay(const std::string& tag, bool classProbe, std::ostream& out) {
         const std::string base =
             streamed ? "cimserver/" + tag + "-conn1"
                      : "fake/" + tag + (number < 10 ? "-0" : "-") + std::to_string(number);
-        for (const auto& request : capture::requestsIn(read(base + (streamed ? ".c2s" : ".req")))) {
-            requests.push_back(request);
-        }
-        for (const auto& response :
-             capture::responsesIn(read(base + (streamed ? ".s2c" : ".rsp")))) {
-            responses.push_back(response);
-        }
+        const auto sent = capture::requestsIn(read(base + (streamed ? ".c2s" : ".req")));
+        const auto received = capture::responsesIn(read(base + (streamed ? ".s2c" : ".rsp")));
+        requests.insert(requests.end(), sent.begin(), sent.end());
+        responses.insert(responses.end(), received.begin(), received.end());
     }
     EXPECT_EQ(requests.size(), responses.size());
     bool challenged = false;

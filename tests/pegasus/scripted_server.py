@@ -11,6 +11,7 @@ conn, head, body). Prints "port=N" once listening on 127.0.0.1; serves until SIG
   {"endless": true}          a chunked 200 response whose chunks never end
 """
 import argparse
+import contextlib
 import json
 import os
 import re
@@ -99,14 +100,12 @@ def main():
     print("port=%d" % listener.getsockname()[1], flush=True)
 
     def handle(raw, number):
-        with raw:
-            try:
-                stream = context.wrap_socket(raw, server_side=True) if context else raw
-                # The reader closed before the socket, so that the socket's close is real.
-                with stream.makefile("rb") as reader:
-                    serve_connection(stream, reader, number, arguments.journal)
-            except OSError:  # ssl.SSLError is one; so is the client going away mid-answer
-                pass
+        # An OSError ends the connection: ssl.SSLError is one, so is the client going away.
+        with raw, contextlib.suppress(OSError):
+            stream = context.wrap_socket(raw, server_side=True) if context else raw
+            # The reader closed before the socket, so that the socket's close is real.
+            with stream.makefile("rb") as reader:
+                serve_connection(stream, reader, number, arguments.journal)
 
     # Python runs a signal handler in the main thread only, and a SIGTERM the kernel hands to a
     # connection's thread would not wake a blocking accept(): the main thread wakes by itself.
