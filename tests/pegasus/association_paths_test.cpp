@@ -62,9 +62,9 @@ const Reference kReferences[] = {
      R"(root/brocade:CIM_FCPort.creationClassName="CIM_FCPort",DeviceID="port \"1\" \\ x",Index=42,SystemName="s & <t>#")",
      "|root/brocade|creationClassName:1 DeviceID:1 Index:2 SystemName:1"},
     {remote("10.1.2.3", name("CIM_PhysicalPackage", key("Tag", "string", "pkg-#") +
-            key("_z", "boolean", "TRUE") + key("a", "numeric", "-3"))),
-     R"(//10.1.2.3/root/brocade:CIM_PhysicalPackage._z=TRUE,a=-3,Tag="pkg-#")",
-     "10.1.2.3|root/brocade|_z:0 a:2 Tag:1"},
+            key("_z", "boolean", "TRUE") + key("x", "numeric", "-3"))),
+     R"(//10.1.2.3/root/brocade:CIM_PhysicalPackage._z=TRUE,Tag="pkg-#",x=-3)",
+     "10.1.2.3|root/brocade|_z:0 Tag:1 x:2"},
     {name("XX_Component", key("b", "string", "1#") + key("B", "string", "2") +
           key("Group", "reference", name("CIM_ComputerSystem",
               key("Name", "string", "host &quot;a&quot;#") + key("CreationClassName", "", "CIM_CS"))) +
@@ -174,7 +174,7 @@ TEST(AssociationPaths, aChangedCopyHasItsOwnTextAndLeavesTheOriginalAlone) {
         std::string expected;
     } changes[] = {
         {"host", [](CIMObjectPath& p) { p.setHost("other"); },
-         R"(//other/root/brocade:CIM_PhysicalPackage._z=TRUE,a=-3,Tag="pkg-2")"},
+         R"(//other/root/brocade:CIM_PhysicalPackage._z=TRUE,Tag="pkg-2",x=-3)"},
         {"keys",
          [](CIMObjectPath& p) {
              p.setKeyBindings(
