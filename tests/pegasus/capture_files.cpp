@@ -26,9 +26,7 @@ std::string readFile(const std::string& relativePath) {
 }
 
 std::string testName(std::string tag) {
-    for (char& c : tag) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
+    for (char& c : tag) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return tag;
 }
 

@@ -26,8 +26,7 @@ struct Request {
 };
 std::vector<Request> requestsIn(const std::string& bytes);
 
-// Every HTTP response of a byte stream, in order (the stream is fed to the
-// reader one byte at a time, so that every split point is exercised).
+// Every HTTP response of a byte stream, in order; fed one byte at a time, so every split is tried.
 std::vector<Pegasus::http::HttpResponse> responsesIn(const std::string& bytes);
 
 }  // namespace capture

@@ -14,190 +14,151 @@ using namespace Pegasus;
 
 namespace {
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
 // The probe's lines to compare: of a GetClass probe all but what it printed about methods, which
 // CIMClass does not keep; of the others those about objects and failures (starting with
 // "INSTANCE" or blanks), without the timing lines.
-std::vector<std::string> expectedLines(const std::string& probeOutput, bool classProbe) {
+std::string expectedText(const std::string& probeOutput, bool classProbe) {
     static const std::regex methodCount(" methods=[0-9]+");
-    std::vector<std::string> kept;
-    for (const std::string& line : splitLines(probeOutput)) {
+    std::istringstream lines(probeOutput);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);) {
         if (classProbe && line.rfind("  method ", 0) != 0) {
-            kept.push_back(std::regex_replace(line, methodCount, ""));
+            kept += std::regex_replace(line, methodCount, "") + "\n";
         } else if (!classProbe && (line.rfind("INSTANCE", 0) == 0 || line.rfind("  ", 0) == 0)) {
-            kept.push_back(line);
+            kept += line + "\n";
         }
     }
     return kept;
 }
 
-// The exception class the probe saw ("N7Pegasus12CIMExceptionE"), or "".
-std::string thrownType(const std::string& probeOutput) {
-    size_t at = probeOutput.find("typeid=");
-    if (at == std::string::npos) return "";
-    size_t end = probeOutput.find_first_of(" \n", at);
-    return probeOutput.substr(at + 7, end - at - 7);
-}
-
 // Our objects printed in the form the capture probe printed the real library's, so that the two can
-// be compared line by line. Qualifier values may hold line breaks; the probe printed them as they
-// are.
-void add(std::vector<std::string>& lines, const std::string& text) {
-    for (const std::string& line : splitLines(text)) lines.push_back(line);
-}
-
-std::string flag(bool value) { return value ? "1" : "0"; }
-std::string text(const CIMName& name) { return name.getString().utf8(); }
-std::string count(Uint32 number) { return std::to_string(number); }
-std::string indexText(Uint32 index) { return std::to_string(static_cast<int>(index)); }
+// be compared line by line.
 std::string found(Uint32 index) { return index == PEG_NOT_FOUND ? "PEG_NOT_FOUND" : "found"; }
 
 std::string valueText(const CIMValue& value) {
-    return std::string("value type=") + cimTypeToString(value.getType()) +
-           " isArray=" + flag(value.isArray()) + " isNull=" + flag(value.isNull()) + " toString=[" +
-           value.toString().utf8() + "]" +
-           (value.isArray() ? " arraySize=" + count(value.getArraySize()) : "");
+    std::ostringstream out;
+    out << "value type=" << cimTypeToString(value.getType()) << " isArray=" << value.isArray()
+        << " isNull=" << value.isNull() << " toString=[" << value.toString() << "]";
+    if (value.isArray()) out << " arraySize=" << value.getArraySize();
+    return out.str();
 }
 
-void renderQualifier(const CIMConstQualifier& qualifier, const std::string& indent,
-                     std::vector<std::string>& lines) {
-    add(lines, indent + "qualifier " + text(qualifier.getName()) + " type=" +
-                   cimTypeToString(qualifier.getType()) + " isArray=" + flag(qualifier.isArray()) +
-                   " propagated=" + flag(qualifier.getPropagated()) +
-                   " value=" + qualifier.getValue().toString().utf8());
-}
-
-void renderClass(const CIMConstClass& theClass, std::vector<std::string>& lines) {
-    add(lines, "class " + text(theClass.getClassName()) +
-                   " super=" + text(theClass.getSuperClassName()) +
-                   " properties=" + count(theClass.getPropertyCount()) +
-                   " qualifiers=" + count(theClass.getQualifierCount()));
-    for (Uint32 i = 0; i < theClass.getQualifierCount(); ++i) {
-        renderQualifier(theClass.getQualifier(i), "  ", lines);
+// The qualifiers of a class or of one of its properties.
+template <class Owner>
+void renderQualifiers(std::ostream& out, const Owner& owner, const char* indent) {
+    for (Uint32 i = 0; i < owner.getQualifierCount(); ++i) {
+        const CIMConstQualifier qualifier = owner.getQualifier(i);
+        out << indent << "qualifier " << qualifier.getName().getString()
+            << " type=" << cimTypeToString(qualifier.getType())
+            << " isArray=" << qualifier.isArray() << " propagated=" << qualifier.getPropagated()
+            << " value=" << qualifier.getValue().toString() << "\n";
     }
+}
+
+void renderClass(std::ostream& out, const CIMConstClass& theClass) {
+    out << "class " << theClass.getClassName().getString()
+        << " super=" << theClass.getSuperClassName().getString()
+        << " properties=" << theClass.getPropertyCount()
+        << " qualifiers=" << theClass.getQualifierCount() << "\n";
+    renderQualifiers(out, theClass, "  ");
     for (Uint32 i = 0; i < theClass.getPropertyCount(); ++i) {
-        CIMConstProperty property = theClass.getProperty(i);
-        add(lines, "  property " + text(property.getName()) +
-                       " type=" + cimTypeToString(property.getType()) + " isArray=" +
-                       flag(property.isArray()) + " origin=" + text(property.getClassOrigin()) +
-                       " propagated=" + flag(property.getPropagated()) +
-                       " null=" + flag(property.getValue().isNull()) +
-                       " value=" + property.getValue().toString().utf8() +
-                       " qualifiers=" + count(property.getQualifierCount()));
-        for (Uint32 q = 0; q < property.getQualifierCount(); ++q) {
-            renderQualifier(property.getQualifier(q), "    ", lines);
-        }
-        add(lines, "    findQualifier(valuemap)=" + indexText(property.findQualifier("valuemap")));
+        const CIMConstProperty property = theClass.getProperty(i);
+        out << "  property " << property.getName().getString()
+            << " type=" << cimTypeToString(property.getType()) << " isArray=" << property.isArray()
+            << " origin=" << property.getClassOrigin().getString()
+            << " propagated=" << property.getPropagated()
+            << " null=" << property.getValue().isNull()
+            << " value=" << property.getValue().toString()
+            << " qualifiers=" << property.getQualifierCount() << "\n";
+        renderQualifiers(out, property, "    ");
+        out << "    findQualifier(valuemap)=" << int(property.findQualifier("valuemap")) << "\n";
     }
-    add(lines, "findProperty(jobstate)=" + indexText(theClass.findProperty("jobstate")));
+    out << "findProperty(jobstate)=" << int(theClass.findProperty("jobstate")) << "\n";
 }
 
-void renderClassException(const Exception& error, std::vector<std::string>& lines) {
-    auto* cim = dynamic_cast<const CIMException*>(&error);
-    add(lines, failure_text::exceptionName(error) + (cim ? " code=" + count(cim->getCode()) : "") +
-                   " message=" + error.getMessage().utf8());
-}
-
-void renderInstance(const CIMInstance& instance, std::vector<std::string>& lines) {
+void renderInstance(std::ostream& out, const CIMInstance& instance) {
     const CIMObjectPath& path = instance.getPath();
-    add(lines, "INSTANCE class=" + text(instance.getClassName()));
-    add(lines, "  path.toString=[" + path.toString().utf8() + "] host=[" + path.getHost().utf8() +
-                   "] ns=[" + path.getNameSpace().getString().utf8() + "]");
+    out << "INSTANCE class=" << instance.getClassName().getString() << "\n  path.toString=["
+        << path.toString() << "] host=[" << path.getHost() << "] ns=["
+        << path.getNameSpace().getString() << "]\n";
     const Array<CIMKeyBinding>& keys = path.getKeyBindings();
     for (Uint32 i = 0; i < keys.size(); ++i) {
-        add(lines, "  key " + text(keys[i].getName()) + " = [" + keys[i].getValue().utf8() +
-                       "] kbtype=" + count(keys[i].getType()));
+        out << "  key " << keys[i].getName().getString() << " = [" << keys[i].getValue()
+            << "] kbtype=" << keys[i].getType() << "\n";
     }
-    add(lines, "  instanceQualifierCount=" + count(instance.getQualifierCount()));
+    out << "  instanceQualifierCount=" << instance.getQualifierCount() << "\n";
     for (Uint32 i = 0; i < instance.getPropertyCount(); ++i) {
-        CIMConstProperty property = instance.getProperty(i);
-        add(lines,
-            "  PROP " + text(property.getName()) + " type=" + cimTypeToString(property.getType()) +
-                " isArray=" + flag(property.isArray()) + " classOrigin=[" +
-                text(property.getClassOrigin()) + "] propagated=" + flag(property.getPropagated()) +
-                " qualCount=" + count(property.getQualifierCount()));
-        add(lines, "     " + valueText(property.getValue()));
+        const CIMConstProperty property = instance.getProperty(i);
+        out << "  PROP " << property.getName().getString()
+            << " type=" << cimTypeToString(property.getType()) << " isArray=" << property.isArray()
+            << " classOrigin=[" << property.getClassOrigin().getString()
+            << "] propagated=" << property.getPropagated()
+            << " qualCount=" << property.getQualifierCount() << "\n     "
+            << valueText(property.getValue()) << "\n";
         for (Uint32 q = 0; q < property.getQualifierCount(); ++q) {
-            CIMConstQualifier qualifier = property.getQualifier(q);
-            add(lines,
-                "     QUAL " + text(qualifier.getName()) + " " + valueText(qualifier.getValue()));
+            const CIMConstQualifier qualifier = property.getQualifier(q);
+            out << "     QUAL " << qualifier.getName().getString() << " "
+                << valueText(qualifier.getValue()) << "\n";
         }
     }
-    add(lines, "  findProperty(deviceid lowercase) -> " + found(instance.findProperty("deviceid")));
-    add(lines, "  findProperty(NoSuchProp) -> " + found(instance.findProperty("NoSuchProp")));
-    Uint32 enabledDefault = instance.findProperty("EnabledDefault");
+    out << "  findProperty(deviceid lowercase) -> " << found(instance.findProperty("deviceid"))
+        << "\n  findProperty(NoSuchProp) -> " << found(instance.findProperty("NoSuchProp")) << "\n";
+    const Uint32 enabledDefault = instance.findProperty("EnabledDefault");
     if (enabledDefault == PEG_NOT_FOUND) return;
-    CIMConstProperty property = instance.getProperty(enabledDefault);
-    Uint32 valueMap = property.findQualifier("valuemap");
-    add(lines, "  EnabledDefault.findQualifier(valuemap) -> " + found(valueMap));
+    const CIMConstProperty property = instance.getProperty(enabledDefault);
+    const Uint32 valueMap = property.findQualifier("valuemap");
+    out << "  EnabledDefault.findQualifier(valuemap) -> " << found(valueMap) << "\n";
     if (valueMap != PEG_NOT_FOUND) {
         Array<String> entries;
         property.getQualifier(valueMap).getValue().get(entries);
-        add(lines, "  ValueMap size=" + count(entries.size()) + " first=" + entries[0].utf8());
+        out << "  ValueMap size=" << entries.size() << " first=" << entries[0] << "\n";
     }
     Uint16 code = 0;
     property.getValue().get(code);
-    add(lines, "  EnabledDefault get(Uint16) -> " + count(code));
+    out << "  EnabledDefault get(Uint16) -> " << code << "\n";
 }
 
-void renderException(const Exception& error, std::vector<std::string>& lines) {
-    add(lines, "  getMessage=[" + error.getMessage().utf8() + "]");
-    if (auto* cim = dynamic_cast<const CIMException*>(&error)) {
-        add(lines, "  is CIMException code=" + count(cim->getCode()));
-    } else if (auto* http = dynamic_cast<const CIMClientHTTPErrorException*>(&error)) {
-        add(lines, "  is CIMClientHTTPErrorException code=" + count(http->getCode()) +
-                       " cimError=[" + http->getCIMError().utf8() + "] detail=[" +
-                       http->getCIMErrorDetail().utf8() + "]");
+// As the GetClass probe printed an exception, or as the others did.
+void renderException(std::ostream& out, const Exception& error, bool classProbe) {
+    auto* cim = dynamic_cast<const CIMException*>(&error);
+    auto* http = dynamic_cast<const CIMClientHTTPErrorException*>(&error);
+    if (classProbe) {
+        out << failure_text::exceptionName(error);
+        if (cim) out << " code=" << cim->getCode();
+        out << " message=" << error.getMessage() << "\n";
     } else {
-        add(lines, "  is " + failure_text::exceptionName(error));
-    }
-}
-
-void renderMethodResult(const CIMValue& returned, const Array<CIMParamValue>& out,
-                        std::vector<std::string>& lines) {
-    add(lines, "  return " + valueText(returned));
-    for (Uint32 i = 0; i < out.size(); ++i) {
-        add(lines, "  OUT " + out[i].getParameterName().utf8() +
-                       " isTyped=" + flag(out[i].isTyped()) + " " + valueText(out[i].getValue()));
-    }
-}
-
-template <class T>
-void append(std::vector<T>& to, const std::vector<T>& items) {
-    to.insert(to.end(), items.begin(), items.end());
-}
-
-// The requests and responses of cimserver/TAG-conn1 streams, or of fake/TAG-NN.req and .rsp files
-// in their order. Each response file is read alone: a response that ends with the connection ends
-// with its file.
-void readExchanges(const std::string& tag, std::vector<capture::Request>& requests,
-                   std::vector<http::HttpResponse>& responses) {
-    const std::string stream = "cimserver/" + tag + "-conn1";
-    const bool streamed = capture::exists(stream + ".c2s");
-    for (int number = 1; number < (streamed ? 2 : 20); ++number) {
-        const std::string base =
-            streamed ? stream : "fake/" + tag + (number < 10 ? "-0" : "-") + std::to_string(number);
-        const std::string sent = base + (streamed ? ".c2s" : ".req");
-        const std::string received = base + (streamed ? ".s2c" : ".rsp");
-        if (capture::exists(sent)) append(requests, capture::requestsIn(capture::readFile(sent)));
-        if (capture::exists(received))
-            append(responses, capture::responsesIn(capture::readFile(received)));
+        out << "  getMessage=[" << error.getMessage() << "]\n  is ";
+        if (cim) {
+            out << "CIMException code=" << cim->getCode() << "\n";
+        } else if (http) {
+            out << "CIMClientHTTPErrorException code=" << http->getCode() << " cimError=["
+                << http->getCIMError() << "] detail=[" << http->getCIMErrorDetail() << "]\n";
+        } else {
+            out << failure_text::exceptionName(error) << "\n";
+        }
     }
 }
 
 // What CIMClient does with each exchange, minus the socket: the one retry after a Basic challenge,
-// the response checks and the decoding. Returns the type of the exception it ended with, or "". The
-// GetClass probe printed in a form of its own, exceptions included.
-std::string replay(const std::string& tag, bool classProbe, std::vector<std::string>& lines) {
+// the response checks and the decoding, up to the first exception.
+void replay(const std::string& tag, bool classProbe, std::ostream& out) {
+    // A cimserver/TAG-conn1 stream, or fake/TAG-NN.req and .rsp files in their order, each response
+    // file read alone: a response that ends with the connection ends with its file.
     std::vector<capture::Request> requests;
     std::vector<http::HttpResponse> responses;
-    readExchanges(tag, requests, responses);
+    const auto read = [](const std::string& file) {
+        return capture::exists(file) ? capture::readFile(file) : std::string();
+    };
+    const bool streamed = capture::exists("cimserver/" + tag + "-conn1.c2s");
+    for (int number = 1; number < (streamed ? 2 : 20); ++number) {
+        const std::string base =
+            streamed ? "cimserver/" + tag + "-conn1"
+                     : "fake/" + tag + (number < 10 ? "-0" : "-") + std::to_string(number);
+        const auto sent = capture::requestsIn(read(base + (streamed ? ".c2s" : ".req")));
+        const auto received = capture::responsesIn(read(base + (streamed ? ".s2c" : ".rsp")));
+        requests.insert(requests.end(), sent.begin(), sent.end());
+        responses.insert(responses.end(), received.begin(), received.end());
+    }
     EXPECT_EQ(requests.size(), responses.size());
     bool challenged = false;
     for (size_t i = 0; i < requests.size() && i < responses.size(); ++i) {
@@ -212,23 +173,26 @@ std::string replay(const std::string& tag, bool classProbe, std::vector<std::str
             checkOperationResponse(responses[i]);
             if (method == "EnumerateInstances") {
                 Array<CIMInstance> instances = cimxml::decodeEnumerateInstances(body, messageId);
-                for (Uint32 n = 0; n < instances.size(); ++n) renderInstance(instances[n], lines);
+                for (Uint32 n = 0; n < instances.size(); ++n) renderInstance(out, instances[n]);
             } else if (method == "GetInstance") {
-                renderInstance(cimxml::decodeGetInstance(body, messageId), lines);
+                renderInstance(out, cimxml::decodeGetInstance(body, messageId));
             } else if (method == "GetClass") {
-                renderClass(cimxml::decodeGetClass(body, messageId), lines);
+                renderClass(out, cimxml::decodeGetClass(body, messageId));
             } else {
-                Array<CIMParamValue> out;
-                CIMValue returned =
-                    cimxml::decodeInvokeMethod(body, messageId, CIMName(method.c_str()), out);
-                renderMethodResult(returned, out, lines);
+                Array<CIMParamValue> parameters;
+                const CIMValue returned = cimxml::decodeInvokeMethod(
+                    body, messageId, CIMName(method.c_str()), parameters);
+                out << "  return " << valueText(returned) << "\n";
+                for (Uint32 n = 0; n < parameters.size(); ++n) {
+                    out << "  OUT " << parameters[n].getParameterName()
+                        << " isTyped=" << parameters[n].isTyped() << " "
+                        << valueText(parameters[n].getValue()) << "\n";
+                }
             }
         } catch (const Exception& error) {
-            (classProbe ? renderClassException : renderException)(error, lines);
-            return typeid(error).name();
+            return renderException(out, error, classProbe);
         }
     }
-    return "";
 }
 
 std::string testName(const testing::TestParamInfo<const char*>& info) {
@@ -243,12 +207,9 @@ TEST_P(CaptureReplay, decodesWhatTheRealClientDecoded) {
     const std::string probeOutput = capture::readFile(
         (capture::exists("cimserver/" + tag + ".client.txt") ? "cimserver/" : "fake/") + tag +
         ".client.txt");
-    std::vector<std::string> lines;
-    const std::string thrown = replay(tag, classProbe, lines);
-    if (!classProbe) {
-        EXPECT_EQ(thrown, thrownType(probeOutput));
-    }
-    EXPECT_EQ(lines, expectedLines(probeOutput, classProbe));
+    std::ostringstream out;
+    replay(tag, classProbe, out);
+    EXPECT_EQ(out.str(), expectedText(probeOutput, classProbe));
 }
 
 // clang-format off

@@ -35,16 +35,12 @@ std::string dump(const ElementTree& tree, const Node& node) {
     return out;
 }
 
-class Collector : public ElementTree::ChildConsumer {
-  public:
-    explicit Collector(const ElementTree& tree) : tree_(tree) {}
+struct Collector : ElementTree::ChildConsumer {
     void consume(std::int32_t element) override {
-        consumed += dump(tree_, Node(&tree_, element)) + " | ";
+        consumed += dump(*tree, Node(tree, element)) + " | ";
     }
+    const ElementTree* tree = nullptr;
     std::string consumed;
-
-  private:
-    const ElementTree& tree_;
 };
 
 struct TreeCase {
@@ -62,7 +58,8 @@ std::string build(const TreeCase& c, size_t piece) {
     ElementTree tree(c.responseLimit);
     xml::XmlParser parser(tree);
     tree.attach(parser);
-    Collector collector(tree);
+    Collector collector;
+    collector.tree = &tree;
     if (!c.streamPath.empty()) tree.streamChildrenOf(c.streamPath, &collector);
     try {
         for (size_t offset = 0; offset < body.size(); offset += piece) {

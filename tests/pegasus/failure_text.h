@@ -1,6 +1,5 @@
-// What a client call threw, as one comparable text, so that tables of failures can name the
-// exception class and its message together (the class is what callers catch, the message what
-// the host logs).
+// What a client call threw, as one text naming the exception class (what callers catch) and its
+// message (what the host logs), for tables of failures.
 #ifndef TESTS_PEGASUS_FAILURE_TEXT_H
 #define TESTS_PEGASUS_FAILURE_TEXT_H
 

@@ -11,16 +11,6 @@ namespace {
 
 const std::string kLongValue = "a value long enough to live on the heap ";
 
-CIMInstance portWithProperties(int count) {
-    CIMInstance instance(CIMName("XX_FCPort"));
-    for (int i = 0; i < count; ++i) {
-        instance.addProperty(
-            CIMProperty(CIMName(String(("Property" + std::to_string(i)).c_str())),
-                        CIMValue(String((kLongValue + std::to_string(i)).c_str()))));
-    }
-    return instance;
-}
-
 // "NAME=VALUE origin=CLASS qualifiers=N"
 std::string described(const CIMConstProperty& property) {
     return property.getName().getString().utf8() + "=" + property.getValue().toString().utf8() +
@@ -34,7 +24,12 @@ TEST(PropertySharing, aHandedOutPropertyAndItsInstanceNeverSeeEachOthersChanges)
     CIMProperty kept;
     CIMInstance copy;
     {
-        CIMInstance instance = portWithProperties(3);
+        CIMInstance instance(CIMName("XX_FCPort"));
+        for (int i = 0; i < 3; ++i) {
+            instance.addProperty(
+                CIMProperty(CIMName(String(("Property" + std::to_string(i)).c_str())),
+                            CIMValue(String((kLongValue + std::to_string(i)).c_str()))));
+        }
         kept = instance.getProperty(1);
         copy = instance;
         copy.removeProperty(2);

@@ -1,6 +1,5 @@
-// Our requests, compared byte for byte and by their CIM headers with the
-// requests OpenPegasus's client sent for the same calls (captures/fake/*.req,
-// and the first request of captures/cimserver/*-conn1.c2s).
+// Our requests, compared byte for byte and by their CIM headers with the requests OpenPegasus's
+// client sent for the same calls (fake/*.req, the first of cimserver/*-conn1.c2s in captures/).
 #include <gtest/gtest.h>
 
 #include <sstream>

@@ -1,5 +1,4 @@
-// Starts scripted_server.py on a free loopback port for one test and stops it
-// (by process id) when the test ends.
+// Starts scripted_server.py on a free loopback port for one test and stops it by process id.
 #ifndef TESTS_PEGASUS_SCRIPTED_SERVER_H
 #define TESTS_PEGASUS_SCRIPTED_SERVER_H
 
@@ -18,8 +17,7 @@ struct JournalEntry : capture::Request {
 
 class ScriptedServer {
   public:
-    // `scriptJson` is the list of steps (see scripted_server.py); file names in
-    // it are relative to the captures directory.
+    // `scriptJson`: the steps of scripted_server.py, file names relative to the captures.
     explicit ScriptedServer(const std::string& scriptJson, bool tls = false);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;

@@ -11,6 +11,7 @@ conn, head, body). Prints "port=N" once listening on 127.0.0.1; serves until SIG
   {"endless": true}          a chunked 200 response whose chunks never end
 """
 import argparse
+import contextlib
 import json
 import os
 import re
@@ -18,7 +19,6 @@ import signal
 import socket
 import ssl
 import subprocess
-import sys
 import tempfile
 import threading
 
@@ -39,14 +39,6 @@ def read_request(reader):
     return head.decode("latin-1"), body.decode("utf-8", "replace")
 
 
-def with_message_id(response, body):
-    # Only an ID of the same length keeps the response's Content-Length true.
-    match = re.search(r'<MESSAGE ID="(\d{4})"', body)
-    if not match:
-        return response
-    return response.replace(b'MESSAGE ID="1000"', b'MESSAGE ID="%s"' % match.group(1).encode())
-
-
 def serve_connection(stream, reader, number, journal):
     while (request := read_request(reader)) is not None:
         head, body = request
@@ -57,21 +49,19 @@ def serve_connection(stream, reader, number, journal):
         path = step.get("reply") or step.get("reply_then_close")
         if path:
             with open(path, "rb") as file:
-                response = with_message_id(file.read(), body)
+                response = file.read()
+            # Only an ID of the same length keeps the response's Content-Length true.
+            if match := re.search(r'<MESSAGE ID="(\d{4})"', body):
+                response = response.replace(b'<MESSAGE ID="1000"', match[0].encode())
             if "cut" in step:
                 return stream.sendall(response[: step["cut"]])
-            closing = "reply_then_close" in step
-            if closing and not isinstance(stream, ssl.SSLSocket):
-                # The close must reach the client with the reply's last bytes: a moment later, a
-                # client already sending its next request here would lose it (the race of every
-                # keep-alive client with a server that closes silently), and the test would hang
-                # on scheduling. Corked, the FIN rides on the reply's last segment.
+            if "reply_then_close" in step and not isinstance(stream, ssl.SSLSocket):
+                # Corked, the close rides on the reply's last segment: a moment later, a keep-alive
+                # client already sending its next request here would lose it to the close.
                 stream.setsockopt(socket.IPPROTO_TCP, socket.TCP_CORK, 1)
-                stream.sendall(response)
-                return stream.shutdown(socket.SHUT_WR)
             stream.sendall(response)
-            if closing:
-                return
+            if "reply_then_close" in step:
+                return stream.shutdown(socket.SHUT_WR)
         elif step.get("silent"):
             threading.Event().wait()
         elif step.get("endless"):
@@ -110,14 +100,12 @@ def main():
     print("port=%d" % listener.getsockname()[1], flush=True)
 
     def handle(raw, number):
-        with raw:
-            try:
-                stream = context.wrap_socket(raw, server_side=True) if context else raw
-                # The reader closed before the socket, so that the socket's close is real.
-                with stream.makefile("rb") as reader:
-                    serve_connection(stream, reader, number, arguments.journal)
-            except OSError:  # ssl.SSLError is one; so is the client going away mid-answer
-                pass
+        # An OSError ends the connection: ssl.SSLError is one, so is the client going away.
+        with raw, contextlib.suppress(OSError):
+            stream = context.wrap_socket(raw, server_side=True) if context else raw
+            # The reader closed before the socket, so that the socket's close is real.
+            with stream.makefile("rb") as reader:
+                serve_connection(stream, reader, number, arguments.journal)
 
     # Python runs a signal handler in the main thread only, and a SIGTERM the kernel hands to a
     # connection's thread would not wake a blocking accept(): the main thread wakes by itself.
@@ -133,4 +121,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -17,8 +17,8 @@ using Operation = cimxml::ResponseDecoder::Operation;
 
 namespace {
 
-// An EnumerateInstances body is kHead, instances, kTail; a GetClass body has
-// "GetClass" in place of "EnumerateInstances" and a CLASS around its content.
+// An EnumerateInstances body is kHead, instances, kTail; a GetClass body has "GetClass" in place of
+// "EnumerateInstances" and a CLASS around its content.
 const char kHead[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">\n"
     "<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n"
@@ -63,21 +63,16 @@ std::string messageOf(const DefectCase& defect, size_t piece) {
     for (size_t offset = 0; offset < body.size(); offset += piece) {
         decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
     }
-    std::string decoded;
     try {
         if (defect.operation == Operation::GetClass) {
             decoder.finishGetClass();
-            return "no exception";
-        }
-        Array<CIMInstance> instances = decoder.finishEnumerateInstances();
-        for (Uint32 i = 0; i < instances.size(); ++i) {
-            decoded += instances[i].getPath().toString().utf8() +
-                       " P=" + instances[i].getProperty(0).getValue().toString().utf8() + "; ";
+        } else {
+            decoder.finishEnumerateInstances();
         }
     } catch (const Exception& error) {
         return error.getMessage().utf8();
     }
-    return decoded;
+    return "no exception";
 }
 
 class StreamedDefects : public testing::TestWithParam<DefectCase> {};
@@ -90,10 +85,6 @@ TEST_P(StreamedDefects, areReportedAlikeWholeAndByteByByte) {
 INSTANTIATE_TEST_SUITE_P(
     Decoder, StreamedDefects,
     testing::ValuesIn(std::vector<DefectCase>{
-        // Two instances, after blanks that come before the declaration.
-        {"instances_after_leading_blanks",
-         "\n " + std::string(kHead) + kInstance + kInstance + kTail,
-         "X.K=\"k\" P=7; X.K=\"k\" P=7; "},
         {"bad_integer_then_mismatched_tag",
          std::string(kHead) + kInstance + kBadInteger + "</IRETURNVALUE>\n</WRONG>",
          "Closing element does not match opening element: on line 18"},
@@ -102,8 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"wrong_message_id_before_a_bad_instance",
          replaced(kHead, "1000", "999") + "<INSTANCE/>\n" + kTail,
          "Mismatched response message ID:  Got \"999\", expected \"1000\"."},
-        {"cut_between_elements", std::string(kHead) + kInstance,
-         "One or more tags are still open: on line 15"},
         {"class_method_holding_a_property",
          classBody("<METHOD NAME=\"M\" TYPE=\"uint32\">\n<PROPERTY NAME=\"Q\"/>\n</METHOD>\n"),
          "Validation error: on line 10: Expected PARAMETER element, got PROPERTY instead",

@@ -27,7 +27,6 @@ class Recorder : public Pegasus::xml::XmlHandler {
         keep(!name.empty() && open_.size() < Pegasus::xml::kMaxDepth, "start tag");
         keep(line >= lastLine_, "a line before the last");
         lastLine_ = line;
-        rootSeen_ = true;
         open_.emplace_back(name);
         events += "<" + std::string(name);
         for (std::size_t i = 0; i < count; ++i) {
@@ -36,24 +35,20 @@ class Recorder : public Pegasus::xml::XmlHandler {
                 " " + std::string(attributes[i].name) + "=" + std::string(attributes[i].value);
         }
         events += ">@" + std::to_string(line);
-        inText_ = false;
     }
     void endElement(std::string_view name) override {
         keep(!open_.empty() && open_.back() == name, "end tag");
         if (!open_.empty()) open_.pop_back();
         events += "</" + std::string(name) + ">";
-        inText_ = false;
     }
+    // Only a run of text ends the events with ']': a start tag ends with its line, an end tag
+    // with '>'.
     void characters(std::string_view text) override {
         keep(!open_.empty(), "text outside the root");
-        if (inText_) {
-            events.insert(events.size() - 1, text);
-        } else {
-            events += "[" + std::string(text) + "]";
-        }
-        inText_ = true;
+        if (events.empty() || events.back() != ']') events += "[]";
+        events.insert(events.size() - 1, text);
     }
-    void finished() { keep(open_.empty() && rootSeen_, "document end"); }
+    void finished() { keep(open_.empty() && !events.empty(), "document end"); }
 
     const Pegasus::xml::XmlParser* parser = nullptr;
     std::string events;
@@ -66,8 +61,6 @@ class Recorder : public Pegasus::xml::XmlHandler {
 
     std::vector<std::string> open_;
     std::uint64_t lastLine_ = 1;
-    bool rootSeen_ = false;
-    bool inText_ = false;
 };
 
 // `document` fed to a new parser in pieces of `piece` bytes.

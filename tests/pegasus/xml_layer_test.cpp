@@ -1,9 +1,8 @@
-// The XML layer under the decoder, one table for both parsers: this file is built into the Linux
-// tests (libxml2) and the Windows tests (XmlLite, under Wine), and each document must give the same
-// events, or the same defect worded the same with the same line, on both (a row says where
-// XmlLite's backend differs), however it is cut into feeds. The Windows backend's own checks
-// (markup scan, UTF-8 check) run on every platform; the table says which defects the scan finds by
-// itself. A handler's exception leaves either parser unchanged.
+// The XML layer under the decoder, one table for both parsers (built into the Linux tests, libxml2,
+// and the Windows tests, XmlLite under Wine): each document gives the same events, or the same
+// defect worded alike on the same line (a row says where XmlLite's backend differs), however it is
+// cut. The Windows backend's own checks (markup scan, UTF-8 check) run on every platform; a row
+// says which defects the scan finds by itself. A handler's exception leaves either parser as is.
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
@@ -100,8 +99,6 @@ INSTANTIATE_TEST_SUITE_P(BothParsers, XmlDocuments, testing::ValuesIn(std::vecto
      "error: Malformed XML: on line 1"},
     {"mismatched_end", kXml + "<A>\n<B>\n</C>\n</A>",
      "error: Closing element does not match opening element: on line 4", kScanFinds},
-    {"end_tag_of_the_parent", kXml + "<A>\n<B></A>\n",
-     "error: Closing element does not match opening element: on line 3", kScanFinds},
     {"cut_after_an_element", kXml + "<A>\n<B>\n</B>\n",
      "error: One or more tags are still open: on line 5", kScanFinds},
     {"cut_inside_attributes", kXml + "<A>\n<B x=\"1",
@@ -159,8 +156,7 @@ INSTANTIATE_TEST_SUITE_P(BothParsers, XmlDocuments, testing::ValuesIn(std::vecto
 }), [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 // clang-format on
 
-// Calls `thrower` at the `throwAt`-th event (counting from 1) and counts every event after it,
-// which must be none.
+// Calls `thrower` at the `throwAt`-th event (counting from 1) and counts every event.
 struct ThrowingHandler : XmlHandler {
     ThrowingHandler(int throwAt, void (*thrower)()) : throwAt(throwAt), thrower(thrower) {}
     void startElement(std::string_view, const XmlAttribute*, std::size_t) override { event(); }
@@ -168,38 +164,14 @@ struct ThrowingHandler : XmlHandler {
     void characters(std::string_view) override { event(); }
     void event() {
         if (++events == throwAt) thrower();
-        if (events > throwAt) ++eventsAfterTheThrow;
     }
     int throwAt;
     void (*thrower)();
     int events = 0;
-    int eventsAfterTheThrow = 0;
 };
 
-// The text of what left the parser, or "nothing".
-std::string escaped(int throwAt, void (*thrower)(), size_t piece) {
-    const std::string document = kXml + "<A x=\"1\">text<B/>more<C>c</C></A>\n";
-    ThrowingHandler handler(throwAt, thrower);
-    std::string what = "nothing";
-    {
-        XmlParser parser(handler);
-        try {
-            for (size_t offset = 0; offset < document.size(); offset += piece) {
-                parser.feed(document.data() + offset, std::min(piece, document.size() - offset));
-            }
-            parser.finish();
-        } catch (const std::bad_alloc&) {
-            what = "bad_alloc";
-        } catch (const std::runtime_error& error) {
-            what = std::string("runtime_error ") + error.what();
-        } catch (const Pegasus::CIMClientXmlException& error) {
-            what = "CIMClientXmlException " + error.getMessage().utf8();
-        }
-    }
-    return what + (handler.eventsAfterTheThrow == 0 ? "; " : " and events after it; ");
-}
-
 TEST(XmlParser, handsOnAHandlersExceptionUnchangedAndStopsThere) {
+    const std::string document = kXml + "<A x=\"1\">text<B/>more<C>c</C></A>\n";
     void (*const throwers[])() = {
         [] { throw std::bad_alloc(); }, [] { throw std::runtime_error("from the handler"); },
         [] { throw Pegasus::CIMClientXmlException(Pegasus::String("invalid content")); }};
@@ -207,7 +179,24 @@ TEST(XmlParser, handsOnAHandlersExceptionUnchangedAndStopsThere) {
     for (int throwAt : {1, 2, 4, 9}) {
         for (size_t piece : {size_t(1), size_t(4096)}) {
             std::string left;
-            for (auto thrower : throwers) left += escaped(throwAt, thrower, piece);
+            for (auto thrower : throwers) {
+                ThrowingHandler handler(throwAt, thrower);
+                XmlParser parser(handler);
+                try {
+                    for (size_t at = 0; at < document.size(); at += piece) {
+                        parser.feed(document.data() + at, std::min(piece, document.size() - at));
+                    }
+                    parser.finish();
+                    left += "nothing";
+                } catch (const std::bad_alloc&) {
+                    left += "bad_alloc";
+                } catch (const std::runtime_error& error) {
+                    left += std::string("runtime_error ") + error.what();
+                } catch (const Pegasus::CIMClientXmlException& error) {
+                    left += "CIMClientXmlException " + error.getMessage().utf8();
+                }
+                left += handler.events == throwAt ? "; " : " and events after it; ";
+            }
             EXPECT_EQ(left,
                       "bad_alloc; runtime_error from the handler; CIMClientXmlException invalid "
                       "content; ")
