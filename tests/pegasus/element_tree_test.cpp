@@ -1,6 +1,7 @@
 // The element tree the grammar reads: names, attributes, the first run of text and the line of each
-// element, nesting; the children of a streamed element handed on one at a time and dropped; the
-// memory it may take against the bytes received. Each body is fed whole and one byte at a time.
+// element, nesting; the children of a streamed element handed on one at a time, each with the one
+// before it, and dropped; the memory it may take against the bytes received. Each body is fed whole
+// and one byte at a time.
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
@@ -36,8 +37,10 @@ std::string dump(const ElementTree& tree, const Node& node) {
 }
 
 struct Collector : ElementTree::ChildConsumer {
-    void consume(std::int32_t element) override {
-        consumed += dump(*tree, Node(tree, element)) + " | ";
+    void consume(std::int32_t element, std::int32_t previous) override {
+        consumed += dump(*tree, Node(tree, element));
+        if (previous >= 0) consumed += " after " + dump(*tree, Node(tree, previous));
+        consumed += " | ";
     }
     const ElementTree* tree = nullptr;
     std::string consumed;
@@ -91,9 +94,13 @@ INSTANTIATE_TEST_SUITE_P(Trees, ElementTreeCases, testing::ValuesIn(std::vector<
     {"blanks_before_a_child_then_text", "<A> <B/>two</A>", "A@2 'two' { B@2 }"},
     {"references_and_cdata_join_the_run", "<A>\n a&amp;b<![CDATA[<c>]]>&#65;\n</A>",
      "A@2 '\n a&b<c>A\n'"},
+    // Each child comes with the one before it, still held (and moved), then dropped.
     {"children_of_the_streamed_element_go_one_by_one",
-     "<A>\n<B>\n<C k=\"1\">c1</C><C>\n<E/></C></B>\n<D/>\n</A>",
-     "C@4 k=1 'c1' | C@4 { E@5 } | A@2 { B@3 D@6 }", {"A", "B"}},
+     "<A>\n<B>\n<C k=\"1\">c1</C><C>\n<E/></C><C k=\"3\"><E>e</E></C></B>\n<D/>\n</A>",
+     "C@4 k=1 'c1' | C@4 { E@5 } after C@4 k=1 'c1' | C@5 k=3 { E@5 'e' } after C@4 { E@5 } | "
+     "A@2 { B@3 D@6 }", {"A", "B"}},
+    {"text_between_streamed_children_drops_the_one_held", "<A><B/>x<B k=\"2\"/></A>",
+     "B@2 | B@2 k=2 | A@2 'x'", {"A"}},
     {"only_the_first_element_on_the_path_streams", "<A>\n<X/>\n<B>\n<C/>\n</B>\n</A>",
      "A@2 { X@3 B@4 { C@5 } }", {"A", "B"}},
     {"a_second_element_of_the_streamed_name_is_kept", "<A><B><C/></B><B><C/></B></A>",
@@ -104,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Trees, ElementTreeCases, testing::ValuesIn(std::vector<
     {"dense_markup_beyond_the_allowance", "<A>\n" + repeated("<a/>", 4000) + "</A>",
      "Validation error: on line 3: Response too dense to decode", {}, 64 * 1024},
     {"dense_markup_streamed_away_fits_the_allowance", "<A>\n" + repeated("<a/>", 4000) + "</A>",
-     repeated("a@3 | ", 4000) + "A@2", {"A"}, 64 * 1024},
+     "a@3 | " + repeated("a@3 after a@3 | ", 3999) + "A@2", {"A"}, 64 * 1024},
 }), [](const testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
 // clang-format on
 

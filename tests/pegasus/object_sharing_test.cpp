@@ -5,6 +5,11 @@
 #include <Pegasus/Common/Exception.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "response_decoder.h"
+
 using namespace Pegasus;
 
 namespace {
@@ -72,4 +77,126 @@ TEST(PropertySharing, aRepeatedNameReplacesAndSharedPropertiesAreCopied) {
     EXPECT_EQ(instance.findProperty(CIMName("DeviceIDs")), PEG_NOT_FOUND);
     EXPECT_THROW(instance.getProperty(1), IndexOutOfBoundsException);
     EXPECT_THROW(instance.removeProperty(1), IndexOutOfBoundsException);
+}
+
+namespace {
+
+// Everything the API tells of an instance, properties and qualifiers with all they carry.
+std::string whole(const CIMInstance& instance) {
+    std::string out = instance.getClassName().getString().utf8() + " " +
+                      instance.getPath().toString().utf8() + " [";
+    const auto qualifiers = [&out](const auto& owner) {
+        for (Uint32 i = 0; i < owner.getQualifierCount(); ++i) {
+            const CIMConstQualifier q = owner.getQualifier(i);
+            out += " Q " + q.getName().getString().utf8() + ":" + cimTypeToString(q.getType()) +
+                   (q.isArray() ? "[]" : "") + (q.getPropagated() ? " propagated" : "") + "=" +
+                   q.getValue().toString().utf8();
+        }
+    };
+    qualifiers(instance);
+    for (Uint32 i = 0; i < instance.getPropertyCount(); ++i) {
+        const CIMConstProperty p = instance.getProperty(i);
+        out += " P " + described(p) + " " + cimTypeToString(p.getType()) +
+               (p.isArray() ? "[" + std::to_string(p.getArraySize()) + "]" : "") +
+               (p.getValue().isNull() ? " null" : "") + (p.getPropagated() ? " propagated" : "") +
+               " ref=" + p.getReferenceClassName().getString().utf8();
+        qualifiers(p);
+    }
+    return out + " ]";
+}
+
+std::string enumeration(const std::vector<std::string>& instances) {
+    std::string body =
+        "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" "
+        "DTDVERSION=\"2.0\">\n<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n<SIMPLERSP>\n"
+        "<IMETHODRESPONSE NAME=\"EnumerateInstances\">\n<IRETURNVALUE>\n";
+    for (const std::string& instance : instances) body += instance;
+    return body + "</IRETURNVALUE>\n</IMETHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n";
+}
+
+// An association instance: `key` numbers both references; the rest is put in as given.
+std::string association(int key, const std::string& className, const std::string& body) {
+    const std::string port =
+        "<VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"XX_Port\"><KEYBINDING "
+        "NAME=\"DeviceID\"><KEYVALUE>port-" +
+        std::to_string(key) +
+        "</KEYVALUE></KEYBINDING></INSTANCENAME>"
+        "</VALUE.REFERENCE>";
+    const std::string controller =
+        "<VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"XX_Ctl\">"
+        "<KEYBINDING NAME=\"DeviceID\"><KEYVALUE>ctl-" +
+        std::to_string(key / 2) + "</KEYVALUE></KEYBINDING></INSTANCENAME></VALUE.REFERENCE>";
+    return "<VALUE.NAMEDINSTANCE>\n<INSTANCENAME CLASSNAME=\"" + className +
+           "\"><KEYBINDING NAME=\"Antecedent\">" + controller +
+           "</KEYBINDING><KEYBINDING NAME=\"Dependent\">" + port +
+           "</KEYBINDING></INSTANCENAME>\n<INSTANCE CLASSNAME=\"" + className + "\">\n" + body +
+           "<PROPERTY.REFERENCE NAME=\"Antecedent\" REFERENCECLASS=\"CIM_Controller\">" +
+           controller + "</PROPERTY.REFERENCE>\n<PROPERTY.REFERENCE NAME=\"Dependent\">" + port +
+           "</PROPERTY.REFERENCE>\n</INSTANCE>\n</VALUE.NAMEDINSTANCE>\n";
+}
+
+const char kDescription[] =
+    "<QUALIFIER NAME=\"Description\" TYPE=\"string\" PROPAGATED=\"true\"><VALUE>Links a "
+    "controller to a device.</VALUE></QUALIFIER>\n";
+const char kSpeed[] = "<PROPERTY NAME=\"Speed\" PROPAGATED=\"true\" TYPE=\"uint64\"></PROPERTY>\n";
+std::string named(const char* value) {
+    return std::string("<PROPERTY NAME=\"Name\" TYPE=\"string\" CLASSORIGIN=\"XX_A\">") + value +
+           "</PROPERTY>\n";
+}
+std::string replaced(std::string text, const std::string& what, const std::string& by) {
+    return text.replace(text.find(what), what.size(), by);
+}
+const char kCodes[] =
+    "<PROPERTY.ARRAY NAME=\"Codes\" TYPE=\"uint16\" ARRAYSIZE=\"4\"><VALUE.ARRAY><VALUE>1</VALUE>"
+    "<VALUE>2</VALUE></VALUE.ARRAY></PROPERTY.ARRAY>\n";
+
+}  // namespace
+
+// Servers send the instances of an enumeration alike but for their keys, and an instance that
+// repeats the one before it in part is built from it: whatever way it differs from the one before
+// (values, qualifiers, order, names, a repeated name, class), each instance is what it decodes to
+// alone, and changing one changes no other.
+TEST(InstanceSharing, eachInstanceOfAnEnumerationIsWhatItDecodesToAlone) {
+    const std::string base =
+        std::string(kDescription) + kSpeed + named("<VALUE>a</VALUE>") + kCodes;
+    const std::vector<std::string> instances = {
+        association(0, "XX_A", base),
+        association(1, "XX_A", base),
+        association(2, "XX_A",
+                    std::string(kDescription) + kSpeed + named("<VALUE>b</VALUE>") + kCodes),
+        association(3, "XX_A", std::string(kDescription) + kSpeed + named("") + kCodes),
+        association(4, "XX_A",
+                    std::string(kDescription) + kSpeed +
+                        named("<QUALIFIER NAME=\"EmbeddedObject\" TYPE=\"boolean\">"
+                              "<VALUE>true</VALUE></QUALIFIER>") +
+                        kCodes),
+        association(5, "XX_A",
+                    std::string(kDescription) + kSpeed + named("<VALUE>b</VALUE>") +
+                        "<PROPERTY.ARRAY NAME=\"Codes\" TYPE=\"uint16\"><VALUE.ARRAY>"
+                        "<VALUE>3</VALUE></VALUE.ARRAY></PROPERTY.ARRAY>\n"),
+        association(6, "XX_A", replaced(base, "controller", "port")),
+        association(7, "XX_A",
+                    std::string(kDescription) + named("<VALUE>a</VALUE>") + kSpeed + kCodes),
+        association(8, "XX_A", replaced(base, "\"Name\"", "\"NAME\"")),
+        association(9, "XX_A", base + named("<VALUE>again</VALUE>")),
+        association(10, "XX_A", base + named("<VALUE>again</VALUE>")),
+        association(11, "XX_A", base),
+        association(12, "XX_B", base),
+        association(13, "XX_B", base + kSpeed),
+        association(14, "XX_B", base),
+    };
+    const Array<CIMInstance> decoded =
+        cimxml::decodeEnumerateInstances(enumeration(instances), 1000);
+    ASSERT_EQ(decoded.size(), instances.size());
+    std::vector<std::string> alone;
+    for (const std::string& instance : instances) {
+        alone.push_back(whole(cimxml::decodeEnumerateInstances(enumeration({instance}), 1000)[0]));
+        EXPECT_EQ(whole(decoded[alone.size() - 1]), alone.back())
+            << "instance " << alone.size() - 1;
+    }
+    CIMInstance changed = decoded[1];
+    changed.removeProperty(changed.findProperty("Name"));
+    changed.addProperty(CIMProperty(CIMName("Name"), CIMValue(String("changed"))));
+    changed.setPath(CIMObjectPath());
+    for (Uint32 i = 0; i < 3; ++i) EXPECT_EQ(whole(decoded[i]), alone[i]) << "instance " << i;
 }

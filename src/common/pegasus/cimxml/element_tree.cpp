@@ -132,20 +132,76 @@ void ElementTree::startElement(std::string_view name, const xml::XmlAttribute* a
 
 void ElementTree::endElement(std::string_view) {
     std::int32_t index = stack_.back();
+    // The child kept is not one the parent still holds unstreamed.
+    if (index == streamed_) dropStreamedChildren();
     stack_.pop_back();
     closeText(elements_[index], false);
     elements_[index].charactersEnd = fitting<std::uint32_t>(characters_.size());
     if (streamed_ >= 0 && elements_[index].parent == streamed_) {
-        consumer_->consume(index);
-        // The element was the streamed parent's only child: every
-        // earlier one has gone the same way.
-        const Element& element = elements_[index];
-        characters_.resize(element.name);
-        attributes_.resize(element.firstAttribute);
-        elements_.resize(static_cast<size_t>(index));
-        elements_[streamed_].firstChild = -1;
-        elements_[streamed_].lastChild = -1;
+        const std::int32_t first = elements_[streamed_].firstChild;
+        const std::int32_t previous = first != index ? first : -1;
+        consumer_->consume(index, previous);
+        keepOnly(index, previous);
     }
+}
+
+// Drops the streamed parent's child before `child` and keeps `child` in its
+// place, or drops both: a large child is not kept (instances that size are
+// not sent by the hundred). The two are the last elements held, one after
+// the other: text of the parent between them would have dropped the first.
+void ElementTree::keepOnly(std::int32_t child, std::int32_t previous) {
+    const std::uint32_t keptCharacters = elements_[child].name;
+    const std::uint32_t keptAttributes = elements_[child].firstAttribute;
+    const std::size_t count = elements_.size() - static_cast<std::size_t>(child);
+    if (count > 4096 || characters_.size() - keptCharacters > 256 * 1024) {
+        dropStreamedChildren();
+        return;
+    }
+    const std::int32_t start = previous >= 0 ? previous : child;
+    const std::uint32_t charactersFrom = elements_[start].name;
+    const std::uint32_t attributesFrom = elements_[start].firstAttribute;
+    Element& parent = elements_[streamed_];
+    parent.firstChild = start;
+    parent.lastChild = start;
+    if (previous < 0) return;
+    const std::int32_t elementShift = child - previous;
+    const std::uint32_t characterShift = keptCharacters - charactersFrom;
+    const std::uint32_t attributeShift = keptAttributes - attributesFrom;
+    const auto moved = [elementShift](std::int32_t at) { return at >= 0 ? at - elementShift : at; };
+    for (std::size_t i = static_cast<std::size_t>(child); i < elements_.size(); ++i) {
+        Element element = elements_[i];
+        element.name -= characterShift;
+        if (element.textDone) element.text -= characterShift;
+        element.firstAttribute -= attributeShift;
+        if (i != static_cast<std::size_t>(child)) element.parent = moved(element.parent);
+        element.firstChild = moved(element.firstChild);
+        element.lastChild = moved(element.lastChild);
+        element.nextSibling = moved(element.nextSibling);
+        element.charactersEnd -= characterShift;
+        elements_[i - static_cast<std::size_t>(elementShift)] = element;
+    }
+    for (std::size_t i = keptAttributes; i < attributes_.size(); ++i) {
+        AttributeOffsets offsets = attributes_[i];
+        offsets.name -= characterShift;
+        offsets.value -= characterShift;
+        attributes_[i - attributeShift] = offsets;
+    }
+    characters_.erase(charactersFrom, characterShift);
+    attributes_.resize(attributes_.size() - attributeShift);
+    elements_.resize(elements_.size() - static_cast<std::size_t>(elementShift));
+}
+
+// The streamed parent's children held (the one kept, and the one being
+// consumed) are the last elements held.
+void ElementTree::dropStreamedChildren() {
+    Element& parent = elements_[streamed_];
+    if (parent.firstChild < 0) return;
+    const Element& first = elements_[parent.firstChild];
+    characters_.resize(first.name);
+    attributes_.resize(first.firstAttribute);
+    elements_.resize(static_cast<std::size_t>(parent.firstChild));
+    parent.firstChild = -1;
+    parent.lastChild = -1;
 }
 
 // Elements are held in document order, so a subtree is its root and the
@@ -199,6 +255,8 @@ void ElementTree::characters(std::string_view text) {
         // response: nothing to keep.
         return;
     }
+    // The parent's text would come between its child kept and the next.
+    if (stack_.back() == streamed_) dropStreamedChildren();
     // The terminating NUL closeText adds is counted now.
     grow(characters_, text.size() + 1);
     if (!element.textOpen) {

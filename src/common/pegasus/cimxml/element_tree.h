@@ -74,11 +74,17 @@ class ElementTree : public xml::XmlHandler {
     void received(std::size_t bytes) { bytesReceived_ += bytes; }
 
     // Called with each completed element whose parent is the streamed one
-    // (see streamChildrenOf); the element is dropped afterwards.
+    // (see streamChildrenOf), and with the one consumed before it while the
+    // tree still holds it (-1 otherwise): servers send the instances of an
+    // enumeration alike but for their keys, so what repeats the previous one
+    // need not be decoded again. The previous element is dropped afterwards;
+    // the element itself is kept as the next one's previous when it is small,
+    // at the start of the streamed element's children, where the previous
+    // one was: indexes within it keep their distance from its root.
     class ChildConsumer {
       public:
         virtual ~ChildConsumer() = default;
-        virtual void consume(std::int32_t element) = 0;
+        virtual void consume(std::int32_t element, std::int32_t previous) = 0;
     };
 
     // The parser whose line() errors and elements are stamped with; must be
@@ -130,6 +136,8 @@ class ElementTree : public xml::XmlHandler {
     [[noreturn]] void refuse(const std::string& what) const;
     void closeText(Element& element, bool childStarts);
     bool onStreamPath() const;
+    void keepOnly(std::int32_t child, std::int32_t previous);
+    void dropStreamedChildren();
     std::int32_t subtreeSize(std::int32_t root) const;
 
     const xml::XmlParser* parser_ = nullptr;

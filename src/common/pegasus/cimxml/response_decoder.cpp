@@ -33,6 +33,19 @@ struct KnownReference {
     CIMObjectPath path;
 };
 
+// What was decoded of the enumeration's previous VALUE.NAMEDINSTANCE, while the
+// tree still holds it; its elements are found by their distance from its root,
+// since the tree moves it.
+struct PreviousInstance {
+    CIMInstance instance;
+    std::int32_t instanceOffset = -1;  // its INSTANCE
+    // Each QUALIFIER and PROPERTY child became a qualifier or property of
+    // its own, in order (no name repeated), so the n-th property child is
+    // property n.
+    bool oneToOne = false;
+    std::vector<std::pair<std::int32_t, CIMObjectPath>> references;  // as KnownReference
+};
+
 // Turns the elements of one response into CIM objects. Errors name the line
 // the element starts on, counted from the start of the body as OpenPegasus
 // counts.
@@ -76,8 +89,9 @@ class Decoder {
         return response;
     }
 
-    // One VALUE.NAMEDINSTANCE of an EnumerateInstances response.
-    CIMInstance namedInstance(const Node& named) {
+    // One VALUE.NAMEDINSTANCE of an EnumerateInstances response; `previous`,
+    // when given, is the one decoded before it, which it may repeat in part.
+    CIMInstance namedInstance(const Node& named, const Node& previous = Node()) {
         if (std::strcmp(named.name(), "VALUE.NAMEDINSTANCE") != 0) {
             invalid(named, std::string("Expected close of IRETURNVALUE element, got ") +
                                named.name() + " instead");
@@ -89,13 +103,28 @@ class Decoder {
             std::vector<KnownReference>& references;
             ~Forget() { references.clear(); }
         } forget{nameReferences_};
+        Node model = previous && previous_.instanceOffset >= 0
+                         ? Node(&tree_, previous.index() + previous_.instanceOffset)
+                         : Node();
+        previousReferences_.clear();
+        if (model) {
+            for (const auto& known : previous_.references) {
+                previousReferences_.push_back(
+                    {Node(&tree_, previous.index() + known.first), known.second});
+            }
+        }
+        previous_.instanceOffset = -1;
         CIMObjectPath path = instanceName(nameNode, &nameReferences_);
         Node instanceNode = nameNode.nextElement();
         if (!instanceNode || std::strcmp(instanceNode.name(), "INSTANCE") != 0) {
             invalid(instanceNode ? instanceNode : named, "Expected INSTANCE element");
         }
-        CIMInstance result = instance(instanceNode);
+        CIMInstance result;
+        if (!model || !previous_.oneToOne || !repeated(instanceNode, model, result)) {
+            result = instance(instanceNode);
+        }
         result.setPath(path);
+        remember(named, instanceNode, result);
         return result;
     }
 
@@ -183,7 +212,8 @@ class Decoder {
             if (value && named(value, "KEYVALUE")) {
                 keys.append(CIMKeyBinding(keyName, String(value.text()), keyValueType(value)));
             } else if (value && named(value, "VALUE.REFERENCE")) {
-                CIMObjectPath path = reference(value);
+                CIMObjectPath path =
+                    references != nullptr ? repeatedReference(value) : reference(value);
                 keys.append(CIMKeyBinding(keyName, path.toString(), CIMKeyBinding::REFERENCE));
                 if (references != nullptr) references->push_back({value, path});
             } else {
@@ -220,6 +250,68 @@ class Decoder {
     }
 
   private:
+    // The previous instance's reference key that `node` repeats, or a new path.
+    CIMObjectPath repeatedReference(const Node& node) {
+        for (const KnownReference& known : previousReferences_) {
+            if (known.element.sameContent(node)) return known.path;
+        }
+        return reference(node);
+    }
+
+    // The INSTANCE `node` built from the previous one, `model`, when it
+    // differs from it only in the contents of some properties: each child
+    // the same as the model's, element for element, is what the model's made
+    // of it, and only the others are decoded. False when it differs in more.
+    bool repeated(const Node& node, const Node& model, CIMInstance& result) {
+        if (std::strcmp(requiredAttribute(node, "CLASSNAME"),
+                        model.attribute("CLASSNAME").value()) != 0) {
+            return false;
+        }
+        changed_.clear();
+        Uint32 propertyIndex = 0;
+        Node child = node.firstElement();
+        Node was = model.firstElement();
+        for (; child && was; child = child.nextElement(), was = was.nextElement()) {
+            const bool isProperty = !named(child, "QUALIFIER");
+            if (!child.sameContent(was)) {
+                if (!isProperty || std::strcmp(child.name(), was.name()) != 0 ||
+                    std::strcmp(child.attribute("NAME").value(), was.attribute("NAME").value()) !=
+                        0) {
+                    return false;
+                }
+                changed_.push_back({propertyIndex, child});
+            }
+            if (isProperty) ++propertyIndex;
+        }
+        if (child || was) return false;
+        result = previous_.instance;
+        for (const auto& change : changed_) {
+            const Node& property = change.second;
+            result.setProperty(change.first,
+                               named(property, "PROPERTY.REFERENCE") ? referenceProperty(property)
+                               : named(property, "PROPERTY") ? this->property(property, false)
+                                                             : this->property(property, true));
+        }
+        return true;
+    }
+
+    // Keeps what the next instance may repeat.
+    void remember(const Node& root, const Node& instanceNode, const CIMInstance& result) {
+        Uint32 qualifiers = 0;
+        Uint32 properties = 0;
+        for (Node child = instanceNode.firstElement(); child; child = child.nextElement()) {
+            ++(named(child, "QUALIFIER") ? qualifiers : properties);
+        }
+        previous_.instance = result;
+        previous_.oneToOne =
+            result.getQualifierCount() == qualifiers && result.getPropertyCount() == properties;
+        previous_.instanceOffset = instanceNode.index() - root.index();
+        previous_.references.clear();
+        for (const KnownReference& known : nameReferences_) {
+            previous_.references.push_back({known.element.index() - root.index(), known.path});
+        }
+    }
+
     // The names of a response are few and repeated in every instance: each
     // is made once and shared.
     CIMName name(const char* text) const {
@@ -522,6 +614,9 @@ class Decoder {
     const ElementTree& tree_;
     Node simpleResponse_;
     std::vector<KnownReference> nameReferences_;
+    PreviousInstance previous_;
+    std::vector<KnownReference> previousReferences_;
+    std::vector<std::pair<Uint32, Node>> changed_;
     // Keys view the names' own texts, which never change.
     mutable std::unordered_map<std::string_view, CIMName> names_;
 };
@@ -573,7 +668,7 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
 
     // A defect of the content is kept until the whole body is known to be
     // well-formed XML, since OpenPegasus reports an XML error first.
-    void consume(std::int32_t element) override {
+    void consume(std::int32_t element, std::int32_t previous) override {
         if (contentFailure_) return;
         try {
             if (!enveloped_) {
@@ -581,7 +676,8 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
                 enveloped_ = true;
                 decoder_.intrinsicReturn("EnumerateInstances");
             }
-            instances_.append(decoder_.namedInstance(Node(&tree_, element)));
+            instances_.append(
+                decoder_.namedInstance(Node(&tree_, element), Node(&tree_, previous)));
         } catch (...) {
             contentFailure_ = std::current_exception();
         }

@@ -76,6 +76,16 @@ CIMInstance& CIMInstance::addProperty(CIMProperty&& property) {
     return *this;
 }
 
+void CIMInstance::setProperty(Uint32 index, CIMProperty&& property) {
+    if (index >= rep_->properties.size()) throwIndexOutOfBounds();
+    Rep& rep = writable();
+    if (property.rep_.use_count() != 1) {
+        rep.properties[index] = *property.rep_;
+    } else {
+        rep.properties[index] = std::move(*property.rep_);
+    }
+}
+
 void CIMInstance::reserveProperties(Uint32 count) { writable().properties.reserve(count); }
 
 Uint32 CIMInstance::findProperty(const CIMName& name) const {

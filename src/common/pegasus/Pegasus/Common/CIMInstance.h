@@ -34,6 +34,10 @@ class CIMInstance {
     // the ones already there (not part of the OpenPegasus API; used by this
     // library's decoder, which knows the count before it adds them).
     void reserveProperties(Uint32 count);
+    // Puts `property` in the place of property `index`, whose name it must
+    // have (not part of the OpenPegasus API; used by this library's decoder
+    // for an instance that repeats another but for some properties).
+    void setProperty(Uint32 index, CIMProperty&& property);
     // Index of the property of that name (case-insensitive), or PEG_NOT_FOUND.
     Uint32 findProperty(const CIMName& name) const;
     // Throws IndexOutOfBoundsException for an index not below getPropertyCount().
