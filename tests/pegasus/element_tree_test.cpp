@@ -94,12 +94,21 @@ INSTANTIATE_TEST_SUITE_P(Trees, ElementTreeCases, testing::ValuesIn(std::vector<
     {"blanks_before_a_child_then_text", "<A> <B/>two</A>", "A@2 'two' { B@2 }"},
     {"references_and_cdata_join_the_run", "<A>\n a&amp;b<![CDATA[<c>]]>&#65;\n</A>",
      "A@2 '\n a&b<c>A\n'"},
-    // Each child comes with the one before it, still held (and moved), then dropped.
+    // Each child comes with the one before it, still held.
     {"children_of_the_streamed_element_go_one_by_one",
      "<A>\n<B>\n<C k=\"1\">c1</C><C>\n<E/></C><C k=\"3\"><E>e</E></C></B>\n<D/>\n</A>",
      "C@4 k=1 'c1' | C@4 { E@5 } after C@4 k=1 'c1' | C@5 k=3 { E@5 'e' } after C@4 { E@5 } | "
      "A@2 { B@3 D@6 }", {"A", "B"}},
-    {"text_between_streamed_children_drops_the_one_held", "<A><B/>x<B k=\"2\"/></A>",
+    // Past 256 elements held, those before the child just consumed are dropped and it moves to the
+    // front, whole.
+    {"children_held_are_dropped_in_bulk_and_the_last_moved",
+     "<A>\n" + repeated("<b n=\"\"/>", 256) + "<C k=\"1\">t<E x=\"y\">e</E><F/></C><D>" +
+         repeated("<g a=\"\"/>", 300) + "</D></A>",
+     "b@3 n= | " + repeated("b@3 n= after b@3 n= | ", 255) +
+         "C@3 k=1 't' { E@3 x=y 'e' F@3 } after b@3 n= | D@3 {" + repeated(" g@3 a=", 300) +
+         " } after C@3 k=1 't' { E@3 x=y 'e' F@3 } | A@2",
+     {"A"}},
+    {"text_between_streamed_children_drops_the_ones_held", "<A><B/>x<B k=\"2\"/></A>",
      "B@2 | B@2 k=2 | A@2 'x'", {"A"}},
     {"only_the_first_element_on_the_path_streams", "<A>\n<X/>\n<B>\n<C/>\n</B>\n</A>",
      "A@2 { X@3 B@4 { C@5 } }", {"A", "B"}},

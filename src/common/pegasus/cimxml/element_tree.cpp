@@ -138,33 +138,41 @@ void ElementTree::endElement(std::string_view) {
     closeText(elements_[index], false);
     elements_[index].charactersEnd = fitting<std::uint32_t>(characters_.size());
     if (streamed_ >= 0 && elements_[index].parent == streamed_) {
-        const std::int32_t first = elements_[streamed_].firstChild;
-        const std::int32_t previous = first != index ? first : -1;
-        consumer_->consume(index, previous);
-        keepOnly(index, previous);
+        consumer_->consume(index, heldPrevious_);
+        hold(index);
     }
 }
 
-// Drops the streamed parent's child before `child` and keeps `child` in its
-// place, or drops both: a large child is not kept (instances that size are
-// not sent by the hundred). The two are the last elements held, one after
-// the other: text of the parent between them would have dropped the first.
-void ElementTree::keepOnly(std::int32_t child, std::int32_t previous) {
-    const std::uint32_t keptCharacters = elements_[child].name;
-    const std::uint32_t keptAttributes = elements_[child].firstAttribute;
+// Consumed children are held until they take more than 256 elements (fewer
+// under a small allowance), then all but the last are dropped, so that they
+// are moved once every few instances rather than for each; a large child is
+// not held (instances that size are not sent by the hundred).
+void ElementTree::hold(std::int32_t child) {
     const std::size_t count = elements_.size() - static_cast<std::size_t>(child);
-    if (count > 4096 || characters_.size() - keptCharacters > 256 * 1024) {
+    const std::size_t held =
+        elements_.size() - static_cast<std::size_t>(elements_[streamed_].firstChild);
+    if (count > 4096 || characters_.size() - elements_[child].name > 256 * 1024) {
         dropStreamedChildren();
-        return;
+    } else if (held > std::min<std::uint64_t>(256, allowance_ / 4 / sizeof(Element))) {
+        keepOnly(child);
+    } else {
+        heldPrevious_ = child;
     }
-    const std::int32_t start = previous >= 0 ? previous : child;
+}
+
+// Drops the streamed parent's children before `child` and moves `child`
+// where the first of them was. They are the last elements held, one after
+// the other: text of the parent between two would have dropped them.
+void ElementTree::keepOnly(std::int32_t child) {
+    Element& parent = elements_[streamed_];
+    const std::int32_t start = parent.firstChild;
     const std::uint32_t charactersFrom = elements_[start].name;
     const std::uint32_t attributesFrom = elements_[start].firstAttribute;
-    Element& parent = elements_[streamed_];
-    parent.firstChild = start;
+    const std::uint32_t keptCharacters = elements_[child].name;
+    const std::uint32_t keptAttributes = elements_[child].firstAttribute;
     parent.lastChild = start;
-    if (previous < 0) return;
-    const std::int32_t elementShift = child - previous;
+    heldPrevious_ = start;
+    const std::int32_t elementShift = child - start;
     const std::uint32_t characterShift = keptCharacters - charactersFrom;
     const std::uint32_t attributeShift = keptAttributes - attributesFrom;
     const auto moved = [elementShift](std::int32_t at) { return at >= 0 ? at - elementShift : at; };
@@ -191,9 +199,9 @@ void ElementTree::keepOnly(std::int32_t child, std::int32_t previous) {
     elements_.resize(elements_.size() - static_cast<std::size_t>(elementShift));
 }
 
-// The streamed parent's children held (the one kept, and the one being
-// consumed) are the last elements held.
+// The streamed parent's children held are the last elements held.
 void ElementTree::dropStreamedChildren() {
+    heldPrevious_ = -1;
     Element& parent = elements_[streamed_];
     if (parent.firstChild < 0) return;
     const Element& first = elements_[parent.firstChild];

@@ -77,10 +77,10 @@ class ElementTree : public xml::XmlHandler {
     // (see streamChildrenOf), and with the one consumed before it while the
     // tree still holds it (-1 otherwise): servers send the instances of an
     // enumeration alike but for their keys, so what repeats the previous one
-    // need not be decoded again. The previous element is dropped afterwards;
-    // the element itself is kept as the next one's previous when it is small,
-    // at the start of the streamed element's children, where the previous
-    // one was: indexes within it keep their distance from its root.
+    // need not be decoded again. Consumed elements are dropped once they hold
+    // more than a few instances' worth (the last one is kept, moved to where
+    // the first was: indexes within it keep their distance from its root),
+    // and a large one at once.
     class ChildConsumer {
       public:
         virtual ~ChildConsumer() = default;
@@ -136,7 +136,8 @@ class ElementTree : public xml::XmlHandler {
     [[noreturn]] void refuse(const std::string& what) const;
     void closeText(Element& element, bool childStarts);
     bool onStreamPath() const;
-    void keepOnly(std::int32_t child, std::int32_t previous);
+    void hold(std::int32_t child);
+    void keepOnly(std::int32_t child);
     void dropStreamedChildren();
     std::int32_t subtreeSize(std::int32_t root) const;
 
@@ -148,6 +149,7 @@ class ElementTree : public xml::XmlHandler {
     std::vector<const char*> streamPath_;
     ChildConsumer* consumer_ = nullptr;
     std::int32_t streamed_ = -1;
+    std::int32_t heldPrevious_ = -1;
     std::uint64_t allowance_;
     std::uint64_t bytesReceived_ = 0;
 };
