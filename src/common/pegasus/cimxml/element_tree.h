@@ -19,8 +19,8 @@ namespace Pegasus {
 namespace cimxml {
 
 // Receives the events of one body. For an EnumerateInstances response the
-// children of the IRETURNVALUE are handed on and dropped one at a time
-// (streamChildrenOf), so that memory holds the instances built, not the
+// children of the IRETURNVALUE are handed on one at a time and dropped a few
+// later (streamChildrenOf), so that memory holds the instances built, not the
 // document.
 //
 // What it keeps of an element's text: the first run that is not whitespace
@@ -62,7 +62,7 @@ class ElementTree : public xml::XmlHandler {
     // What the tree may hold, against the bytes of the body received so
     // far: markup as dense as `<a/>` costs ten times its size as elements,
     // so without a bound a body could make the client take many times its
-    // own size in memory. An enumeration holds one instance at a time; a
+    // own size in memory. An enumeration holds a few instances at a time; a
     // GetInstance or GetClass body is held whole, and one shaped like the
     // real server's needs about three times its size at its peak (a block
     // being enlarged is held twice). The allowance, 16 MiB under the

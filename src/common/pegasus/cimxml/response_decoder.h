@@ -1,8 +1,8 @@
 // Turns CIM-XML response bodies into CIM objects (no network). The body is
 // pushed in pieces of any size. An EnumerateInstances response is turned into
 // instances one VALUE.NAMEDINSTANCE at a time, so that memory holds the
-// instances built and the elements of one instance, never those of the whole
-// body; any other response is held as an element tree until its finish call.
+// instances built and the elements of a few instances, never those of the
+// whole body; any other response is held as an element tree until its finish call.
 // Whether the body's bytes are held too is the XML parser's affair
 // (xml/xml_parser.h).
 //
