@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PEGASUS_XML_SSE2 1
+#endif
+
 namespace Pegasus {
 namespace xml {
 
@@ -23,6 +28,9 @@ class Utf8Check {
             // Eight bytes at once while they are printable ASCII and line
             // ends; any other byte is judged alone below.
             if (continuation_ == 0) {
+#ifdef PEGASUS_XML_SSE2
+                while (size - i >= 16 && printableAscii16(data + i)) i += 16;
+#endif
                 while (size - i >= 8 && printableAscii(data + i)) i += 8;
                 if (i == size) break;
             }
@@ -68,6 +76,21 @@ class Utf8Check {
         if (control == 0) return true;
         return (control & ~(equalTo(word, '\t') | equalTo(word, '\n') | equalTo(word, '\r'))) == 0;
     }
+
+#ifdef PEGASUS_XML_SSE2
+    // The same for sixteen bytes, where the processor has SSE2 (every x86-64).
+    static bool printableAscii16(const char* bytes) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        // Signed, bytes from 0x80 on are below 0x20 too.
+        const int below = _mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+        if (below == 0) return true;
+        const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                              _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+        const int allowed =
+            _mm_movemask_epi8(_mm_or_si128(lineEnds, _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+        return (below & ~allowed) == 0;
+    }
+#endif
 
     // A high bit exactly where a byte of the ASCII `word` is `byte`.
     static std::uint64_t equalTo(std::uint64_t word, char byte) {
