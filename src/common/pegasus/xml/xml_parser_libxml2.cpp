@@ -36,8 +36,10 @@ std::uint64_t countLineEnds(const char* data, std::size_t size) {
 #ifdef PEGASUS_XML_SSE2
     for (; size - i >= 16; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        lines += static_cast<std::uint64_t>(
-            __builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))));
+        for (int marks = _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))); marks != 0;
+             marks &= marks - 1) {
+            ++lines;
+        }
     }
 #endif
     for (; size - i >= 8; i += 8) {
