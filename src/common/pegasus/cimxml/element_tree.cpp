@@ -132,7 +132,7 @@ void ElementTree::startElement(std::string_view name, const xml::XmlAttribute* a
 
 void ElementTree::endElement(std::string_view) {
     std::int32_t index = stack_.back();
-    // The child kept is not one the parent still holds unstreamed.
+    // The children held are not ones the parent holds unstreamed.
     if (index == streamed_) dropStreamedChildren();
     stack_.pop_back();
     closeText(elements_[index], false);
@@ -149,11 +149,12 @@ void ElementTree::endElement(std::string_view) {
 // not held (instances that size are not sent by the hundred).
 void ElementTree::hold(std::int32_t child) {
     const std::size_t count = elements_.size() - static_cast<std::size_t>(child);
-    const std::size_t held =
-        elements_.size() - static_cast<std::size_t>(elements_[streamed_].firstChild);
+    const std::int32_t first = elements_[streamed_].firstChild;
+    const std::size_t held = elements_.size() - static_cast<std::size_t>(first);
     if (count > 4096 || characters_.size() - elements_[child].name > 256 * 1024) {
         dropStreamedChildren();
-    } else if (held > std::min<std::uint64_t>(256, allowance_ / 4 / sizeof(Element))) {
+    } else if (first != child &&
+               held > std::min<std::uint64_t>(256, allowance_ / 4 / sizeof(Element))) {
         keepOnly(child);
     } else {
         heldPrevious_ = child;
@@ -263,7 +264,7 @@ void ElementTree::characters(std::string_view text) {
         // response: nothing to keep.
         return;
     }
-    // The parent's text would come between its child kept and the next.
+    // The parent's text would come between the children held and the next.
     if (stack_.back() == streamed_) dropStreamedChildren();
     // The terminating NUL closeText adds is counted now.
     grow(characters_, text.size() + 1);
