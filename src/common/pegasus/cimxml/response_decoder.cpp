@@ -285,12 +285,10 @@ class Decoder {
         }
         if (child || was) return false;
         result = previous_.instance;
-        for (const auto& change : changed_) {
-            const Node& property = change.second;
-            result.setProperty(change.first,
-                               named(property, "PROPERTY.REFERENCE") ? referenceProperty(property)
-                               : named(property, "PROPERTY") ? this->property(property, false)
-                                                             : this->property(property, true));
+        for (const auto& [index, element] : changed_) {
+            result.setProperty(index, named(element, "PROPERTY.REFERENCE")
+                                          ? referenceProperty(element)
+                                          : property(element, named(element, "PROPERTY.ARRAY")));
         }
         return true;
     }
