@@ -43,7 +43,8 @@ struct PreviousInstance {
     // its own, in order (no name repeated), so the n-th property child is
     // property n.
     bool oneToOne = false;
-    std::vector<std::pair<std::int32_t, CIMObjectPath>> references;  // as KnownReference
+    // Its reference keys: each VALUE.REFERENCE's distance from the root, and path.
+    std::vector<std::pair<std::int32_t, CIMObjectPath>> references;
 };
 
 // Turns the elements of one response into CIM objects. Errors name the line
@@ -103,16 +104,9 @@ class Decoder {
             std::vector<KnownReference>& references;
             ~Forget() { references.clear(); }
         } forget{nameReferences_};
-        Node model = previous && previous_.instanceOffset >= 0
-                         ? Node(&tree_, previous.index() + previous_.instanceOffset)
-                         : Node();
-        previousReferences_.clear();
-        if (model) {
-            for (const auto& known : previous_.references) {
-                previousReferences_.push_back(
-                    {Node(&tree_, previous.index() + known.first), known.second});
-            }
-        }
+        previousRoot_ = previous_.instanceOffset >= 0 ? previous : Node();
+        Node model =
+            previousRoot_ ? Node(&tree_, previous.index() + previous_.instanceOffset) : Node();
         previous_.instanceOffset = -1;
         CIMObjectPath path = instanceName(nameNode, &nameReferences_);
         Node instanceNode = nameNode.nextElement();
@@ -252,8 +246,10 @@ class Decoder {
   private:
     // The previous instance's reference key that `node` repeats, or a new path.
     CIMObjectPath repeatedReference(const Node& node) {
-        for (const KnownReference& known : previousReferences_) {
-            if (known.element.sameContent(node)) return known.path;
+        if (previousRoot_) {
+            for (const auto& [offset, path] : previous_.references) {
+                if (Node(&tree_, previousRoot_.index() + offset).sameContent(node)) return path;
+            }
         }
         return reference(node);
     }
@@ -613,7 +609,8 @@ class Decoder {
     Node simpleResponse_;
     std::vector<KnownReference> nameReferences_;
     PreviousInstance previous_;
-    std::vector<KnownReference> previousReferences_;
+    // The previous VALUE.NAMEDINSTANCE while the one after it is decoded.
+    Node previousRoot_;
     std::vector<std::pair<Uint32, Node>> changed_;
     // Keys view the names' own texts, which never change.
     mutable std::unordered_map<std::string_view, CIMName> names_;

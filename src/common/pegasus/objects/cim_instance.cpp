@@ -66,24 +66,22 @@ CIMInstance& CIMInstance::addProperty(const CIMProperty& property) {
     return *this;
 }
 
-// The moved-from property is left valid but unspecified, as moved-from
-// objects are.
+// The contents of a property being handed over: taken when nothing else
+// shares them, copied otherwise. The moved-from property is left valid but
+// unspecified, as moved-from objects are.
+CIMProperty::Rep CIMInstance::taken(CIMProperty&& property) {
+    if (property.rep_.use_count() != 1) return *property.rep_;
+    return std::move(*property.rep_);
+}
+
 CIMInstance& CIMInstance::addProperty(CIMProperty&& property) {
-    if (property.rep_.use_count() != 1) {
-        return addProperty(static_cast<const CIMProperty&>(property));
-    }
-    writable().add(std::move(*property.rep_));
+    writable().add(taken(std::move(property)));
     return *this;
 }
 
 void CIMInstance::setProperty(Uint32 index, CIMProperty&& property) {
     if (index >= rep_->properties.size()) throwIndexOutOfBounds();
-    Rep& rep = writable();
-    if (property.rep_.use_count() != 1) {
-        rep.properties[index] = *property.rep_;
-    } else {
-        rep.properties[index] = std::move(*property.rep_);
-    }
+    writable().properties[index] = taken(std::move(property));
 }
 
 void CIMInstance::reserveProperties(Uint32 count) { writable().properties.reserve(count); }

@@ -56,6 +56,7 @@ class CIMInstance {
     struct Rep;
     std::shared_ptr<Rep> rep_;
     Rep& writable();
+    static CIMProperty::Rep taken(CIMProperty&& property);
 };
 
 }  // namespace Pegasus
