@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -83,4 +86,29 @@ TEST(PosixProcessServices, ChildSeesItsDirectoryItsInputAndItsOwnEnd) {
             << c.what;
         EXPECT_EQ(output, c.output) << c.what;
     }
+}
+
+// True once `processId` has ended: gone, or a zombie left for whoever reaps it now.
+bool HasEnded(unsigned long processId) {
+    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const size_t nameEnd = text.rfind(')');
+    return !stat || nameEnd == std::string::npos || text.compare(nameEnd, 3, ") Z") == 0;
+}
+
+// A utility that leaves work to a child of its own must not leave that child to the host either.
+TEST(PosixProcessServices, WhatTheChildStartedEndsWithItAtTheTimeout) {
+    std::string output;
+    unsigned long processId = 0;
+    ASSERT_EQ(SpawnProcess("/bin/sh", {"-c", "sleep 1000 & echo $!; wait"}, 1, &output, &processId,
+                           ""),
+              259);
+    const unsigned long grandchild = std::stoul(output);
+    // SIGKILL has been sent when the call returns; the kernel takes a moment to carry it out.
+    for (int check = 0; check < 1000 && !HasEnded(grandchild); ++check) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(HasEnded(grandchild)) << grandchild;
+    if (!HasEnded(grandchild)) kill(static_cast<pid_t>(grandchild), SIGKILL);
 }
