@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "brocade.h"
 #include "cim_test_support.h"
@@ -77,6 +78,31 @@ TEST_F(FacadeTest, LifecycleTracesInOrderAndSwitchesTheProviderModuleOnlyInBand)
                           }));
         EXPECT_EQ(cimom->Calls(), c.cimomCalls) << mode;
     }
+}
+
+// The host keeps several objects on several threads: the provider module goes on with the first
+// in-band object and off with the last, never under one that is still at work.
+TEST_F(FacadeTest, TheProviderModuleStaysOnUntilTheLastInBandObjectGoes) {
+    Vornet::Cimom* cimom = Vornet::Cimom::GetInstance();
+    const auto switches = [cimom] {
+        std::vector<std::string> made;
+        for (const std::string& call : cimom->Calls()) {
+            if (call != "GetInstance") made.push_back(call);
+        }
+        return made;
+    };
+    auto first = std::make_unique<Brocade>();
+    auto second = std::make_unique<Brocade>();
+    std::thread inventory([&second] {
+        std::vector<Vornet::VornetOptions::NetworkAdapter> adapters;
+        for (int call = 0; call < 20; ++call) second->GetAdapterInfo(adapters);
+    });
+    first.reset();
+    inventory.join();
+    EXPECT_EQ(switches(), std::vector<std::string>{"Enable brcdprovider_Module"});
+    second.reset();
+    EXPECT_EQ(switches(),
+              (std::vector<std::string>{"Enable brcdprovider_Module", "Disable brcdprovider_Module"}));
 }
 
 TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlone) {

@@ -2,6 +2,11 @@
 // from path texts, the diagnostic catalogue.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "brocade_cim_inventory.h"
 #include "brocade_impl.h"
@@ -169,15 +174,37 @@ TEST(CompletionRecords, BelongToTheJobOrWithoutOneToThisRunOrNoNamedRun) {
     }
 }
 
-// What a configured file holds is read by every diagnostics test of the facade.
-TEST(DiagnosticCatalogue, AMissingFileIsAnEmptyCatalogueAndOneNotice) {
+// What a configured file holds is read by every diagnostics test of the facade. Only a regular
+// file of catalogue size is read: a FIFO would stop the constructor, a huge file take memory.
+TEST(DiagnosticCatalogue, AMissingOrRefusedFileIsAnEmptyCatalogueAndOneNotice) {
     Vornet::Log::SetMinLogLevel(4);
-    const std::string path = ::testing::TempDir() + "no-such-catalogue.json";
-    ScopedEnvironment missing("VORNET_BROCADE_DIAG_CATALOGUE", path);
-    Vornet::LogCapture capture;
-    EXPECT_TRUE(LoadDiagnosticCatalogue().empty());
-    const auto records = capture.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].level, 3u);
-    EXPECT_NE(records[0].text.find(path), std::string::npos);
+    const std::string directory = ::testing::TempDir() + "catalogue-" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+    const std::string fifo = directory + "/fifo.json";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A valid catalogue, padded with blanks past the limit.
+    const std::string huge = directory + "/huge.json";
+    std::ofstream(huge) << R"({"diagnostics": [{"name": "X"}]})" << std::string(1100000, ' ');
+    const struct {
+        std::string path;
+        std::string notice;
+    } cases[] = {
+        {directory + "/no-such-catalogue.json", "No diagnostic catalogue at "},
+        {huge, "is unreadable (larger than 1048576 bytes)"},
+        {directory, "is unreadable (not a regular file)"},
+        {fifo, "is unreadable (not a regular file)"},
+    };
+    for (const auto& c : cases) {
+        ScopedEnvironment configured("VORNET_BROCADE_DIAG_CATALOGUE", c.path);
+        Vornet::LogCapture capture;
+        EXPECT_TRUE(LoadDiagnosticCatalogue().empty()) << c.path;
+        const auto records = capture.Records();
+        ASSERT_EQ(records.size(), 1u) << c.path;
+        EXPECT_EQ(records[0].level, 3u);
+        EXPECT_NE(records[0].text.find(c.path), std::string::npos) << records[0].text;
+        EXPECT_NE(records[0].text.find(c.notice), std::string::npos) << records[0].text;
+    }
+    std::remove(fifo.c_str());
+    std::remove(huge.c_str());
+    rmdir(directory.c_str());
 }

@@ -24,6 +24,14 @@ void EndChild(unsigned long processId) {
     CloseHandle(process);
 }
 
+bool ProcessIsGone(unsigned long processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) return true;
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
 int WaitForExitCode(unsigned long processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId);
     if (process == nullptr) return -2;
@@ -51,6 +59,14 @@ HANDLE WriteOnlyHandle() {
 }
 
 void CloseTestHandle(HANDLE handle) { CloseHandle(handle); }
+
+HANDLE InheritableHandleTo(const std::string& path) {
+    SECURITY_ATTRIBUTES inheritable{};
+    inheritable.nLength = sizeof inheritable;
+    inheritable.bInheritHandle = TRUE;
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 // The missing programs are the ones Windows refuses for certain; what it makes of a directory or
 // a file that is no program differs between Windows and Wine.

@@ -17,11 +17,14 @@
 //                              before exiting
 //   FAKE_BCU_LINGER_MS=N       after answering, close standard output and standard error, then
 //                              live on for N milliseconds before exiting
+//   FAKE_BCU_CANARY=PATH       first print "canary handles: N", N being the number of handles
+//                              (descriptors) it holds on the file PATH that it did not open itself
 //
 // Output is written in binary mode, so the line ends are exactly the ones chosen above on every
 // platform.
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +34,9 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -94,6 +100,49 @@ std::string Sized(const std::string& text, long bytes) {
     return sized;
 }
 
+// Handles that a parent passes on keep their values in the child, so probing every small value
+// finds them; the file's identity tells them from the child's own handles.
+#if defined(_WIN32)
+long CanaryHandles(const char* path) {
+    const HANDLE own = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION canary{};
+    if (own == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(own, &canary)) {
+        return -1;
+    }
+    long count = 0;
+    for (uintptr_t value = 4; value < 16384; value += 4) {
+        const HANDLE handle = reinterpret_cast<HANDLE>(value);
+        BY_HANDLE_FILE_INFORMATION file{};
+        if (handle != own && GetFileType(handle) == FILE_TYPE_DISK &&
+            GetFileInformationByHandle(handle, &file) &&
+            file.dwVolumeSerialNumber == canary.dwVolumeSerialNumber &&
+            file.nFileIndexHigh == canary.nFileIndexHigh &&
+            file.nFileIndexLow == canary.nFileIndexLow) {
+            ++count;
+        }
+    }
+    CloseHandle(own);
+    return count;
+}
+#else
+long CanaryHandles(const char* path) {
+    struct stat canary;
+    if (stat(path, &canary) != 0) {
+        return -1;
+    }
+    long count = 0;
+    for (int descriptor = 3; descriptor < 65536; ++descriptor) {
+        struct stat file;
+        if (fstat(descriptor, &file) == 0 && file.st_dev == canary.st_dev &&
+            file.st_ino == canary.st_ino) {
+            ++count;
+        }
+    }
+    return count;
+}
+#endif
+
 int Usage() {
     std::fputs(
         "usage: bcu adapter --list\n"
@@ -128,6 +177,10 @@ int main(int argc, char** argv) {
         exitCode = Knob("FAKE_BCU_EXIT");
     }
 
+    const char* canary = std::getenv("FAKE_BCU_CANARY");
+    if (canary != nullptr) {
+        std::printf("canary handles: %ld\n", CanaryHandles(canary));
+    }
     SleepMilliseconds(Knob("FAKE_BCU_DELAY_MS"));
     const char* crlf = std::getenv("FAKE_BCU_CRLF");
     const std::string text =

@@ -27,14 +27,18 @@ std::string GetFileContents(HANDLE file, const std::string& name, bool verbose);
 // input an open, empty pipe until the call ends, standard output and standard error captured
 // together into *output when `output` is not null (drained and dropped when it is null).
 //
+// The child holds no handle of the host but its three standard ones, whatever other threads open
+// or start meanwhile. It runs in a process group (POSIX) or job object (Windows) of its own.
+//
 // Returns the child's exit code; on POSIX a child ended by a signal gives 128 + the signal number.
 // Reading the output and waiting for the child share one budget of `timeoutSeconds`: when it is
-// spent, reading stops (*output keeps what arrived), the child is left running and the result is
-// 259 (Windows' STILL_ACTIVE), whether the child still held its output open or had closed it. On
-// POSIX such a child is not reaped here; it stays a zombie of the host once it ends.
+// spent, reading stops (*output keeps what arrived), the child is ended together with the
+// processes it started (and reaped on POSIX) and the result is 259 (Windows' STILL_ACTIVE),
+// whether the child still held its output open or had closed it. On Windows, processes the child
+// leaves behind are ended when the call returns.
 //
 // `timeoutSeconds` below 1 starts the child and returns 0 at once, without reading (*output is
-// untouched) or waiting. -1 when it cannot be started (pipes, a missing or non-executable program,
+// untouched) or waiting; that child is left to run on. -1 when it cannot be started (pipes, a missing or non-executable program,
 // a bad `workingDirectory`), after a level-1 line ("CreateProcess Failed" for the start itself);
 // a program that starts and fails returns its own code. *processId, when given, receives the
 // child's identifier once creation has been tried (0 when it failed). An empty

@@ -3,9 +3,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#if __has_include(<linux/close_range.h>)
+#include <linux/close_range.h>
+#endif
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -128,10 +132,27 @@ struct Child {
     Descriptor inputWrite;  // held, never written: the child's input stays open and empty
 };
 
+// Leaves the child only descriptors 0 to 2 across exec: the host may hold sockets, files and other
+// objects' connections without close-on-exec, and a utility holding those keeps them open for
+// as long as it runs. The highest descriptor to mark is computed by the parent when the kernel
+// lacks close_range.
+void CloseOnExecAboveStandardStreams(int highestDescriptor) {
+#if defined(SYS_close_range) && defined(CLOSE_RANGE_CLOEXEC)
+    if (syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) == 0) {
+        return;
+    }
+#endif
+    for (int descriptor = 3; descriptor <= highestDescriptor; ++descriptor) {
+        fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+    }
+}
+
 // Runs in the forked child, where only async-signal-safe calls are allowed. Reports a failed
 // exec through `status` so that the parent never mistakes it for the program's own exit code.
 [[noreturn]] void ExecChild(char* const* argv, const char* directory, int input, int output,
-                            int status) {
+                            int status, int highestDescriptor) {
+    // A group of its own, so that a time-out ends whatever the utility started as well.
+    setpgid(0, 0);
     // Lift the descriptors clear of 0 to 2 first, so that no dup2 below overwrites another.
     const int inputCopy = fcntl(input, F_DUPFD_CLOEXEC, 3);
     const int outputCopy = fcntl(output, F_DUPFD_CLOEXEC, 3);
@@ -142,6 +163,7 @@ struct Child {
     } else if (directory != nullptr && chdir(directory) != 0) {
         error = errno;
     } else {
+        CloseOnExecAboveStandardStreams(highestDescriptor);
         // A host that blocks signals or ignores SIGPIPE must not pass that on to the utility.
         sigset_t none;
         sigemptyset(&none);
@@ -153,6 +175,13 @@ struct Child {
     ssize_t ignored = write(status, &error, sizeof error);
     (void)ignored;
     _exit(127);
+}
+
+// The highest descriptor the process may hold, for the loop that stands in for close_range.
+// Bounded, so that a limit of millions does not cost the child seconds of system calls.
+int HighestDescriptor() {
+    const long limit = sysconf(_SC_OPEN_MAX);
+    return static_cast<int>(std::clamp<long>(limit, 1024, 65536) - 1);
 }
 
 // Starts the child with its standard handles on fresh pipes. False when it could not be started;
@@ -175,14 +204,19 @@ bool StartChild(const std::string& program, const std::vector<std::string>& argu
     }
     argv.push_back(nullptr);
     const char* directory = workingDirectory.empty() ? nullptr : workingDirectory.c_str();
+    const int highestDescriptor = HighestDescriptor();
 
     const pid_t pid = fork();
     if (pid < 0) {
         return false;
     }
     if (pid == 0) {
-        ExecChild(argv.data(), directory, inputRead.Get(), outputWrite.Get(), statusWrite.Get());
+        ExecChild(argv.data(), directory, inputRead.Get(), outputWrite.Get(), statusWrite.Get(),
+                  highestDescriptor);
     }
+    // Also here, so that the group exists before any time-out can signal it, whichever of the
+    // two runs first; it fails harmlessly once the child has run exec.
+    setpgid(pid, pid);
     statusWrite.Close();
     // The status pipe closes on a successful exec, or carries the errno of a failed one.
     int error = 0;
@@ -200,8 +234,9 @@ bool StartChild(const std::string& program, const std::vector<std::string>& argu
 }
 
 // The child's exit code if it ends by `deadline`: its own code, or 128 plus the signal number
-// when a signal ended it, as shells report it. kStillActive when it is still running (it is left
-// running and not reaped); -1 when it is no longer ours to wait for (the host reaped it).
+// when a signal ended it, as shells report it. kStillActive when it is still running: it and its
+// process group are then killed and reaped, so that a stuck utility costs the host nothing
+// after the call. -1 when it is no longer ours to wait for (the host reaped it).
 int WaitForExit(pid_t pid, Clock::time_point deadline) {
     auto pause = std::chrono::milliseconds(1);
     for (;;) {
@@ -219,6 +254,11 @@ int WaitForExit(pid_t pid, Clock::time_point deadline) {
         if (result == 0) {
             const auto now = Clock::now();
             if (now >= deadline) {
+                // The unreaped child keeps its identifier, and so its group's, from being reused.
+                kill(-pid, SIGKILL);
+                kill(pid, SIGKILL);
+                while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+                }
                 return kStillActive;
             }
             // POSIX has no timed wait for a child; short, growing pauses keep a quick child quick.

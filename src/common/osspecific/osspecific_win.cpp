@@ -12,6 +12,8 @@
 namespace {
 
 constexpr DWORD kChunkSize = 4096;
+// An ended process is gone within milliseconds; this only bounds a system that misbehaves.
+constexpr DWORD kTerminationWaitMs = 10000;
 
 // Closes a handle once, when its owner goes out of scope, whatever path the call takes.
 class OwnedHandle {
@@ -58,6 +60,34 @@ PipeResult MakePipe(OwnedHandle& readEnd, OwnedHandle& writeEnd, Keep keep) {
     parentEnd.Close();
     *parentEnd.Out() = copy;
     return PipeResult::kMade;
+}
+
+// Frees a started attribute list once the process has been created, whatever path the call takes.
+class AttributeListOwner {
+  public:
+    explicit AttributeListOwner(LPPROC_THREAD_ATTRIBUTE_LIST list) : list(list) {}
+    AttributeListOwner(const AttributeListOwner&) = delete;
+    AttributeListOwner& operator=(const AttributeListOwner&) = delete;
+    ~AttributeListOwner() { DeleteProcThreadAttributeList(list); }
+
+  private:
+    LPPROC_THREAD_ATTRIBUTE_LIST list;
+};
+
+// A job that ends its processes when its last handle closes; null when the system refuses one,
+// and the child is then ended alone.
+HANDLE KillOnCloseJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (job == nullptr) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
 }
 
 // The system's text for an error code, without its trailing line end.
@@ -166,6 +196,40 @@ std::string SystemCommandLine(const std::string& program,
     return line;
 }
 
+// Starts the child with `input` and `output` (also its standard error) as its standard handles
+// and no other handle of the host: its ends of the pipes are inheritable (the handle list
+// requires it), but whatever else the host's threads have made inheritable stays out of it.
+bool CreateChild(std::string commandLine, const std::string& workingDirectory, HANDLE input,
+                 HANDLE output, DWORD flags, PROCESS_INFORMATION* created) {
+    HANDLE inherited[] = {input, output};
+    SIZE_T attributeSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &attributeSize);
+    std::vector<char> attributeBuffer(attributeSize);
+    const auto attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeBuffer.data());
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &attributeSize)) {
+        return false;
+    }
+    const AttributeListOwner attributeOwner(attributes);
+    if (!UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                   sizeof inherited, nullptr, nullptr)) {
+        return false;
+    }
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input;
+    startup.StartupInfo.hStdOutput = output;
+    startup.StartupInfo.hStdError = output;
+    startup.lpAttributeList = attributes;
+    // CreateProcessA may write into the command line, so it gets a buffer of its own.
+    std::vector<char> commandBuffer(commandLine.begin(), commandLine.end());
+    commandBuffer.push_back('\0');
+    return CreateProcessA(nullptr, commandBuffer.data(), nullptr, nullptr, TRUE,
+                          flags | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                          workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
+                          &startup.StartupInfo, created) != FALSE;
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -217,20 +281,16 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
             break;
     }
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inputRead.Get();
-    startup.hStdOutput = outputWrite.Get();
-    startup.hStdError = outputWrite.Get();
+    // A child the call waits for goes into a job that ends it, and whatever it starts, when the
+    // job's handle closes. It starts suspended so that nothing it starts escapes the job.
+    OwnedHandle job;
+    if (timeoutSeconds >= 1) {
+        *job.Out() = KillOnCloseJob();
+    }
     PROCESS_INFORMATION created{};
-    // CreateProcessA may write into the command line, so it gets a buffer of its own.
-    std::string systemCommandLine = SystemCommandLine(program, arguments);
-    std::vector<char> commandBuffer(systemCommandLine.begin(), systemCommandLine.end());
-    commandBuffer.push_back('\0');
-    const BOOL started = CreateProcessA(
-        nullptr, commandBuffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
-        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &created);
+    const bool started = CreateChild(SystemCommandLine(program, arguments), workingDirectory,
+                                     inputRead.Get(), outputWrite.Get(),
+                                     job.Get() != nullptr ? CREATE_SUSPENDED : 0, &created);
     if (processId != nullptr) {
         *processId = started ? created.dwProcessId : 0;
     }
@@ -241,6 +301,13 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
     OwnedHandle process, thread;
     *process.Out() = created.hProcess;
     *thread.Out() = created.hThread;
+    if (job.Get() != nullptr) {
+        // Outside the job the child can still be ended on its own at the time-out.
+        if (!AssignProcessToJobObject(job.Get(), process.Get())) {
+            job.Close();
+        }
+        ResumeThread(thread.Get());
+    }
     inputRead.Close();
     // Only the child may hold the write end, or the output would never reach its end.
     if (!outputWrite.Close()) {
@@ -270,10 +337,17 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
     const ULONGLONG now = GetTickCount64();
     const ULONGLONG left = now < deadline ? deadline - now : 0;
     WaitForSingleObject(process.Get(), static_cast<DWORD>(std::min<ULONGLONG>(left, INFINITE - 1)));
-    // A child still running reads as STILL_ACTIVE (259) and is left running.
+    // A child still running reads as STILL_ACTIVE (259), and is ended with what it started.
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.Get(), &exitCode)) {
         exitCode = static_cast<DWORD>(-1);
+    }
+    if (exitCode == STILL_ACTIVE) {
+        if (job.Get() == nullptr || !TerminateJobObject(job.Get(), 1)) {
+            TerminateProcess(process.Get(), 1);
+        }
+        // Termination completes asynchronously; the call returns once the child is gone.
+        WaitForSingleObject(process.Get(), kTerminationWaitMs);
     }
     VORNET_LOG(3) << "SpawnProcess() " << commandLine << " exit code = " << exitCode;
     return static_cast<int>(exitCode);

@@ -1,29 +1,42 @@
 #include "cimom.h"
 
+#include <utility>
+
 #include "log_line.h"
 
 namespace Vornet {
 
 Cimom* Cimom::GetInstance() {
     static Cimom instance;
-    instance.calls.push_back("GetInstance");
+    instance.Record("GetInstance");
     return &instance;
 }
 
 bool Cimom::EnableProviderModule(const char* moduleName) {
     VORNET_LOG(3) << "Cimom: enabling provider module " << moduleName;
-    calls.push_back(std::string("Enable ") + moduleName);
+    Record(std::string("Enable ") + moduleName);
     return true;
 }
 
 bool Cimom::DisableProviderModule(const char* moduleName) {
     VORNET_LOG(3) << "Cimom: disabling provider module " << moduleName;
-    calls.push_back(std::string("Disable ") + moduleName);
+    Record(std::string("Disable ") + moduleName);
     return true;
 }
 
-std::vector<std::string> Cimom::Calls() const { return calls; }
+void Cimom::Record(std::string call) {
+    const std::lock_guard<std::mutex> lock(callsLock);
+    calls.push_back(std::move(call));
+}
 
-void Cimom::ClearCalls() { calls.clear(); }
+std::vector<std::string> Cimom::Calls() const {
+    const std::lock_guard<std::mutex> lock(callsLock);
+    return calls;
+}
+
+void Cimom::ClearCalls() {
+    const std::lock_guard<std::mutex> lock(callsLock);
+    calls.clear();
+}
 
 }  // namespace Vornet

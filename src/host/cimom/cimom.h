@@ -1,6 +1,7 @@
 #ifndef VORNET_CIMOM_H
 #define VORNET_CIMOM_H
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,8 @@
 namespace Vornet {
 
 // The host's CIM object manager. This stand-in only records what it is asked, so that tests can
-// check how the module switches provider modules.
+// check how the module switches provider modules. Thread-safe, as the host calls it from several
+// threads.
 class VORNET_CIMOM_API Cimom {
   public:
     // The process-wide object; never null.
@@ -28,6 +30,9 @@ class VORNET_CIMOM_API Cimom {
 
   private:
     Cimom() = default;
+    void Record(std::string call);
+
+    mutable std::mutex callsLock;
     std::vector<std::string> calls;
 };
 

@@ -3,10 +3,13 @@
 // environment variables, which every child inherits.
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <list>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,7 +39,6 @@ int SpawnUntilSomethingArrived(std::string* output, unsigned long* processId) {
     for (int budget = 1; budget <= 16; budget *= 2) {
         result = SpawnProcess(kFakeBcu, kList, budget, output, processId, "");
         if (result != 259 || !output->empty()) break;
-        EndChild(*processId);
     }
     return result;
 }
@@ -207,7 +209,8 @@ TEST_F(ProcessServices, TimeoutZeroStartsTheChildAndReturnsAtOnce) {
     EXPECT_EQ(WaitForExitCode(processId), 9);
 }
 
-TEST_F(ProcessServices, ChildStillRunningAtTheTimeoutIsLeftRunningWithItsOutputSoFar) {
+// A stuck utility would otherwise cost the host one process per call for as long as it runs.
+TEST_F(ProcessServices, ChildStillRunningAtTheTimeoutIsEndedWithItsOutputSoFar) {
     // One closes its output and lives on; the other holds its output open, which must not keep
     // the call from returning at the time-out.
     for (const char* knob : {"FAKE_BCU_LINGER_MS", "FAKE_BCU_HOLD_OUTPUT_MS"}) {
@@ -218,8 +221,41 @@ TEST_F(ProcessServices, ChildStillRunningAtTheTimeoutIsLeftRunningWithItsOutputS
         ASSERT_FALSE(capture.Texts().empty());
         const std::string last = capture.Texts().back();
         EXPECT_EQ(last.substr(last.rfind(" exit code")), " exit code = 259") << knob;
-        EndChild(processId);
+        if (!ProcessIsGone(processId)) {
+            ADD_FAILURE() << knob << ": child " << processId << " still there";
+            EndChild(processId);
+        }
     }
+}
+
+// Another thread of the host opens handles and starts children of its own meanwhile; none of its
+// handles may reach our child, and none of our pipe ends theirs.
+TEST_F(ProcessServices, ChildHoldsNoHandleOfTheHostWhileAnotherThreadOpensAndStarts) {
+    const TemporaryDirectory directory("canary");
+    const std::string canary = (directory.path / "canary").string();
+    std::ofstream(canary) << "canary";
+    ScopedEnvironment probe("FAKE_BCU_CANARY", canary);
+    const HANDLE held = InheritableHandleTo(canary);
+    std::atomic<bool> done{false};
+    std::vector<std::string> otherOutputs;
+    std::thread other([&] {
+        while (!done) {
+            const HANDLE opened = InheritableHandleTo(canary);
+            std::string text;
+            unsigned long id = 0;
+            SpawnProcess(kFakeBcu, kList, kNoHurry, &text, &id, "");
+            otherOutputs.push_back(text.substr(0, text.find('\n')));
+            CloseTestHandle(opened);
+        }
+    });
+    for (int run = 0; run < 4; ++run) {
+        EXPECT_EQ(SpawnProcess(kFakeBcu, kList, kNoHurry, &output, &processId, ""), 0);
+        EXPECT_EQ(output.substr(0, output.find('\n')), "canary handles: 0") << run;
+    }
+    done = true;
+    other.join();
+    CloseTestHandle(held);
+    for (const std::string& line : otherOutputs) EXPECT_EQ(line, "canary handles: 0");
 }
 
 TEST_F(ProcessServices, GetFileContentsReadsToTheEndOrReportsTheFailure) {

@@ -19,6 +19,9 @@ extern const char kSeparator;
 // assertions; fails the test when the child had already gone.
 void EndChild(unsigned long processId);
 
+// True when the child has ended and, on POSIX, been reaped (no zombie left).
+bool ProcessIsGone(unsigned long processId);
+
 // The exit code of a child once it has ended on its own (ctest's time-out bounds one that never
 // does).
 int WaitForExitCode(unsigned long processId);
@@ -28,6 +31,8 @@ HANDLE PipeHolding(const std::string& bytes);
 // An open handle that cannot be read.
 HANDLE WriteOnlyHandle();
 void CloseTestHandle(HANDLE handle);
+// A read handle on the file `path` that a child started without care would inherit.
+HANDLE InheritableHandleTo(const std::string& path);
 
 // Paths in or of `directory` (an empty one, the caller's to remove) that this system refuses to
 // start as a program, beyond the missing ones every system refuses.

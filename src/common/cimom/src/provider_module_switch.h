@@ -3,9 +3,16 @@
 
 #include <string>
 
-// Switch a provider module on or off in the host's CIM object manager; the manager's answer is
-// returned unchanged.
-bool EnableProviderModule(const std::string& moduleName);
-bool DisableProviderModule(const std::string& moduleName);
+// A provider module of the host's CIM object manager, kept switched on while any object of the
+// process holds it: the host keeps several module objects, on several threads, and one going
+// away must not switch the provider off under another. Both functions are thread-safe.
+//
+// HoldProviderModule switches the module on for the first holder only and counts the others;
+// when the manager throws, the exception passes through and nothing is counted.
+// ReleaseProviderModule undoes one hold, switching the module off with the last; when the manager
+// throws there, the hold is gone all the same. Each returns the manager's answer to the switch
+// it made, or true when none was needed.
+bool HoldProviderModule(const std::string& moduleName);
+bool ReleaseProviderModule(const std::string& moduleName);
 
 #endif

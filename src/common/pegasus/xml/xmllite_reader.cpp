@@ -14,7 +14,9 @@ using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 
 CreateXmlReaderFunction createXmlReader() {
     static const CreateXmlReaderFunction function = [] {
-        HMODULE library = LoadLibraryW(L"xmllite.dll");
+        // By bare name the host's own directory comes first, where any file of that name would
+        // be run inside the host; the system's copy is the only one wanted.
+        HMODULE library = LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         return library == nullptr
                    ? nullptr
                    : reinterpret_cast<CreateXmlReaderFunction>(

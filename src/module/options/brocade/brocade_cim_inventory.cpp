@@ -27,7 +27,7 @@ BrocadeCim::BrocadeCim() {
     diagnosticMethod = Pegasus::CIMName("RunDiagnostic");
     cimFunc = std::make_unique<CimFunc>(Pegasus::CIMNamespaceName(kNameSpace));
     // Last: nothing after it can fail, so a switched-on module always meets the destructor.
-    EnableProviderModule(kProviderModule);
+    HoldProviderModule(kProviderModule);
 }
 
 BrocadeCim::BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& info) {
@@ -41,7 +41,7 @@ BrocadeCim::~BrocadeCim() {
     if (connectionMode == 0) {
         // A destructor that throws ends the host's process; the switch is the host's code.
         try {
-            DisableProviderModule(kProviderModule);
+            ReleaseProviderModule(kProviderModule);
         } catch (...) {
             VORNET_LOG(1) << "Disabling the provider module " << kProviderModule << " failed";
         }

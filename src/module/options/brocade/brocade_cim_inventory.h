@@ -19,7 +19,8 @@ namespace Brocade {
 
 // Root of the module's view of the Brocade CIM provider in "root/brocade". Owns the CimFunc for
 // that namespace. In-band it reaches the local CIM server and keeps the provider module switched
-// on in the local CIM object manager for exactly its own lifetime. Not copyable.
+// on in the local CIM object manager for its own lifetime (and that of any other in-band object of
+// the process). Not copyable.
 class BrocadeCim {
   public:
     BrocadeCim();                                                               // in-band

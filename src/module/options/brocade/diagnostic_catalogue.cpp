@@ -1,13 +1,12 @@
 #include "diagnostic_catalogue.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "log_line.h"
 #include "module_location.h"
+#include "regular_file.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -17,6 +16,8 @@ namespace {
 const char* const kCatalogueVariable = "VORNET_BROCADE_DIAG_CATALOGUE";
 const char* const kCatalogueFileName = "brocade_diagnostics.json";
 const char* const kOutcomeKeys[] = {"ok", "failed", "aborted"};
+// Ours hold a few kilobytes; anything near this is not a catalogue.
+constexpr size_t kCatalogueMaxBytes = 1 << 20;
 
 // Thrown inside this unit only, for a catalogue of the wrong shape.
 struct ShapeError {
@@ -101,14 +102,19 @@ std::vector<DiagnosticCatalogueEntry> ParseDiagnosticCatalogue(const std::string
 
 std::vector<DiagnosticCatalogueEntry> LoadDiagnosticCatalogue() {
     const std::string path = CataloguePath();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    const RegularFileRead read = ReadRegularFile(path, kCatalogueMaxBytes, &text);
+    if (read == RegularFileRead::kMissing) {
         VORNET_LOG(3) << "No diagnostic catalogue at " << path << "; no diagnostics are offered";
         return {};
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseDiagnosticCatalogue(text.str(), path);
+    if (read != RegularFileRead::kRead) {
+        VORNET_LOG(3) << "Diagnostic catalogue " << path << " is unreadable ("
+                      << RegularFileReadText(read, kCatalogueMaxBytes)
+                      << "); no diagnostics are offered";
+        return {};
+    }
+    return ParseDiagnosticCatalogue(text, path);
 }
 
 }  // namespace Brocade

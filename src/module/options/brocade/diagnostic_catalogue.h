@@ -29,7 +29,8 @@ struct DiagnosticCatalogueEntry {
 //   {"diagnostics": [{"name": "...",
 //                     "outcomes": {"ok": [four texts], "failed": [...], "aborted": [...]}}]}
 // where any outcome may be absent. No file: an empty catalogue and a level-3 line naming the path
-// looked at. A malformed file or an entry of the wrong shape: an empty catalogue and a level-1
+// looked at. Anything but a regular file of at most 1 MiB (a FIFO, a device, a huge file) is not
+// read: an empty catalogue and a level-3 line calling it unreadable. A malformed file or an entry of the wrong shape: an empty catalogue and a level-1
 // line naming the file and the fault. Never throws.
 std::vector<DiagnosticCatalogueEntry> LoadDiagnosticCatalogue();
 
