@@ -1,8 +1,9 @@
 // Inventory of a large generated estate through the facade against the simulator: how many CIM
 // requests one GetAdapterInfo makes, its wall time, and the module's CPU time and peak memory.
-//   inventory_scale [ADAPTERS] [--no-property-qualifiers] [--server-ends | --server-hangs]
+//   inventory_scale [ADAPTERS] [--property-qualifiers] [--server-ends | --server-hangs]
 //     ADAPTERS: default 64, 2 controllers each, 2 ports and 3 firmware identities per controller
-//     --no-property-qualifiers: instances without value maps, as an OpenPegasus server sends them
+//     --property-qualifiers: instances with every property qualifier (value maps included), as
+//       from a server that sends them; without it, only the typing ones, as from OpenPegasus
 //     --server-ends, --server-hangs: the server is ended (or stopped, its port still accepting)
 //       at the first walk's request, after the package enumeration; real pauses and time-outs
 
@@ -84,8 +85,8 @@ int main(int argc, char** argv) {
     SimulatorOptions options;
     const char* failure = nullptr;
     for (int index = 1; index < argc; ++index) {
-        if (std::strcmp(argv[index], "--no-property-qualifiers") == 0) {
-            options.propertyQualifiers = false;
+        if (std::strcmp(argv[index], "--property-qualifiers") == 0) {
+            options.propertyQualifiers = true;
         } else if (argv[index][0] == '-') {
             failure = argv[index];
         } else {

@@ -8,7 +8,7 @@ Everything a test wants to vary is data in the scenario file; see README.md for 
 import json
 import os
 
-from cimxml import ALL_TYPES
+from cimxml import ALL_TYPES, restricted
 
 
 class ScenarioError(Exception):
@@ -47,9 +47,11 @@ class PropertyDeclaration:
 
 def merge_qualifiers(inherited, own):
     """The inherited qualifiers that `own` does not restate, then `own`, as cimserver lists
-    them; and the lower-case names of the inherited ones kept."""
+    them; and the lower-case names of the inherited ones kept. A restricted qualifier
+    (TOSUBCLASS false, such as Abstract) stays with the class that states it."""
     restated = {name.lower() for name, _ in own}
-    kept = [(name, value) for name, value in inherited if name.lower() not in restated]
+    kept = [(name, value) for name, value in inherited
+            if name.lower() not in restated and not restricted(name)]
     return kept + list(own), frozenset(name.lower() for name, _ in kept)
 
 
@@ -205,7 +207,7 @@ class Schema:
     """The scenario's settings and class tree; nothing here changes after start-up."""
 
     def __init__(self, scenario_file, property_qualifiers=None):
-        """property_qualifiers: True or False overrides the scenario's propertyQualifiers."""
+        """property_qualifiers: True overrides the scenario's propertyQualifiers."""
         self.scenario_file = os.path.abspath(scenario_file)
         self.base_dir = os.path.dirname(self.scenario_file)
         data = load_scenario(self.scenario_file)
@@ -216,8 +218,7 @@ class Schema:
         if self.reference_form[0] not in ("instancename", "localinstancepath", "instancepath"):
             raise ScenarioError("referenceForm must be instancename, localinstancepath or "
                                 "instancepath, not %r" % self.reference_form[0])
-        self.property_qualifiers = (data.get("propertyQualifiers", True)
-                                    if property_qualifiers is None else property_qualifiers)
+        self.property_qualifiers = property_qualifiers or data.get("propertyQualifiers", False)
         self.honour_local_only = data.get("honourLocalOnly", False)
         self.realm = data.get("realm", "cimsim")
         self.prerendered = {}
