@@ -3,7 +3,8 @@
 
 Each request consumes the next step of the script (a JSON list) and is journaled (JSON lines:
 conn, head, body). Prints "port=N" once listening on 127.0.0.1; serves until SIGTERM. Steps:
-  {"reply": FILE}            FILE's bytes, with MESSAGE ID="1000" made the request's ID
+  {"reply": FILE}            FILE's bytes, with its 4-digit MESSAGE ID made the request's ID
+  {"reply": FILE, "response": N}  of a captured stream FILE, only its Nth response (from 0)
   {"reply": FILE, "cut": N}  its first N bytes, then a close
   {"reply_then_close": FILE} FILE, then a close without saying so
   {"close": true}            a close without answer (so is every request past the script)
@@ -39,6 +40,26 @@ def read_request(reader):
     return head.decode("latin-1"), body.decode("utf-8", "replace")
 
 
+def nth_response(stream, number):
+    """The bytes of response `number` of a captured server-to-client stream."""
+    start = 0
+    for index in range(number + 1):
+        head_end = stream.index(b"\r\n\r\n", start) + 4
+        head = stream[start:head_end]
+        if re.search(rb"(?im)^transfer-encoding:\s*chunked", head):
+            end = head_end
+            while (size := int(stream[end:stream.index(b"\r\n", end)], 16)) != 0:
+                end = stream.index(b"\r\n", end) + 2 + size + 2
+            end = stream.index(b"\r\n\r\n", end) + 4  # the last chunk and its trailers
+        else:
+            match = re.search(rb"(?im)^content-length:\s*(\d+)", head)
+            end = head_end + (int(match.group(1)) if match else 0)
+        if index == number:
+            return stream[start:end]
+        start = end
+    raise ValueError("no response %d" % number)
+
+
 def serve_connection(stream, reader, number, journal):
     while (request := read_request(reader)) is not None:
         head, body = request
@@ -50,9 +71,11 @@ def serve_connection(stream, reader, number, journal):
         if path:
             with open(path, "rb") as file:
                 response = file.read()
+            if "response" in step:
+                response = nth_response(response, step["response"])
             # Only an ID of the same length keeps the response's Content-Length true.
             if match := re.search(r'<MESSAGE ID="(\d{4})"', body):
-                response = response.replace(b'<MESSAGE ID="1000"', match[0].encode())
+                response = re.sub(rb'<MESSAGE ID="\d{4}"', match[0].encode(), response)
             if "cut" in step:
                 return stream.sendall(response[: step["cut"]])
             if "reply_then_close" in step and not isinstance(stream, ssl.SSLSocket):

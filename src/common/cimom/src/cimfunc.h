@@ -63,10 +63,11 @@ class CimFunc {
     // translated through its ValueMap/Values qualifiers where it has both. A missing property
     // keeps its value (level-2 warning); a library error costs only that property.
     static void GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties);
-    // The same, except that a property the instance carries without ValueMap and Values takes
-    // both from its declaration in the instance's class, when the instance carries no property
-    // qualifiers at all (the server keeps them off instances). `classes` may be null: then no
-    // class is consulted. A class that cannot be had costs only the translation.
+    // The same, except that a property the instance carries without ValueMap and Values, and
+    // without any qualifier but the typing ones (EmbeddedObject, EmbeddedInstance), takes both
+    // from its declaration in the instance's class: the server kept its qualifiers off the
+    // instance. `classes` may be null: then no class is consulted. A class that cannot be had
+    // costs only the translation.
     static void GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties,
                               ClassDeclarations* classes);
     // With `raw`, each value is the library's own text, trimmed, never translated.

@@ -2,8 +2,6 @@
 
 #include <Pegasus/Common/Exception.h>
 
-#include <optional>
-
 #include "cim_property_names.h"
 #include "cimfunc.h"
 #include "log_line.h"
@@ -13,12 +11,17 @@ namespace {
 
 const char* const kBlankCharacters = " \f\n\t\r\v";
 
-// Whether any property of the instance came with qualifiers. A server that sends none at all
-// keeps them off its instances, and only then is the class asked for value maps: a property
-// without qualifiers among others that have them simply has no value map.
-bool CarriesPropertyQualifiers(const Pegasus::CIMInstance& instance) {
-    for (Pegasus::Uint32 index = 0; index < instance.getPropertyCount(); ++index) {
-        if (instance.getProperty(index).getQualifierCount() != 0) {
+// Whether the server sent this property's declaration along with it. OpenPegasus servers keep
+// property qualifiers off instances, all but the ones that type a value (EmbeddedObject,
+// EmbeddedInstance); a copy carrying nothing else says nothing about a value map, so the class
+// must be asked. A copy carrying any other qualifier is the server's whole declaration, and a
+// value map missing from it does not exist.
+bool CarriesItsDeclaration(const Pegasus::CIMConstProperty& property) {
+    static const Pegasus::CIMName embeddedObject("EmbeddedObject");
+    static const Pegasus::CIMName embeddedInstance("EmbeddedInstance");
+    for (Pegasus::Uint32 index = 0; index < property.getQualifierCount(); ++index) {
+        const Pegasus::CIMName name = property.getQualifier(index).getName();
+        if (!name.equal(embeddedObject) && !name.equal(embeddedInstance)) {
             return true;
         }
     }
@@ -71,13 +74,6 @@ void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap&
     if (Vornet::Log::GetMinLogLevel() >= 4) {
         VORNET_LOG(4) << "Showing properties for " << ToText(instance.getPath().toString());
     }
-    std::optional<bool> carriesQualifiers;  // looked at once, and only when it matters
-    auto serverKeepsQualifiersOff = [&]() {
-        if (!carriesQualifiers) {
-            carriesQualifiers = CarriesPropertyQualifiers(instance);
-        }
-        return !*carriesQualifiers;
-    };
     for (auto& entry : properties) {
         const std::string& name = entry.first;
         try {
@@ -93,7 +89,7 @@ void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap&
             if (raw) {
                 entry.second = CimFunc::Trim(libraryText);
             } else if (classes != nullptr && !HasValueMapQualifier(property) &&
-                       serverKeepsQualifiersOff() &&
+                       !CarriesItsDeclaration(property) &&
                        classes->Find(instance.getClassName(), propertyName, declaration)) {
                 entry.second = TranslatedText(declaration, property.getValue());
             } else {
