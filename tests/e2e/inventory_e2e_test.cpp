@@ -42,6 +42,8 @@ TEST_F(EndToEnd, TheSampleEstateBecomesTheSameExactRecordsFromEitherKindOfServer
         }
         for (const auto& identity : identities) records.push_back(FieldsOf(identity));
         EXPECT_EQ(records, GoldenJson<Fields>("sample_estate_records.json")) << qualifiers;
+        // The package, FC port and Ethernet port classes, for their value texts.
+        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u);
     }
 }
 
