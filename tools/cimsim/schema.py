@@ -77,11 +77,8 @@ class CimClass:
         self.keys = []
         self.qualifiers = []
         self.inherited_qualifiers = frozenset()  # lower-case names, as on PropertyDeclaration
-        # Declarations in instance order: inherited ones first, then this class's own; an
-        # override keeps the place of the property it overrides.
-        self.properties = []
-        # The same in the order cimserver lists a class's properties: an override moves to
-        # this class's own declarations.
+        # Declarations in the order cimserver lists a class's properties, in GetClass and on
+        # instances: inherited ones first, then this class's own, overrides included.
         self.class_order = []
         self.methods = []  # in class order too
         self.own = set()  # lower-case names of the properties this class declares or overrides
@@ -90,15 +87,6 @@ class CimClass:
 
     def find(self, name):
         return self.by_name.get(name.lower())
-
-    def declare(self, declaration):
-        """Adds a property, or replaces the inherited one of that name in its place."""
-        inherited = self.find(declaration.name)
-        if inherited is None:
-            self.properties.append(declaration)
-        else:
-            self.properties[self.properties.index(inherited)] = declaration
-        self.by_name[declaration.name.lower()] = declaration
 
     def is_subclass_of(self, ancestor):
         cim_class = self
@@ -160,7 +148,6 @@ def build_classes(specs):
         cim_class = CimClass(by_lower[name.lower()], superclass)
         if superclass:
             cim_class.keys = list(superclass.keys)
-            cim_class.properties = list(superclass.properties)
             cim_class.by_name = dict(superclass.by_name)
             cim_class.methods = list(superclass.methods)
         own_methods = []
@@ -181,7 +168,7 @@ def build_classes(specs):
             inherited = cim_class.find(prop_name)
             if inherited is not None:
                 declaration.override(inherited)
-            cim_class.declare(declaration)
+            cim_class.by_name[prop_name.lower()] = declaration
             own_properties.append(declaration)
         cim_class.class_order = [declaration for declaration in
                                  (superclass.class_order if superclass else [])
