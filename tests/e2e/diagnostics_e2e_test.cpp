@@ -60,13 +60,15 @@ TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
             R"(GetClass CIM_DiagnosticCompletionRecord {"LocalOnly":false} 60000)";
         std::vector<std::string> expected = {
             "EnumerateInstances CIM_AvailableDiagnosticService {} 120000",
-            "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000", poll, jobClass,
-            poll, poll,
+            "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000",
+            poll,
+            jobClass,
+            poll,
+            poll,
             R"(EnumerateInstances CIM_DiagnosticCompletionRecord {"IncludeQualifiers":true} 60000)",
             recordClass};
         if (qualifiers) {
-            expected.erase(std::remove(expected.begin(), expected.end(), jobClass),
-                           expected.end());
+            expected.erase(std::remove(expected.begin(), expected.end(), jobClass), expected.end());
             expected.pop_back();
         }
         EXPECT_EQ(SentRequests(), expected) << qualifiers;

@@ -102,10 +102,10 @@ TEST_F(SilentServer, AHungServerCostsTwoTimeOutsAndTheRestIsSkipped) {
     // The first walk times out and reconnects (a hung server's port still accepts); on the new
     // connection the packages' class is asked for again, for the second package's texts, and
     // times out as well; nothing more is asked.
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"EnumerateInstances CIM_PhysicalPackage",
-                                                    "GetClass XX_PhysicalPackage",
-                                                    "EnumerateInstances CIM_Realizes",
-                                                    "GetClass XX_PhysicalPackage"}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{
+                  "EnumerateInstances CIM_PhysicalPackage", "GetClass XX_PhysicalPackage",
+                  "EnumerateInstances CIM_Realizes", "GetClass XX_PhysicalPackage"}));
     EXPECT_EQ(Connects(), 1u);
     EXPECT_TRUE(pauses.empty());
     EXPECT_EQ(CountLines(kGivenUp), 1u);
