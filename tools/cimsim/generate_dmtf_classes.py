@@ -93,14 +93,14 @@ def read_class(file_name):
             definition["keys"].append(prop.get("NAME"))
         if prop.get("PROPAGATED") == "true":
             continue
-        spec = {"type": type_of(prop)}
-        default = default_of(prop, spec["type"])
+        declared = {"type": type_of(prop)}
+        default = default_of(prop, declared["type"])
         if default is not None:
-            spec["default"] = default
+            declared["default"] = default
         qualifiers = qualifiers_of(prop, own_only=True)
         if qualifiers:
-            spec["qualifiers"] = qualifiers
-        properties[prop.get("NAME")] = spec
+            declared["qualifiers"] = qualifiers
+        properties[prop.get("NAME")] = declared
     # cimserver writes the key bindings of an instance name in name order.
     definition["keys"].sort(key=str.lower)
     definition["properties"] = properties
@@ -112,14 +112,14 @@ def read_class(file_name):
         for parameter in method:
             if not parameter.tag.startswith("PARAMETER"):
                 continue
-            spec = {"type": type_of(parameter)}
+            declared = {"type": type_of(parameter)}
             qualifiers = qualifiers_of(parameter, own_only=False)
             if qualifiers.pop("OUT", False):
-                spec["out"] = True
+                declared["out"] = True
             qualifiers.pop("IN", None)
             if qualifiers:
-                spec["qualifiers"] = qualifiers
-            parameters[parameter.get("NAME")] = spec
+                declared["qualifiers"] = qualifiers
+            parameters[parameter.get("NAME")] = declared
         methods[method.get("NAME")] = {"type": method.get("TYPE"),
                                        "qualifiers": qualifiers_of(method, own_only=False),
                                        "parameters": parameters}
@@ -163,8 +163,8 @@ def write(classes, stream):
         fields = []
         for field, value in definition.items():
             if field in ("properties", "methods"):
-                lines = ['    %s: %s' % (json.dumps(item), json.dumps(spec))
-                         for item, spec in value.items()]
+                lines = ['    %s: %s' % (json.dumps(item), json.dumps(declared))
+                         for item, declared in value.items()]
                 fields.append('   %s: {\n%s\n   }' % (json.dumps(field), ",\n".join(lines))
                               if lines else '   %s: {}' % json.dumps(field))
             else:
