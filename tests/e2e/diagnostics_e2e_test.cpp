@@ -1,5 +1,8 @@
 // Listing and running diagnostics through the facade, in-band against scripted simulator runs.
 
+#include <algorithm>
+#include <tuple>
+
 #include "diagnostic_scenario.h"
 #include "e2e_fixture.h"
 
@@ -34,26 +37,43 @@ nlohmann::json OneRecord(int completionState, const char* data) {
 
 // Only catalogued services are offered, as name|device. Every request of one listing and one run,
 // in order, with what it asks for and how long the module lets it take (flags at their protocol
-// defaults are not sent).
+// defaults are not sent). As OpenPegasus serves them, the job and the record carry no value maps,
+// so their classes are read once each; a server that sends every property qualifier is asked
+// the same without them.
 TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
-    ServeShipped("sample_estate.json");
-    auto module = InBand();
-    ASSERT_EQ(module->GetDiagItems(items), 0);
-    EXPECT_EQ(items, (std::vector<std::string>{"MemoryTest|ctlr-1/0", "MemoryTest|ctlr-2/0",
-                                               "MemoryTest|ctlr-2/1", "MemoryTest|ctlr-3/0"}));
-    DiagnosticRecord_ record;
-    ASSERT_EQ(module->RunDiagnostic("MemoryTest|ctlr-1/0", record), 0);
-    ASSERT_EQ(record.completion_state, "OK");
+    for (const bool qualifiers : {false, true}) {
+        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
+        auto module = InBand();
+        ASSERT_EQ(module->GetDiagItems(items), 0);
+        EXPECT_EQ(items, (std::vector<std::string>{"MemoryTest|ctlr-1/0", "MemoryTest|ctlr-2/0",
+                                                   "MemoryTest|ctlr-2/1", "MemoryTest|ctlr-3/0"}));
+        DiagnosticRecord_ record;
+        pauses.clear();
+        ASSERT_EQ(module->RunDiagnostic("MemoryTest|ctlr-1/0", record), 0);
+        EXPECT_EQ(std::make_tuple(record.result, record.job_state, record.completion_state),
+                  std::make_tuple(2, std::string("Completed"), std::string("OK")));
 
-    const std::string poll =
-        R"(GetInstance CIM_ConcreteJob CIMSIM:Job:1 {"IncludeQualifiers":true} 60000)";
-    EXPECT_EQ(
-        SentRequests(),
-        (std::vector<std::string>{
+        const std::string poll =
+            R"(GetInstance CIM_ConcreteJob CIMSIM:Job:1 {"IncludeQualifiers":true} 60000)";
+        const std::string jobClass = R"(GetClass CIM_ConcreteJob {"LocalOnly":false} 60000)";
+        const std::string recordClass =
+            R"(GetClass CIM_DiagnosticCompletionRecord {"LocalOnly":false} 60000)";
+        std::vector<std::string> expected = {
             "EnumerateInstances CIM_AvailableDiagnosticService {} 120000",
-            "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000", poll, poll, poll,
-            R"(EnumerateInstances CIM_DiagnosticCompletionRecord {"IncludeQualifiers":true} 60000)"}));
-    EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000}));
+            "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000",
+            poll,
+            jobClass,
+            poll,
+            poll,
+            R"(EnumerateInstances CIM_DiagnosticCompletionRecord {"IncludeQualifiers":true} 60000)",
+            recordClass};
+        if (qualifiers) {
+            expected.erase(std::remove(expected.begin(), expected.end(), jobClass), expected.end());
+            expected.pop_back();
+        }
+        EXPECT_EQ(SentRequests(), expected) << qualifiers;
+        EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000}));
+    }
 }
 
 // After any failed step the client is replaced, so that the next request starts on a new one.
@@ -110,6 +130,7 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
     nlohmann::json scenario = DiagnosticScenario({
         {"passes", CompletesAfter(1), OneRecord(2, "all good")},
         {"warns", CompletesAfter(0), OneRecord(3, "slow")},
+        {"fails", CompletesAfter(0), OneRecord(5, "2 errors")},
         {"aborts", CompletesAfter(0), OneRecord(6, "stopped by user")},
         {"lower",
          CompletesAfter(0),
@@ -127,6 +148,8 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
         {"LoopbackTest|passes", {"2", "OK", "Completed", "100", "ok 1", "ok 2", "", ""}},
         {"LoopbackTest|warns",
          {"3", "Warning", "Completed", "100", "failed 1", "failed 2", "failed 3", "failed 4"}},
+        {"LoopbackTest|fails",
+         {"5", "Failed", "Completed", "100", "failed 1", "failed 2", "failed 3", "failed 4"}},
         {"LoopbackTest|aborts",
          {"6", "Aborted", "Completed", "100", "aborted 1", "aborted 2", "", ""}},
         {"LoopbackTest|lower",
@@ -146,7 +169,8 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
         DiagnosticRecord_ passed;
         module->RunDiagnostic("LoopbackTest|passes", passed);
         EXPECT_EQ(passed.completion_record, "all good");
-        // One class for the job, one for each record class, once for the whole module.
+        // As OpenPegasus serves them: one class for the job, one for each record class, once
+        // for the whole module.
         EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u);
     }
 }

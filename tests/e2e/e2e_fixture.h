@@ -28,7 +28,8 @@ Json GoldenJson(const std::string& file) {
 // counted instead of waited for, the log captured at trace level and the clients' events kept.
 class EndToEnd : public CimTest {
   protected:
-    // With `on` false the server keeps property qualifiers off its instances, as OpenPegasus.
+    // With `on` the server sends every property qualifier on its instances; without, only the
+    // typing ones, as OpenPegasus.
     static SimulatorOptions PropertyQualifiers(bool on) {
         SimulatorOptions options;
         options.propertyQualifiers = on;

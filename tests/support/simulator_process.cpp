@@ -96,7 +96,7 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOpt
         command += " --user '" + options.user + "' --password '" + options.password + "'";
     }
     if (options.httpPort != 0) command += " --http-port " + std::to_string(options.httpPort);
-    if (!options.propertyQualifiers) command += " --no-property-qualifiers";
+    if (options.propertyQualifiers) command += " --property-qualifiers";
     if (options.allowAnonymous) command += " --allow-anonymous";
     output = popen(command.c_str(), "r");
     if (output == nullptr) throw std::runtime_error("cannot start cimsim");

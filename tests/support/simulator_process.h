@@ -19,8 +19,9 @@ struct SimulatorOptions {
     std::string user;  // empty: no authentication
     std::string password;
     bool allowAnonymous = false;
-    // false: instances go out without property qualifiers, as an OpenPegasus server sends them
-    bool propertyQualifiers = true;
+    // false: instances carry only the typing property qualifiers (EmbeddedObject,
+    // EmbeddedInstance), as an OpenPegasus server sends them; true: every property qualifier
+    bool propertyQualifiers = false;
     unsigned short httpPort = 0;  // 0: a free one
 };
 

@@ -3,7 +3,7 @@
 
     python3 tools/cimsim/cimsim.py --scenario FILE [--http-port N] [--https-port N]
         [--user U --password P] [--allow-anonymous] [--journal FILE]
-        [--no-property-qualifiers]
+        [--property-qualifiers]
 
 Once both ports listen it prints one line "http=PORT https=PORT" and serves until SIGTERM or
 SIGINT, then exits 0. The scenario format and the /control requests are in README.md.
@@ -39,7 +39,7 @@ from store import Store  # noqa: E402
 
 class Simulator:
     def __init__(self, options):
-        self.schema = Schema(options.scenario, False if options.no_property_qualifiers else None)
+        self.schema = Schema(options.scenario, options.property_qualifiers)
         self.store = Store(self.schema)
         self.diagnostics = DiagnosticRuns(self.store)
         self.faults = FaultBook(self.store.path_of)
@@ -289,9 +289,9 @@ def parse_arguments(argv):
     parser.add_argument("--password")
     parser.add_argument("--allow-anonymous", action="store_true")
     parser.add_argument("--journal")
-    parser.add_argument("--no-property-qualifiers", action="store_true",
-                        help="never send property qualifiers on instances, as an OpenPegasus "
-                             "server does, whatever the scenario says")
+    parser.add_argument("--property-qualifiers", action="store_true",
+                        help="send every property qualifier on instances, not only the typing "
+                             "ones an OpenPegasus server keeps, whatever the scenario says")
     options = parser.parse_args(argv)
     if options.password is not None and options.user is None:
         parser.error("--password needs --user")

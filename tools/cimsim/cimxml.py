@@ -188,6 +188,7 @@ def reference_lines(path, out, form, host=None, namespace=None):
 # Types and flavor attributes of the standard qualifiers, as cimserver writes them; a
 # qualifier not named here is a string (or a boolean, for a JSON boolean) without flavors.
 QUALIFIER_DECLARATIONS = {
+    "abstract": ("boolean", ' TOSUBCLASS="false"'),
     "arraytype": ("string", ' OVERRIDABLE="false"'),
     "association": ("boolean", ' OVERRIDABLE="false"'),
     "counter": ("boolean", ""),
@@ -227,13 +228,27 @@ def qualifier_lines(name, value, out, propagated=True):
     out.append("</QUALIFIER>")
 
 
+# The property qualifiers that type a value: a real cimserver keeps these on instances although it
+# leaves every other property qualifier (ValueMap, Values, Description, ...) to the class.
+TYPING_QUALIFIERS = frozenset(("embeddedobject", "embeddedinstance"))
+
+
+def restricted(qualifier_name):
+    """Whether the qualifier stays with the element that states it (TOSUBCLASS false)."""
+    return 'TOSUBCLASS="false"' in QUALIFIER_DECLARATIONS.get(qualifier_name.lower(), ("", ""))[1]
+
+
 @functools.lru_cache(maxsize=None)
-def declared_qualifiers_text(declaration):
-    """The QUALIFIER elements of a property declaration as one piece of text; rendered once,
-    since the same qualifiers go out with every instance of the class."""
+def declared_qualifiers_text(declaration, typing_only):
+    """The QUALIFIER elements an instance carries on a property, as one piece of text; rendered
+    once, since the same qualifiers go out with every instance of the class. typing_only: only
+    those that type the value, written as cimserver writes them there (no PROPAGATED)."""
     out = []
     for name, value in declaration.qualifiers:
-        qualifier_lines(name, value, out)
+        if not typing_only:
+            qualifier_lines(name, value, out)
+        elif name.lower() in TYPING_QUALIFIERS:
+            qualifier_lines(name, value, out, propagated=False)
     return "\n".join(out)
 
 
@@ -283,15 +298,22 @@ def instance_text(instance, shape, include_qualifiers, include_origin, local_onl
     """INSTANCE of `instance` with the properties of class `shape`, as one piece of text.
 
     wanted: lower-case names of the properties asked for, None for all; local_only: only those
-    `shape` declares or overrides; property_qualifiers: whether IncludeQualifiers reaches the
-    properties too, or only the class.
+    `shape` declares or overrides; property_qualifiers: whether IncludeQualifiers brings every
+    property qualifier, or only the typing ones as from cimserver.
     """
     out = ['<INSTANCE CLASSNAME="%s" >' % instance.cim_class.name]
     if include_qualifiers:
-        for name, value in instance.cim_class.qualifiers:
-            qualifier_lines(name, value, out)
-    with_property_qualifiers = include_qualifiers and property_qualifiers
-    for declaration in shape.properties:
+        # cimserver copies the class's qualifiers onto the instance in reverse order, less the
+        # restricted ones (Version, Abstract).
+        for name, value in reversed(instance.cim_class.qualifiers):
+            if not restricted(name):
+                qualifier_lines(name, value, out)
+    # Like cimserver, the properties the provider left out first, filled in from the class in
+    # its order and marked PROPAGATED, then the provider's own in the order it set them.
+    declarations = [declaration for declaration in shape.class_order
+                    if declaration.name not in instance.values]
+    declarations += [shape.find(name) for name in instance.values if shape.find(name)]
+    for declaration in declarations:
         if wanted is not None and declaration.name.lower() not in wanted:
             continue
         if local_only and declaration.name.lower() not in shape.own:
@@ -300,7 +322,8 @@ def instance_text(instance, shape, include_qualifiers, include_origin, local_onl
         given = declaration.name in instance.values
         value = instance.values[declaration.name] if given else declaration.default
         property_lines(declaration, value, out,
-                       declared_qualifiers_text(declaration) if with_property_qualifiers else "",
+                       declared_qualifiers_text(declaration, not property_qualifiers)
+                       if include_qualifiers else "",
                        declaration.origin if include_origin else None, not given, reference_form)
     out.append("</INSTANCE>")
     return "\n".join(out)
@@ -339,10 +362,9 @@ def class_lines(cim_class, local_only, include_qualifiers, include_origin, wante
                                            declaration.name.lower() not in wanted):
             continue
         property_qualifiers = []
-        # cimserver marks the qualifiers of an inherited property as the declaring class
-        # states them, and those an override takes over as PROPAGATED.
-        qualifiers(declaration, frozenset() if propagated else declaration.inherited_qualifiers,
-                   property_qualifiers)
+        # cimserver marks the qualifiers an override takes over as PROPAGATED, in the
+        # overriding class and in every class that inherits the override.
+        qualifiers(declaration, declaration.inherited_qualifiers, property_qualifiers)
         property_lines(declaration, declaration.default, out, "\n".join(property_qualifiers),
                        declaration.origin if include_origin else None, propagated,
                        reference_form)

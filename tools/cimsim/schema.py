@@ -8,7 +8,7 @@ Everything a test wants to vary is data in the scenario file; see README.md for 
 import json
 import os
 
-from cimxml import ALL_TYPES
+from cimxml import ALL_TYPES, restricted
 
 
 class ScenarioError(Exception):
@@ -47,9 +47,11 @@ class PropertyDeclaration:
 
 def merge_qualifiers(inherited, own):
     """The inherited qualifiers that `own` does not restate, then `own`, as cimserver lists
-    them; and the lower-case names of the inherited ones kept."""
+    them; and the lower-case names of the inherited ones kept. A restricted qualifier
+    (TOSUBCLASS false, such as Abstract) stays with the class that states it."""
     restated = {name.lower() for name, _ in own}
-    kept = [(name, value) for name, value in inherited if name.lower() not in restated]
+    kept = [(name, value) for name, value in inherited
+            if name.lower() not in restated and not restricted(name)]
     return kept + list(own), frozenset(name.lower() for name, _ in kept)
 
 
@@ -75,11 +77,8 @@ class CimClass:
         self.keys = []
         self.qualifiers = []
         self.inherited_qualifiers = frozenset()  # lower-case names, as on PropertyDeclaration
-        # Declarations in instance order: inherited ones first, then this class's own; an
-        # override keeps the place of the property it overrides.
-        self.properties = []
-        # The same in the order cimserver lists a class's properties: an override moves to
-        # this class's own declarations.
+        # Declarations in the order cimserver lists a class's properties, in GetClass and on
+        # instances: inherited ones first, then this class's own, overrides included.
         self.class_order = []
         self.methods = []  # in class order too
         self.own = set()  # lower-case names of the properties this class declares or overrides
@@ -88,15 +87,6 @@ class CimClass:
 
     def find(self, name):
         return self.by_name.get(name.lower())
-
-    def declare(self, declaration):
-        """Adds a property, or replaces the inherited one of that name in its place."""
-        inherited = self.find(declaration.name)
-        if inherited is None:
-            self.properties.append(declaration)
-        else:
-            self.properties[self.properties.index(inherited)] = declaration
-        self.by_name[declaration.name.lower()] = declaration
 
     def is_subclass_of(self, ancestor):
         cim_class = self
@@ -158,7 +148,6 @@ def build_classes(specs):
         cim_class = CimClass(by_lower[name.lower()], superclass)
         if superclass:
             cim_class.keys = list(superclass.keys)
-            cim_class.properties = list(superclass.properties)
             cim_class.by_name = dict(superclass.by_name)
             cim_class.methods = list(superclass.methods)
         own_methods = []
@@ -179,7 +168,7 @@ def build_classes(specs):
             inherited = cim_class.find(prop_name)
             if inherited is not None:
                 declaration.override(inherited)
-            cim_class.declare(declaration)
+            cim_class.by_name[prop_name.lower()] = declaration
             own_properties.append(declaration)
         cim_class.class_order = [declaration for declaration in
                                  (superclass.class_order if superclass else [])
@@ -205,7 +194,7 @@ class Schema:
     """The scenario's settings and class tree; nothing here changes after start-up."""
 
     def __init__(self, scenario_file, property_qualifiers=None):
-        """property_qualifiers: True or False overrides the scenario's propertyQualifiers."""
+        """property_qualifiers: True overrides the scenario's propertyQualifiers."""
         self.scenario_file = os.path.abspath(scenario_file)
         self.base_dir = os.path.dirname(self.scenario_file)
         data = load_scenario(self.scenario_file)
@@ -216,8 +205,7 @@ class Schema:
         if self.reference_form[0] not in ("instancename", "localinstancepath", "instancepath"):
             raise ScenarioError("referenceForm must be instancename, localinstancepath or "
                                 "instancepath, not %r" % self.reference_form[0])
-        self.property_qualifiers = (data.get("propertyQualifiers", True)
-                                    if property_qualifiers is None else property_qualifiers)
+        self.property_qualifiers = property_qualifiers or data.get("propertyQualifiers", False)
         self.honour_local_only = data.get("honourLocalOnly", False)
         self.realm = data.get("realm", "cimsim")
         self.prerendered = {}

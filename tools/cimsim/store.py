@@ -77,7 +77,7 @@ class Store:
     def _resolve(self, instance):
         """Computes the instance's path and turns its reference specs into Paths."""
         self._path_of(instance, ())
-        for declaration in instance.cim_class.properties:
+        for declaration in instance.cim_class.class_order:
             value = instance.values.get(declaration.name)
             if declaration.cim_type == "reference" and value is not None:
                 instance.values[declaration.name] = self._reference(value, instance, ())

@@ -29,7 +29,8 @@ class DiagnosticEngine : public CimTest {
         }
         throw std::runtime_error("no item for " + device);
     }
-    // Invokes the diagnostic of `device` and waits for its job with `attempts` polls.
+    // Invokes the diagnostic of `device` and waits for its job with `attempts` polls; the job's
+    // class gives its state texts, as the simulator serves jobs as OpenPegasus does.
     int InvokeAndWait(const std::string& device, int attempts) {
         if (CimFunc::InvokeDiagnostic(cimFunc->GetClient(), kNameSpace,
                                       Pegasus::CIMName("RunDiagnostic"), 180, ItemFor(device),
@@ -40,7 +41,7 @@ class DiagnosticEngine : public CimTest {
         working.outParams[0].getValue().get(job);
         pauses.clear();
         return CimFunc::WaitForJob(cimFunc->GetClient(), kNameSpace, job, 60, attempts, working,
-                                   results);
+                                   results, cimFunc->GetClassDeclarations());
     }
 
     std::unique_ptr<SimulatorProcess> simulator;
