@@ -1,0 +1,155 @@
+// The trust setting against HTTPS servers, the same table on Linux and under Wine: cimsim's own
+// self-signed CN=cimsim certificate, and a second cimsim serving a certificate whose subject
+// alternative name is IP:127.0.0.1. tests/windows/run_with_cimsim.py starts both and names them
+// and their certificate files in the environment.
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <cctype>
+#include <string>
+
+#include "cim_test_support.h"
+#include "cimfunc.h"
+#include "test_environment.h"
+
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// As openssl prints it: upper case, colons.
+std::string Fingerprint(const char* variable) { return Environment(variable); }
+
+enum Server { Cimsim, SanCertificate };
+
+struct Case {
+    const char* what;
+    Server server;
+    // The setting's text, with CIMSIM_PEM, SAN_PEM, CIMSIM_PIN, SAN_PIN and CIMSIM_SERVER
+    // replaced; nullptr for no setting file at all.
+    const char* setting;
+    // Empty when the connection must succeed, else the start of the level-1 line that says why
+    // it did not.
+    const char* refusal;
+};
+
+const Case kCases[] = {
+    {"no setting", Cimsim, nullptr, ""},
+    {"right pin", Cimsim, R"({"pins": ["CIMSIM_PIN"]})", ""},
+    {"right pin for this server, no colons, lower case", Cimsim,
+     R"({"pins": {"CIMSIM_SERVER": "cimsim_pin_plain"}})", ""},
+    {"wrong pin", Cimsim, R"({"pins": ["SAN_PIN"]})", "(pin check); its SHA-256 fingerprint is "},
+    {"another server's pin does not apply", SanCertificate,
+     R"({"pins": {"CIMSIM_SERVER": "CIMSIM_PIN"}})", ""},
+    {"CA bundle holding the certificate", Cimsim, R"({"ca_bundle": "CIMSIM_PEM"})", ""},
+    {"CA bundle without it", Cimsim, R"({"ca_bundle": "SAN_PEM"})",
+     "(chain check); its SHA-256 fingerprint is "},
+    {"host name against CN=cimsim", Cimsim, R"({"check_host_name": true})",
+     "(host name check); its SHA-256 fingerprint is "},
+    {"host name against a SAN of 127.0.0.1", SanCertificate,
+     R"({"check_host_name": true, "ca_bundle": "SAN_PEM", "pins": ["SAN_PIN"]})", ""},
+    {"malformed: not JSON", SanCertificate, R"({"pins": [)", "Trust setting "},
+    {"malformed: a misspelt key", SanCertificate, R"({"check_hostname": true})",
+     "Trust setting "},
+    {"malformed: a pin of the wrong length", SanCertificate, R"({"pins": ["AB:CD"]})",
+     "Trust setting "},
+};
+
+std::string Replaced(std::string text, const std::string& name, const std::string& value) {
+    for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+        text.replace(at, name.size(), value);
+        at += value.size();
+    }
+    return text;
+}
+
+std::string Plain(std::string fingerprint) {
+    std::string plain;
+    for (char c : fingerprint) {
+        if (c != ':') plain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return plain;
+}
+
+// JSON strings hold Windows paths' backslashes only escaped.
+std::string JsonPath(const std::string& path) { return Replaced(path, "\\", "\\\\"); }
+
+using ServerTrustTable = CimTest;
+
+}  // namespace
+
+TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
+    const std::string cimsimPort = Environment("BROCADE_TEST_CIMSIM_HTTPS_PORT");
+    ASSERT_FALSE(cimsimPort.empty()) << "run through tests/windows/run_with_cimsim.py";
+    const std::string settingPath = Environment("BROCADE_TEST_TRUST_SETTING");
+    const std::string password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
+    for (const Case& test : kCases) {
+        events.clear();
+        pauses.clear();
+        log.Clear();
+        std::remove(settingPath.c_str());
+        if (test.setting != nullptr) {
+            std::string setting = test.setting;
+            setting = Replaced(setting, "CIMSIM_PEM",
+                               JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")));
+            setting = Replaced(setting, "SAN_PEM", JsonPath(Environment("BROCADE_TEST_SAN_CERTIFICATE")));
+            setting = Replaced(setting, "cimsim_pin_plain", Plain(Fingerprint("BROCADE_TEST_CIMSIM_PIN")));
+            setting = Replaced(setting, "CIMSIM_PIN", Fingerprint("BROCADE_TEST_CIMSIM_PIN"));
+            setting = Replaced(setting, "SAN_PIN", Fingerprint("BROCADE_TEST_SAN_PIN"));
+            setting = Replaced(setting, "CIMSIM_SERVER", "127.0.0.1:" + cimsimPort);
+            std::ofstream(settingPath, std::ios::binary) << setting;
+        }
+        const ScopedEnvironment trust("VORNET_BROCADE_TRUST", settingPath);
+        Vornet::VornetConnection::ConnectionInfo info;
+        info.host = "127.0.0.1";
+        info.port = static_cast<unsigned short>(std::stoi(Environment(
+            test.server == Cimsim ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_SAN_HTTPS_PORT")));
+        info.user_name = Environment("BROCADE_TEST_CIMSIM_USER");
+        info.password = password;
+        info.connection_type = 1;
+        info.connection_case = 3;
+        CimFunc cimFunc(Pegasus::CIMNamespaceName("root/brocade"), info);
+        // A client that connected must also be able to ask: the handshake is behind it.
+        bool usable = false;
+        try {
+            usable = cimFunc.GetClient() != nullptr &&
+                     cimFunc.GetClient()
+                             ->enumerateInstances(Pegasus::CIMNamespaceName("root/brocade"),
+                                                  Pegasus::CIMName("CIM_PhysicalPackage"))
+                             .size() > 0;
+        } catch (const Pegasus::Exception& error) {
+            ADD_FAILURE() << test.what << ": " << error.getMessage().getCString();
+        }
+        const std::string refusal = test.refusal;
+        const auto errors = Lines(1);
+        for (const std::string& text : log.Texts()) {
+            EXPECT_EQ(text.find(password), std::string::npos) << test.what << ": " << text;
+        }
+        if (refusal.empty()) {
+            EXPECT_TRUE(usable) << test.what;
+            EXPECT_TRUE(errors.empty()) << test.what << ": " << (errors.empty() ? "" : errors[0]);
+            continue;
+        }
+        EXPECT_EQ(cimFunc.GetClient(), nullptr) << test.what;
+        if (refusal == "Trust setting ") {
+            // No attempt at all: nothing is sent to any server.
+            ASSERT_EQ(errors.size(), 1u) << test.what;
+            EXPECT_EQ(errors[0].rfind("Trust setting " + settingPath + " ", 0), 0u) << errors[0];
+            EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 0u) << test.what;
+            EXPECT_TRUE(pauses.empty()) << test.what;
+            continue;
+        }
+        EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 3u) << test.what;
+        ASSERT_EQ(errors.size(), 2u) << test.what;
+        EXPECT_EQ(errors[0].rfind("Failed to connect remote cimserver with the reason: ", 0), 0u)
+            << errors[0];
+        const std::string expected = "Refused the certificate of cimserver 127.0.0.1:" +
+                                     std::to_string(info.port) + " " + refusal +
+                                     Fingerprint("BROCADE_TEST_CIMSIM_PIN");
+        EXPECT_EQ(errors[1], expected) << test.what;
+    }
+    std::remove(settingPath.c_str());
+}
