@@ -158,7 +158,9 @@ std::vector<const CERT_CONTEXT*> buildChain(const CERT_CONTEXT* leaf,
                 issuer = certificate.get();
             }
         }
-        for (const CERT_CONTEXT* sent = CertEnumCertificatesInStore(leaf->hCertStore, nullptr);
+        for (const CERT_CONTEXT* sent = leaf->hCertStore != nullptr
+                                            ? CertEnumCertificatesInStore(leaf->hCertStore, nullptr)
+                                            : nullptr;
              issuer == nullptr && sent != nullptr;
              sent = CertEnumCertificatesInStore(leaf->hCertStore, sent)) {
             if (!sameCertificate(sent, current) && issuedBy(current, sent)) {
