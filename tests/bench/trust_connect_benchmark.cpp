@@ -44,12 +44,13 @@ int main(int argc, char** argv) {
     } settings[] = {
         {"no setting", ""},
         {"pin", "{\"pins\": [\"" + Environment("BROCADE_TEST_CIMSIM_PIN") + "\"]}"},
-        {"CA bundle", "{\"ca_bundle\": \"" +
-                          JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")) + "\"}"},
+        {"CA bundle",
+         "{\"ca_bundle\": \"" + JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")) + "\"}"},
     };
     Vornet::VornetConnection::ConnectionInfo info;
     info.host = "127.0.0.1";
-    info.port = static_cast<unsigned short>(std::atoi(Environment("BROCADE_TEST_CIMSIM_HTTPS_PORT").c_str()));
+    info.port = static_cast<unsigned short>(
+        std::atoi(Environment("BROCADE_TEST_CIMSIM_HTTPS_PORT").c_str()));
     info.user_name = Environment("BROCADE_TEST_CIMSIM_USER");
     info.password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
     info.connection_type = 1;
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
     int status = 0;
     for (const auto& setting : settings) {
         std::remove(settingPath.c_str());
-        if (!setting.setting.empty()) std::ofstream(settingPath, std::ios::binary) << setting.setting;
+        if (!setting.setting.empty())
+            std::ofstream(settingPath, std::ios::binary) << setting.setting;
         std::vector<double> milliseconds;
         for (int round = 0; round < rounds; ++round) {
             const auto started = std::chrono::steady_clock::now();

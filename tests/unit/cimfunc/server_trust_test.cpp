@@ -3,10 +3,10 @@
 // alternative name is IP:127.0.0.1. tests/windows/run_with_cimsim.py starts both and names them
 // and their certificate files in the environment.
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <cctype>
 #include <string>
 
 #include "cim_test_support.h"
@@ -25,11 +25,13 @@ std::string Fingerprint(const char* variable) { return Environment(variable); }
 
 enum Server { Cimsim, SanCertificate };
 
+const char* const kDirectory = "(a directory)";
+
 struct Case {
     const char* what;
     Server server;
     // The setting's text, with CIMSIM_PEM, SAN_PEM, CIMSIM_PIN, SAN_PIN and CIMSIM_SERVER
-    // replaced; nullptr for no setting file at all.
+    // replaced; nullptr for no setting file at all, kDirectory for a directory in its place.
     const char* setting;
     // Empty when the connection must succeed, else the start of the level-1 line that says why
     // it did not.
@@ -52,10 +54,10 @@ const Case kCases[] = {
     {"host name against a SAN of 127.0.0.1", SanCertificate,
      R"({"check_host_name": true, "ca_bundle": "SAN_PEM", "pins": ["SAN_PIN"]})", ""},
     {"malformed: not JSON", SanCertificate, R"({"pins": [)", "Trust setting "},
-    {"malformed: a misspelt key", SanCertificate, R"({"check_hostname": true})",
-     "Trust setting "},
+    {"malformed: a misspelt key", SanCertificate, R"({"check_hostname": true})", "Trust setting "},
     {"malformed: a pin of the wrong length", SanCertificate, R"({"pins": ["AB:CD"]})",
      "Trust setting "},
+    {"unreadable: not a regular file", SanCertificate, kDirectory, "Trust setting "},
 };
 
 std::string Replaced(std::string text, const std::string& name, const std::string& value) {
@@ -91,22 +93,28 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         pauses.clear();
         log.Clear();
         std::remove(settingPath.c_str());
-        if (test.setting != nullptr) {
+        const std::string path = test.setting == kDirectory
+                                     ? settingPath.substr(0, settingPath.find_last_of("/\\"))
+                                     : settingPath;
+        if (test.setting != nullptr && test.setting != kDirectory) {
             std::string setting = test.setting;
             setting = Replaced(setting, "CIMSIM_PEM",
                                JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")));
-            setting = Replaced(setting, "SAN_PEM", JsonPath(Environment("BROCADE_TEST_SAN_CERTIFICATE")));
-            setting = Replaced(setting, "cimsim_pin_plain", Plain(Fingerprint("BROCADE_TEST_CIMSIM_PIN")));
+            setting =
+                Replaced(setting, "SAN_PEM", JsonPath(Environment("BROCADE_TEST_SAN_CERTIFICATE")));
+            setting = Replaced(setting, "cimsim_pin_plain",
+                               Plain(Fingerprint("BROCADE_TEST_CIMSIM_PIN")));
             setting = Replaced(setting, "CIMSIM_PIN", Fingerprint("BROCADE_TEST_CIMSIM_PIN"));
             setting = Replaced(setting, "SAN_PIN", Fingerprint("BROCADE_TEST_SAN_PIN"));
             setting = Replaced(setting, "CIMSIM_SERVER", "127.0.0.1:" + cimsimPort);
             std::ofstream(settingPath, std::ios::binary) << setting;
         }
-        const ScopedEnvironment trust("VORNET_BROCADE_TRUST", settingPath);
+        const ScopedEnvironment trust("VORNET_BROCADE_TRUST", path);
         Vornet::VornetConnection::ConnectionInfo info;
         info.host = "127.0.0.1";
-        info.port = static_cast<unsigned short>(std::stoi(Environment(
-            test.server == Cimsim ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_SAN_HTTPS_PORT")));
+        info.port = static_cast<unsigned short>(
+            std::stoi(Environment(test.server == Cimsim ? "BROCADE_TEST_CIMSIM_HTTPS_PORT"
+                                                        : "BROCADE_TEST_SAN_HTTPS_PORT")));
         info.user_name = Environment("BROCADE_TEST_CIMSIM_USER");
         info.password = password;
         info.connection_type = 1;
@@ -137,7 +145,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         if (refusal == "Trust setting ") {
             // No attempt at all: nothing is sent to any server.
             ASSERT_EQ(errors.size(), 1u) << test.what;
-            EXPECT_EQ(errors[0].rfind("Trust setting " + settingPath + " ", 0), 0u) << errors[0];
+            EXPECT_EQ(errors[0].rfind("Trust setting " + path + " ", 0), 0u) << errors[0];
             EXPECT_EQ(Count(pegasus_testing::ClientEvent::Connect), 0u) << test.what;
             EXPECT_TRUE(pauses.empty()) << test.what;
             continue;
@@ -146,9 +154,9 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         ASSERT_EQ(errors.size(), 2u) << test.what;
         EXPECT_EQ(errors[0].rfind("Failed to connect remote cimserver with the reason: ", 0), 0u)
             << errors[0];
-        const std::string expected = "Refused the certificate of cimserver 127.0.0.1:" +
-                                     std::to_string(info.port) + " " + refusal +
-                                     Fingerprint("BROCADE_TEST_CIMSIM_PIN");
+        const std::string expected =
+            "Refused the certificate of cimserver 127.0.0.1:" + std::to_string(info.port) + " " +
+            refusal + Fingerprint("BROCADE_TEST_CIMSIM_PIN");
         EXPECT_EQ(errors[1], expected) << test.what;
     }
     std::remove(settingPath.c_str());

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
-BoundedFileResult ReadBoundedFile(const std::string& path, std::size_t limit,
-                                  std::string& contents, std::string& fault) {
+BoundedFileResult ReadBoundedFile(const std::string& path, std::size_t limit, std::string& contents,
+                                  std::string& fault) {
     try {
         std::error_code error;
         const std::filesystem::file_status status = std::filesystem::status(path, error);

@@ -14,7 +14,7 @@ enum class BoundedFileResult {
 // Reads the regular file at `path` whole, when it holds at most `limit` bytes. A settings file
 // read this way cannot make the module hang on a FIFO or a device, nor hold a huge file in
 // memory; a symbolic link to a regular file is followed. Never throws.
-BoundedFileResult ReadBoundedFile(const std::string& path, std::size_t limit,
-                                  std::string& contents, std::string& fault);
+BoundedFileResult ReadBoundedFile(const std::string& path, std::size_t limit, std::string& contents,
+                                  std::string& fault);
 
 #endif

@@ -7,7 +7,7 @@
 // What the trust checks read from one certificate. Each platform takes it from its own crypto
 // library (OpenSSL on Linux, CryptoAPI on Windows), so that both decide alike.
 struct CertificateFacts {
-    std::string sha256;  // of the DER bytes, 64 lower-case hex digits
+    std::string sha256;                    // of the DER bytes, 64 lower-case hex digits
     std::vector<std::string> dnsNames;     // subject alternative names of type DNS
     std::vector<std::string> ipAddresses;  // of type IP: 4 or 16 bytes each
     std::string commonName;                // the subject's first CN, empty when none

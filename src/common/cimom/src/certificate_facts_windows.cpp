@@ -63,8 +63,7 @@ bool ReadCertificate(const std::string& pem, CertificateFacts& facts) {
         }
         std::vector<BYTE> der(size);
         if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
-                                  CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
-                                  nullptr)) {
+                                  CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr)) {
             return false;
         }
         std::unique_ptr<const CERT_CONTEXT, ContextFree> certificate(

@@ -152,8 +152,7 @@ int CimFunc::ConnectClient(Pegasus::CIMClient& client,
     }
     // The trust setting matters only to HTTPS; without one, no trust store and no callback: the
     // server's certificate is accepted as it is.
-    const TrustSetting trust =
-        info.connection_type == 1 ? LoadTrustSetting() : TrustSetting();
+    const TrustSetting trust = info.connection_type == 1 ? LoadTrustSetting() : TrustSetting();
     if (trust.state == TrustSetting::State::Faulty) {
         // Accepting any server instead would send the credentials where the operator forbade.
         VORNET_LOG(1) << "Trust setting " << trust.path << " " << trust.fault
@@ -161,10 +160,8 @@ int CimFunc::ConnectClient(Pegasus::CIMClient& client,
         return 1;
     }
     ServerTrust serverTrust(trust, info.host, info.port);
-    const Pegasus::SSLContext sslContext =
-        trust.state == TrustSetting::State::Valid
-            ? serverTrust.Context()
-            : Pegasus::SSLContext(Pegasus::String(), nullptr, Pegasus::String::EMPTY);
+    const Pegasus::SSLContext sslContext(serverTrust.TrustStore(), serverTrust.Callback(),
+                                         Pegasus::String::EMPTY);
     const Pegasus::String host(info.host.c_str());
     const Pegasus::String user(info.user_name.c_str());
     const Pegasus::String password(info.password.c_str());

@@ -68,17 +68,16 @@ bool NameMatches(const std::string& pattern, const std::string& host) {
     const std::string name = LowerCase(pattern);
     if (name.compare(0, 2, "*.") != 0) return name == host;
     const std::size_t dot = host.find('.');
-    return dot != std::string::npos && dot > 0 && host.compare(dot, std::string::npos, name, 1,
-                                                               std::string::npos) == 0 &&
+    return dot != std::string::npos && dot > 0 &&
+           host.compare(dot, std::string::npos, name, 1, std::string::npos) == 0 &&
            std::count(name.begin(), name.end(), '.') >= 2;
 }
 
 bool HostMatches(const CertificateFacts& facts, const std::string& host) {
     const std::string address = AddressBytes(host);
     if (facts.dnsNames.empty() && facts.ipAddresses.empty()) {
-        return !facts.commonName.empty() && (address.empty()
-                                                 ? NameMatches(facts.commonName, host)
-                                                 : LowerCase(facts.commonName) == host);
+        return !facts.commonName.empty() && (address.empty() ? NameMatches(facts.commonName, host)
+                                                             : LowerCase(facts.commonName) == host);
     }
     if (!address.empty()) {
         return std::find(facts.ipAddresses.begin(), facts.ipAddresses.end(), address) !=
@@ -96,9 +95,13 @@ ServerTrust::ServerTrust(const TrustSetting& setting, const std::string& host, u
       serverKey(LowerCase(host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" +
                 std::to_string(port)) {}
 
-Pegasus::SSLContext ServerTrust::Context() const {
-    return Pegasus::SSLContext(Pegasus::String(setting.caBundle.c_str()), &ServerTrust::Verify,
-                               Pegasus::String::EMPTY);
+Pegasus::String ServerTrust::TrustStore() const {
+    return setting.state == TrustSetting::State::Valid ? Pegasus::String(setting.caBundle.c_str())
+                                                       : Pegasus::String();
+}
+
+Pegasus::SSLCertificateVerifyFunction* ServerTrust::Callback() const {
+    return setting.state == TrustSetting::State::Valid ? &ServerTrust::Verify : nullptr;
 }
 
 ServerTrust::Attempt::Attempt(ServerTrust& trust) : previous(current) {
@@ -139,9 +142,8 @@ bool ServerTrust::Decide(const Pegasus::SSLCertificateInfo& certificate) {
     }
     if (chainBroken) return Refuse("chain", facts.sha256);
     const auto pinned = setting.pinsByServer.find(serverKey);
-    const std::vector<std::string>* pins = pinned != setting.pinsByServer.end()
-                                               ? &pinned->second
-                                               : &setting.pinsForEveryServer;
+    const std::vector<std::string>* pins =
+        pinned != setting.pinsByServer.end() ? &pinned->second : &setting.pinsForEveryServer;
     if (!pins->empty() && std::find(pins->begin(), pins->end(), facts.sha256) == pins->end()) {
         return Refuse("pin", facts.sha256);
     }

@@ -17,10 +17,12 @@ class ServerTrust {
     ServerTrust(const ServerTrust&) = delete;
     ServerTrust& operator=(const ServerTrust&) = delete;
 
-    // The context for connect(): the CA bundle as trust store, and the callback. Where no Attempt
-    // is in force on the thread (a connection the client opens anew within an operation), the
-    // callback accepts only a server certificate that passed every check in an earlier Attempt.
-    Pegasus::SSLContext Context() const;
+    // What connect()'s SSLContext is built from: the CA bundle as trust store, and the callback;
+    // without a valid setting neither (any certificate is accepted). Where no Attempt is in force
+    // on the thread (a connection the client opens anew within an operation), the callback
+    // accepts only a server certificate that passed every check in an earlier Attempt.
+    Pegasus::String TrustStore() const;
+    Pegasus::SSLCertificateVerifyFunction* Callback() const;
 
     // While it lives, the callback on this thread applies this object's checks, starting afresh.
     // The client calls the callback on the thread that calls connect().

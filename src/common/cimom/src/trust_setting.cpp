@@ -51,7 +51,8 @@ std::vector<std::string> Fingerprints(const nlohmann::json& value, const std::st
     }
     std::vector<std::string> fingerprints;
     for (std::size_t index = 0; index < value.size(); ++index) {
-        fingerprints.push_back(Fingerprint(value[index], where + "[" + std::to_string(index) + "]"));
+        fingerprints.push_back(
+            Fingerprint(value[index], where + "[" + std::to_string(index) + "]"));
     }
     return fingerprints;
 }
@@ -67,8 +68,9 @@ void ReadPins(const nlohmann::json& pins, TrustSetting& setting) {
         return;
     }
     if (!pins.is_object() || pins.empty()) {
-        throw ShapeError{"\"pins\" must be a list of fingerprints or an object keyed by "
-                         "\"host:port\""};
+        throw ShapeError{
+            "\"pins\" must be a list of fingerprints or an object keyed by "
+            "\"host:port\""};
     }
     for (const auto& server : pins.items()) {
         const std::string& key = server.key();

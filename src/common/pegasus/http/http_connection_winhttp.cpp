@@ -321,16 +321,16 @@ void CALLBACK checkBeforeSending(HINTERNET request, DWORD_PTR context, DWORD sta
 }
 
 void watchSending(HINTERNET request, const Endpoint& endpoint) {
-    require(WinHttpSetStatusCallback(request, checkBeforeSending,
-                                     WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
-                                     0) != WINHTTP_INVALID_STATUS_CALLBACK,
-            "WinHttpSetStatusCallback", endpoint);
+    require(
+        WinHttpSetStatusCallback(request, checkBeforeSending, WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
+                                 0) != WINHTTP_INVALID_STATUS_CALLBACK,
+        "WinHttpSetStatusCallback", endpoint);
 }
 
 [[noreturn]] void refused(const SendingCheck& check, const Endpoint& endpoint) {
     if (check.verdict.threw) {
-        throwCannotConnect(endpoint,
-                           "The certificate verification callback threw: " + check.verdict.thrownText);
+        throwCannotConnect(
+            endpoint, "The certificate verification callback threw: " + check.verdict.thrownText);
     }
     throwCannotConnect(endpoint);
 }
@@ -363,7 +363,8 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
     WinHttp& state = *winhttp_;
     state.endpoint = endpoint;
     state.locator = endpoint.host + ":" + std::to_string(endpoint.port);
-    const Clock::time_point deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
+    const Clock::time_point deadline =
+        Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
     probeReachability(endpoint, timeout);
     // No agent name: WinHTTP then writes no User-Agent field, as OpenPegasus.
     state.session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,

@@ -51,8 +51,7 @@ std::vector<Certificate> trustStoreCertificates(const std::string& path, bool& r
         }
         std::vector<BYTE> der(size);
         if (!CryptStringToBinaryA(block.data(), static_cast<DWORD>(block.size()),
-                                  CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
-                                  nullptr)) {
+                                  CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr)) {
             continue;
         }
         Certificate certificate(CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size));
@@ -97,12 +96,11 @@ bool mayIssue(const CERT_CONTEXT* certificate) {
 std::string nameLine(const CERT_NAME_BLOB& name) {
     const DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_SEMICOLON_FLAG |
                         CERT_NAME_STR_NO_QUOTING_FLAG | CERT_NAME_STR_REVERSE_FLAG;
-    const DWORD length = CertNameToStrA(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name),
-                                        flags, nullptr, 0);
+    const DWORD length =
+        CertNameToStrA(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), flags, nullptr, 0);
     if (length <= 1) return std::string();
     std::string text(length, '\0');
-    CertNameToStrA(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), flags, &text[0],
-                   length);
+    CertNameToStrA(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), flags, &text[0], length);
     text.resize(length - 1);
     // OpenSSL's one-line form: "/C=US/O=Example/CN=host".
     std::string line = "/";
@@ -226,11 +224,10 @@ ServerCheckVerdict checkServerCertificate(const CERT_CONTEXT* leaf, const SSLCon
             verdict.accepted = true;
             for (size_t depth = top + 1; verdict.accepted && depth-- > 0;) {
                 const CERT_CONTEXT* certificate = chain[depth];
-                SSLCertificateInfo info(
-                    String::fromUtf8(nameLine(certificate->pCertInfo->Subject)),
-                    String::fromUtf8(nameLine(certificate->pCertInfo->Issuer)),
-                    static_cast<Uint32>(depth), errors[depth], verified[depth],
-                    String::fromUtf8(pemOf(certificate)));
+                SSLCertificateInfo info(String::fromUtf8(nameLine(certificate->pCertInfo->Subject)),
+                                        String::fromUtf8(nameLine(certificate->pCertInfo->Issuer)),
+                                        static_cast<Uint32>(depth), errors[depth], verified[depth],
+                                        String::fromUtf8(pemOf(certificate)));
                 verdict.accepted = callback(info);
             }
         }
