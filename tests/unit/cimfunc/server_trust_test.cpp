@@ -26,12 +26,14 @@ std::string Fingerprint(const char* variable) { return Environment(variable); }
 enum Server { Cimsim, SanCertificate };
 
 const char* const kDirectory = "(a directory)";
+const char* const kMissing = "(missing)";
 
 struct Case {
     const char* what;
     Server server;
     // The setting's text, with CIMSIM_PEM, SAN_PEM, CIMSIM_PIN, SAN_PIN and CIMSIM_SERVER
-    // replaced; nullptr for no setting file at all, kDirectory for a directory in its place.
+    // replaced; nullptr for no setting (and no variable naming one), kMissing for a file the
+    // variable names that does not exist, kDirectory for a directory in its place.
     const char* setting;
     // Empty when the connection must succeed, else the start of the level-1 line that says why
     // it did not.
@@ -58,6 +60,7 @@ const Case kCases[] = {
     {"malformed: a pin of the wrong length", SanCertificate, R"({"pins": ["AB:CD"]})",
      "Trust setting "},
     {"unreadable: not a regular file", SanCertificate, kDirectory, "Trust setting "},
+    {"named but missing", SanCertificate, kMissing, "Trust setting "},
 };
 
 // Requests cimsim has journaled so far that carried credentials or a CIM operation: a refused
@@ -111,7 +114,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         const std::string path = test.setting == kDirectory
                                      ? settingPath.substr(0, settingPath.find_last_of("/\\"))
                                      : settingPath;
-        if (test.setting != nullptr && test.setting != kDirectory) {
+        if (test.setting != nullptr && test.setting != kDirectory && test.setting != kMissing) {
             std::string setting = test.setting;
             setting = Replaced(setting, "CIMSIM_PEM",
                                JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")));
@@ -124,7 +127,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
             setting = Replaced(setting, "CIMSIM_SERVER", "127.0.0.1:" + cimsimPort);
             std::ofstream(settingPath, std::ios::binary) << setting;
         }
-        const ScopedEnvironment trust("VORNET_BROCADE_TRUST", path);
+        const ScopedEnvironment trust("VORNET_BROCADE_TRUST", test.setting ? path : "");
         Vornet::VornetConnection::ConnectionInfo info;
         info.host = "127.0.0.1";
         info.port = static_cast<unsigned short>(

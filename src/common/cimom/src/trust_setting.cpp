@@ -101,12 +101,11 @@ void ReadCaBundle(const nlohmann::json& value, const std::string& settingPath,
     }
 }
 
-std::string TrustPath() {
+// The file to read, and whether an operator named it.
+std::string TrustPath(bool& named) {
     const char* configured = std::getenv(kTrustVariable);
-    if (configured != nullptr && configured[0] != '\0') {
-        return configured;
-    }
-    return Vornet::Brocade::ModuleDirectory() + kTrustFileName;
+    named = configured != nullptr && configured[0] != '\0';
+    return named ? configured : Vornet::Brocade::ModuleDirectory() + kTrustFileName;
 }
 
 }  // namespace
@@ -154,11 +153,16 @@ TrustSetting ParseTrustSetting(const std::string& text, const std::string& path)
 TrustSetting LoadTrustSetting() {
     TrustSetting setting;
     try {
-        setting.path = TrustPath();
+        bool named = false;
+        setting.path = TrustPath(named);
         std::string text;
         switch (ReadBoundedFile(setting.path, kTrustFileLimit, text, setting.fault)) {
             case BoundedFileResult::Missing:
-                return setting;
+                // A file the operator named and lost (a typing error, a volume not mounted) must
+                // not quietly mean "trust any server".
+                if (!named) return setting;
+                setting.fault = "does not exist";
+                break;
             case BoundedFileResult::Refused:
                 setting.state = TrustSetting::State::Faulty;
                 return setting;

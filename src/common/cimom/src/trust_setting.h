@@ -27,7 +27,8 @@ struct TrustSetting {
 };
 
 // The setting in the file named by VORNET_BROCADE_TRUST, else in brocade_trust.json beside the
-// module's library file. Never throws.
+// module's library file. Absent only when the default file does not exist: a file the variable
+// names must exist. Never throws.
 TrustSetting LoadTrustSetting();
 
 // The setting in `text`, read from `path`; a `ca_bundle` that is a relative path is taken
