@@ -55,9 +55,11 @@ int main(int argc, char** argv) {
     info.password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
     info.connection_type = 1;
     info.connection_case = 3;
-    const ScopedEnvironment trust("VORNET_BROCADE_TRUST", settingPath);
     int status = 0;
     for (const auto& setting : settings) {
+        // No setting: no variable either, since a file it names must exist.
+        const ScopedEnvironment trust("VORNET_BROCADE_TRUST",
+                                      setting.setting.empty() ? "" : settingPath);
         std::remove(settingPath.c_str());
         if (!setting.setting.empty())
             std::ofstream(settingPath, std::ios::binary) << setting.setting;
