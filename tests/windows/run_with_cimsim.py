@@ -45,8 +45,12 @@ def trust_servers(stack, directory):
                     "-out", san, "-days", "2", "-subj", "/CN=cimsim-san",
                     "-addext", "subjectAltName=IP:127.0.0.1"],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    second = CimSim("sample_estate.json", "--user", USER, "--password", PASSWORD,
-                    "--certificate", san, "--key", key)
+    # It closes the connection after each CIM_PhysicalPackage enumeration, so that the client
+    # opens one anew within an operation.
+    second = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "faults": [
+        {"operation": "EnumerateInstances", "class": "CIM_PhysicalPackage",
+         "connectionClose": True}]},
+        "--user", USER, "--password", PASSWORD, "--certificate", san, "--key", key)
     stack.callback(second.stop)
     return second, san
 
