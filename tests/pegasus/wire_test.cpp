@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -114,6 +115,12 @@ Boolean acceptScriptedServer(SSLCertificateInfo& info) {
     return info.getSubjectName().utf8() == "/CN=scripted-cimom";
 }
 Boolean rejectAll(SSLCertificateInfo&) { return false; }
+// The server's own certificate as the callback is given it: its PEM file's text.
+std::string serverPem;
+Boolean acceptServerPem(SSLCertificateInfo& info) {
+    return info.getPeerCertificate().utf8() == serverPem;
+}
+Boolean acceptPreverified(SSLCertificateInfo& info) { return info.getResponseCode(); }
 Boolean throwOurs(SSLCertificateInfo&) { throw Exception(String("store is locked")); }
 Boolean throwStd(SSLCertificateInfo&) { throw std::runtime_error("out of handles"); }
 Boolean throwInt(SSLCertificateInfo&) { throw 42; }
@@ -125,11 +132,15 @@ Boolean throwInt(SSLCertificateInfo&) { throw 42; }
 // a TLS server at its first request: wire_exchanges.json).
 TEST(Tls, aCertificateIsRefusedOnlyByTheTrustStoreOrCallbackGiven) {
     ScriptedServer server(R"([{"reply": "fake/enum-ok-02.rsp"}, {"reply": "fake/enum-ok-02.rsp"},
+                              {"reply": "fake/enum-ok-02.rsp"}, {"reply": "fake/enum-ok-02.rsp"},
                               {"reply": "fake/enum-ok-02.rsp"}])",
                           true);
     const std::string refused = cannotConnect(server.port());
     const std::string threw = refused + " The certificate verification callback threw: ";
     const std::string unrelatedCa = capture::directory() + "/../responses/unrelated-ca.pem";
+    std::ostringstream pemText;
+    pemText << std::ifstream(server.certificate()).rdbuf();
+    serverPem = pemText.str();
     const struct {
         const char* name;
         SSLContext context;
@@ -139,6 +150,10 @@ TEST(Tls, aCertificateIsRefusedOnlyByTheTrustStoreOrCallbackGiven) {
         {"the server's certificate", SSLContext(server.certificate().c_str()), ""},
         {"an accepting callback", SSLContext("", acceptScriptedServer), ""},
         {"a rejecting callback", SSLContext("", rejectAll), refused},
+        {"a callback comparing the PEM text", SSLContext("", acceptServerPem), ""},
+        {"a callback told the chain verified",
+         SSLContext(server.certificate().c_str(), acceptPreverified), ""},
+        {"a callback told it did not", SSLContext(unrelatedCa.c_str(), acceptPreverified), refused},
         {"an unrelated trust store", SSLContext(unrelatedCa.c_str()), refused},
         {"a missing trust store", SSLContext("/nonexistent.pem"), refused},
         {"a callback throwing ours", SSLContext("", throwOurs), threw + "store is locked"},
@@ -155,7 +170,7 @@ TEST(Tls, aCertificateIsRefusedOnlyByTheTrustStoreOrCallbackGiven) {
         });
         EXPECT_EQ(failure, test.failure.empty() ? "no exception" : test.failure);
     }
-    EXPECT_EQ(server.journal().size(), 3u);
+    EXPECT_EQ(server.journal().size(), 5u);
     ScriptedServer plainServer("[]");
     CIMClient tls;
     tls.setTimeout(300);

@@ -1,14 +1,18 @@
 """Runs a Windows test program (WINE PROGRAM [ARGUMENT...]) under Wine against servers on the
 build machine, on free loopback ports: cimsim with the sample estate, Basic authentication, a
 journal and a rule that never answers enumerations of CIM_ConcreteJob (the client's time-out
-test asks for them, the module never does); a scripted server that journals the request it gets
-and closes without answering; and a port nobody listens on. The program learns all of it from
-the environment (Linux paths as Z: paths) and its status is the exit status.
+test asks for them, the module never does); a second cimsim with a certificate of its own (the
+trust table's); a scripted server that journals the request it gets and closes without
+answering; and a port nobody listens on. The program learns all of it from the environment
+(Linux paths as Z: paths under Wine) and its status is the exit status. Linux test programs that
+need the same servers run through it too.
 """
 
 import contextlib
+import hashlib
 import os
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -26,7 +30,35 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def fingerprint(pem):
+    """SHA-256 of the certificate, as openssl prints it."""
+    digest = hashlib.sha256(ssl.PEM_cert_to_DER_cert(pem)).hexdigest().upper()
+    return ":".join(digest[i:i + 2] for i in range(0, len(digest), 2))
+
+
+def trust_servers(stack, directory):
+    """cimsim's own certificate as its HTTPS port presents it, and a second cimsim serving a
+    certificate made here whose subject alternative name is IP:127.0.0.1: the servers of the
+    trust table (tests/unit/cimfunc/server_trust_test.cpp)."""
+    key, san = (os.path.join(directory, name) for name in ("san-key.pem", "san.pem"))
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                    "-out", san, "-days", "2", "-subj", "/CN=cimsim-san",
+                    "-addext", "subjectAltName=IP:127.0.0.1"],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # It closes the connection after each CIM_PhysicalPackage enumeration, so that the client
+    # opens one anew within an operation.
+    second = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "faults": [
+        {"operation": "EnumerateInstances", "class": "CIM_PhysicalPackage",
+         "connectionClose": True}]},
+        "--user", USER, "--password", PASSWORD, "--certificate", san, "--key", key)
+    stack.callback(second.stop)
+    return second, san
+
+
 def main(command):
+    # Paths as the program sees them: through Wine's Z: drive, or as they are.
+    under_wine = os.path.basename(command[0]).startswith("wine")
+    program_path = windows_path if under_wine else os.path.abspath
     with contextlib.ExitStack() as stack:
         simulator = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "faults": [
             {"operation": "EnumerateInstances", "class": SILENT_CLASS, "delay": 75}]},
@@ -43,6 +75,10 @@ def main(command):
         ready = scripted.stdout.readline().strip()
         if not ready.startswith("port="):
             raise RuntimeError("scripted server did not start: %r" % ready)
+        san_simulator, san_certificate = trust_servers(stack, directory)
+        cimsim_certificate = os.path.join(directory, "cimsim.pem")
+        with open(cimsim_certificate, "w", encoding="ascii") as stream:
+            stream.write(ssl.get_server_certificate(("127.0.0.1", simulator.https_port)))
         with socket.socket() as unused:
             unused.bind(("127.0.0.1", 0))
             closed_port = unused.getsockname()[1]
@@ -52,10 +88,16 @@ def main(command):
             BROCADE_TEST_CIMSIM_HTTP_PORT=str(simulator.http_port),
             BROCADE_TEST_CIMSIM_HTTPS_PORT=str(simulator.https_port),
             BROCADE_TEST_CIMSIM_USER=USER, BROCADE_TEST_CIMSIM_PASSWORD=PASSWORD,
-            BROCADE_TEST_CIMSIM_JOURNAL=windows_path(simulator.journal_path),
+            BROCADE_TEST_CIMSIM_JOURNAL=program_path(simulator.journal_path),
             BROCADE_TEST_SILENT_CLASS=SILENT_CLASS, BROCADE_TEST_SCRIPTED_PORT=ready[5:],
-            BROCADE_TEST_SCRIPTED_JOURNAL=windows_path(journal),
-            BROCADE_TEST_CLOSED_PORT=str(closed_port))).returncode
+            BROCADE_TEST_SCRIPTED_JOURNAL=program_path(journal),
+            BROCADE_TEST_CLOSED_PORT=str(closed_port),
+            BROCADE_TEST_SAN_HTTPS_PORT=str(san_simulator.https_port),
+            BROCADE_TEST_CIMSIM_CERTIFICATE=program_path(cimsim_certificate),
+            BROCADE_TEST_SAN_CERTIFICATE=program_path(san_certificate),
+            BROCADE_TEST_CIMSIM_PIN=fingerprint(open(cimsim_certificate).read()),
+            BROCADE_TEST_SAN_PIN=fingerprint(open(san_certificate).read()),
+            BROCADE_TEST_TRUST_SETTING=program_path(os.path.join(directory, "trust.json")))).returncode
 
 
 if __name__ == "__main__":

@@ -289,12 +289,17 @@ def parse_arguments(argv):
     parser.add_argument("--password")
     parser.add_argument("--allow-anonymous", action="store_true")
     parser.add_argument("--journal")
+    parser.add_argument("--certificate", help="PEM certificate (chain) for the HTTPS port, "
+                        "instead of a self-signed CN=cimsim one made at start")
+    parser.add_argument("--key", help="PEM private key of --certificate")
     parser.add_argument("--property-qualifiers", action="store_true",
                         help="send every property qualifier on instances, not only the typing "
                              "ones an OpenPegasus server keeps, whatever the scenario says")
     options = parser.parse_args(argv)
     if options.password is not None and options.user is None:
         parser.error("--password needs --user")
+    if (options.certificate is None) != (options.key is None):
+        parser.error("--certificate and --key go together")
     return options
 
 
@@ -311,7 +316,7 @@ def main(argv):
                                                         error), file=sys.stderr)
         return 2
     try:
-        tls_context = make_tls_context()
+        tls_context = make_tls_context(options.certificate, options.key)
     except (OSError, subprocess.CalledProcessError, ssl.SSLError) as error:
         print("cimsim: cannot make a TLS certificate: %s" % error, file=sys.stderr)
         return 2

@@ -91,20 +91,24 @@ def send(sock, *pieces):
     sock.sendall(data)
 
 
-def make_tls_context():
-    """A TLS 1.2 server context with a self-signed certificate made for this run.
+def make_tls_context(certificate=None, key=None):
+    """A TLS 1.2 server context with the given certificate and key (PEM files), else a
+    self-signed certificate made for this run.
 
     TLS 1.2 only, as the OpenPegasus server and client both are.
     """
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.minimum_version = ssl.TLSVersion.TLSv1_2
+    context.maximum_version = ssl.TLSVersion.TLSv1_2
+    if certificate:
+        context.load_cert_chain(certificate, key)
+        return context
     with tempfile.TemporaryDirectory(prefix="cimsim-") as directory:
         key = os.path.join(directory, "key.pem")
         certificate = os.path.join(directory, "cert.pem")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
                         "-out", certificate, "-days", "2", "-subj", "/CN=cimsim"],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.minimum_version = ssl.TLSVersion.TLSv1_2
-        context.maximum_version = ssl.TLSVersion.TLSv1_2
         context.load_cert_chain(certificate, key)
     return context
 

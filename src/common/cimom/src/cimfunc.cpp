@@ -9,6 +9,8 @@
 
 #include "log_line.h"
 #include "pause.h"
+#include "server_trust.h"
+#include "trust_setting.h"
 
 namespace {
 
@@ -148,16 +150,27 @@ int CimFunc::ConnectClient(Pegasus::CIMClient& client,
         VORNET_LOG(4) << "Connection case is not CIM, do not try to connect CIM server.";
         return 1;
     }
-    // No trust store and no callback: the server's certificate is accepted as it is.
-    const Pegasus::SSLContext sslContext(Pegasus::String(), nullptr, Pegasus::String::EMPTY);
+    // The trust setting matters only to HTTPS; without one, no trust store and no callback: the
+    // server's certificate is accepted as it is.
+    const TrustSetting trust = info.connection_type == 1 ? LoadTrustSetting() : TrustSetting();
+    if (trust.state == TrustSetting::State::Faulty) {
+        // Accepting any server instead would send the credentials where the operator forbade.
+        VORNET_LOG(1) << "Trust setting " << trust.path << " " << trust.fault
+                      << "; no HTTPS cimserver is connected until it is fixed or removed";
+        return 1;
+    }
+    ServerTrust serverTrust(trust, info.host, info.port);
+    const Pegasus::SSLContext sslContext(serverTrust.TrustStore(), serverTrust.Callback(),
+                                         Pegasus::String::EMPTY);
     const Pegasus::String host(info.host.c_str());
     const Pegasus::String user(info.user_name.c_str());
     const Pegasus::String password(info.password.c_str());
-    return ConnectWithRetries("remote", [&] {
+    const int result = ConnectWithRetries("remote", [&] {
         client.setTimeout(kConnectTimeoutMs);
         if (info.connection_type == 0) {
             client.connect(host, info.port, user, password);
         } else if (info.connection_type == 1) {
+            const ServerTrust::Attempt attempt(serverTrust);
             client.connect(host, info.port, sslContext, user, password);
         } else {
             VORNET_LOG(1) << "Invalid connection type: " << info.connection_type;
@@ -165,4 +178,8 @@ int CimFunc::ConnectClient(Pegasus::CIMClient& client,
         }
         return 0;
     });
+    if (result != 0 && !serverTrust.Refusal().empty()) {
+        VORNET_LOG(1) << serverTrust.Refusal();
+    }
+    return result;
 }

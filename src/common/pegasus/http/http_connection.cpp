@@ -3,6 +3,7 @@
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
 #include <curl/curl.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <poll.h>
@@ -35,6 +36,15 @@ std::string nameLine(X509_NAME* name) {
     std::string result = text != nullptr ? text : "";
     OPENSSL_free(text);
     return result;
+}
+
+std::string pemOf(X509* certificate) {
+    if (certificate == nullptr) return std::string();
+    std::unique_ptr<BIO, decltype(&BIO_free)> memory(BIO_new(BIO_s_mem()), BIO_free);
+    if (!memory || PEM_write_bio_X509(memory.get(), certificate) != 1) return std::string();
+    char* bytes = nullptr;
+    const long length = BIO_get_mem_data(memory.get(), &bytes);
+    return length > 0 ? std::string(bytes, static_cast<size_t>(length)) : std::string();
 }
 
 int verifyIndex() {
@@ -71,7 +81,8 @@ int verifyWithCallback(int preverified, X509_STORE_CTX* store) noexcept {
             String::fromUtf8(nameLine(certificate ? X509_get_subject_name(certificate) : nullptr)),
             String::fromUtf8(nameLine(certificate ? X509_get_issuer_name(certificate) : nullptr)),
             static_cast<Uint32>(X509_STORE_CTX_get_error_depth(store)),
-            static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0);
+            static_cast<Uint32>(X509_STORE_CTX_get_error(store)), preverified != 0,
+            String::fromUtf8(pemOf(certificate)));
         accepted = verify(info);
     } catch (const Exception& error) {
         keepThrownText(*verification, error.getMessage().utf8().c_str());
@@ -87,12 +98,27 @@ int verifyWithCallback(int preverified, X509_STORE_CTX* store) noexcept {
     return accepted ? 1 : 0;
 }
 
+// The callback's preverification result must mean "chains to the trust
+// store" and nothing else, so the store holds the trust store's certificates
+// alone (none of the system's, whatever libcurl loaded), or none at all.
+bool trustOnly(SSL_CTX* context, const std::string& trustStore) noexcept {
+    X509_STORE* store = X509_STORE_new();
+    if (store == nullptr) return false;
+    SSL_CTX_set_cert_store(context, store);
+    return trustStore.empty() ||
+           SSL_CTX_load_verify_locations(context, trustStore.c_str(), nullptr) == 1;
+}
+
 // libcurl calls this from C as well; nothing in it throws.
-CURLcode configureTls(CURL*, void* sslContext, void* verification) noexcept {
+CURLcode configureTls(CURL*, void* sslContext, void* data) noexcept {
     auto* context = static_cast<SSL_CTX*>(sslContext);
+    auto* verification = static_cast<HttpConnection::TlsVerification*>(data);
     // Without its data the callback would have no verdict to ask for.
     if (verifyIndex() < 0 || SSL_CTX_set_ex_data(context, verifyIndex(), verification) != 1) {
         return CURLE_SSL_CERTPROBLEM;
+    }
+    if (!trustOnly(context, verification->context->getTrustStore().utf8())) {
+        return CURLE_SSL_CACERT_BADFILE;
     }
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyWithCallback);
     return CURLE_OK;
@@ -196,8 +222,9 @@ void HttpConnection::configure(const Endpoint& endpoint, std::chrono::millisecon
     options.set(CURLOPT_SSL_VERIFYHOST, 0L);
     const std::string& trustStore = tls.getTrustStore().utf8();
     if (tls.getVerifyFunction() != nullptr) {
-        // The caller's callback alone decides (configureTls puts it into
-        // OpenSSL's verification), so libcurl is not asked to verify as well.
+        // The caller's callback alone decides (configureTls puts it and the
+        // trust store into OpenSSL's verification), so libcurl is not asked
+        // to verify as well.
         options.set(CURLOPT_SSL_VERIFYPEER, 0L);
         options.set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&verification_));
         options.set(CURLOPT_SSL_CTX_FUNCTION, configureTls);

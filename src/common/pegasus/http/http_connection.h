@@ -60,7 +60,10 @@ class HttpConnection {
     HttpResponse exchange(const std::string& request, Clock::time_point deadline,
                           std::uint64_t bodyLimit, BodySink* sink = nullptr);
 
-#ifndef _WIN32
+#ifdef _WIN32
+    // The WinHTTP handles and state of one connection (http_connection_winhttp.cpp).
+    struct WinHttp;
+#else
     // What the TLS verification callback reads and leaves behind. It runs
     // whenever the server's certificate is verified (a renegotiation too), so
     // this lives as long as the connection.
@@ -75,7 +78,6 @@ class HttpConnection {
 
   private:
 #ifdef _WIN32
-    struct WinHttp;
     std::unique_ptr<WinHttp> winhttp_;
 #else
     // Sets the handle's options; a refused one throws CannotConnectException.

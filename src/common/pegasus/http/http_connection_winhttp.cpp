@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "connect_failure.h"
@@ -26,6 +25,7 @@
 #include "http_connection.h"
 #include "http_response_reader.h"
 #include "milliseconds_until.h"
+#include "winhttp_server_check.h"
 
 namespace Pegasus {
 namespace http {
@@ -249,6 +249,22 @@ std::string headerBlockWithoutChunking(const std::string& raw, bool& chunked) {
     return block + "\r\n";
 }
 
+// Whether the server's certificate is to be checked at all (as on Linux: not without a trust
+// store or a callback).
+bool verifiesServer(const Endpoint& endpoint) {
+    return endpoint.useTls && endpoint.tls &&
+           (!endpoint.tls->getTrustStore().utf8().empty() || endpoint.tls->getVerifyFunction());
+}
+
+// WinHTTP's own check would consult the Windows store; the client checks the certificate itself
+// (winhttp_server_check.h), or not at all.
+void acceptAnyCertificate(HINTERNET request, const Endpoint& endpoint) {
+    setOption(request, WINHTTP_OPTION_SECURITY_FLAGS, "WINHTTP_OPTION_SECURITY_FLAGS",
+              SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                  SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE,
+              endpoint);
+}
+
 }  // namespace
 
 struct HttpConnection::WinHttp {
@@ -256,17 +272,99 @@ struct HttpConnection::WinHttp {
     std::string locator;
     Handle session;
     Handle connect;
+    // The server certificate (DER) that passed the check; a connection WinHTTP opens anew to a
+    // server presenting the same one is not checked again.
+    std::string checkedCertificate;
 };
+
+namespace {
+
+// One request's check of the server's certificate, made when WinHTTP has the TLS connection
+// and before it writes a byte of the request: a refused server gets nothing, since the request
+// is cancelled there by closing its handle.
+struct SendingCheck {
+    HttpConnection::WinHttp* state = nullptr;
+    bool cancelAlways = false;  // connect()'s check, which has nothing to send
+    bool checked = false;
+    bool cancelled = false;
+    ServerCheckVerdict verdict;
+};
+
+void CALLBACK checkBeforeSending(HINTERNET request, DWORD_PTR context, DWORD status, LPVOID,
+                                 DWORD) noexcept {
+    if (status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || context == 0) return;
+    auto& check = *reinterpret_cast<SendingCheck*>(context);
+    try {
+        const CERT_CONTEXT* leaf = nullptr;
+        DWORD size = sizeof leaf;
+        if (WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &leaf, &size) &&
+            leaf != nullptr) {
+            const std::string encoded(reinterpret_cast<const char*>(leaf->pbCertEncoded),
+                                      leaf->cbCertEncoded);
+            if (!check.state->checkedCertificate.empty() &&
+                encoded == check.state->checkedCertificate) {
+                check.verdict.accepted = true;
+            } else {
+                check.verdict = checkServerCertificate(leaf, *check.state->endpoint.tls);
+                if (check.verdict.accepted) check.state->checkedCertificate = encoded;
+            }
+            CertFreeCertificateContext(leaf);
+        }
+    } catch (...) {
+        check.verdict.accepted = false;
+    }
+    check.checked = true;
+    if (check.cancelAlways || !check.verdict.accepted) {
+        check.cancelled = true;
+        WinHttpCloseHandle(request);
+    }
+}
+
+void watchSending(HINTERNET request, const Endpoint& endpoint) {
+    require(
+        WinHttpSetStatusCallback(request, checkBeforeSending, WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
+                                 0) != WINHTTP_INVALID_STATUS_CALLBACK,
+        "WinHttpSetStatusCallback", endpoint);
+}
+
+[[noreturn]] void refused(const SendingCheck& check, const Endpoint& endpoint) {
+    if (check.verdict.threw) {
+        throwCannotConnect(
+            endpoint, "The certificate verification callback threw: " + check.verdict.thrownText);
+    }
+    throwCannotConnect(endpoint);
+}
+
+// WinHTTP handshakes only for a request, yet connect() must fail for a server the check refuses,
+// as on Linux. So connect() starts a request that the check cancels before it is written, in
+// any case: the TLS connection is made and checked, and nothing is sent.
+void checkServerAtConnect(HttpConnection::WinHttp& state, Clock::time_point deadline) {
+    const Endpoint& endpoint = state.endpoint;
+    Handle request(WinHttpOpenRequest(state.connect.get(), L"HEAD", L"/cimom", L"HTTP/1.1",
+                                      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                      WINHTTP_FLAG_SECURE));
+    if (!request) throwCannotConnect(endpoint);
+    acceptAnyCertificate(request.get(), endpoint);
+    watchSending(request.get(), endpoint);
+    setTimeouts(request.get(), deadline, endpoint);
+    SendingCheck check;
+    check.state = &state;
+    check.cancelAlways = true;
+    WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0,
+                       reinterpret_cast<DWORD_PTR>(&check));
+    if (check.cancelled) (void)request.release();
+    if (!check.checked || !check.verdict.accepted) refused(check, endpoint);
+}
+
+}  // namespace
 
 HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::milliseconds timeout)
     : winhttp_(std::make_unique<WinHttp>()) {
     WinHttp& state = *winhttp_;
     state.endpoint = endpoint;
     state.locator = endpoint.host + ":" + std::to_string(endpoint.port);
-    if (endpoint.useTls && endpoint.tls && !endpoint.tls->getTrustStore().utf8().empty() &&
-        !std::ifstream(endpoint.tls->getTrustStore().utf8()).good()) {
-        throwCannotConnect(endpoint);
-    }
+    const Clock::time_point deadline =
+        Clock::now() + std::max(timeout, std::chrono::milliseconds(1));
     probeReachability(endpoint, timeout);
     // No agent name: WinHTTP then writes no User-Agent field, as OpenPegasus.
     state.session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -282,6 +380,7 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
     state.connect.reset(WinHttpConnect(state.session.get(), host.c_str(),
                                        static_cast<INTERNET_PORT>(endpoint.port), 0));
     if (!state.connect) throwCannotConnect(endpoint);
+    if (verifiesServer(endpoint)) checkServerAtConnect(state, deadline);
 }
 
 HttpConnection::~HttpConnection() = default;
@@ -302,16 +401,12 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
     setOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, "WINHTTP_OPTION_DISABLE_FEATURE",
               WINHTTP_DISABLE_AUTHENTICATION | WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES,
               state.endpoint);
-    const SSLContext* tls = state.endpoint.tls.get();
-    if (state.endpoint.useTls &&
-        (tls == nullptr || (tls->getTrustStore().utf8().empty() && !tls->getVerifyFunction()))) {
-        // As on Linux: without a trust store or a callback, any certificate
-        // is accepted and the host name is never compared.
-        setOption(handle, WINHTTP_OPTION_SECURITY_FLAGS, "WINHTTP_OPTION_SECURITY_FLAGS",
-                  SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE,
-                  state.endpoint);
-    }
+    // As on Linux: the host name is never compared, and without a trust store or a callback any
+    // certificate is accepted.
+    if (state.endpoint.useTls) acceptAnyCertificate(handle, state.endpoint);
+    SendingCheck check;
+    check.state = &state;
+    if (verifiesServer(state.endpoint)) watchSending(handle, state.endpoint);
     if (!parts.headers.empty() &&
         !WinHttpAddRequestHeaders(handle, parts.headers.c_str(),
                                   static_cast<DWORD>(parts.headers.size()),
@@ -338,10 +433,14 @@ HttpResponse HttpConnection::exchange(const std::string& requestBytes, Clock::ti
 
     setTimeouts(handle, deadline, state.endpoint);
     DWORD bodySize = static_cast<DWORD>(parts.bodySize);
-    if (!WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(parts.body),
-                            bodySize, bodySize, 0)) {
-        fail(GetLastError());
+    const BOOL sent =
+        WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(parts.body),
+                           bodySize, bodySize, reinterpret_cast<DWORD_PTR>(&check));
+    if (check.cancelled) {
+        (void)request.release();
+        refused(check, state.endpoint);
     }
+    if (!sent) fail(GetLastError());
     setTimeouts(handle, deadline, state.endpoint);
     if (!WinHttpReceiveResponse(handle, nullptr)) fail(GetLastError());
 

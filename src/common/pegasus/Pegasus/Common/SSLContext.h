@@ -10,12 +10,14 @@ namespace Pegasus {
 class SSLCertificateInfo {
   public:
     SSLCertificateInfo(const String& subjectName, const String& issuerName, Uint32 errorDepth,
-                       Uint32 errorCode, Boolean preverified)
+                       Uint32 errorCode, Boolean preverified,
+                       const String& peerCertificate = String::EMPTY)
         : subjectName_(subjectName),
           issuerName_(issuerName),
           errorDepth_(errorDepth),
           errorCode_(errorCode),
-          preverified_(preverified) {}
+          preverified_(preverified),
+          peerCertificate_(peerCertificate) {}
 
     // One-line form, e.g. "/CN=fake-cimom".
     const String& getSubjectName() const { return subjectName_; }
@@ -24,8 +26,12 @@ class SSLCertificateInfo {
     Uint32 getErrorDepth() const { return errorDepth_; }
     // OpenSSL's verification error for this certificate, 0 when none.
     Uint32 getErrorCode() const { return errorCode_; }
-    // Whether OpenSSL's own verification accepted this certificate.
+    // Whether the chain up to this certificate verified against the trust
+    // store (always false without one).
     Boolean getResponseCode() const { return preverified_; }
+    // This certificate (the one at getErrorDepth()) in PEM form, with its
+    // "-----BEGIN CERTIFICATE-----" and "-----END CERTIFICATE-----" lines.
+    const String& getPeerCertificate() const { return peerCertificate_; }
 
   private:
     String subjectName_;
@@ -33,6 +39,7 @@ class SSLCertificateInfo {
     Uint32 errorDepth_;
     Uint32 errorCode_;
     Boolean preverified_;
+    String peerCertificate_;
 };
 
 // Decides whether a certificate is accepted; called for every certificate of
@@ -41,9 +48,13 @@ typedef Boolean(SSLCertificateVerifyFunction)(SSLCertificateInfo& certInfo);
 
 // TLS settings for CIMClient::connect. The client offers TLS 1.2 only and never
 // checks the host name against the certificate. With an empty trust store and
-// no callback the server's certificate is not verified at all; with a trust
-// store (a PEM file) it must chain to it; with a callback the callback decides.
-// A trust store that cannot be read makes connect() fail. A plain value type.
+// no callback the server's certificate is not verified at all. With a trust
+// store (a PEM file of certificates) the chain must lead to one of its
+// certificates; the system's own store is never consulted. With a callback,
+// it is called at least once for each certificate of the chain (depth 0 is
+// the server's own), told whether the chain verified against the trust store
+// up to there, and it decides: one refusal fails the handshake. A trust store that
+// cannot be read makes connect() fail. A plain value type.
 class SSLContext {
   public:
     // `randomFile` is accepted for compatibility; OpenSSL seeds itself.
