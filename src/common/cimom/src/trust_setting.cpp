@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bounded_file.h"
+#include "regular_file.h"
 #include "module_location.h"
 
 namespace {
@@ -156,19 +156,17 @@ TrustSetting LoadTrustSetting() {
         bool named = false;
         setting.path = TrustPath(named);
         std::string text;
-        switch (ReadBoundedFile(setting.path, kTrustFileLimit, text, setting.fault)) {
-            case BoundedFileResult::Missing:
-                // A file the operator named and lost (a typing error, a volume not mounted) must
-                // not quietly mean "trust any server".
-                if (!named) return setting;
-                setting.fault = "does not exist";
-                break;
-            case BoundedFileResult::Refused:
-                setting.state = TrustSetting::State::Faulty;
-                return setting;
-            case BoundedFileResult::Read:
-                return ParseTrustSetting(text, setting.path);
+        const Vornet::RegularFileRead read =
+            Vornet::ReadRegularFile(setting.path, kTrustFileLimit, &text);
+        if (read == Vornet::RegularFileRead::kRead) {
+            return ParseTrustSetting(text, setting.path);
         }
+        // A file the operator named and lost (a typing error, a volume not mounted) must not
+        // quietly mean "trust any server".
+        if (read == Vornet::RegularFileRead::kMissing && !named) {
+            return setting;
+        }
+        setting.fault = "cannot be used: " + Vornet::RegularFileReadText(read, kTrustFileLimit);
     } catch (const std::exception& error) {
         setting.fault = std::string("cannot be read: ") + error.what();
     }

@@ -10,7 +10,6 @@
 #endif
 
 namespace Vornet {
-namespace Brocade {
 
 namespace {
 
@@ -149,5 +148,4 @@ std::string RegularFileReadText(RegularFileRead result, size_t maxBytes) {
     return "not readable";
 }
 
-}  // namespace Brocade
 }  // namespace Vornet

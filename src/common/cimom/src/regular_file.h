@@ -5,7 +5,6 @@
 #include <string>
 
 namespace Vornet {
-namespace Brocade {
 
 // How a read of a small configuration file ended.
 enum class RegularFileRead {
@@ -26,7 +25,6 @@ RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::s
 // kRead.
 std::string RegularFileReadText(RegularFileRead result, size_t maxBytes);
 
-}  // namespace Brocade
 }  // namespace Vornet
 
 #endif
