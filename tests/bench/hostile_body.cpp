@@ -90,8 +90,8 @@ int readHostileAnswer(const std::string& kind, size_t bytes) {
         bool complete = false;
         for (std::string piece = answer.next(); !piece.empty() && !complete;
              piece = answer.next()) {
-            complete = reader.feed(piece.data(), piece.size());
             fed += piece.size();
+            complete = reader.feed(piece.data(), piece.size());
         }
         std::printf("%s after %zu bytes\n", complete ? "complete" : "incomplete", fed);
     } catch (const Pegasus::Exception& error) {
