@@ -91,10 +91,21 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
         const char* item;  // null: the listing
         const char* line;
     };
+    // The server's detail is decoded as the real library decodes it; its control characters
+    // reach the log line as escapes.
+    const nlohmann::json refusedWithDetail = nlohmann::json::array(
+        {{{"operation", "EnumerateInstances"},
+          {"times", 1},
+          {"httpStatus", 500},
+          {"headers", {{"PGErrorDetail", "no%0D%0A2026-12-07T00:00:00.000Z L1 forged%1B%7F"}}}}});
     const Case cases[] = {
         {"listing", failing("EnumerateInstances", "CIM_AvailableDiagnosticService"), nullptr,
          "Enumerate instances for CIM_AvailableDiagnosticService failed with the reason: "
          "CIM_ERR_FAILED: no"},
+        {"listing refused", refusedWithDetail, nullptr,
+         "Enumerate instances for CIM_AvailableDiagnosticService failed with the reason: HTTP "
+         "Error (500 Internal Server Error): Detail = \"no\\r\\n2026-12-07T00:00:00.000Z L1 "
+         "forged\\x1b\\x7f\"."},
         {"method call", failing("InvokeMethod", nullptr), "LoopbackTest|passes",
          "invokeMethod return exeption: CIM_ERR_FAILED: no"},
         {"job wait", nlohmann::json::array(), "LoopbackTest|stuck",

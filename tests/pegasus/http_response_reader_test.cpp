@@ -39,6 +39,17 @@ TEST(ResponseReader, givesTheSameResponseOrFailureHoweverTheBytesArrive) {
         return "HTTP/1.1 200 OK\r\nX: " + std::string(bytes - 5, 'x') +
                "\r\nContent-Length: 2\r\n\r\nok";
     };
+    const std::string fieldsTooLong =
+        "Response from CIM Server exceeds the limit of 262144 bytes of HTTP header and trailer "
+        "fields.";
+    const std::string field = "X: " + std::string(60 * 1024, 'x') + "\r\n";
+    const auto repeated = [](const std::string& text, size_t times) {
+        std::string out;
+        for (size_t i = 0; i < times; ++i) out += text;
+        return out;
+    };
+    const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+    const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
     const struct {
         std::string bytes;
         std::string read;
@@ -59,6 +70,17 @@ TEST(ResponseReader, givesTheSameResponseOrFailureHoweverTheBytesArrive) {
         {"HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n", tooLarge},
         {"HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", "Bad Content-Length HTTP header: -1"},
         {headerLineOf(64 * 1024 + 1), "HTTP header line too long"},
+        // Only the start of an error's body is kept, however much of it comes.
+        {"HTTP/1.1 500 Error\r\nContent-Length: 70000\r\n\r\n" + std::string(70000, 'e'),
+         "500 " + std::string(64 * 1024, 'e')},
+        {"HTTP/1.1 500 Error\r\nConnection: close\r\n\r\n" + std::string(70000, 'e'),
+         "500 " + std::string(64 * 1024, 'e') + " closes at end"},
+        // Header and trailer fields share one limit, and so do interim answers and blank lines.
+        {"HTTP/1.1 200 OK\r\n" + repeated(field, 4) + "Content-Length: 2\r\n\r\nok", "200 ok"},
+        {"HTTP/1.1 200 OK\r\n" + repeated(field, 5) + "Content-Length: 2\r\n\r\nok", fieldsTooLong},
+        {chunked.substr(0, chunked.size() - 2) + repeated(field, 2) + "\r\n0\r\n" + repeated(field, 3) + "\r\n", fieldsTooLong},
+        {repeated(interim, 50) + repeated("\r\n", 50) + ok, "200 ok"},
+        {repeated(interim, 51) + repeated("\r\n", 50) + ok, "Response from CIM Server exceeds the limit of 100 interim answers and blank lines."},
         // clang-format on
     };
     for (const auto& test : cases) {
@@ -66,6 +88,18 @@ TEST(ResponseReader, givesTheSameResponseOrFailureHoweverTheBytesArrive) {
             EXPECT_EQ(readInPieces(test.bytes, piece), test.read)
                 << test.bytes.substr(0, 60) << " in pieces of " << piece;
         }
+    }
+}
+
+// What a server announces claims no memory before its bytes arrive.
+TEST(ResponseReader, holdsOnlyTheBodyBytesThatArrived) {
+    for (const std::string head :
+         {"HTTP/1.1 500 Error\r\nContent-Length: 1048576\r\n\r\n",
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n"}) {
+        http::HttpResponseReader reader(1 << 20);
+        reader.feed(head.data(), head.size());
+        reader.feed("ab", 2);
+        EXPECT_LT(reader.response().body.capacity(), 4096u) << head;
     }
 }
 

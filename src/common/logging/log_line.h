@@ -1,7 +1,36 @@
 #ifndef VORNET_LOG_LINE_H
 #define VORNET_LOG_LINE_H
 
+#include <sstream>
+#include <string>
+
+#include "escaped_controls.h"
 #include "log.h"
+#include "masked_credentials.h"
+
+namespace Vornet {
+
+// One record of the host's log whose text, as a whole, has the password of any URL in it masked
+// before the host sees it: a URL may be split over several insertions, and no caller can forget
+// it. Server text in it is escaped where it is inserted (EscapedControls), since the module's own
+// lines (a utility's output) keep their line breaks.
+class LogLine {
+  public:
+    LogLine(unsigned int level, const char* file, int line) : record(level, file, line) {}
+    LogLine(const LogLine&) = delete;
+    LogLine& operator=(const LogLine&) = delete;
+    // May throw what an insertion into the record would have thrown (std::bad_alloc).
+    ~LogLine() noexcept(false) { record.Stream() << MaskedCredentials(text.str()); }
+
+    std::ostringstream& Stream() { return text; }
+
+  private:
+    // Emitted when it ends, after the text was written into it.
+    Log record;
+    std::ostringstream text;
+};
+
+}  // namespace Vornet
 
 // The one way the module writes a log line:
 //   VORNET_LOG(3) << "Connecting to cimserver " << host;
@@ -11,6 +40,6 @@
 #define VORNET_LOG(level)                                                     \
     if (::Vornet::Log::GetMinLogLevel() < static_cast<unsigned int>(level)) { \
     } else                                                                    \
-        ::Vornet::Log(static_cast<unsigned int>(level), __FILE__, __LINE__).Stream()
+        ::Vornet::LogLine(static_cast<unsigned int>(level), __FILE__, __LINE__).Stream()
 
 #endif

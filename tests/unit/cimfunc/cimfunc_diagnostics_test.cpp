@@ -82,15 +82,20 @@ TEST_F(DiagnosticEngine, AnUnlistedItemMakesNoRequest) {
     EXPECT_TRUE(simulator->Requests("InvokeMethod").empty());
 }
 
+// A failed poll's text is the server's: its control characters reach the log as escapes, so that
+// it cannot add lines of its own.
 TEST_F(DiagnosticEngine, JobsEndAsTheirPollsSay) {
-    nlohmann::json pollFailsOnce = {
-        {{"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: job provider busy"}}}},
-        {{"JobState", 7}, {"PercentComplete", 100}}};
+    const auto pollFailsOnce = [](const std::string& description) {
+        return nlohmann::json{{{"cimError", {{"code", 1}, {"description", description}}}},
+                              {{"JobState", 7}, {"PercentComplete", 100}}};
+    };
     Serve(DiagnosticScenario(
         {{"tenth", CompletesAfter(9)},
          {"never", nlohmann::json::array({{{"JobState", 7}, {"PercentComplete", 99}}})},
          {"killed", nlohmann::json::array({{{"JobState", 9}, {"PercentComplete", 30}}})},
-         {"flaky", pollFailsOnce}}));
+         {"flaky", pollFailsOnce("CIM_ERR_FAILED: job provider busy")},
+         {"forged", pollFailsOnce("busy\r\n2026-12-07T00:00:00.000Z L1 x.cpp:1 forged\ttab")},
+         {"escaped", pollFailsOnce(std::string("busy\x1b[2J\x7f\xc2\x9b end\0after", 21))}}));
     List();
     struct Expected {
         const char* device;
@@ -109,6 +114,11 @@ TEST_F(DiagnosticEngine, JobsEndAsTheirPollsSay) {
         {"killed", 0, 0, "Diagnostic Finished at the Killed state", "Killed", "30", nullptr},
         {"flaky", 0, 1, "Diagnostic Finished at the 2 attempt", "Completed", "100",
          "getInstance return exeption: CIM_ERR_FAILED: job provider busy"},
+        {"forged", 0, 1, "Diagnostic Finished at the 2 attempt", "Completed", "100",
+         "getInstance return exeption: busy\\r\\n2026-12-07T00:00:00.000Z L1 x.cpp:1 forged\ttab"},
+        {"escaped", 0, 1, "Diagnostic Finished at the 2 attempt", "Completed", "100",
+         // The library's text ends at a NUL (a C string), so a NUL never reaches the log.
+         "getInstance return exeption: busy\\x1b[2J\\x7f\\u009b end"},
     };
     for (const Expected& test : cases) {
         log.Clear();

@@ -37,8 +37,9 @@ int ConnectWithRetries(const char* server, const std::function<int()>& attemptOn
             return result;
         } catch (const Pegasus::Exception& error) {
             if (attempt == kConnectAttempts) {
-                VORNET_LOG(1) << "Failed to connect " << server
-                              << " cimserver with the reason: " << error.getMessage().getCString();
+                VORNET_LOG(1) << "Failed to connect " << server << " cimserver with the reason: "
+                              << Vornet::EscapedControls(
+                                     std::string(error.getMessage().getCString()));
             }
             Pause(kPauseAfterFailedAttemptMs);
         }

@@ -27,7 +27,7 @@ bool FindReference(const Pegasus::CIMInstance& instance, const char* name,
     const Pegasus::Uint32 index = instance.findProperty(Pegasus::CIMName(name));
     if (index == Pegasus::PEG_NOT_FOUND) {
         VORNET_LOG(2) << "Property " << name << " is not found for "
-                      << ToText(instance.getPath().toString());
+                      << LogText(instance.getPath().toString());
         return false;
     }
     const Pegasus::CIMConstProperty property = instance.getProperty(index);
@@ -72,8 +72,8 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
         NoteAnswer(watch);
     } catch (const Pegasus::Exception& error) {
         NoteFailure(watch, error);
-        VORNET_LOG(1) << "Enumerate instances for " << ToText(associationClass.getString())
-                      << " failed with the reason: " << ToText(error.getMessage());
+        VORNET_LOG(1) << "Enumerate instances for " << LogText(associationClass.getString())
+                      << " failed with the reason: " << LogText(error.getMessage());
         return 1;
     }
 
@@ -89,7 +89,8 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
             entry.serviceName = GetKeyValue(entry.serviceRef.getKeyBindings(),
                                             Pegasus::String(CimPropertyNames::Name));
             entry.servicePath = ToText(entry.serviceRef.toString());
-            VORNET_LOG(4) << "Object Path of ServiceProvided is " << entry.servicePath;
+            VORNET_LOG(4) << "Object Path of ServiceProvided is "
+                          << Vornet::EscapedControls(entry.servicePath);
 
             Pegasus::CIMObjectPath element;
             if (!FindReference(association, CimPropertyNames::UserOfService, element)) {
@@ -101,7 +102,8 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
             entry.deviceId =
                 GetKeyValue(element.getKeyBindings(), Pegasus::String(CimPropertyNames::DeviceID));
             entry.elementPath = ToText(element.toString());
-            VORNET_LOG(4) << "Object Path of UserOfService is " << entry.elementPath;
+            VORNET_LOG(4) << "Object Path of UserOfService is "
+                          << Vornet::EscapedControls(entry.elementPath);
             entry.inParams.append(
                 Pegasus::CIMParamValue(Pegasus::String(CimPropertyNames::ManagedElement),
                                        Pegasus::CIMValue(element), true));
@@ -109,8 +111,8 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
             items.push_back(DiagnosticItem(entry.servicePath, entry.elementPath));
             entries.push_back(std::move(entry));
         } catch (const Pegasus::Exception& error) {
-            VORNET_LOG(1) << "Get properties from " << ToText(association.getPath().toString())
-                          << " failed with the reason: " << ToText(error.getMessage());
+            VORNET_LOG(1) << "Get properties from " << LogText(association.getPath().toString())
+                          << " failed with the reason: " << LogText(error.getMessage());
             status = 1;
         }
     }
@@ -131,10 +133,12 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
         }
     }
     if (match == nullptr) {
-        VORNET_LOG(4) << "Diagnostic item not found..." << item.first << "\t" << item.second;
+        VORNET_LOG(4) << "Diagnostic item not found..." << Vornet::EscapedControls(item.first)
+                      << "\t" << Vornet::EscapedControls(item.second);
         return 1;
     }
-    VORNET_LOG(4) << "Diagnostic item found..." << item.first << "\t" << item.second;
+    VORNET_LOG(4) << "Diagnostic item found..." << Vornet::EscapedControls(item.first) << "\t"
+                  << Vornet::EscapedControls(item.second);
     working = *match;
     try {
         client->setTimeout(Milliseconds(timeout));
@@ -143,7 +147,7 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
         NoteAnswer(watch);
     } catch (const Pegasus::Exception& error) {
         NoteFailure(watch, error);
-        VORNET_LOG(1) << "invokeMethod return exeption: " << ToText(error.getMessage());
+        VORNET_LOG(1) << "invokeMethod return exeption: " << LogText(error.getMessage());
         return 1;
     }
     return 0;
@@ -184,7 +188,7 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
                 }
             }
         } catch (const Pegasus::Exception& error) {
-            VORNET_LOG(1) << "getInstance return exeption: " << ToText(error.getMessage());
+            VORNET_LOG(1) << "getInstance return exeption: " << LogText(error.getMessage());
             NoteFailure(watch, error);
             // A server that has stopped answering is not polled, nor waited for, again.
             if (GivenUp(watch)) {
@@ -222,8 +226,8 @@ int CimFunc::GetCompletionRecord(
         }
     } catch (const Pegasus::Exception& error) {
         NoteFailure(watch, error);
-        VORNET_LOG(1) << "Enumerate instances for " << ToText(recordClass.getString())
-                      << " failed with the reason: " << ToText(error.getMessage());
+        VORNET_LOG(1) << "Enumerate instances for " << LogText(recordClass.getString())
+                      << " failed with the reason: " << LogText(error.getMessage());
     }
     return 1;
 }

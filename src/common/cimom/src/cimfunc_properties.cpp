@@ -57,7 +57,8 @@ std::string TranslatedText(const Pegasus::CIMConstProperty& qualifierSource,
     valueMap.get(codes);
     for (Pegasus::Uint32 index = 0; index < codes.size(); ++index) {
         const std::string candidate = ToText(codes[index]);
-        VORNET_LOG(4) << "_" << candidate << "-" << code << "_";
+        VORNET_LOG(4) << "_" << Vornet::EscapedControls(candidate) << "-"
+                      << Vornet::EscapedControls(code) << "_";
         if (candidate == code) {
             Pegasus::Array<Pegasus::String> texts;
             values.get(texts);
@@ -72,7 +73,7 @@ std::string TranslatedText(const Pegasus::CIMConstProperty& qualifierSource,
 void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap& properties,
                     ClassDeclarations* classes) {
     if (Vornet::Log::GetMinLogLevel() >= 4) {
-        VORNET_LOG(4) << "Showing properties for " << ToText(instance.getPath().toString());
+        VORNET_LOG(4) << "Showing properties for " << LogText(instance.getPath().toString());
     }
     for (auto& entry : properties) {
         const std::string& name = entry.first;
@@ -95,11 +96,11 @@ void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap&
             } else {
                 entry.second = TranslatedText(property, property.getValue());
             }
-            VORNET_LOG(4) << name << " = " << entry.second << " with raw data (" << libraryText
-                          << ")";
+            VORNET_LOG(4) << name << " = " << Vornet::EscapedControls(entry.second)
+                          << " with raw data (" << Vornet::EscapedControls(libraryText) << ")";
         } catch (const Pegasus::Exception& error) {
             VORNET_LOG(1) << "Get properties from CIM instance failed with the reason: "
-                          << ToText(error.getMessage());
+                          << LogText(error.getMessage());
         }
     }
 }
@@ -128,8 +129,8 @@ Pegasus::String CimFunc::GetKeyValue(const Pegasus::Array<Pegasus::CIMKeyBinding
                                      const Pegasus::String& name) {
     for (Pegasus::Uint32 index = 0; index < keyBindings.size(); ++index) {
         if (keyBindings[index].getName().getString() == name) {
-            VORNET_LOG(4) << "Key value of " << ToText(name) << " is "
-                          << ToText(keyBindings[index].getValue());
+            VORNET_LOG(4) << "Key value of " << LogText(name) << " is "
+                          << LogText(keyBindings[index].getValue());
             return keyBindings[index].getValue();
         }
     }

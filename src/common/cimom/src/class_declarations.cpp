@@ -32,8 +32,8 @@ bool ClassDeclarations::Find(const Pegasus::CIMName& className, const Pegasus::C
             watch.Answered();
         } catch (const Pegasus::Exception& error) {
             watch.Failed(error);
-            VORNET_LOG(2) << "Get class " << ToText(className.getString())
-                          << " failed with the reason: " << ToText(error.getMessage());
+            VORNET_LOG(2) << "Get class " << LogText(className.getString())
+                          << " failed with the reason: " << LogText(error.getMessage());
         }
         found = classes.emplace(key, std::move(fetched)).first;
     }

@@ -8,6 +8,7 @@
 
 #include "base64.h"
 #include "http_connection.h"
+#include "masked_credentials.h"
 #include "observer_hooks.h"
 #include "request_encoder.h"
 #include "response_checks.h"
@@ -191,7 +192,7 @@ void CIMClient::connectLocal() {
         tls = true;
         rest = url.substr(8);
     } else {
-        throw InvalidLocatorException(String::fromUtf8(url));
+        throw InvalidLocatorException(String::fromUtf8(MaskedCredentials(url)));
     }
     rest = rest.substr(0, rest.find('/'));
     std::string user;
@@ -214,7 +215,7 @@ void CIMClient::connectLocal() {
         char* end = nullptr;
         unsigned long value = std::strtoul(digits.c_str(), &end, 10);
         if (digits.empty() || *end != '\0' || value == 0 || value > 65535) {
-            throw InvalidLocatorException(String::fromUtf8(url));
+            throw InvalidLocatorException(String::fromUtf8(MaskedCredentials(url)));
         }
         port = static_cast<Uint32>(value);
     }

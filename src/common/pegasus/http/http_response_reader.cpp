@@ -15,12 +15,18 @@ namespace http {
 
 namespace {
 
-// Header sections beyond this are not a CIM server talking.
+// Header sections beyond these are not a CIM server talking.
 const std::size_t kMaxLineBytes = 64 * 1024;
 const std::size_t kMaxFields = 1000;
-// A length the server announces is reserved up to this much before the bytes
-// arrive, so that a false announcement cannot claim memory by itself.
-const std::uint64_t kMaxReserveBytes = 256ull << 20;
+// All lines of the header and the trailer together (interim answers' own
+// included): a CIM server sends a few hundred bytes of them.
+const std::uint64_t kMaxFieldBytes = 256 * 1024;
+// Interim answers and blank lines cost no memory once read, but without a
+// count a server could send them until the deadline (the module's is 40 min).
+const unsigned kMaxInterimLines = 100;
+// What is kept of a body that is not decoded (an error's): no error text a CIM
+// server sends comes near it, and nothing reads beyond it.
+const std::size_t kKeptErrorBodyBytes = 64 * 1024;
 
 [[noreturn]] void malformed(const std::string& what) {
     throw CIMClientMalformedHTTPException(String::fromUtf8(what));
@@ -75,6 +81,13 @@ bool HttpResponseReader::takeLine(std::string& line) {
         searchedBytes_ = pending_.size();
         return false;
     }
+    if (state_ != State::ChunkSize && state_ != State::ChunkEnd) {
+        fieldBytes_ += end + 1;
+        if (fieldBytes_ > kMaxFieldBytes) {
+            malformed("Response from CIM Server exceeds the limit of " +
+                      std::to_string(kMaxFieldBytes) + " bytes of HTTP header and trailer fields.");
+        }
+    }
     line.assign(pending_, 0, end);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     pending_.erase(0, end + 1);
@@ -110,6 +123,7 @@ void HttpResponseReader::parseField(const std::string& line, HeaderFields& field
 void HttpResponseReader::startBody() {
     // Interim answers (100 Continue) precede the real one.
     if (response_.status >= 100 && response_.status < 200) {
+        countInterimLine();
         response_ = HttpResponse();
         state_ = State::StatusLine;
         return;
@@ -133,10 +147,6 @@ void HttpResponseReader::startBody() {
         }
         remaining_ = bytes;
         state_ = remaining_ == 0 ? State::Complete : State::Body;
-        if (!streaming_) {
-            response_.body.reserve(
-                static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));
-        }
     } else if (response_.status == 204 || response_.status == 304) {
         state_ = State::Complete;
     } else {
@@ -165,13 +175,20 @@ void HttpResponseReader::appendBody(const char* data, std::size_t size) {
         sink_->body(data, size);
         return;
     }
+    // The body grows with the bytes received, never with what the server
+    // announced; the rest of an error's body is read and dropped.
     std::string& body = response_.body;
-    // Grow geometrically: a reserve to the exact size for every chunk would copy
-    // the body once per chunk.
-    if (body.size() + size > body.capacity()) {
-        body.reserve(std::max(body.size() + size, 2 * body.capacity()));
+    if (response_.status != 200) {
+        size = std::min(size, kKeptErrorBodyBytes - std::min(kKeptErrorBodyBytes, body.size()));
     }
     body.append(data, size);
+}
+
+void HttpResponseReader::countInterimLine() {
+    if (++interimLines_ > kMaxInterimLines) {
+        malformed("Response from CIM Server exceeds the limit of " +
+                  std::to_string(kMaxInterimLines) + " interim answers and blank lines.");
+    }
 }
 
 bool HttpResponseReader::feed(const char* data, std::size_t size) {
@@ -196,7 +213,10 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
         switch (state_) {
             case State::StatusLine:
                 if (!takeLine(line)) return false;
-                if (line.empty()) break;  // tolerate blank lines before the status line
+                if (line.empty()) {  // tolerate blank lines before the status line
+                    countInterimLine();
+                    break;
+                }
                 parseStatusLine(line);
                 state_ = State::Headers;
                 break;
@@ -226,13 +246,6 @@ bool HttpResponseReader::feed(const char* data, std::size_t size) {
                 }
                 remaining_ = bytes;
                 state_ = bytes == 0 ? State::Trailers : State::ChunkData;
-                // One large chunk (OpenPegasus sends the whole body as one) is
-                // received into one allocation.
-                if (!streaming_ && response_.body.size() + bytes > response_.body.capacity()) {
-                    response_.body.reserve(
-                        response_.body.size() +
-                        static_cast<size_t>(std::min<std::uint64_t>(bytes, kMaxReserveBytes)));
-                }
                 break;
             }
             case State::ChunkData:

@@ -18,12 +18,15 @@ class HttpResponseReader {
     // A body longer than bodyLimit bytes fails the response (the server could
     // otherwise exhaust the client's memory with an endless chunked body).
     // With a sink, the body goes to it when it accepts the response (see
-    // BodySink); the limit counts the bytes either way.
+    // BodySink); the limit counts the bytes either way. Of a body that is
+    // neither streamed nor a 200's, only the first 64 KiB are kept.
     explicit HttpResponseReader(std::uint64_t bodyLimit, BodySink* sink = nullptr);
 
     // Consumes bytes of the response. Returns true once the response is
     // complete; later bytes are ignored. Throws CIMClientMalformedHTTPException
-    // for bytes that are not an HTTP response and for a body over the limit.
+    // for bytes that are not an HTTP response, for a body over the limit, for
+    // more than 256 KiB of status, header and trailer lines, and for more than
+    // 100 interim answers and blank lines before the status line.
     bool feed(const char* data, std::size_t size);
 
     // The server closed the connection. Completes a body framed by the end of
@@ -56,11 +59,14 @@ class HttpResponseReader {
     // there. False when nothing is pending.
     bool takeBody(State next);
     void appendBody(const char* data, std::size_t size);
+    void countInterimLine();
 
     std::uint64_t bodyLimit_;
     BodySink* sink_;
     bool streaming_ = false;
     std::uint64_t bodyBytes_ = 0;
+    std::uint64_t fieldBytes_ = 0;
+    unsigned interimLines_ = 0;
     State state_ = State::StatusLine;
     std::string pending_;
     // How much of pending_ is known to hold no line end.

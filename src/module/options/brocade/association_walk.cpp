@@ -38,7 +38,8 @@ AssociationLink LinkOf(const Pegasus::CIMInstance& association, const std::strin
     ReferenceOf(association, walk.parentRole, parentReference);
     const std::string referenceText = ToText(parentReference.toString());
     if (referenceText.find(parentText) == std::string::npos) {
-        VORNET_LOG(4) << parentText << " != " << referenceText;
+        VORNET_LOG(4) << Vornet::EscapedControls(parentText)
+                      << " != " << Vornet::EscapedControls(referenceText);
         return AssociationLink::Unrelated;
     }
     if (!ReferenceOf(association, walk.childRole, childPath)) {
@@ -54,7 +55,7 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
     const Pegasus::CIMObjectPath parentPath = parent.getPath();
     const std::string parentText = ToText(parentPath.toString());
     if (walk.entryLine != nullptr) {
-        VORNET_LOG(4) << walk.entryLine << parentText;
+        VORNET_LOG(4) << walk.entryLine << Vornet::EscapedControls(parentText);
     }
     int result = 0;
 
@@ -71,7 +72,7 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
         cimFunc->GetServerWatch().Answered();
     } catch (const Pegasus::Exception& error) {
         cimFunc->GetServerWatch().Failed(error);
-        VORNET_LOG(1) << walk.enumerationFailure << ToText(error.getMessage());
+        VORNET_LOG(1) << walk.enumerationFailure << LogText(error.getMessage());
         cimFunc->Reconnect();
         return 1;
     }
@@ -99,7 +100,8 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
             cimFunc->GetServerWatch().Answered();
         } catch (const Pegasus::Exception& error) {
             cimFunc->GetServerWatch().Failed(error);
-            VORNET_LOG(1) << "Get instances failed with the reason: " << ToText(error.getMessage());
+            VORNET_LOG(1) << "Get instances failed with the reason: "
+                          << LogText(error.getMessage());
             result = 1;
             if (cimFunc->Reconnect() != 0) {
                 return 1;

@@ -47,7 +47,7 @@ std::string CurrentExceptionText() noexcept {
 
 void LogException(const char* where, const std::string& text) noexcept {
     try {
-        VORNET_LOG(1) << where << " failed with the exception: " << text;
+        VORNET_LOG(1) << where << " failed with the exception: " << Vornet::EscapedControls(text);
     } catch (...) {
         // Nothing is left to report with; the status still tells the host.
     }

@@ -37,7 +37,7 @@ BrocadeCimAdapter::~BrocadeCimAdapter() {
 
 int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cimFunc) {
     VORNET_LOG(4) << "Calling BrocadeCimAdapter::GetData with adapter"
-                  << ToText(package.getPath().toString());
+                  << LogText(package.getPath().toString());
     properties = WantedProperties(kAdapterPropertyNames);
     CimFunc::GetProperties(package, properties, cimFunc->GetClassDeclarations());
     return GetPortControllerInfo(package, cimFunc);

@@ -70,7 +70,7 @@ int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
     } catch (const Pegasus::Exception& error) {
         cimFunc->GetServerWatch().Failed(error);
         VORNET_LOG(1) << "Enumerate instances for CIM_PhysicalPackage failed with the reason: "
-                      << ToText(error.getMessage());
+                      << LogText(error.getMessage());
         cimFunc->Reconnect();
         return 1;
     }

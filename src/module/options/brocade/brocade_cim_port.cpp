@@ -39,7 +39,7 @@ BrocadeCimPort::~BrocadeCimPort() { VORNET_LOG(4) << "Calling destructor of Broc
 
 void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes) {
     VORNET_LOG(4) << "Calling BrocadeCimPort::GetData with port"
-                  << ToText(instance.getPath().toString());
+                  << LogText(instance.getPath().toString());
     properties = WantedProperties(kPortPropertyNames);
     CimFunc::GetProperties(instance, properties, classes);
 }

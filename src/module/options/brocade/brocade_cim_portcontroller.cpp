@@ -34,7 +34,7 @@ BrocadeCimPortController::~BrocadeCimPortController() {
 
 int BrocadeCimPortController::GetData(const Pegasus::CIMInstance& controller, CimFunc* cimFunc) {
     VORNET_LOG(4) << "Calling BrocadeCimPortController::GetData with controller"
-                  << ToText(controller.getPath().toString());
+                  << LogText(controller.getPath().toString());
     const int identities = GetSoftwareIdentityInfo(controller, cimFunc);
     const int portsRead = GetPortInfo(controller, cimFunc);
     return identities != 0 || portsRead != 0 ? 1 : 0;

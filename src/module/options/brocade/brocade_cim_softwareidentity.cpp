@@ -49,7 +49,7 @@ BrocadeCimSoftwareIdentity::~BrocadeCimSoftwareIdentity() {
 
 void BrocadeCimSoftwareIdentity::GetData(const Pegasus::CIMInstance& instance) {
     VORNET_LOG(4) << "Calling BrocadeCimSoftwareIdentity::GetData with Controller"
-                  << ToText(instance.getPath().toString());
+                  << LogText(instance.getPath().toString());
     properties = WantedProperties(kSoftwareIdentityPropertyNames);
     CimFunc::GetProperties(instance, true, properties);
 }

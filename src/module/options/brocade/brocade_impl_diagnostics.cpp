@@ -97,7 +97,7 @@ int BrocadeImpl::GetDiagnosticItems(std::vector<std::string>& items) {
 
 int BrocadeImpl::RunDiagnostic(const std::string& item,
                                Vornet::VornetIHV::DiagnosticRecord_& record) {
-    VORNET_LOG(4) << "Calling BrocadeImpl::RunDiagnostic() with " << item;
+    VORNET_LOG(4) << "Calling BrocadeImpl::RunDiagnostic() with " << Vornet::EscapedControls(item);
     if (connectionMode != kInBand) {
         VORNET_LOG(1) << "Doesn't support in out-of-band mode";
         return kNotOfferedOutOfBand;
