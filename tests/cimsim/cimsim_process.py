@@ -4,6 +4,7 @@ import base64
 import http.client
 import json
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -90,11 +91,26 @@ class Reply:
         return None if element is None else (int(element.get("CODE")), element.get("DESCRIPTION"))
 
 
-def call(target, method, parameters, credentials=None):
+class UnixConnection(http.client.HTTPConnection):
+    """HTTP over a socket file, as a local OpenPegasus client speaks it."""
+
+    def __init__(self, path):
+        super().__init__("localhost", timeout=60)
+        self.path = path
+
+    def connect(self):
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect(self.path)
+
+
+def call(target, method, parameters, credentials=None, local=None):
     """An intrinsic call shaped like the OpenPegasus client's, on `target`: a connection, or a
-    simulator, then on a connection of its own, closed afterwards."""
+    simulator, then on a connection of its own, closed afterwards. `local`: the value of a
+    PegasusAuthorization field."""
     headers = {"Content-Type": "application/xml; charset=utf-8", "CIMOperation": "MethodCall",
                "CIMMethod": method, "CIMObject": "root%2Fbrocade"}
+    if local is not None:
+        headers["PegasusAuthorization"] = local
     if credentials is not None:
         token = base64.b64encode(":".join(credentials).encode()).decode()
         headers["Authorization"] = "Basic " + token

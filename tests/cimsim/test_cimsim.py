@@ -5,13 +5,15 @@ from contextlib import closing
 import os
 import pathlib
 import re
+import shutil
 import socket
+import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-from cimsim_process import (ROOT, SCENARIOS, CimSim, call, class_parameters,  # noqa: E402
-                            instance_parameters, running)
+from cimsim_process import (ROOT, SCENARIOS, CimSim, UnixConnection, call,  # noqa: E402
+                            class_parameters, instance_parameters, running)
 
 CAPTURES = os.path.join(ROOT, "tests", "pegasus", "captures", "cimserver")
 GET_FC_PORT = instance_parameters("XX_FCPort", {
@@ -151,7 +153,41 @@ class AuthenticationTest(unittest.TestCase):
                                   reply.headers.get("WWW-Authenticate"), named,
                                   sim.journal()[-1]["authorization"]),
                                  (status, detail, 'Basic realm="cimsim"' if status == 401 else None,
-                                  status == 200 and 3, credentials is not None))
+                                  status == 200 and 3, "Basic" if credentials else "none"))
+
+    # Over the socket file, as OpenPegasus's client does: a user's name gets a challenge naming a
+    # new file only this user can read, the same request with its contents runs, and later ones
+    # on that connection need nothing; a wrong secret is refused and its file is gone all the same.
+    def test_local_authentication_over_the_socket(self):
+        directory = tempfile.mkdtemp(prefix="cimsim-local-")
+        self.addCleanup(shutil.rmtree, directory)
+        socket_path = os.path.join(directory, "cimxml.socket")
+        sim = running(self, "sample_estate.json", "--unix-socket", socket_path, "--local-auth",
+                      os.path.join(directory, "localauth"))
+        outcomes = []
+        for answer in ("{}", "wrong"):
+            connection = UnixConnection(socket_path)
+            challenge = call(connection, "EnumerateInstances",
+                             class_parameters("CIM_PhysicalPackage"), local='Local "alice"')
+            file_name = re.fullmatch(r'Local "(.*)"', challenge.headers["WWW-Authenticate"])[1]
+            with open(file_name, encoding="utf-8") as stream:
+                secret = stream.read()
+            outcomes.append((challenge.status, challenge.headers["PGErrorDetail"],
+                             os.path.dirname(file_name), oct(os.stat(file_name).st_mode & 0o777)))
+            statuses = [call(connection, "EnumerateInstances", class_parameters("CIM_PhysicalPackage"),
+                             local='Local "alice:%s:%s"' % (file_name, answer.format(secret))).status]
+            statuses.append(call(connection, "EnumerateInstances",
+                                 class_parameters("CIM_PhysicalPackage")).status)
+            outcomes.append((statuses, os.path.exists(file_name)))
+            connection.close()
+            self.assertNotIn(secret, pathlib.Path(sim.journal_path).read_text(encoding="utf-8"))
+        self.assertEqual(outcomes, [
+            (401, "User%20Unauthorized", os.path.join(directory, "localauth"), "0o600"),
+            ([200, 200], False),
+            (401, "User%20Unauthorized", os.path.join(directory, "localauth"), "0o600"),
+            ([401, 401], False)])
+        self.assertEqual([entry["authorization"] for entry in sim.journal()],
+                         ["Local-user", "Local-secret", "none"] * 2)
 
     def test_challenges_classes_and_instances_like_the_real_server(self):
         def declarations(data):

@@ -35,20 +35,31 @@ class EndToEnd : public CimTest {
         options.propertyQualifiers = on;
         return options;
     }
+    // The server requires authentication, as production servers do: out-of-band the host's
+    // account passes it (Basic), in-band the local authentication over the server's socket.
     void Serve(const nlohmann::json& scenario, const SimulatorOptions& options = {}) {
-        simulator = std::make_unique<SimulatorProcess>(scenario, options);
+        simulator = std::make_unique<SimulatorProcess>(scenario, Authenticating(options));
     }
     void ServeShipped(const std::string& file, const SimulatorOptions& options = {}) {
-        simulator = std::make_unique<SimulatorProcess>(ShippedScenario{file}, options);
+        simulator =
+            std::make_unique<SimulatorProcess>(ShippedScenario{file}, Authenticating(options));
     }
     std::unique_ptr<Vornet::Brocade::Brocade> OutOfBand() {
         return std::make_unique<Vornet::Brocade::Brocade>(simulator->Connection());
     }
-    // In-band the module reaches "the local CIM server": the simulator, for the rest of the test.
-    std::unique_ptr<Vornet::Brocade::Brocade> InBand() {
-        localServer.reset();  // restores the variable first, so the new setting is the one left
+    // In-band the module reaches "the local CIM server": the simulator's socket, with no
+    // credentials anywhere, for the rest of the test. With `basicOverride` the local URL names
+    // the simulator's HTTP port with the account in it instead.
+    std::unique_ptr<Vornet::Brocade::Brocade> InBand(bool basicOverride = false) {
+        localServer.reset();  // restores the variables first, so the new settings are the ones left
+        localAuthDirectory.reset();
         localServer = std::make_unique<ScopedEnvironment>(
-            "CIMCLIENT_LOCAL_URL", "http://127.0.0.1:" + std::to_string(simulator->HttpPort()));
+            "CIMCLIENT_LOCAL_URL", basicOverride
+                                       ? "http://" + kUser + ":" + kPassword +
+                                             "@127.0.0.1:" + std::to_string(simulator->HttpPort())
+                                       : "unix:" + simulator->LocalSocket());
+        localAuthDirectory = std::make_unique<ScopedEnvironment>("CIMCLIENT_LOCAL_AUTH_DIR",
+                                                                 simulator->LocalAuthDirectory());
         return std::make_unique<Vornet::Brocade::Brocade>();
     }
 
@@ -84,6 +95,17 @@ class EndToEnd : public CimTest {
 
     std::unique_ptr<SimulatorProcess> simulator;
     std::unique_ptr<ScopedEnvironment> localServer;
+    std::unique_ptr<ScopedEnvironment> localAuthDirectory;
+
+  private:
+    inline static const std::string kUser = "root";
+    inline static const std::string kPassword = "s3cret";
+    static SimulatorOptions Authenticating(SimulatorOptions options) {
+        options.user = kUser;
+        options.password = kPassword;
+        options.localAuthentication = true;
+        return options;
+    }
 };
 
 #endif

@@ -1,6 +1,7 @@
 // Adapter inventory and firmware identities through the facade, against simulated estates.
 
 #include <algorithm>
+#include <set>
 #include <tuple>
 
 #include "e2e_fixture.h"
@@ -22,11 +23,19 @@ std::vector<std::string> PortNames(const NetworkAdapter& adapter) {
 // OpenPegasus servers keep property qualifiers off instances; the classes' value maps must then
 // give the very same records. Port properties arrive as their value maps' display texts; each
 // adapter keeps one entry per identity, raw, while the flat list keeps one entry for what the
-// two XX-825 cards share, the first card's.
-TEST_F(EndToEnd, TheSampleEstateBecomesTheSameExactRecordsFromEitherKindOfServer) {
-    for (const bool qualifiers : {false, true}) {
+// two XX-825 cards share, the first card's. In-band the same records come over the local
+// server's socket, through its local authentication and nothing else, and through a local URL
+// with an account in it, by Basic alone.
+TEST_F(EndToEnd, TheSampleEstateBecomesTheSameExactRecordsFromEitherKindOfServerAndEitherBand) {
+    enum Band { kOutOfBand, kLocalSocket, kLocalUrlWithAccount };
+    const std::vector<std::tuple<bool, Band, std::set<std::string>>> cases = {
+        {false, kOutOfBand, {"none", "Basic"}},
+        {true, kOutOfBand, {"none", "Basic"}},
+        {false, kLocalSocket, {"Local-user", "Local-secret", "none"}},
+        {false, kLocalUrlWithAccount, {"none", "Basic"}}};
+    for (const auto& [qualifiers, band, authorizations] : cases) {
         ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
-        auto module = OutOfBand();
+        auto module = band == kOutOfBand ? OutOfBand() : InBand(band == kLocalUrlWithAccount);
         std::vector<NetworkAdapter> adapters;
         std::vector<SoftwareIdentity_> identities(2);
         ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
@@ -41,9 +50,14 @@ TEST_F(EndToEnd, TheSampleEstateBecomesTheSameExactRecordsFromEitherKindOfServer
             records.push_back(fields);
         }
         for (const auto& identity : identities) records.push_back(FieldsOf(identity));
-        EXPECT_EQ(records, GoldenJson<Fields>("sample_estate_records.json")) << qualifiers;
+        EXPECT_EQ(records, GoldenJson<Fields>("sample_estate_records.json")) << qualifiers << band;
         // The package, FC port and Ethernet port classes, for their value texts.
-        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u);
+        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u) << band;
+        std::set<std::string> carried;
+        for (const auto& entry : simulator->Journal(true)) {
+            carried.insert(entry["authorization"].get<std::string>());
+        }
+        EXPECT_EQ(carried, authorizations) << band;
     }
 }
 

@@ -88,6 +88,21 @@ class AgainstTheSampleEstate(unittest.TestCase):
         self.assertIn(masked, trace)
         self.assertNotIn("secret", result.stdout + result.stderr + trace)
 
+    # A production server requires authentication; in-band the host gives no account, and the
+    # server's local authentication over its socket lets the module in.
+    def test_in_band_lists_the_diagnostics_with_no_password_anywhere(self):
+        socket_path = os.path.join(self.simulator.directory.name, "local.socket")
+        secrets = os.path.join(self.simulator.directory.name, "localauth")
+        local = CimSim("sample_estate.json", "--user", "probe", "--password", "secret",
+                       "--unix-socket", socket_path, "--local-auth", secrets)
+        self.addCleanup(local.stop)
+        result = probe("--in-band", "--json", "diag-list",
+                       CIMCLIENT_LOCAL_URL="unix:" + socket_path, CIMCLIENT_LOCAL_AUTH_DIR=secrets)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("MemoryTest|ctlr-1/0", json.loads(result.stdout)[0]["records"])
+        self.assertEqual({entry["authorization"] for entry in local.journal()} - {"none"},
+                         {"Local-secret", "Local-user"})
+
     def test_a_wrong_password_is_a_cim_failure(self):
         result = probe("--host", "127.0.0.1", "--port", str(self.simulator.http_port),
                        "--user", "probe", "--password-env", "PROBE_SECRET", "inventory",

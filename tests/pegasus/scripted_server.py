@@ -10,6 +10,7 @@ conn, head, body). Prints "port=N" once listening on 127.0.0.1; serves until SIG
   {"close": true}            a close without answer (so is every request past the script)
   {"silent": true}           no answer, the connection kept open
   {"endless": true}          a chunked 200 response whose chunks never end
+  {"challenge": PATH}        OpenPegasus's local authentication challenge naming PATH
 """
 import argparse
 import contextlib
@@ -85,6 +86,10 @@ def serve_connection(stream, reader, number, journal):
             stream.sendall(response)
             if "reply_then_close" in step:
                 return stream.shutdown(socket.SHUT_WR)
+        elif "challenge" in step:
+            stream.sendall(b'HTTP/1.1 401 Unauthorized\r\nPGErrorDetail: User%%20Unauthorized\r\n'
+                           b'content-length: 0000000000\r\nWWW-Authenticate: Local "%s"\r\n\r\n'
+                           % step["challenge"].encode())
         elif step.get("silent"):
             threading.Event().wait()
         elif step.get("endless"):

@@ -98,6 +98,10 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOpt
     if (options.httpPort != 0) command += " --http-port " + std::to_string(options.httpPort);
     if (options.propertyQualifiers) command += " --property-qualifiers";
     if (options.allowAnonymous) command += " --allow-anonymous";
+    if (options.localAuthentication) {
+        command +=
+            " --unix-socket '" + LocalSocket() + "' --local-auth '" + LocalAuthDirectory() + "'";
+    }
     output = popen(command.c_str(), "r");
     if (output == nullptr) throw std::runtime_error("cannot start cimsim");
     int processId = 0;
@@ -151,14 +155,14 @@ Vornet::VornetConnection::ConnectionInfo SimulatorProcess::Connection(bool https
     return info;
 }
 
-std::vector<nlohmann::json> SimulatorProcess::Journal() const {
+std::vector<nlohmann::json> SimulatorProcess::Journal(bool challenges) const {
     std::vector<nlohmann::json> entries;
     std::ifstream file(journalPath);
     std::string line;
     while (std::getline(file, line)) {
-        if (!line.empty()) {
-            entries.push_back(nlohmann::json::parse(line));
-        }
+        if (line.empty()) continue;
+        nlohmann::json entry = nlohmann::json::parse(line);
+        if (challenges || entry.value("result", "") != "http 401") entries.push_back(entry);
     }
     return entries;
 }

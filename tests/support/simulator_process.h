@@ -23,6 +23,9 @@ struct SimulatorOptions {
     // EmbeddedInstance), as an OpenPegasus server sends them; true: every property qualifier
     bool propertyQualifiers = false;
     unsigned short httpPort = 0;  // 0: a free one
+    // true: the server also listens on a socket file and requires authentication, which a local
+    // client passes by OpenPegasus's local authentication (LocalSocket(), LocalAuthDirectory()).
+    bool localAuthentication = false;
 };
 
 // A scenario file of the shipped set, by file name, e.g. {"sample_estate.json"}.
@@ -47,8 +50,13 @@ class SimulatorProcess {
     // (the HTTPS one with `https`) and the account the simulator was started with.
     Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const;
 
-    // Every journal line written so far, oldest first.
-    std::vector<nlohmann::json> Journal() const;
+    // The socket file and the directory of its secret files (with localAuthentication).
+    std::string LocalSocket() const { return directory + "/cimxml.socket"; }
+    std::string LocalAuthDirectory() const { return directory + "/localauth"; }
+
+    // Every journal line written so far, oldest first; without `challenges`, those of the 401s
+    // that ask a client to authenticate are left out, so that only requests the server ran remain.
+    std::vector<nlohmann::json> Journal(bool challenges = false) const;
     // Journal entries of one operation ("EnumerateInstances", ...), optionally of one class.
     std::vector<nlohmann::json> Requests(const std::string& operation,
                                          const std::string& className = "") const;

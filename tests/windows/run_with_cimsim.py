@@ -1,5 +1,6 @@
 """Runs a Windows test program (WINE PROGRAM [ARGUMENT...]) under Wine against servers on the
-build machine, on free loopback ports: cimsim with the sample estate, Basic authentication, a
+build machine, on free loopback ports: cimsim with the sample estate, Basic authentication and,
+for in-band clients, local authentication (its secrets in a Linux folder that Wine maps), a
 journal and a rule that never answers enumerations of CIM_ConcreteJob (the client's time-out
 test asks for them, the module never does); a second cimsim with a certificate of its own (the
 trust table's); a scripted server that journals the request it gets and closes without
@@ -60,11 +61,12 @@ def main(command):
     under_wine = os.path.basename(command[0]).startswith("wine")
     program_path = windows_path if under_wine else os.path.abspath
     with contextlib.ExitStack() as stack:
+        directory = stack.enter_context(tempfile.TemporaryDirectory(prefix="windows-test-"))
+        secrets = os.path.join(directory, "localauth")
         simulator = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "faults": [
             {"operation": "EnumerateInstances", "class": SILENT_CLASS, "delay": 75}]},
-            "--user", USER, "--password", PASSWORD)
+            "--user", USER, "--password", PASSWORD, "--local-auth", secrets)
         stack.callback(simulator.stop)
-        directory = stack.enter_context(tempfile.TemporaryDirectory(prefix="windows-test-"))
         script, journal = (os.path.join(directory, name) for name in ("script", "journal"))
         with open(script, "w", encoding="utf-8") as stream:
             stream.write("[]")  # no answers: it closes after journaling the request
@@ -83,8 +85,8 @@ def main(command):
             unused.bind(("127.0.0.1", 0))
             closed_port = unused.getsockname()[1]
         return subprocess.run(command, check=False, env=dict(
-            os.environ, CIMCLIENT_LOCAL_URL="http://%s:%s@127.0.0.1:%d" % (
-                USER, PASSWORD, simulator.http_port),
+            os.environ, CIMCLIENT_LOCAL_URL="http://127.0.0.1:%d" % simulator.http_port,
+            CIMCLIENT_LOCAL_AUTH_DIR=secrets,
             BROCADE_TEST_CIMSIM_HTTP_PORT=str(simulator.http_port),
             BROCADE_TEST_CIMSIM_HTTPS_PORT=str(simulator.https_port),
             BROCADE_TEST_CIMSIM_USER=USER, BROCADE_TEST_CIMSIM_PASSWORD=PASSWORD,

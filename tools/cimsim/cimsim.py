@@ -2,15 +2,14 @@
 """cimsim: a CIM server simulator that speaks CIM-XML over HTTP and HTTPS on 127.0.0.1.
 
     python3 tools/cimsim/cimsim.py --scenario FILE [--http-port N] [--https-port N]
-        [--user U --password P] [--allow-anonymous] [--journal FILE]
-        [--property-qualifiers]
+        [--user U --password P] [--allow-anonymous] [--unix-socket PATH] [--local-auth DIR]
+        [--journal FILE] [--certificate FILE --key FILE] [--property-qualifiers]
 
 Once both ports listen it prints one line "http=PORT https=PORT" and serves until SIGTERM or
 SIGINT, then exits 0. The scenario format and the /control requests are in README.md.
 """
 
 import argparse
-import base64
 import json
 import os
 import re
@@ -26,11 +25,12 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from authentication import Authentication, carried_authorization  # noqa: E402
 from cimxml import CimError, RequestError, parse_request, response_body  # noqa: E402
 from diagnostics import DiagnosticRuns  # noqa: E402
 from faults import FaultBook, FaultError  # noqa: E402
 from http_wire import (REASONS, ConnectionDropped, closes, head, listen,  # noqa: E402
-                       make_tls_context, read_request, send)
+                       listen_unix, make_tls_context, read_request, send)
 from journal import Journal, describe  # noqa: E402
 from schema import Schema, ScenarioError  # noqa: E402
 from store import Store  # noqa: E402
@@ -44,9 +44,9 @@ class Simulator:
         self.diagnostics = DiagnosticRuns(self.store)
         self.faults = FaultBook(self.store.path_of)
         self.faults.add(self.schema.data.get("faults") or [])
-        self.user = options.user
-        self.password = options.password
-        self.allow_anonymous = options.allow_anonymous
+        self.authentication = Authentication(options.user, options.password,
+                                             options.allow_anonymous, options.local_auth,
+                                             self.schema.realm)
         self.journal = Journal(options.journal)
         self.stopping = threading.Event()
         self.connection_lock = threading.Lock()
@@ -77,6 +77,7 @@ class Simulator:
         except (ConnectionDropped, OSError, ValueError):
             pass
         finally:
+            self.authentication.forget(number)
             try:
                 sock.close()
             except OSError:
@@ -91,17 +92,13 @@ class Simulator:
             return self.answer_control(sock, method, body)
         entry = {"time": time.time(), "connection": connection,
                  "operation": headers.get("cimmethod", ""),
-                 "authorization": "authorization" in headers}
+                 "authorization": carried_authorization(headers)}
         for name, value in headers.items():
             if "timeout" in name:
                 entry["timeout"] = value
-        if not self.authorized(headers):
-            # cimserver names the reason only when no credentials came at all.
-            challenge = [] if "authorization" in headers else [("PGErrorDetail",
-                                                                "User%20Unauthorized")]
-            challenge += [("content-length", "0000000000"),
-                          ("WWW-Authenticate", 'Basic realm="%s"' % self.schema.realm)]
-            return self.refuse(sock, entry, 401, challenge)
+        refusal = self.authentication.refusal(connection, headers)
+        if refusal is not None:
+            return self.refuse(sock, entry, 401, refusal)
         if method not in ("POST", "M-POST"):
             return self.refuse(sock, entry, 405, [])
         try:
@@ -172,21 +169,6 @@ class Simulator:
         send(sock, "HTTP/1.1 %d %s\r\n%s\r\n" % (status, REASONS.get(status, "Error"), "".join(
             "%s: %s\r\n" % header for header in headers)))
         return True
-
-    def authorized(self, headers):
-        if self.user is None:
-            return True
-        given = headers.get("authorization")
-        if given is None:
-            return self.allow_anonymous
-        scheme, _, token = given.partition(" ")
-        if scheme.lower() != "basic":
-            return False
-        try:
-            user, _, password = base64.b64decode(token.strip()).decode("utf-8").partition(":")
-        except (ValueError, UnicodeDecodeError):
-            return False
-        return user == self.user and password == (self.password or "")
 
     def answer_control(self, sock, method, body):
         try:
@@ -275,7 +257,8 @@ def accept_loop(simulator, server, tls_context):
             connection, _ = server.accept()
         except OSError:
             return
-        connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        if connection.family != socket.AF_UNIX:
+            connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         threading.Thread(target=simulator.serve_connection, args=(connection, tls_context),
                          daemon=True).start()
 
@@ -288,6 +271,9 @@ def parse_arguments(argv):
     parser.add_argument("--user")
     parser.add_argument("--password")
     parser.add_argument("--allow-anonymous", action="store_true")
+    parser.add_argument("--unix-socket", help="also listen on this Unix domain socket file")
+    parser.add_argument("--local-auth", metavar="DIR",
+                        help="answer OpenPegasus local authentication with secret files in DIR")
     parser.add_argument("--journal")
     parser.add_argument("--certificate", help="PEM certificate (chain) for the HTTPS port, "
                         "instead of a self-signed CN=cimsim one made at start")
@@ -323,6 +309,9 @@ def main(argv):
     try:
         http_server = listen(options.http_port)
         https_server = listen(options.https_port)
+        servers = [(http_server, None), (https_server, tls_context)]
+        if options.unix_socket:
+            servers.append((listen_unix(options.unix_socket), None))
     except OSError as error:
         print("cimsim: cannot listen: %s" % error, file=sys.stderr)
         return 2
@@ -332,15 +321,17 @@ def main(argv):
 
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
-    for server, context in ((http_server, None), (https_server, tls_context)):
+    for server, context in servers:
         threading.Thread(target=accept_loop, args=(simulator, server, context),
                          daemon=True).start()
     print("http=%d https=%d" % (http_server.getsockname()[1], https_server.getsockname()[1]),
           flush=True)
     while not simulator.stopping.wait(1.0):
         pass
-    http_server.close()
-    https_server.close()
+    for server, _ in servers:
+        server.close()
+    if options.unix_socket:
+        os.unlink(options.unix_socket)
     return 0
 
 

@@ -119,3 +119,11 @@ def listen(port):
     server.bind(("127.0.0.1", port))
     server.listen(64)
     return server
+
+
+def listen_unix(path):
+    """A listener on a socket file, as a local OpenPegasus server has one."""
+    server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    server.bind(path)
+    server.listen(64)
+    return server

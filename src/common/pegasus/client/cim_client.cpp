@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base64.h"
+#include "connect_failure.h"
 #include "http_connection.h"
-#include "masked_credentials.h"
+#include "local_authentication.h"
+#include "local_server.h"
 #include "observer_hooks.h"
 #include "request_encoder.h"
 #include "response_checks.h"
@@ -67,23 +70,38 @@ class CIMClient::Impl {
     std::unique_ptr<http::HttpConnection> connection;
     // The server has asked for credentials; send them from now on.
     bool challenged = false;
+    // Answer the local server's local authentication with secrets from this
+    // directory; empty when connected otherwise.
+    std::string localAuthDirectory;
+    std::string localUser;
+    // The current connection has been let in by local authentication: its
+    // requests carry no authorization any more.
+    bool localProven = false;
+    // The answer to a local challenge, for the request's one retry.
+    std::string localAnswer;
 
     void open(const std::string& host, Uint32 port, const SSLContext* tls,
-              const std::string& userName, const std::string& userPassword) {
+              const std::string& userName, const std::string& userPassword,
+              const std::string& unixSocket = std::string(),
+              const std::string& authDirectory = std::string()) {
         if (connected) throw AlreadyConnectedException();
         endpoint.host = host.empty() ? "localhost" : host;
         endpoint.port = port;
+        endpoint.unixSocket = unixSocket;
         endpoint.useTls = tls != nullptr;
         endpoint.tls = tls ? std::make_shared<const SSLContext>(*tls) : nullptr;
         user = userName;
         password = userPassword;
         challenged = false;
+        localAuthDirectory = authDirectory;
+        localUser = authDirectory.empty() ? std::string() : processUserName();
         connection = newConnection(inForce());
         connected = true;
     }
 
     std::unique_ptr<http::HttpConnection> newConnection(Uint32 milliseconds) {
         endpoint.refusedSetting = refusedTransportSetting();
+        localProven = false;
         return std::make_unique<http::HttpConnection>(endpoint,
                                                       std::chrono::milliseconds(milliseconds));
     }
@@ -97,8 +115,11 @@ class CIMClient::Impl {
     std::string requestBytes(const cimxml::EncodedRequest& request) const {
         char length[16];
         std::snprintf(length, sizeof length, "%010u", static_cast<unsigned>(request.body.size()));
-        std::string bytes = "POST /cimom HTTP/1.1\r\nHOST: " + endpoint.host + ":" +
-                            std::to_string(endpoint.port) +
+        // Over a Unix domain socket OpenPegasus names no host.
+        const std::string host = endpoint.unixSocket.empty()
+                                     ? endpoint.host + ":" + std::to_string(endpoint.port)
+                                     : std::string();
+        std::string bytes = "POST /cimom HTTP/1.1\r\nHOST: " + host +
                             "\r\nContent-Type: application/xml; charset=utf-8\r\n"
                             "content-length: " +
                             length +
@@ -106,20 +127,39 @@ class CIMClient::Impl {
                             "CIMOperation: MethodCall\r\n"
                             "CIMMethod: " +
                             request.cimMethod + "\r\nCIMObject: " + request.cimObject + "\r\n";
-        if (challenged)
+        if (challenged) {
             bytes += "Authorization: Basic " + http::base64(user + ":" + password) + "\r\n";
+        } else if (!localAuthDirectory.empty() && !localProven) {
+            bytes += "PegasusAuthorization: " +
+                     (localAnswer.empty() ? localAuthorizationField(localUser) : localAnswer) +
+                     "\r\n";
+        }
         bytes += "\r\n";
         bytes += request.body;
         return bytes;
     }
 
+    // The answer to a local challenge; a file the client must not read ends
+    // the connection with CannotConnectException.
+    void answerLocalChallenge(const std::string& file) {
+        try {
+            localAnswer = localAnswerField(localUser, file, localAuthDirectory);
+        } catch (const LocalSecretRefused& refused) {
+            connection.reset();
+            http::throwCannotConnect(endpoint, refused.what());
+        }
+    }
+
     // One request and its response on the persistent connection, opened
     // anew when the last one ended. Never sends a request twice, except once
-    // with credentials after a Basic challenge.
+    // with credentials after a Basic challenge, or with the secret after a
+    // local challenge.
     http::HttpResponse exchange(const cimxml::EncodedRequest& request, http::BodySink& sink) {
         if (!connected) throw NotConnectedException();
         const Uint32 limit = inForce();
         bool retriedWithCredentials = false;
+        // An answer left by a retry that never went out belongs to no request.
+        localAnswer.clear();
         while (true) {
             // A connection the server closed while idle has carried no part
             // of this request yet, so replacing it sends nothing twice.
@@ -127,9 +167,11 @@ class CIMClient::Impl {
             if (!connection) connection = newConnection(limit);
             http::HttpResponse response;
             try {
+                const std::string bytes = requestBytes(request);
+                localAnswer.clear();
                 response = connection->exchange(
-                    requestBytes(request), http::Clock::now() + std::chrono::milliseconds(limit),
-                    responseLimit(), &sink);
+                    bytes, http::Clock::now() + std::chrono::milliseconds(limit), responseLimit(),
+                    &sink);
             } catch (const ConnectionTimeoutException&) {
                 // A late answer must not be taken for the next request's.
                 connection.reset();
@@ -140,11 +182,21 @@ class CIMClient::Impl {
                 throw;
             }
             if (response.closesConnection) connection.reset();
+            if (!retriedWithCredentials && !localAuthDirectory.empty() && !challenged &&
+                !localProven) {
+                const std::string file = localChallengeFile(response);
+                if (!file.empty()) {
+                    answerLocalChallenge(file);
+                    retriedWithCredentials = true;
+                    continue;
+                }
+            }
             if (!retriedWithCredentials && !challenged && asksForBasicCredentials(response)) {
                 challenged = true;
                 retriedWithCredentials = true;
                 continue;
             }
+            if (connection && response.status != 401) localProven = true;
             checkOperationResponse(response);
             return response;
         }
@@ -181,50 +233,22 @@ void CIMClient::connect(const String& host, Uint32 portNumber, const SSLContext&
 }
 
 void CIMClient::connectLocal() {
-    const char* variable = std::getenv("CIMCLIENT_LOCAL_URL");
-    std::string url = variable != nullptr && *variable != '\0' ? variable : "http://127.0.0.1:5988";
-    std::string rest;
-    bool tls;
-    if (url.compare(0, 7, "http://") == 0) {
-        tls = false;
-        rest = url.substr(7);
-    } else if (url.compare(0, 8, "https://") == 0) {
-        tls = true;
-        rest = url.substr(8);
-    } else {
-        throw InvalidLocatorException(String::fromUtf8(MaskedCredentials(url)));
-    }
-    rest = rest.substr(0, rest.find('/'));
-    std::string user;
-    std::string password;
-    size_t at = rest.rfind('@');
-    if (at != std::string::npos) {
-        std::string credentials = rest.substr(0, at);
-        rest = rest.substr(at + 1);
-        size_t colon = credentials.find(':');
-        user = uriDecode(credentials.substr(0, colon));
-        if (colon != std::string::npos) password = uriDecode(credentials.substr(colon + 1));
-    }
-    std::string host = rest;
-    Uint32 port = tls ? 5989 : 5988;
-    size_t colon = rest.rfind(':');
-    size_t bracket = rest.rfind(']');
-    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
-        host = rest.substr(0, colon);
-        std::string digits = rest.substr(colon + 1);
-        char* end = nullptr;
-        unsigned long value = std::strtoul(digits.c_str(), &end, 10);
-        if (digits.empty() || *end != '\0' || value == 0 || value > 65535) {
-            throw InvalidLocatorException(String::fromUtf8(MaskedCredentials(url)));
+    const std::vector<LocalServer> servers = localServers();
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const LocalServer& server = servers[i];
+        notify(pegasus_testing::ClientEvent::ConnectLocal,
+               server.unixSocket.empty() ? server.host : server.unixSocket, server.port,
+               impl_->inForce());
+        SSLContext anyCertificate{String()};
+        try {
+            impl_->open(server.host, server.port, server.tls ? &anyCertificate : nullptr,
+                        server.user, server.password, server.unixSocket,
+                        server.user.empty() ? server.authDirectory : std::string());
+            return;
+        } catch (const CannotConnectException&) {
+            if (i + 1 == servers.size()) throw;
         }
-        port = static_cast<Uint32>(value);
     }
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    notify(pegasus_testing::ClientEvent::ConnectLocal, host, port, impl_->inForce());
-    SSLContext anyCertificate{String()};
-    impl_->open(host, port, tls ? &anyCertificate : nullptr, user, password);
 }
 
 void CIMClient::disconnect() { impl_->close(); }

@@ -6,8 +6,10 @@ namespace Pegasus {
 namespace http {
 
 void throwCannotConnect(const Endpoint& endpoint, const std::string& reason) {
-    std::string message = "Cannot connect to " + endpoint.host + ":" +
-                          std::to_string(endpoint.port) + ". Connection failed.";
+    const std::string target = endpoint.unixSocket.empty()
+                                   ? endpoint.host + ":" + std::to_string(endpoint.port)
+                                   : endpoint.unixSocket;
+    std::string message = "Cannot connect to " + target + ". Connection failed.";
     if (!reason.empty()) message += " " + reason;
     throw CannotConnectException(String::fromUtf8(message));
 }

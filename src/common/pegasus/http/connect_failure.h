@@ -10,7 +10,8 @@ namespace Pegasus {
 namespace http {
 
 // Throws CannotConnectException with OpenPegasus's text, "Cannot connect to
-// HOST:PORT. Connection failed.", followed, when the client knows more than
+// HOST:PORT. Connection failed." (the socket file in place of HOST:PORT for a
+// Unix domain socket), followed, when the client knows more than
 // OpenPegasus would say (a setting the HTTP library refused, the caller's
 // certificate callback failing), by " " and `reason`.
 [[noreturn]] void throwCannotConnect(const Endpoint& endpoint,

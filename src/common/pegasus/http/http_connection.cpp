@@ -200,11 +200,7 @@ HttpConnection::HttpConnection(const Endpoint& endpoint, std::chrono::millisecon
 
 void HttpConnection::configure(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
     CheckedOptions options(handle(curl_), endpoint);
-    bool ipv6 = endpoint.host.find(':') != std::string::npos;
-    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
-                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
-                      std::to_string(endpoint.port) + "/";
-    options.set(CURLOPT_URL, url.c_str());
+    configureTarget(endpoint);
     options.set(CURLOPT_PROTOCOLS_STR, "http,https");
     options.set(CURLOPT_CONNECT_ONLY, 1L);
     options.set(CURLOPT_FOLLOWLOCATION, 0L);
@@ -235,6 +231,21 @@ void HttpConnection::configure(const Endpoint& endpoint, std::chrono::millisecon
     } else {
         options.set(CURLOPT_SSL_VERIFYPEER, 0L);
     }
+}
+
+void HttpConnection::configureTarget(const Endpoint& endpoint) {
+    CheckedOptions options(handle(curl_), endpoint);
+    if (!endpoint.unixSocket.empty()) {
+        // libcurl needs a host in the URL; over the socket nothing resolves it.
+        options.set(CURLOPT_UNIX_SOCKET_PATH, endpoint.unixSocket.c_str());
+        options.set(CURLOPT_URL, endpoint.useTls ? "https://localhost/" : "http://localhost/");
+        return;
+    }
+    bool ipv6 = endpoint.host.find(':') != std::string::npos;
+    std::string url = std::string(endpoint.useTls ? "https://" : "http://") +
+                      (ipv6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" +
+                      std::to_string(endpoint.port) + "/";
+    options.set(CURLOPT_URL, url.c_str());
 }
 
 HttpConnection::~HttpConnection() {

@@ -24,6 +24,9 @@ using Clock = std::chrono::steady_clock;
 struct Endpoint {
     std::string host;  // as given to connect(): name, IPv4 or IPv6 literal
     std::uint32_t port = 0;
+    // A Unix domain socket to connect through instead of host and port
+    // (POSIX only): the local server's.
+    std::string unixSocket;
     bool useTls = false;
     // Used when useTls is set.
     std::shared_ptr<const SSLContext> tls;
@@ -82,6 +85,8 @@ class HttpConnection {
 #else
     // Sets the handle's options; a refused one throws CannotConnectException.
     void configure(const Endpoint& endpoint, std::chrono::milliseconds timeout);
+    // The URL, and the socket file for a local server's Unix domain socket.
+    void configureTarget(const Endpoint& endpoint);
     void send(const std::string& bytes, Clock::time_point deadline);
     // Waits until the socket is readable or writable; false at the deadline.
     bool wait(bool forWriting, Clock::time_point deadline);

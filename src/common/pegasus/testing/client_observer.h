@@ -13,7 +13,7 @@ struct ClientEvent {
     enum Kind {
         SetTimeout,    // timeoutMilliseconds
         Connect,       // host, port (before the attempt, also when it then fails)
-        ConnectLocal,  // host, port taken from the local URL
+        ConnectLocal,  // host (the socket file for a socket), port of each place tried
         Request        // operation ("EnumerateInstances", ...), target (class or path text),
                        // messageId, and the time-out in force for it
     };

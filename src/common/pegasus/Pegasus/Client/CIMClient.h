@@ -21,8 +21,8 @@ namespace Pegasus {
 // A CIM-XML client over HTTP/1.1 or HTTPS: one persistent connection, reused
 // for every operation. Every failure is thrown as a subclass of Exception;
 // nothing else escapes. No request is ever sent twice, except once after a
-// 401 Basic challenge (same MESSAGE ID, now with credentials). One thread at
-// a time. Not copyable.
+// 401 challenge, Basic or local (same MESSAGE ID, now with credentials). One
+// thread at a time. Not copyable.
 class CIMClient {
   public:
     CIMClient();
@@ -47,9 +47,20 @@ class CIMClient {
     // The same over TLS; a failed handshake is a CannotConnectException.
     void connect(const String& host, Uint32 portNumber, const SSLContext& sslContext,
                  const String& userName, const String& password);
-    // Connects to the URL in the environment variable CIMCLIENT_LOCAL_URL
-    // (default http://127.0.0.1:5988), e.g. https://user:pw@127.0.0.1:5989;
-    // credentials only when the URL carries them. An https URL is not verified.
+    // Connects to the local CIM server as OpenPegasus does: on POSIX its Unix
+    // domain socket (release layout, then development layout), then HTTP on
+    // 127.0.0.1:5988; on Windows HTTP on 127.0.0.1:5988, then HTTPS on 5989.
+    // The environment variable CIMCLIENT_LOCAL_URL names another server
+    // instead: http://[user:pw@]host[:port], https://... or unix:/socket/path.
+    // With credentials in it they are sent after a Basic challenge; without,
+    // the server's local authentication is answered: the first request on a
+    // connection names the process's user, and after the server's challenge
+    // it goes once more with the secret from the file the server names, if
+    // that is a small regular file directly in the server's directory for
+    // them (CIMCLIENT_LOCAL_AUTH_DIR, or the layout's). Any other file is
+    // refused with CannotConnectException, and nothing of it is sent. An
+    // https server is not verified. Throws as connect(), for the last server
+    // tried, and InvalidLocatorException for a URL it cannot read.
     void connectLocal();
     // Closes the connection; safe to call when not connected.
     void disconnect();

@@ -1,0 +1,52 @@
+// The local authentication of an OpenPegasus server: the first request names
+// the process's user, the server writes a secret into a file only that user
+// can read and names the file in its 401, and the same request goes again
+// with the file's contents. Whoever listens on the local socket or port
+// chooses the file, so a file is read only where the local server keeps its
+// secrets, and only if it looks like one. No network here.
+#ifndef PEGASUS_CLIENT_LOCAL_AUTHENTICATION_H
+#define PEGASUS_CLIENT_LOCAL_AUTHENTICATION_H
+
+#include <stdexcept>
+#include <string>
+
+#include "http_response.h"
+
+namespace Pegasus {
+
+// The path in a 401's `WWW-Authenticate: Local "<path>"`, or empty for any
+// other response.
+std::string localChallengeFile(const http::HttpResponse& response);
+
+// The field of a request that proves nothing yet: `Local "<user>"`.
+std::string localAuthorizationField(const std::string& user);
+
+// The field that answers a challenge naming `file` (backslashes count as
+// slashes): `Local "<user>:<file>:<contents>"`. A file that does not exist
+// gives empty contents, which the server refuses like any wrong secret.
+// Throws LocalSecretRefused, naming the file but nothing of it, when the file
+// does not lie directly in `directory`, is not a regular file (a link, a
+// device, a FIFO, ...), cannot be read, holds more than kMaxLocalSecretBytes
+// or bytes a header field cannot carry.
+std::string localAnswerField(const std::string& user, const std::string& file,
+                             const std::string& directory);
+
+const std::size_t kMaxLocalSecretBytes = 256;
+
+struct LocalSecretRefused : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Platform parts (local_secret_posix.cpp, local_secret_windows.cpp).
+
+// The name of the user the process runs as.
+std::string processUserName();
+
+// The contents of `path` if it is a regular file of at most `maxBytes`
+// (opened without following a link and without waiting on a FIFO), empty if
+// it does not exist. Throws LocalSecretRefused otherwise.
+std::string readLocalSecret(const std::string& path, std::size_t maxBytes);
+
+}  // namespace Pegasus
+
+#endif
