@@ -25,7 +25,9 @@ using CimFuncConnection = CimTest;
 
 }  // namespace
 
-// Each failed attempt is followed by the pause; only the last failure is logged.
+// Each failed attempt is followed by the pause (how long, silent_server_e2e_test checks where the
+// host sees it) and is made under a connection time-out of 40 minutes; only the last failure is
+// logged.
 TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndOneErrorLine) {
     ScopedEnvironment local("CIMCLIENT_LOCAL_URL",
                             "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
@@ -48,12 +50,12 @@ TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndO
                     : std::make_unique<CimFunc>(kNameSpace, Remote(UnusedLoopbackPort()));
         EXPECT_EQ(cimFunc->GetClient(), nullptr) << c.error;
         EXPECT_EQ(Count(c.attempt), 3u) << c.error;
-        EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000})) << c.error;
-        std::vector<unsigned int> timeouts;  // set on the client before each attempt
+        EXPECT_EQ(pauses.size(), 3u) << c.error;
         for (const auto& event : events) {
-            if (event.kind == Event::SetTimeout) timeouts.push_back(event.timeoutMilliseconds);
+            if (event.kind == c.attempt) {
+                EXPECT_EQ(event.timeoutMilliseconds, 40u * 60 * 1000);
+            }
         }
-        EXPECT_EQ(timeouts, (std::vector<unsigned int>{2400000, 2400000, 2400000}));
         const auto errors = Lines(1);
         ASSERT_EQ(errors.size(), 1u) << c.error;
         EXPECT_EQ(errors[0].rfind(c.error, 0), 0u) << errors[0];
