@@ -21,6 +21,9 @@ CXX = os.environ["BROCADE_CXX"]
 HOST_LIBRARIES = os.environ["BROCADE_HOST_LIBRARY_DIR"]
 VERSION = os.environ["BROCADE_VERSION"]
 
+# What test programs link to watch and steer the CIM client (testing/client_observer.h).
+TEST_HOOKS = r"setClientObserver|setTimeoutCeiling|setResponseLimit|refuseTransportSetting"
+
 
 def run(*command, **keywords):
     return subprocess.run(command, check=True, capture_output=True, text=True, timeout=300,
@@ -56,6 +59,14 @@ class InstalledModule(unittest.TestCase):
                 subprocess.run([CXX, "-std=c++17", "-fsyntax-only", "-x", "c++", "-", "-I",
                                 os.path.join(tree, "include")],
                                input="#include <brocade/brocade.h>\n", text=True, check=True)
+
+    def test_shipped_library_holds_none_of_the_client_test_hooks(self):
+        # The package's copy is stripped; the installed one is the same code with its symbols.
+        library = os.path.join(self.trees["cmake --install"], "lib/brocade/libbrocade.so")
+        symbols = run("nm", "-C", library).stdout
+        # The facade is there, so a hook would be seen if it were.
+        self.assertIn("Vornet::Brocade::Brocade::GetAdapterInfo", symbols)
+        self.assertEqual(re.findall(TEST_HOOKS, symbols), [])
 
     def test_package_depends_on_what_the_module_links(self):
         depends = run("dpkg-deb", "-f", self.package, "Depends").stdout

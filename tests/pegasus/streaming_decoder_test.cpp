@@ -10,7 +10,6 @@
 #include "failure_text.h"
 #include "repeated_text.h"
 #include "response_decoder.h"
-#include "testing/client_observer.h"
 
 using namespace Pegasus;
 using Operation = cimxml::ResponseDecoder::Operation;
@@ -49,17 +48,15 @@ struct DefectCase {
     std::string body;
     const char* message;
     Operation operation = Operation::EnumerateInstances;
-    // The response limit in force (0: the default); the decoder's memory allowance scales with it.
-    std::uint64_t responseLimit = 0;
+    // The decoder's response limit; its memory allowance scales with it.
+    std::uint64_t responseLimit = cimxml::kDefaultResponseLimit;
 };
 
 void PrintTo(const DefectCase& c, std::ostream* out) { *out << c.name; }
 
 std::string messageOf(const DefectCase& defect, size_t piece) {
     const std::string& body = defect.body;
-    pegasus_testing::setResponseLimit(defect.responseLimit);
-    cimxml::ResponseDecoder decoder(defect.operation, 1000);
-    pegasus_testing::setResponseLimit(0);
+    cimxml::ResponseDecoder decoder(defect.operation, 1000, defect.responseLimit);
     for (size_t offset = 0; offset < body.size(); offset += piece) {
         decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
     }
@@ -125,13 +122,15 @@ TEST(WholeBodyDecode, refusesABodyOverTheResponseLimitForEveryOperation) {
         "CIMClientMalformedHTTPException: Response from CIM Server exceeds the limit of " +
         std::to_string(body.size() - 1) + " bytes.";
     Array<CIMParamValue> out;
-    pegasus_testing::setResponseLimit(body.size() - 1);
-    EXPECT_EQ(failure_text::of([&] { cimxml::decodeEnumerateInstances(body, 1000); }), refused);
-    EXPECT_EQ(failure_text::of([&] { cimxml::decodeGetInstance(body, 1000); }), refused);
-    EXPECT_EQ(failure_text::of([&] { cimxml::decodeGetClass(body, 1000); }), refused);
-    EXPECT_EQ(failure_text::of([&] { cimxml::decodeInvokeMethod(body, 1000, CIMName("M"), out); }),
+    const std::uint64_t limit = body.size() - 1;
+    EXPECT_EQ(failure_text::of([&] { cimxml::decodeEnumerateInstances(body, 1000, limit); }),
               refused);
-    pegasus_testing::setResponseLimit(0);
+    EXPECT_EQ(failure_text::of([&] { cimxml::decodeGetInstance(body, 1000, limit); }), refused);
+    EXPECT_EQ(failure_text::of([&] { cimxml::decodeGetClass(body, 1000, limit); }), refused);
+    EXPECT_EQ(failure_text::of([&] {
+                  cimxml::decodeInvokeMethod(body, 1000, CIMName("M"), out, limit);
+              }),
+              refused);
 }
 
 }  // namespace

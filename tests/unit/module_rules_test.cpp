@@ -32,33 +32,6 @@ TEST(IdentityMapping, SoftwareIdIsEverythingBeforeTheLastBlank) {
     }
 }
 
-TEST(IdentityMapping, EachFieldComesFromItsOwnPropertyAndTheRestAreLeftAlone) {
-    using Field = std::string SoftwareIdentity_::*;
-    const std::pair<const char*, Field> mapped[] = {
-        {"Description", &SoftwareIdentity_::description},
-        {"ElementName", &SoftwareIdentity_::element_name},
-        {"Manufacturer", &SoftwareIdentity_::manufacturer},
-        {"Name", &SoftwareIdentity_::name},
-        {"VersionString", &SoftwareIdentity_::version_string},
-        {"Classifications", &SoftwareIdentity_::classifications},
-        {"ClassificationDescriptions", &SoftwareIdentity_::classification_descriptions},
-        {"IdentityInfoValue", &SoftwareIdentity_::identity_info_value},
-        {"ReleaseDate", &SoftwareIdentity_::release_date},
-        {"IdentityInfoType", &SoftwareIdentity_::identity_info_type},
-    };
-    PropertyMap properties{
-        {"SoftwareID", "ignored"}, {"SoftwareStatus", "ignored"}, {"ProductName", "ignored"}};
-    for (const auto& field : mapped) properties[field.first] = std::string(field.first) + " 1";
-    const SoftwareIdentity_ identity = SoftwareIdentityFromProperties(properties, "Adapter A");
-    for (const auto& field : mapped) {
-        EXPECT_EQ(identity.*field.second, std::string(field.first) + " 1") << field.first;
-    }
-    EXPECT_EQ(identity.product_name, "Adapter A");
-    EXPECT_EQ(identity.software_ID, "IdentityInfoValue");
-    EXPECT_TRUE(identity.software_status.empty() && identity.software_role.empty() &&
-                identity.sub_device_ID.empty());
-}
-
 // Only version, classifications, product and element name make two identities the same; the
 // first of each stays in place. Every record differs from the others in its other fields.
 TEST(RepeatedIdentities, OnlyVersionClassificationsProductAndElementCount) {

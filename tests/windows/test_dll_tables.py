@@ -19,6 +19,9 @@ import zipfile
 OWN_EXPORTS = {"brocade.dll": r"_ZNK?6Vornet7Brocade7Brocade", "cimom.dll": r"_ZNK?6Vornet5Cimom",
                "logger.dll": r"(_ZNK?6Vornet(3Log|10LogCapture)|_ZT[ISV]N6Vornet3LogE)"}
 
+# What test programs link to watch and steer the CIM client (testing/client_observer.h).
+TEST_HOOKS = r"setClientObserver|setTimeoutCeiling|setResponseLimit|refuseTransportSetting"
+
 # The facade's two constructors, destructor and five operations, as the host binds to them.
 FACADE_MEMBERS = ["_ZN6Vornet7Brocade7Brocade" + member for member in (
     "C1Ev", "C1ERKNS_16VornetConnection14ConnectionInfoE", "D1Ev", "14GetAdapterInfo",
@@ -70,6 +73,14 @@ class DllTablesTest(unittest.TestCase):
                     missing = [member for member in FACADE_MEMBERS
                                if not any(symbol.startswith(member) for symbol in exports)]
                     self.assertEqual(missing, [], "the facade lacks members")
+
+    def test_brocade_dll_holds_none_of_the_client_test_hooks(self):
+        # A packaged DLL is stripped; the one built is the same code with its symbols.
+        for dll in (path for path in ARGUMENTS if path.lower().endswith("brocade.dll")):
+            symbols = subprocess.check_output([OBJDUMP, "-t", dll], text=True)
+            # The facade is there, so a hook would be seen if it were.
+            self.assertIn("_ZN6Vornet7Brocade7Brocade14GetAdapterInfo", symbols)
+            self.assertEqual(re.findall(TEST_HOOKS, symbols), [])
 
     def test_package_carries_the_module_and_none_of_the_host_libraries(self):
         if self.package is None:

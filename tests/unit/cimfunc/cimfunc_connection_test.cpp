@@ -25,8 +25,10 @@ using CimFuncConnection = CimTest;
 
 }  // namespace
 
-// Each failed attempt is followed by the pause; only the last failure is logged, and no line
-// shows a password, whether it was given to connect or written into the local URL.
+// Each failed attempt is followed by the pause (how long, silent_server_e2e_test checks where the
+// host sees it) and is made under a connection time-out of 40 minutes; only the last failure is
+// logged, and no line shows a password, whether it was given to connect or written into the
+// local URL.
 TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndOneErrorLine) {
     const std::string freeLocalUrl = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
     using Event = pegasus_testing::ClientEvent;
@@ -55,12 +57,12 @@ TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndO
                     : std::make_unique<CimFunc>(kNameSpace, Remote(UnusedLoopbackPort()));
         EXPECT_EQ(cimFunc->GetClient(), nullptr) << c.error;
         EXPECT_EQ(Count(c.attempt), 3u) << c.error;
-        EXPECT_EQ(pauses, (std::vector<unsigned int>{10000, 10000, 10000})) << c.error;
-        std::vector<unsigned int> timeouts;  // set on the client before each attempt
+        EXPECT_EQ(pauses.size(), 3u) << c.error;
         for (const auto& event : events) {
-            if (event.kind == Event::SetTimeout) timeouts.push_back(event.timeoutMilliseconds);
+            if (event.kind == c.attempt) {
+                EXPECT_EQ(event.timeoutMilliseconds, 40u * 60 * 1000);
+            }
         }
-        EXPECT_EQ(timeouts, (std::vector<unsigned int>{2400000, 2400000, 2400000}));
         const auto errors = Lines(1);
         ASSERT_EQ(errors.size(), 1u) << c.error;
         EXPECT_EQ(errors[0].rfind(c.error, 0), 0u) << errors[0];

@@ -13,6 +13,14 @@ namespace cimxml {
 
 namespace {
 
+// A consumed child this large is dropped at once rather than held: instances
+// that size are not sent by the hundred.
+const std::size_t kLargeChildElements = 4096;
+const std::size_t kLargeChildCharacters = 256 * 1024;
+// Consumed children are held until they take more elements than this, so
+// that the one kept is moved once every few instances rather than for each.
+const std::uint64_t kHeldElements = 256;
+
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool isBlank(std::string_view text) {
@@ -143,18 +151,17 @@ void ElementTree::endElement(std::string_view) {
     }
 }
 
-// Consumed children are held until they take more than 256 elements (fewer
-// under a small allowance), then all but the last are dropped, so that they
-// are moved once every few instances rather than for each; a large child is
-// not held (instances that size are not sent by the hundred).
+// Consumed children are held up to kHeldElements (fewer under a small
+// allowance), then all but the last are dropped.
 void ElementTree::hold(std::int32_t child) {
     const std::size_t count = elements_.size() - static_cast<std::size_t>(child);
     const std::int32_t first = elements_[streamed_].firstChild;
     const std::size_t held = elements_.size() - static_cast<std::size_t>(first);
-    if (count > 4096 || characters_.size() - elements_[child].name > 256 * 1024) {
+    if (count > kLargeChildElements ||
+        characters_.size() - elements_[child].name > kLargeChildCharacters) {
         dropStreamedChildren();
     } else if (first != child &&
-               held > std::min<std::uint64_t>(256, allowance_ / 4 / sizeof(Element))) {
+               held > std::min<std::uint64_t>(kHeldElements, allowance_ / 4 / sizeof(Element))) {
         keepOnly(child);
     } else {
         heldPrevious_ = child;
@@ -163,7 +170,10 @@ void ElementTree::hold(std::int32_t child) {
 
 // Drops the streamed parent's children before `child` and moves `child`
 // where the first of them was. They are the last elements held, one after
-// the other: text of the parent between two would have dropped them.
+// the other: text of the parent between two would have dropped them. Every
+// element, attribute and character of `child` moves by the same shift, so
+// an index within it keeps its distance from its root: the contract
+// ChildConsumer promises (repeated_instances.h relies on it).
 void ElementTree::keepOnly(std::int32_t child) {
     Element& parent = elements_[streamed_];
     const std::int32_t start = parent.firstChild;
@@ -211,48 +221,6 @@ void ElementTree::dropStreamedChildren() {
     elements_.resize(static_cast<std::size_t>(parent.firstChild));
     parent.firstChild = -1;
     parent.lastChild = -1;
-}
-
-// Elements are held in document order, so a subtree is its root and the
-// elements up to its root's last descendant.
-std::int32_t ElementTree::subtreeSize(std::int32_t root) const {
-    std::int32_t last = root;
-    while (elements_[last].lastChild >= 0) last = elements_[last].lastChild;
-    return last - root + 1;
-}
-
-// The characters of a subtree are one run from its root's name on, so one
-// comparison covers every name, attribute and text; the offsets then say
-// that each falls at the same place. In document order, each element's
-// parent fixes the shape.
-bool ElementTree::sameContent(std::int32_t left, std::int32_t right) const {
-    const std::int32_t count = subtreeSize(left);
-    if (count != subtreeSize(right)) return false;
-    const Element& leftRoot = elements_[left];
-    const Element& rightRoot = elements_[right];
-    const std::uint32_t length = leftRoot.charactersEnd - leftRoot.name;
-    if (rightRoot.charactersEnd - rightRoot.name != length) return false;
-    const auto offset = [](std::uint32_t at, std::uint32_t start) { return at - start; };
-    for (std::int32_t i = 0; i < count; ++i) {
-        const Element& a = elements_[left + i];
-        const Element& b = elements_[right + i];
-        if (offset(a.name, leftRoot.name) != offset(b.name, rightRoot.name) ||
-            a.textDone != b.textDone || a.textLength != b.textLength ||
-            (a.textDone && offset(a.text, leftRoot.name) != offset(b.text, rightRoot.name)) ||
-            a.attributeCount != b.attributeCount ||
-            (i > 0 && a.parent - left != b.parent - right)) {
-            return false;
-        }
-        for (std::uint32_t k = 0; k < a.attributeCount; ++k) {
-            const AttributeOffsets& x = attributes_[a.firstAttribute + k];
-            const AttributeOffsets& y = attributes_[b.firstAttribute + k];
-            if (offset(x.name, leftRoot.name) != offset(y.name, rightRoot.name) ||
-                offset(x.value, leftRoot.name) != offset(y.value, rightRoot.name)) {
-                return false;
-            }
-        }
-    }
-    return std::memcmp(chars(leftRoot.name), chars(rightRoot.name), length) == 0;
 }
 
 void ElementTree::characters(std::string_view text) {

@@ -78,9 +78,13 @@ class ElementTree : public xml::XmlHandler {
     // tree still holds it (-1 otherwise): servers send the instances of an
     // enumeration alike but for their keys, so what repeats the previous one
     // need not be decoded again. Consumed elements are dropped once they hold
-    // more than a few instances' worth (the last one is kept, moved to where
-    // the first was: indexes within it keep their distance from its root),
-    // and a large one at once.
+    // more than a few instances' worth, and a large one at once.
+    //
+    // The offset rule: the previous element may have moved since it was
+    // consumed (the last one held is moved to where the first was), so its
+    // index, and the index of anything within it, is valid only for this
+    // call; the distance of an element within it from its root never
+    // changes while it is held. Keep distances, not indexes.
     class ChildConsumer {
       public:
         virtual ~ChildConsumer() = default;
@@ -110,11 +114,6 @@ class ElementTree : public xml::XmlHandler {
     const char* chars(std::uint32_t offset) const { return characters_.data() + offset; }
     bool empty() const { return elements_.empty(); }
 
-    // Two ended elements whose subtrees are the same, byte for byte and in
-    // the same shape (names, attributes in order, texts, children): whatever
-    // is read of one is read of the other. Lines do not count.
-    bool sameContent(std::int32_t left, std::int32_t right) const;
-
   private:
     // The checks of every event stay inline; what they refuse is worded
     // out of line.
@@ -139,7 +138,6 @@ class ElementTree : public xml::XmlHandler {
     void hold(std::int32_t child);
     void keepOnly(std::int32_t child);
     void dropStreamedChildren();
-    std::int32_t subtreeSize(std::int32_t root) const;
 
     const xml::XmlParser* parser_ = nullptr;
     std::vector<Element> elements_;
@@ -221,10 +219,6 @@ class Node {
     }
     Node firstElement() const { return Node(tree_, index_ >= 0 ? element().firstChild : -1); }
     Node nextElement() const { return Node(tree_, index_ >= 0 ? element().nextSibling : -1); }
-    // See ElementTree::sameContent; both from the same tree.
-    bool sameContent(const Node& other) const {
-        return index_ >= 0 && other.index_ >= 0 && tree_->sameContent(index_, other.index_);
-    }
     Node child(const char* name) const {
         Node node = firstElement();
         while (node && std::strcmp(node.name(), name) != 0) node = node.nextElement();

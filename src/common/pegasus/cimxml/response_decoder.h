@@ -1,4 +1,7 @@
-// Turns CIM-XML response bodies into CIM objects (no network). The body is
+// The streaming driver: turns CIM-XML response bodies into CIM objects (no
+// network), feeding the XML parser, the element tree, the envelope
+// (response_envelope.h), the object grammar (object_grammar.h) and, for
+// enumerations, the repeated-instance cache (repeated_instances.h). The body is
 // pushed in pieces of any size. An EnumerateInstances response is turned into
 // instances one VALUE.NAMEDINSTANCE at a time, so that memory holds the
 // instances built and the elements of a few instances, never those of the
@@ -11,7 +14,8 @@
 // "Validation error: on line 7: ..."); a server error is a CIMException; a
 // response to another request a CIMClientResponseException. When a body has
 // several defects, an XML syntax error is reported before any defect of the
-// content, as OpenPegasus does.
+// content, as OpenPegasus does. What it gives are plain values, valid for as
+// long as the caller keeps them.
 #ifndef PEGASUS_CIMXML_RESPONSE_DECODER_H
 #define PEGASUS_CIMXML_RESPONSE_DECODER_H
 
@@ -21,11 +25,15 @@
 #include <Pegasus/Common/CIMValue.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace Pegasus {
 namespace cimxml {
+
+// The largest response body a client accepts unless told otherwise (1 GiB).
+constexpr std::uint64_t kDefaultResponseLimit = std::uint64_t(1) << 30;
 
 // Decodes one response body pushed in pieces. Not copyable; one per body;
 // not for use by two threads at once.
@@ -33,7 +41,11 @@ class ResponseDecoder {
   public:
     enum class Operation { EnumerateInstances, GetInstance, GetClass, InvokeMethod };
 
-    ResponseDecoder(Operation operation, Uint32 messageId);
+    // A body larger than `responseLimit` bytes fails with
+    // CIMClientMalformedHTTPException, as the transport fails it; the limit
+    // also sets how dense a body's markup may be (element_tree.h).
+    ResponseDecoder(Operation operation, Uint32 messageId,
+                    std::uint64_t responseLimit = kDefaultResponseLimit);
     ~ResponseDecoder();
     ResponseDecoder(const ResponseDecoder&) = delete;
     ResponseDecoder& operator=(const ResponseDecoder&) = delete;
@@ -64,11 +76,15 @@ class ResponseDecoder {
 };
 
 // The same for a body received whole.
-Array<CIMInstance> decodeEnumerateInstances(const std::string& body, Uint32 messageId);
-CIMInstance decodeGetInstance(const std::string& body, Uint32 messageId);
-CIMClass decodeGetClass(const std::string& body, Uint32 messageId);
+Array<CIMInstance> decodeEnumerateInstances(const std::string& body, Uint32 messageId,
+                                            std::uint64_t responseLimit = kDefaultResponseLimit);
+CIMInstance decodeGetInstance(const std::string& body, Uint32 messageId,
+                              std::uint64_t responseLimit = kDefaultResponseLimit);
+CIMClass decodeGetClass(const std::string& body, Uint32 messageId,
+                        std::uint64_t responseLimit = kDefaultResponseLimit);
 CIMValue decodeInvokeMethod(const std::string& body, Uint32 messageId, const CIMName& methodName,
-                            Array<CIMParamValue>& outParameters);
+                            Array<CIMParamValue>& outParameters,
+                            std::uint64_t responseLimit = kDefaultResponseLimit);
 
 }  // namespace cimxml
 }  // namespace Pegasus

@@ -45,7 +45,7 @@ void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Ui
 class DecodingSink : public http::BodySink {
   public:
     DecodingSink(cimxml::ResponseDecoder::Operation operation, Uint32 messageId)
-        : decoder(operation, messageId) {}
+        : decoder(operation, messageId, responseLimit()) {}
     bool accept(const http::HttpResponse& head) override { return head.status == 200; }
     void body(const char* data, std::size_t size) override { decoder.feed(data, size); }
 

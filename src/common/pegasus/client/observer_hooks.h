@@ -1,4 +1,8 @@
-// The library's side of testing/client_observer.h.
+// The seams through which tests watch and steer every CIMClient of a process
+// (testing/client_observer.h). A link-time seam: the shipped library links
+// observer_hooks_shipped.cpp, where they do nothing; test programs link the
+// target pegasus_client_test_hooks (testing/client_observer.cpp), whose
+// definitions take their place.
 #ifndef PEGASUS_CLIENT_OBSERVER_HOOKS_H
 #define PEGASUS_CLIENT_OBSERVER_HOOKS_H
 

@@ -1,11 +1,14 @@
+// The test programs' side of the seams of client/observer_hooks.h, linked in
+// place of the shipped library's (observer_hooks_shipped.cpp).
 #include <atomic>
 #include <mutex>
 
-#include "observer_hooks.h"
+#include "cimxml/response_decoder.h"
+#include "client/observer_hooks.h"
 
 namespace {
 
-const std::uint64_t kDefaultResponseLimit = 1ull << 30;
+using Pegasus::cimxml::kDefaultResponseLimit;
 
 std::mutex& observerMutex() {
     static std::mutex mutex;
