@@ -17,7 +17,4 @@ struct CertificateFacts {
 // then unspecified. Never throws.
 bool ReadCertificate(const std::string& pem, CertificateFacts& facts);
 
-// The 4 or 16 bytes of an IPv4 or IPv6 literal; empty when `host` is a name.
-std::string AddressBytes(const std::string& host);
-
 #endif

@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
@@ -61,13 +60,3 @@ bool ReadCertificate(const std::string& pem, CertificateFacts& facts) {
     }
 }
 
-std::string AddressBytes(const std::string& host) {
-    unsigned char bytes[16];
-    if (inet_pton(AF_INET, host.c_str(), bytes) == 1) {
-        return std::string(reinterpret_cast<char*>(bytes), 4);
-    }
-    if (inet_pton(AF_INET6, host.c_str(), bytes) == 1) {
-        return std::string(reinterpret_cast<char*>(bytes), 16);
-    }
-    return std::string();
-}

@@ -98,13 +98,3 @@ bool ReadCertificate(const std::string& pem, CertificateFacts& facts) {
     }
 }
 
-std::string AddressBytes(const std::string& host) {
-    unsigned char bytes[16];
-    if (inet_pton(AF_INET, host.c_str(), bytes) == 1) {
-        return std::string(reinterpret_cast<char*>(bytes), 4);
-    }
-    if (inet_pton(AF_INET6, host.c_str(), bytes) == 1) {
-        return std::string(reinterpret_cast<char*>(bytes), 16);
-    }
-    return std::string();
-}

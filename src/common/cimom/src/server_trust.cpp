@@ -1,5 +1,12 @@
 #include "server_trust.h"
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <mutex>
@@ -10,6 +17,19 @@
 namespace {
 
 thread_local ServerTrust* current = nullptr;
+
+// The 4 or 16 bytes of an IPv4 or IPv6 literal, as a certificate's IP names hold them; empty when
+// `host` is a name.
+std::string AddressBytes(const std::string& host) {
+    unsigned char bytes[16];
+    if (inet_pton(AF_INET, host.c_str(), bytes) == 1) {
+        return std::string(reinterpret_cast<char*>(bytes), 4);
+    }
+    if (inet_pton(AF_INET6, host.c_str(), bytes) == 1) {
+        return std::string(reinterpret_cast<char*>(bytes), 16);
+    }
+    return std::string();
+}
 
 // The client opens a new connection within an operation when the server closed the last one,
 // long after connect() and without the module's knowing, so the callback then has no server to

@@ -3,29 +3,11 @@
 #include <vector>
 
 #include "local_authentication.h"
+#include "wide_text.h"
 
 namespace Pegasus {
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length);
-    return out;
-}
-
-std::string narrow(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length,
-                        nullptr, nullptr);
-    return out;
-}
 
 struct FileHandle {
     HANDLE handle;

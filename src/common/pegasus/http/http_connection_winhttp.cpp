@@ -25,31 +25,13 @@
 #include "http_connection.h"
 #include "http_response_reader.h"
 #include "milliseconds_until.h"
+#include "wide_text.h"
 #include "winhttp_server_check.h"
 
 namespace Pegasus {
 namespace http {
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length);
-    return out;
-}
-
-std::string narrow(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length,
-                        nullptr, nullptr);
-    return out;
-}
 
 bool startsWithNoCase(const std::string& text, const char* prefix) {
     size_t length = std::strlen(prefix);
