@@ -21,8 +21,8 @@ CXX = os.environ["BROCADE_CXX"]
 HOST_LIBRARIES = os.environ["BROCADE_HOST_LIBRARY_DIR"]
 VERSION = os.environ["BROCADE_VERSION"]
 
-# What test programs link to watch and steer the CIM client (testing/client_observer.h).
-TEST_HOOKS = r"setClientObserver|setTimeoutCeiling|setResponseLimit|refuseTransportSetting"
+# The test build of the CIM client (testing/test_seams.h): its observer and its seams.
+TEST_HOOKS = r"pegasus_testing|Pegasus(::|5)seams"
 
 
 def run(*command, **keywords):

@@ -19,8 +19,8 @@ import zipfile
 OWN_EXPORTS = {"brocade.dll": r"_ZNK?6Vornet7Brocade7Brocade", "cimom.dll": r"_ZNK?6Vornet5Cimom",
                "logger.dll": r"(_ZNK?6Vornet(3Log|10LogCapture)|_ZT[ISV]N6Vornet3LogE)"}
 
-# What test programs link to watch and steer the CIM client (testing/client_observer.h).
-TEST_HOOKS = r"setClientObserver|setTimeoutCeiling|setResponseLimit|refuseTransportSetting"
+# The test build of the CIM client (testing/test_seams.h): its observer and its seams.
+TEST_HOOKS = r"pegasus_testing|Pegasus(::|5)seams"
 
 # The facade's two constructors, destructor and five operations, as the host binds to them.
 FACADE_MEMBERS = ["_ZN6Vornet7Brocade7Brocade" + member for member in (

@@ -12,10 +12,10 @@
 #include "http_connection.h"
 #include "local_authentication.h"
 #include "local_server.h"
-#include "observer_hooks.h"
 #include "request_encoder.h"
 #include "response_checks.h"
 #include "response_decoder.h"
+#include "testing/test_seams.h"
 
 namespace Pegasus {
 
@@ -37,7 +37,7 @@ void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Ui
     event.operation = operation;
     event.target = target;
     event.messageId = messageId;
-    notifyObserver(event);
+    seams::notify(event);
 }
 
 // Decodes the body of a successful answer while it arrives; other answers
@@ -45,7 +45,7 @@ void notify(pegasus_testing::ClientEvent::Kind kind, const std::string& host, Ui
 class DecodingSink : public http::BodySink {
   public:
     DecodingSink(cimxml::ResponseDecoder::Operation operation, Uint32 messageId)
-        : decoder(operation, messageId, responseLimit()) {}
+        : decoder(operation, messageId, seams::responseLimit()) {}
     bool accept(const http::HttpResponse& head) override { return head.status == 200; }
     void body(const char* data, std::size_t size) override { decoder.feed(data, size); }
 
@@ -60,7 +60,7 @@ class CIMClient::Impl {
     // The test ceiling is taken when a request starts, so that a test can lower it for the
     // request it makes a server ignore and leave every other one the module's own time-out.
     Uint32 inForce() const {
-        const Uint32 ceiling = timeoutCeiling();
+        const Uint32 ceiling = seams::timeoutCeiling();
         return ceiling != 0 && timeout > ceiling ? ceiling : timeout;
     }
     bool connected = false;
@@ -100,7 +100,6 @@ class CIMClient::Impl {
     }
 
     std::unique_ptr<http::HttpConnection> newConnection(Uint32 milliseconds) {
-        endpoint.refusedSetting = refusedTransportSetting();
         localProven = false;
         return std::make_unique<http::HttpConnection>(endpoint,
                                                       std::chrono::milliseconds(milliseconds));
@@ -170,8 +169,8 @@ class CIMClient::Impl {
                 const std::string bytes = requestBytes(request);
                 localAnswer.clear();
                 response = connection->exchange(
-                    bytes, http::Clock::now() + std::chrono::milliseconds(limit), responseLimit(),
-                    &sink);
+                    bytes, http::Clock::now() + std::chrono::milliseconds(limit),
+                    seams::responseLimit(), &sink);
             } catch (const ConnectionTimeoutException&) {
                 // A late answer must not be taken for the next request's.
                 connection.reset();
@@ -215,20 +214,26 @@ CIMClient::~CIMClient() = default;
 Uint32 CIMClient::getTimeout() const { return impl_->timeout; }
 
 void CIMClient::setTimeout(Uint32 timeoutMilliseconds) {
-    notify(pegasus_testing::ClientEvent::SetTimeout, impl_->endpoint.host, impl_->endpoint.port,
-           timeoutMilliseconds);
+    if (seams::kEnabled) {
+        notify(pegasus_testing::ClientEvent::SetTimeout, impl_->endpoint.host, impl_->endpoint.port,
+               timeoutMilliseconds);
+    }
     impl_->timeout = timeoutMilliseconds;
 }
 
 void CIMClient::connect(const String& host, Uint32 portNumber, const String& userName,
                         const String& password) {
-    notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->inForce());
+    if (seams::kEnabled) {
+        notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->inForce());
+    }
     impl_->open(host.utf8(), portNumber, nullptr, userName.utf8(), password.utf8());
 }
 
 void CIMClient::connect(const String& host, Uint32 portNumber, const SSLContext& sslContext,
                         const String& userName, const String& password) {
-    notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->inForce());
+    if (seams::kEnabled) {
+        notify(pegasus_testing::ClientEvent::Connect, host.utf8(), portNumber, impl_->inForce());
+    }
     impl_->open(host.utf8(), portNumber, &sslContext, userName.utf8(), password.utf8());
 }
 
@@ -236,9 +241,11 @@ void CIMClient::connectLocal() {
     const std::vector<LocalServer> servers = localServers();
     for (size_t i = 0; i < servers.size(); ++i) {
         const LocalServer& server = servers[i];
-        notify(pegasus_testing::ClientEvent::ConnectLocal,
-               server.unixSocket.empty() ? server.host : server.unixSocket, server.port,
-               impl_->inForce());
+        if (seams::kEnabled) {
+            notify(pegasus_testing::ClientEvent::ConnectLocal,
+                   server.unixSocket.empty() ? server.host : server.unixSocket, server.port,
+                   impl_->inForce());
+        }
         SSLContext anyCertificate{String()};
         try {
             impl_->open(server.host, server.port, server.tls ? &anyCertificate : nullptr,
@@ -278,7 +285,9 @@ Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpa
                                                  const CIMPropertyList& propertyList) {
     return guarded([&] {
         Uint32 messageId = nextMessageId++;
-        impl_->notifyRequest("EnumerateInstances", className.getString().utf8(), messageId);
+        if (seams::kEnabled) {
+            impl_->notifyRequest("EnumerateInstances", className.getString().utf8(), messageId);
+        }
         DecodingSink sink(cimxml::ResponseDecoder::Operation::EnumerateInstances, messageId);
         impl_->exchange(cimxml::encodeEnumerateInstances(
                             messageId, nameSpace, className, deepInheritance, localOnly,
@@ -294,7 +303,9 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
                                    const CIMPropertyList& propertyList) {
     return guarded([&] {
         Uint32 messageId = nextMessageId++;
-        impl_->notifyRequest("GetInstance", instanceName.toString().utf8(), messageId);
+        if (seams::kEnabled) {
+            impl_->notifyRequest("GetInstance", instanceName.toString().utf8(), messageId);
+        }
         DecodingSink sink(cimxml::ResponseDecoder::Operation::GetInstance, messageId);
         impl_->exchange(
             cimxml::encodeGetInstance(messageId, nameSpace, instanceName, localOnly,
@@ -309,7 +320,9 @@ CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& c
                              Boolean includeClassOrigin, const CIMPropertyList& propertyList) {
     return guarded([&] {
         Uint32 messageId = nextMessageId++;
-        impl_->notifyRequest("GetClass", className.getString().utf8(), messageId);
+        if (seams::kEnabled) {
+            impl_->notifyRequest("GetClass", className.getString().utf8(), messageId);
+        }
         DecodingSink sink(cimxml::ResponseDecoder::Operation::GetClass, messageId);
         impl_->exchange(cimxml::encodeGetClass(messageId, nameSpace, className, localOnly,
                                                includeQualifiers, includeClassOrigin, propertyList),
@@ -324,8 +337,10 @@ CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace,
                                  Array<CIMParamValue>& outParameters) {
     return guarded([&] {
         Uint32 messageId = nextMessageId++;
-        impl_->notifyRequest(methodName.getString().utf8(), instanceName.toString().utf8(),
-                             messageId);
+        if (seams::kEnabled) {
+            impl_->notifyRequest(methodName.getString().utf8(), instanceName.toString().utf8(),
+                                 messageId);
+        }
         DecodingSink sink(cimxml::ResponseDecoder::Operation::InvokeMethod, messageId);
         impl_->exchange(cimxml::encodeInvokeMethod(messageId, nameSpace, instanceName, methodName,
                                                    inParameters),

@@ -17,6 +17,7 @@
 #include "connect_failure.h"
 #include "http_response_reader.h"
 #include "milliseconds_until.h"
+#include "testing/test_seams.h"
 
 namespace Pegasus {
 namespace http {
@@ -137,7 +138,7 @@ class CheckedOptions {
     template <class Value>
     void set(CURLoption option, Value value) {
         CURLcode result = curl_easy_setopt(curl_, option, value);
-        if (!endpoint_.refusedSetting.empty() && endpoint_.refusedSetting == nameOf(option)) {
+        if (seams::kEnabled && seams::refuses(nameOf(option))) {
             result = CURLE_UNKNOWN_OPTION;
         }
         if (result != CURLE_OK) {

@@ -30,9 +30,6 @@ struct Endpoint {
     bool useTls = false;
     // Used when useTls is set.
     std::shared_ptr<const SSLContext> tls;
-    // Tests only (testing/client_observer.h): the HTTP library's name of a
-    // setting to take as refused.
-    std::string refusedSetting;
 };
 
 class HttpConnection {

@@ -25,6 +25,7 @@
 #include "http_connection.h"
 #include "http_response_reader.h"
 #include "milliseconds_until.h"
+#include "testing/test_seams.h"
 #include "wide_text.h"
 #include "winhttp_server_check.h"
 
@@ -67,7 +68,7 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 // force; per request, that is before anything is sent.
 void require(BOOL accepted, const char* setting, const Endpoint& endpoint) {
     DWORD error = accepted ? ERROR_SUCCESS : GetLastError();
-    if (endpoint.refusedSetting == setting) error = ERROR_WINHTTP_INVALID_OPTION;
+    if (seams::kEnabled && seams::refuses(setting)) error = ERROR_WINHTTP_INVALID_OPTION;
     if (error == ERROR_SUCCESS) return;
     throwCannotConnect(endpoint, std::string("WinHTTP refused ") + setting + " (error " +
                                      std::to_string(error) + ")");

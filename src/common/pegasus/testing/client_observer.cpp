@@ -1,10 +1,8 @@
-// The test programs' side of the seams of client/observer_hooks.h, linked in
-// place of the shipped library's (observer_hooks_shipped.cpp).
+// The test build's side of the seams of test_seams.h.
 #include <atomic>
 #include <mutex>
 
-#include "cimxml/response_decoder.h"
-#include "client/observer_hooks.h"
+#include "testing/test_seams.h"
 
 namespace {
 
@@ -23,8 +21,8 @@ std::function<void(const pegasus_testing::ClientEvent&)>& observer() {
 std::atomic<std::uint64_t> limit{kDefaultResponseLimit};
 std::atomic<std::uint32_t> ceiling{0};
 
-// Read once per connection; the flag spares clients the lock while no test
-// refuses anything.
+// Read at every setting a connection makes; the flag spares clients the lock
+// while no test refuses anything.
 std::atomic<bool> refusing{false};
 std::string& refusedSetting() {
     static std::string name;
@@ -53,8 +51,9 @@ void refuseTransportSetting(const std::string& name) {
 }  // namespace pegasus_testing
 
 namespace Pegasus {
+namespace seams {
 
-void notifyObserver(const pegasus_testing::ClientEvent& event) {
+void notify(const pegasus_testing::ClientEvent& event) {
     std::function<void(const pegasus_testing::ClientEvent&)> function;
     {
         std::lock_guard<std::mutex> lock(observerMutex());
@@ -67,10 +66,11 @@ std::uint64_t responseLimit() { return limit; }
 
 std::uint32_t timeoutCeiling() { return ceiling; }
 
-std::string refusedTransportSetting() {
-    if (!refusing) return std::string();
+bool refuses(const std::string& setting) {
+    if (!refusing) return false;
     std::lock_guard<std::mutex> lock(observerMutex());
-    return refusedSetting();
+    return refusedSetting() == setting;
 }
 
+}  // namespace seams
 }  // namespace Pegasus
