@@ -10,9 +10,9 @@
 
 #include "association_response.h"
 #include "association_walk.h"
+#include "cimxml/response_decoder.h"
 #include "log.h"
-#include "response_decoder.h"
-#include "xml_parser.h"
+#include "xml/xml_parser.h"
 
 namespace {
 

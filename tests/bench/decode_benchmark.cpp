@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "cimxml/response_decoder.h"
 #include "large_enumeration.h"
-#include "response_decoder.h"
 
 namespace {
 

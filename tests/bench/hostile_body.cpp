@@ -17,9 +17,9 @@
 #include <cstring>
 #include <string>
 
-#include "http_response_reader.h"
+#include "cimxml/response_decoder.h"
+#include "http/http_response_reader.h"
 #include "process_usage.h"
-#include "response_decoder.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <memory>
 
 #include "brocade.h"
-#include "client_observer.h"
 #include "log.h"
 #include "process_usage.h"
 #include "simulator_process.h"
+#include "testing/client_observer.h"
 
 namespace {
 

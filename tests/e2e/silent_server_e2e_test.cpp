@@ -1,9 +1,9 @@
 // A CIM server that goes away or hangs in the middle of a call: the call gives up after two
 // failures in a row instead of paying a connect step or a time-out for every walk still to come.
 
-#include "client_observer.h"
 #include "diagnostic_scenario.h"
 #include "e2e_fixture.h"
+#include "testing/client_observer.h"
 
 using Vornet::VornetOptions::NetworkAdapter;
 

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "http_response_reader.h"
-#include "response_checks.h"
-#include "response_decoder.h"
+#include "cimxml/response_decoder.h"
+#include "client/response_checks.h"
+#include "http/http_response_reader.h"
 
 using namespace Pegasus;
 

@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "markup_scan.h"
-#include "response_decoder.h"
-#include "utf8_check.h"
-#include "xml_errors.h"
+#include "cimxml/response_decoder.h"
+#include "xml/markup_scan.h"
+#include "xml/utf8_check.h"
+#include "xml/xml_errors.h"
 #include "xml_event_text.h"
 
 using namespace Pegasus;

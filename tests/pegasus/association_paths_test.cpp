@@ -10,7 +10,7 @@
 #include <regex>
 #include <string>
 
-#include "response_decoder.h"
+#include "cimxml/response_decoder.h"
 
 using namespace Pegasus;
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "http_response_reader.h"
+#include "http/http_response_reader.h"
 
 using namespace Pegasus;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "http_response.h"
+#include "http/http_response.h"
 
 namespace capture {
 

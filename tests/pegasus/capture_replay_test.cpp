@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "capture_files.h"
+#include "cimxml/response_decoder.h"
+#include "client/response_checks.h"
 #include "failure_text.h"
-#include "response_checks.h"
-#include "response_decoder.h"
 
 using namespace Pegasus;
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "element_tree.h"
+#include "cimxml/element_tree.h"
 #include "repeated_text.h"
-#include "xml_parser.h"
+#include "xml/xml_parser.h"
 
 using namespace Pegasus;
 using Pegasus::cimxml::Attribute;

@@ -2,7 +2,7 @@
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
-#include "http_response_reader.h"
+#include "http/http_response_reader.h"
 
 using namespace Pegasus;
 

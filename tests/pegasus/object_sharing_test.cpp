@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "response_decoder.h"
+#include "cimxml/response_decoder.h"
 
 using namespace Pegasus;
 

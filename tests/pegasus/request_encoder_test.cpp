@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "capture_files.h"
-#include "request_encoder.h"
+#include "cimxml/request_encoder.h"
 
 using namespace Pegasus;
 

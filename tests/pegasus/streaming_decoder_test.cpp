@@ -7,9 +7,9 @@
 
 #include <string>
 
+#include "cimxml/response_decoder.h"
 #include "failure_text.h"
 #include "repeated_text.h"
-#include "response_decoder.h"
 
 using namespace Pegasus;
 using Operation = cimxml::ResponseDecoder::Operation;
@@ -127,10 +127,9 @@ TEST(WholeBodyDecode, refusesABodyOverTheResponseLimitForEveryOperation) {
               refused);
     EXPECT_EQ(failure_text::of([&] { cimxml::decodeGetInstance(body, 1000, limit); }), refused);
     EXPECT_EQ(failure_text::of([&] { cimxml::decodeGetClass(body, 1000, limit); }), refused);
-    EXPECT_EQ(failure_text::of([&] {
-                  cimxml::decodeInvokeMethod(body, 1000, CIMName("M"), out, limit);
-              }),
-              refused);
+    EXPECT_EQ(
+        failure_text::of([&] { cimxml::decodeInvokeMethod(body, 1000, CIMName("M"), out, limit); }),
+        refused);
 }
 
 }  // namespace

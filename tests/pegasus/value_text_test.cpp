@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "capture_files.h"
+#include "cimxml/value_text.h"
 #include "failure_text.h"
-#include "value_text.h"
 
 using namespace Pegasus;
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "xml_errors.h"
-#include "xml_parser.h"
+#include "xml/xml_errors.h"
+#include "xml/xml_parser.h"
 
 namespace xml_event_text {
 

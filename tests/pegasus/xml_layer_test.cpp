@@ -10,10 +10,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "markup_scan.h"
 #include "repeated_text.h"
+#include "xml/markup_scan.h"
+#include "xml/xml_parser.h"
 #include "xml_event_text.h"
-#include "xml_parser.h"
 
 using namespace Pegasus::xml;
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "client_observer.h"
 #include "log.h"
 #include "log_capture.h"
 #include "pause.h"
+#include "testing/client_observer.h"
 
 // Records the pauses and client events of one test instead of waiting, and captures its log at
 // trace level.

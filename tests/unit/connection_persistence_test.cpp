@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "connection_persistence.h"
+#include "http/connection_persistence.h"
 
 TEST(ConnectionPersistence, CloseAlwaysClosesAndHttpOneZeroClosesUnlessItKeepsAlive) {
     const struct {

@@ -1,4 +1,4 @@
-#include "element_tree.h"
+#include "cimxml/element_tree.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "xml_parser.h"
+#include "xml/xml_parser.h"
 
 namespace Pegasus {
 namespace cimxml {

@@ -1,4 +1,4 @@
-#include "node_checks.h"
+#include "cimxml/node_checks.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 

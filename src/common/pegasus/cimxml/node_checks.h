@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "element_tree.h"
+#include "cimxml/element_tree.h"
 
 namespace Pegasus {
 namespace cimxml {

@@ -1,12 +1,12 @@
-#include "object_grammar.h"
+#include "cimxml/object_grammar.h"
 
 #include <Pegasus/Common/Exception.h>
 
 #include <string>
 #include <utility>
 
-#include "node_checks.h"
-#include "value_text.h"
+#include "cimxml/node_checks.h"
+#include "cimxml/value_text.h"
 
 namespace Pegasus {
 namespace cimxml {
@@ -156,8 +156,8 @@ CIMObjectPath ObjectGrammar::instanceName(const Node& node, Shortcuts* shortcuts
     keys.reserveCapacity(count);
     for (Node binding = node.firstElement(); binding; binding = binding.nextElement()) {
         if (!named(binding, "KEYBINDING")) {
-            invalid(binding, std::string("Expected KEYBINDING element, got ") + binding.name() +
-                                 " instead");
+            invalid(binding,
+                    std::string("Expected KEYBINDING element, got ") + binding.name() + " instead");
         }
         CIMName keyName = name(requiredAttribute(binding, "NAME"));
         Node value = binding.firstElement();
@@ -184,8 +184,8 @@ Array<CIMParamValue> ObjectGrammar::outParameters(const Node& response) {
     for (Node node = response.firstElement(); node; node = node.nextElement()) {
         if (named(node, "RETURNVALUE")) continue;
         if (!named(node, "PARAMVALUE")) {
-            invalid(node, std::string("Expected PARAMVALUE element, got ") + node.name() +
-                              " instead");
+            invalid(node,
+                    std::string("Expected PARAMVALUE element, got ") + node.name() + " instead");
         }
         Attribute type = node.attribute("PARAMTYPE");
         parameters.append(CIMParamValue(String(requiredAttribute(node, "NAME")),
@@ -212,8 +212,7 @@ CIMQualifier ObjectGrammar::qualifier(const Node& node) {
     } else if (content && named(content, "VALUE.ARRAY")) {
         value = array(content, type);
     } else if (content) {
-        invalid(content,
-                std::string("Expected VALUE element, got ") + content.name() + " instead");
+        invalid(content, std::string("Expected VALUE element, got ") + content.name() + " instead");
     }
     return CIMQualifier(name(requiredAttribute(node, "NAME")), value,
                         node.attribute("PROPAGATED").asBool());
@@ -246,9 +245,8 @@ CIMProperty ObjectGrammar::property(const Node& node, bool isArray) {
         if (embedded != CIMTYPE_STRING) value = CIMValue(embedded, isArray);
     }
     CIMProperty property(name(required(node, found[kName], "NAME")), std::move(value),
-                         isArray ? static_cast<Uint32>(found[kArraySize].asUint()) : 0,
-                         CIMName(), name(found[kClassOrigin].value()),
-                         found[kPropagated].asBool());
+                         isArray ? static_cast<Uint32>(found[kArraySize].asUint()) : 0, CIMName(),
+                         name(found[kClassOrigin].value()), found[kPropagated].asBool());
     for (Uint32 i = 0; i < qualifiers.size(); ++i) property.addQualifier(qualifiers[i]);
     return property;
 }
@@ -262,8 +260,8 @@ CIMProperty ObjectGrammar::referenceProperty(const Node& node, Shortcuts* shortc
         } else if (named(child, "VALUE.REFERENCE")) {
             value = CIMValue(shortcuts ? shortcuts->propertyPath(child) : reference(child));
         } else {
-            invalid(child, std::string("Expected VALUE.REFERENCE element, got ") +
-                               child.name() + " instead");
+            invalid(child, std::string("Expected VALUE.REFERENCE element, got ") + child.name() +
+                               " instead");
         }
     }
     CIMProperty property(name(requiredAttribute(node, "NAME")), std::move(value), 0,
@@ -285,17 +283,16 @@ void ObjectGrammar::method(const Node& node) {
             continue;
         }
         bool typed = named(child, "PARAMETER") || named(child, "PARAMETER.ARRAY");
-        if (!typed && !named(child, "PARAMETER.REFERENCE") &&
-            !named(child, "PARAMETER.REFARRAY")) {
-            invalid(child, std::string("Expected PARAMETER element, got ") + child.name() +
-                               " instead");
+        if (!typed && !named(child, "PARAMETER.REFERENCE") && !named(child, "PARAMETER.REFARRAY")) {
+            invalid(child,
+                    std::string("Expected PARAMETER element, got ") + child.name() + " instead");
         }
         requiredAttribute(child, "NAME");
         if (typed) typeAttribute(child, child.attribute("TYPE"));
         for (Node part = child.firstElement(); part; part = part.nextElement()) {
             if (!named(part, "QUALIFIER")) {
-                invalid(part, std::string("Expected QUALIFIER element, got ") + part.name() +
-                                  " instead");
+                invalid(part,
+                        std::string("Expected QUALIFIER element, got ") + part.name() + " instead");
             }
             qualifier(part);
         }
@@ -303,8 +300,7 @@ void ObjectGrammar::method(const Node& node) {
 }
 
 CIMNamespaceName ObjectGrammar::localNamespacePath(const Node& node) {
-    if (!named(node, "LOCALNAMESPACEPATH"))
-        invalid(node, "Expected LOCALNAMESPACEPATH element");
+    if (!named(node, "LOCALNAMESPACEPATH")) invalid(node, "Expected LOCALNAMESPACEPATH element");
     std::string text;
     for (Node part = node.firstElement(); part; part = part.nextElement()) {
         if (!named(part, "NAMESPACE")) invalid(part, "Expected NAMESPACE element");
@@ -353,8 +349,8 @@ CIMObjectPath ObjectGrammar::reference(const Node& node) {
     if (!name) invalid(form, "Expected INSTANCENAME or CLASSNAME element");
     CIMObjectPath path;
     if (named(name, "CLASSNAME")) {
-        path = CIMObjectPath(String(), CIMNamespaceName(),
-                             CIMName(requiredAttribute(name, "NAME")));
+        path =
+            CIMObjectPath(String(), CIMNamespaceName(), CIMName(requiredAttribute(name, "NAME")));
     } else {
         path = instanceName(name);
     }

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "element_tree.h"
+#include "cimxml/element_tree.h"
 
 namespace Pegasus {
 namespace cimxml {

@@ -1,8 +1,8 @@
-#include "repeated_instances.h"
+#include "cimxml/repeated_instances.h"
 
 #include <cstring>
 
-#include "node_checks.h"
+#include "cimxml/node_checks.h"
 
 namespace Pegasus {
 namespace cimxml {
@@ -122,9 +122,10 @@ bool RepeatedInstances::repeatedInstance(const Node& node, CIMInstance& result) 
     if (child || was) return false;
     result = previousInstance_;
     for (const auto& [index, element] : changed_) {
-        result.setProperty(index, named(element, "PROPERTY.REFERENCE")
-                                      ? grammar_.referenceProperty(element, this)
-                                      : grammar_.property(element, named(element, "PROPERTY.ARRAY")));
+        result.setProperty(index,
+                           named(element, "PROPERTY.REFERENCE")
+                               ? grammar_.referenceProperty(element, this)
+                               : grammar_.property(element, named(element, "PROPERTY.ARRAY")));
     }
     return true;
 }

@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "element_tree.h"
-#include "object_grammar.h"
+#include "cimxml/element_tree.h"
+#include "cimxml/object_grammar.h"
 
 namespace Pegasus {
 namespace cimxml {

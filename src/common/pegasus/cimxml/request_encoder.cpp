@@ -1,4 +1,4 @@
-#include "request_encoder.h"
+#include "cimxml/request_encoder.h"
 
 #include <Pegasus/Common/CIMValue.h>
 

@@ -1,4 +1,4 @@
-#include "response_decoder.h"
+#include "cimxml/response_decoder.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 
@@ -7,11 +7,11 @@
 #include <string>
 #include <utility>
 
-#include "element_tree.h"
-#include "object_grammar.h"
-#include "repeated_instances.h"
-#include "response_envelope.h"
-#include "xml_parser.h"
+#include "cimxml/element_tree.h"
+#include "cimxml/object_grammar.h"
+#include "cimxml/repeated_instances.h"
+#include "cimxml/response_envelope.h"
+#include "xml/xml_parser.h"
 
 namespace Pegasus {
 namespace cimxml {
@@ -27,8 +27,12 @@ const std::size_t kParsePieceBytes = 64 * 1024;
 class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
   public:
     Impl(Operation operation, Uint32 messageId, std::uint64_t responseLimit)
-        : messageId_(messageId), bodyLimit_(responseLimit), tree_(responseLimit), parser_(tree_),
-          envelope_(tree_), repeats_(tree_, grammar_) {
+        : messageId_(messageId),
+          bodyLimit_(responseLimit),
+          tree_(responseLimit),
+          parser_(tree_),
+          envelope_(tree_),
+          repeats_(tree_, grammar_) {
         tree_.attach(parser_);
         if (operation == Operation::EnumerateInstances) {
             tree_.streamChildrenOf(
@@ -97,8 +101,7 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
     Array<CIMInstance> instances_;
 };
 
-ResponseDecoder::ResponseDecoder(Operation operation, Uint32 messageId,
-                                 std::uint64_t responseLimit)
+ResponseDecoder::ResponseDecoder(Operation operation, Uint32 messageId, std::uint64_t responseLimit)
     : impl_(std::make_unique<Impl>(operation, messageId, responseLimit)) {}
 ResponseDecoder::~ResponseDecoder() = default;
 
@@ -143,7 +146,8 @@ CIMValue ResponseDecoder::finishInvokeMethod(const CIMName& methodName,
 
 Array<CIMInstance> decodeEnumerateInstances(const std::string& body, Uint32 messageId,
                                             std::uint64_t responseLimit) {
-    ResponseDecoder decoder(ResponseDecoder::Operation::EnumerateInstances, messageId, responseLimit);
+    ResponseDecoder decoder(ResponseDecoder::Operation::EnumerateInstances, messageId,
+                            responseLimit);
     decoder.feed(body.data(), body.size());
     return decoder.finishEnumerateInstances();
 }

@@ -1,12 +1,12 @@
-#include "response_envelope.h"
+#include "cimxml/response_envelope.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
 
 #include <limits>
 
-#include "node_checks.h"
-#include "value_text.h"
+#include "cimxml/node_checks.h"
+#include "cimxml/value_text.h"
 
 namespace Pegasus {
 namespace cimxml {
@@ -48,8 +48,8 @@ Node ResponseEnvelope::intrinsicReturn(const char* operation) const {
     Node first = response.firstElement();
     if (first && named(first, "ERROR")) throwError(first);
     if (first && !named(first, "IRETURNVALUE")) {
-        invalid(first, std::string("Expected IRETURNVALUE element, got ") + first.name() +
-                           " instead");
+        invalid(first,
+                std::string("Expected IRETURNVALUE element, got ") + first.name() + " instead");
     }
     return first;
 }

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "element_tree.h"
+#include "cimxml/element_tree.h"
 
 namespace Pegasus {
 namespace cimxml {

@@ -1,4 +1,4 @@
-#include "value_text.h"
+#include "cimxml/value_text.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>

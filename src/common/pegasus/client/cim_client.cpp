@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "base64.h"
-#include "connect_failure.h"
-#include "http_connection.h"
-#include "local_authentication.h"
-#include "local_server.h"
-#include "request_encoder.h"
-#include "response_checks.h"
-#include "response_decoder.h"
+#include "cimxml/request_encoder.h"
+#include "cimxml/response_decoder.h"
+#include "client/local_authentication.h"
+#include "client/local_server.h"
+#include "client/response_checks.h"
+#include "http/base64.h"
+#include "http/connect_failure.h"
+#include "http/http_connection.h"
 #include "testing/test_seams.h"
 
 namespace Pegasus {

@@ -1,4 +1,4 @@
-#include "local_authentication.h"
+#include "client/local_authentication.h"
 
 #include <algorithm>
 

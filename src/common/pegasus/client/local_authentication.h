@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "http_response.h"
+#include "http/http_response.h"
 
 namespace Pegasus {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "local_authentication.h"
+#include "client/local_authentication.h"
 
 namespace Pegasus {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "local_authentication.h"
-#include "wide_text.h"
+#include "client/local_authentication.h"
+#include "http/wide_text.h"
 
 namespace Pegasus {
 

@@ -1,11 +1,11 @@
-#include "local_server.h"
+#include "client/local_server.h"
 
 #include <Pegasus/Common/Exception.h>
 
 #include <cstdlib>
 
+#include "client/response_checks.h"
 #include "masked_credentials.h"
-#include "response_checks.h"
 
 namespace Pegasus {
 

@@ -1,4 +1,4 @@
-#include "response_checks.h"
+#include "client/response_checks.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 

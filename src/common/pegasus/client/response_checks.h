@@ -3,7 +3,7 @@
 #ifndef PEGASUS_CLIENT_RESPONSE_CHECKS_H
 #define PEGASUS_CLIENT_RESPONSE_CHECKS_H
 
-#include "http_response.h"
+#include "http/http_response.h"
 
 namespace Pegasus {
 

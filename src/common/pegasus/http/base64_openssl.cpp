@@ -1,6 +1,6 @@
 #include <openssl/evp.h>
 
-#include "base64.h"
+#include "http/base64.h"
 
 namespace Pegasus {
 namespace http {

@@ -2,7 +2,7 @@
 // After windows.h, which it needs.
 #include <wincrypt.h>
 
-#include "base64.h"
+#include "http/base64.h"
 
 namespace Pegasus {
 namespace http {

@@ -1,4 +1,4 @@
-#include "connect_failure.h"
+#include "http/connect_failure.h"
 
 #include <Pegasus/Common/Exception.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "http_connection.h"
+#include "http/http_connection.h"
 
 namespace Pegasus {
 namespace http {

@@ -1,4 +1,4 @@
-#include "connection_persistence.h"
+#include "http/connection_persistence.h"
 
 #include <algorithm>
 #include <cctype>

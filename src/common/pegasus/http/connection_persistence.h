@@ -2,7 +2,7 @@
 #ifndef PEGASUS_HTTP_CONNECTION_PERSISTENCE_H
 #define PEGASUS_HTTP_CONNECTION_PERSISTENCE_H
 
-#include "http_response.h"
+#include "http/http_response.h"
 
 namespace Pegasus {
 namespace http {

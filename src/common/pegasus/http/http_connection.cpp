@@ -1,4 +1,4 @@
-#include "http_connection.h"
+#include "http/http_connection.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/Exception.h>
@@ -14,9 +14,9 @@
 #include <exception>
 #include <mutex>
 
-#include "connect_failure.h"
-#include "http_response_reader.h"
-#include "milliseconds_until.h"
+#include "http/connect_failure.h"
+#include "http/http_response_reader.h"
+#include "http/milliseconds_until.h"
 #include "testing/test_seams.h"
 
 namespace Pegasus {

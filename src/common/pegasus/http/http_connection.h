@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "http_response.h"
+#include "http/http_response.h"
 
 namespace Pegasus {
 namespace http {

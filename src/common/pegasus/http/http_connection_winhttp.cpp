@@ -20,14 +20,14 @@
 #include <cstring>
 #include <memory>
 
-#include "connect_failure.h"
-#include "connection_persistence.h"
-#include "http_connection.h"
-#include "http_response_reader.h"
-#include "milliseconds_until.h"
+#include "http/connect_failure.h"
+#include "http/connection_persistence.h"
+#include "http/http_connection.h"
+#include "http/http_response_reader.h"
+#include "http/milliseconds_until.h"
+#include "http/wide_text.h"
+#include "http/winhttp_server_check.h"
 #include "testing/test_seams.h"
-#include "wide_text.h"
-#include "winhttp_server_check.h"
 
 namespace Pegasus {
 namespace http {

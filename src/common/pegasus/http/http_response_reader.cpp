@@ -1,6 +1,6 @@
-#include "http_response_reader.h"
+#include "http/http_response_reader.h"
 
-#include "connection_persistence.h"
+#include "http/connection_persistence.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 

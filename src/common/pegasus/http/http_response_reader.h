@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "http_response.h"
+#include "http/http_response.h"
 
 namespace Pegasus {
 namespace http {

@@ -1,4 +1,4 @@
-#include "winhttp_server_check.h"
+#include "http/winhttp_server_check.h"
 
 #include <Pegasus/Common/Exception.h>
 

@@ -1,6 +1,6 @@
 #include <Pegasus/Common/CIMClass.h>
 
-#include "qualifier_list.h"
+#include "objects/qualifier_list.h"
 
 namespace Pegasus {
 

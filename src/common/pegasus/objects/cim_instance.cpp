@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "property_rep.h"
-#include "qualifier_list.h"
+#include "objects/property_rep.h"
+#include "objects/qualifier_list.h"
 
 namespace Pegasus {
 

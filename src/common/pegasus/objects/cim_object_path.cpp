@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "key_order.h"
+#include "objects/key_order.h"
 
 namespace Pegasus {
 

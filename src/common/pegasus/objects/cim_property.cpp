@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "property_rep.h"
+#include "objects/property_rep.h"
 
 namespace Pegasus {
 

@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "qualifier_list.h"
+#include "objects/qualifier_list.h"
 
 namespace Pegasus {
 

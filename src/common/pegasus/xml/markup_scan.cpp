@@ -1,4 +1,4 @@
-#include "markup_scan.h"
+#include "xml/markup_scan.h"
 
 #include <algorithm>
 #include <cctype>

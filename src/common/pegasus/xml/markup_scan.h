@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "xml_errors.h"
+#include "xml/xml_errors.h"
 
 namespace Pegasus {
 namespace xml {

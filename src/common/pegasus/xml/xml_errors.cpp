@@ -1,4 +1,4 @@
-#include "xml_errors.h"
+#include "xml/xml_errors.h"
 
 #include <Pegasus/Client/CIMClientException.h>
 

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "utf8_check.h"
-#include "xml_errors.h"
-#include "xml_parser.h"
+#include "xml/utf8_check.h"
+#include "xml/xml_errors.h"
+#include "xml/xml_parser.h"
 
 namespace Pegasus {
 namespace xml {

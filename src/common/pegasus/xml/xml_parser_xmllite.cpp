@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "markup_scan.h"
-#include "utf8_check.h"
-#include "xml_errors.h"
-#include "xml_parser.h"
-#include "xmllite_reader.h"
+#include "xml/markup_scan.h"
+#include "xml/utf8_check.h"
+#include "xml/xml_errors.h"
+#include "xml/xml_parser.h"
+#include "xml/xmllite_reader.h"
 
 namespace Pegasus {
 namespace xml {

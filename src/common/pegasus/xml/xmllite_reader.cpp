@@ -1,9 +1,9 @@
-#include "xmllite_reader.h"
+#include "xml/xmllite_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "xml_errors.h"
+#include "xml/xml_errors.h"
 
 namespace Pegasus {
 namespace xml {
