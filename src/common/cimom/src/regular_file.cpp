@@ -15,6 +15,29 @@ namespace {
 
 constexpr size_t kChunkSize = 65536;
 
+// Reads through `readChunk` (bytes read, 0 at the end, negative on an error) until the end, and
+// never past the limit: the file may have grown since its size was taken.
+template <class ReadChunk>
+RegularFileRead ReadWithinLimit(size_t maxBytes, std::string* contents, ReadChunk readChunk) {
+    std::string text;
+    char chunk[kChunkSize];
+    for (;;) {
+        const long long count = readChunk(chunk, sizeof chunk);
+        if (count < 0) {
+            return RegularFileRead::kFailed;
+        }
+        if (count == 0) {
+            break;
+        }
+        text.append(chunk, static_cast<size_t>(count));
+        if (text.size() > maxBytes) {
+            return RegularFileRead::kTooLarge;
+        }
+    }
+    *contents = std::move(text);
+    return RegularFileRead::kRead;
+}
+
 #if defined(_WIN32)
 
 RegularFileRead ReadOpenFile(HANDLE file, size_t maxBytes, std::string* contents) {
@@ -26,24 +49,10 @@ RegularFileRead ReadOpenFile(HANDLE file, size_t maxBytes, std::string* contents
     if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
         return RegularFileRead::kTooLarge;
     }
-    std::string text;
-    char chunk[kChunkSize];
-    for (;;) {
+    return ReadWithinLimit(maxBytes, contents, [file](char* buffer, size_t size) -> long long {
         DWORD count = 0;
-        if (!ReadFile(file, chunk, kChunkSize, &count, nullptr)) {
-            return RegularFileRead::kFailed;
-        }
-        if (count == 0) {
-            break;
-        }
-        text.append(chunk, count);
-        // The file may have grown since its size was taken.
-        if (text.size() > maxBytes) {
-            return RegularFileRead::kTooLarge;
-        }
-    }
-    *contents = std::move(text);
-    return RegularFileRead::kRead;
+        return ReadFile(file, buffer, static_cast<DWORD>(size), &count, nullptr) ? count : -1;
+    });
 }
 
 RegularFileRead ReadFromSystem(const std::string& path, size_t maxBytes, std::string* contents) {
@@ -57,9 +66,9 @@ RegularFileRead ReadFromSystem(const std::string& path, size_t maxBytes, std::st
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
         return RegularFileRead::kNotRegular;
     }
-    const HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return RegularFileRead::kFailed;
     }
@@ -82,27 +91,14 @@ RegularFileRead ReadOpenFile(int file, size_t maxBytes, std::string* contents) {
     if (static_cast<unsigned long long>(status.st_size) > maxBytes) {
         return RegularFileRead::kTooLarge;
     }
-    std::string text;
-    char chunk[kChunkSize];
-    for (;;) {
-        const ssize_t count = read(file, chunk, sizeof chunk);
-        if (count < 0 && errno == EINTR) {
-            continue;
+    return ReadWithinLimit(maxBytes, contents, [file](char* buffer, size_t size) -> long long {
+        for (;;) {
+            const ssize_t count = read(file, buffer, size);
+            if (count >= 0 || errno != EINTR) {
+                return count;
+            }
         }
-        if (count < 0) {
-            return RegularFileRead::kFailed;
-        }
-        if (count == 0) {
-            break;
-        }
-        text.append(chunk, static_cast<size_t>(count));
-        // The file may have grown since its size was taken.
-        if (text.size() > maxBytes) {
-            return RegularFileRead::kTooLarge;
-        }
-    }
-    *contents = std::move(text);
-    return RegularFileRead::kRead;
+    });
 }
 
 RegularFileRead ReadFromSystem(const std::string& path, size_t maxBytes, std::string* contents) {

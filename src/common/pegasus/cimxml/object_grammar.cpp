@@ -99,19 +99,28 @@ CIMInstance ObjectGrammar::namedInstance(const Node& namedInstance, Shortcuts* s
     return result;
 }
 
+template <class Object>
+bool ObjectGrammar::member(Object& object, const Node& child, Shortcuts* shortcuts) {
+    if (named(child, "QUALIFIER")) {
+        object.addQualifier(qualifier(child));
+    } else if (named(child, "PROPERTY")) {
+        object.addProperty(property(child, false));
+    } else if (named(child, "PROPERTY.ARRAY")) {
+        object.addProperty(property(child, true));
+    } else if (named(child, "PROPERTY.REFERENCE")) {
+        object.addProperty(referenceProperty(child, shortcuts));
+    } else {
+        return false;
+    }
+    return true;
+}
+
 CIMClass ObjectGrammar::classElement(const Node& node) {
     CIMClass result(name(requiredAttribute(node, "NAME")),
                     name(node.attribute("SUPERCLASS").value()));
     for (Node child = node.firstElement(); child; child = child.nextElement()) {
-        if (named(child, "QUALIFIER")) {
-            result.addQualifier(qualifier(child));
-        } else if (named(child, "PROPERTY")) {
-            result.addProperty(property(child, false));
-        } else if (named(child, "PROPERTY.ARRAY")) {
-            result.addProperty(property(child, true));
-        } else if (named(child, "PROPERTY.REFERENCE")) {
-            result.addProperty(referenceProperty(child, nullptr));
-        } else if (named(child, "METHOD")) {
+        if (member(result, child, nullptr)) continue;
+        if (named(child, "METHOD")) {
             method(child);
         } else {
             invalid(child,
@@ -128,15 +137,7 @@ CIMInstance ObjectGrammar::instance(const Node& node, Shortcuts* shortcuts) {
     for (Node child = node.firstElement(); child; child = child.nextElement()) ++children;
     instance.reserveProperties(children);
     for (Node child = node.firstElement(); child; child = child.nextElement()) {
-        if (named(child, "QUALIFIER")) {
-            instance.addQualifier(qualifier(child));
-        } else if (named(child, "PROPERTY")) {
-            instance.addProperty(property(child, false));
-        } else if (named(child, "PROPERTY.ARRAY")) {
-            instance.addProperty(property(child, true));
-        } else if (named(child, "PROPERTY.REFERENCE")) {
-            instance.addProperty(referenceProperty(child, shortcuts));
-        } else {
+        if (!member(instance, child, shortcuts)) {
             invalid(child,
                     std::string("Expected PROPERTY element, got ") + child.name() + " instead");
         }

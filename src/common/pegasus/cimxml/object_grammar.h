@@ -63,6 +63,10 @@ class ObjectGrammar {
   private:
     CIMName name(const char* text) const;
     CIMQualifier qualifier(const Node& node);
+    // Adds a QUALIFIER or PROPERTY child to a class or an instance, which share them; false for
+    // any other child.
+    template <class Object>
+    bool member(Object& object, const Node& child, Shortcuts* shortcuts);
     void method(const Node& node);
     CIMNamespaceName localNamespacePath(const Node& node);
     void namespacePath(const Node& node, String& host, CIMNamespaceName& nameSpace);
