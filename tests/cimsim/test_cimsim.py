@@ -155,39 +155,48 @@ class AuthenticationTest(unittest.TestCase):
                                  (status, detail, 'Basic realm="cimsim"' if status == 401 else None,
                                   status == 200 and 3, "Basic" if credentials else "none"))
 
-    # Over the socket file, as OpenPegasus's client does: a user's name gets a challenge naming a
-    # new file only this user can read, the same request with its contents runs, and later ones
-    # on that connection need nothing; a wrong secret is refused and its file is gone all the same.
-    def test_local_authentication_over_the_socket(self):
+    # Over the socket file, as cimserver judges it: a user's name gets a challenge naming a new
+    # file only this user can read, and every request on that connection must carry the answer
+    # again; one without it is refused like any request without credentials. A wrong answer gets
+    # a new challenge, and an answer is worth nothing on another connection.
+    def test_local_authentication_judges_every_request(self):
         directory = tempfile.mkdtemp(prefix="cimsim-local-")
         self.addCleanup(shutil.rmtree, directory)
         socket_path = os.path.join(directory, "cimxml.socket")
         sim = running(self, "sample_estate.json", "--unix-socket", socket_path, "--local-auth",
                       os.path.join(directory, "localauth"))
-        outcomes = []
-        for answer in ("{}", "wrong"):
-            connection = UnixConnection(socket_path)
-            challenge = call(connection, "EnumerateInstances",
-                             class_parameters("CIM_PhysicalPackage"), local='Local "alice"')
-            file_name = re.fullmatch(r'Local "(.*)"', challenge.headers["WWW-Authenticate"])[1]
-            with open(file_name, encoding="utf-8") as stream:
-                secret = stream.read()
-            outcomes.append((challenge.status, challenge.headers["PGErrorDetail"],
-                             os.path.dirname(file_name), oct(os.stat(file_name).st_mode & 0o777)))
-            statuses = [call(connection, "EnumerateInstances", class_parameters("CIM_PhysicalPackage"),
-                             local='Local "alice:%s:%s"' % (file_name, answer.format(secret))).status]
-            statuses.append(call(connection, "EnumerateInstances",
-                                 class_parameters("CIM_PhysicalPackage")).status)
-            outcomes.append((statuses, os.path.exists(file_name)))
-            connection.close()
-            self.assertNotIn(secret, pathlib.Path(sim.journal_path).read_text(encoding="utf-8"))
-        self.assertEqual(outcomes, [
-            (401, "User%20Unauthorized", os.path.join(directory, "localauth"), "0o600"),
-            ([200, 200], False),
-            (401, "User%20Unauthorized", os.path.join(directory, "localauth"), "0o600"),
-            ([401, 401], False)])
+        connection = UnixConnection(socket_path)
+
+        def send(local, on=connection):
+            reply = call(on, "EnumerateInstances", class_parameters("CIM_PhysicalPackage"),
+                         local=local)
+            challenge = re.fullmatch(r'(Local|Basic) .*',
+                                     reply.headers.get("WWW-Authenticate", "")) or [None, None]
+            return reply, (reply.status, reply.headers.get("PGErrorDetail"), challenge[1])
+
+        first, outcome = send('Local "alice"')
+        file_name = re.fullmatch(r'Local "(.*)"', first.headers["WWW-Authenticate"])[1]
+        self.assertEqual((outcome, os.path.dirname(file_name),
+                          oct(os.stat(file_name).st_mode & 0o777)),
+                         ((401, "User%20Unauthorized", "Local"),
+                          os.path.join(directory, "localauth"), "0o600"))
+        with open(file_name, encoding="utf-8") as stream:
+            secret = stream.read()
+        answer = 'Local "alice:%s:%s"' % (file_name, secret)
+        steps = [(answer, (200, None, None)),
+                 (answer, (200, None, None)),
+                 (None, (401, "User%20Unauthorized", "Basic")),
+                 (answer, (200, None, None)),
+                 (answer.replace(secret, "wrong"), (401, None, "Local")),
+                 (answer, (401, "User%20Unauthorized", "Local"))]
+        self.assertEqual([send(local)[1] for local, _ in steps], [want for _, want in steps])
+        self.assertFalse(os.path.exists(file_name))
+        self.assertEqual(send(answer, UnixConnection(socket_path))[1],
+                         (401, "User%20Unauthorized", "Local"))
         self.assertEqual([entry["authorization"] for entry in sim.journal()],
-                         ["Local-user", "Local-secret", "none"] * 2)
+                         ["Local-user"] + ["Local-secret", "Local-secret", "none"] +
+                         ["Local-secret"] * 4)
+        self.assertNotIn(secret, pathlib.Path(sim.journal_path).read_text(encoding="utf-8"))
 
     def test_challenges_classes_and_instances_like_the_real_server(self):
         def declarations(data):

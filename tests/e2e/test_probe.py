@@ -89,19 +89,28 @@ class AgainstTheSampleEstate(unittest.TestCase):
         self.assertNotIn("secret", result.stdout + result.stderr + trace)
 
     # A production server requires authentication; in-band the host gives no account, and the
-    # server's local authentication over its socket lets the module in.
-    def test_in_band_lists_the_diagnostics_with_no_password_anywhere(self):
+    # server's local authentication over its socket lets the module in. The server judges every
+    # request, so each one after the challenge carries the answer again.
+    def test_in_band_inventories_and_lists_the_diagnostics_with_no_password_anywhere(self):
         socket_path = os.path.join(self.simulator.directory.name, "local.socket")
         secrets = os.path.join(self.simulator.directory.name, "localauth")
         local = CimSim("sample_estate.json", "--user", "probe", "--password", "secret",
                        "--unix-socket", socket_path, "--local-auth", secrets)
         self.addCleanup(local.stop)
-        result = probe("--in-band", "--json", "diag-list",
-                       CIMCLIENT_LOCAL_URL="unix:" + socket_path, CIMCLIENT_LOCAL_AUTH_DIR=secrets)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertIn("MemoryTest|ctlr-1/0", json.loads(result.stdout)[0]["records"])
-        self.assertEqual({entry["authorization"] for entry in local.journal()} - {"none"},
-                         {"Local-secret", "Local-user"})
+        document = []
+        for operation in ("inventory", "diag-list"):
+            result = probe("--in-band", "--json", operation,
+                           CIMCLIENT_LOCAL_URL="unix:" + socket_path,
+                           CIMCLIENT_LOCAL_AUTH_DIR=secrets)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            document += json.loads(result.stdout)
+        self.assertEqual(len(document[0]["records"]), 3)
+        self.assertIn("MemoryTest|ctlr-1/0", document[1]["records"])
+        carried = [entry["authorization"] for entry in local.journal()]
+        first_of_diag_list = carried.index("Local-user", 1)
+        self.assertEqual(carried, ["Local-user"] + ["Local-secret"] * (first_of_diag_list - 1) +
+                         ["Local-user", "Local-secret"])
+        self.assertGreater(first_of_diag_list, 10)
 
     def test_a_wrong_password_is_a_cim_failure(self):
         result = probe("--host", "127.0.0.1", "--port", str(self.simulator.http_port),

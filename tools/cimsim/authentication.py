@@ -25,6 +25,9 @@ def carried_authorization(headers):
 
 
 class Authentication:
+    """Judges every request on its own, as cimserver does: a connection that answered a local
+    challenge is let in only for requests that carry that answer again."""
+
     def __init__(self, user, password, allow_anonymous, local_directory, realm):
         self.user = user
         self.password = password
@@ -32,8 +35,8 @@ class Authentication:
         self.local_directory = local_directory
         self.realm = realm
         self.lock = threading.Lock()
-        self.challenges = {}  # secret file -> (user, secret)
-        self.proven = set()   # connections let in by local authentication
+        # connection -> [user, secret file, secret, answered]: the connection's one challenge
+        self.challenges = {}
         self.counter = 0
         if local_directory:
             os.makedirs(local_directory, mode=0o700, exist_ok=True)
@@ -45,9 +48,6 @@ class Authentication:
         """None when the request may run; otherwise the 401's header fields, in order."""
         if not self.required():
             return None
-        with self.lock:
-            if connection in self.proven:
-                return None
         local = LOCAL.match(headers.get("pegasusauthorization", ""))
         if self.local_directory and local and "authorization" not in headers:
             return self.local_refusal(connection, *local.groups())
@@ -74,30 +74,39 @@ class Authentication:
         return user == self.user and password == (self.password or "")
 
     def local_refusal(self, connection, user, file_name, secret):
-        if file_name is None:
-            if not USER_NAME.match(user):
-                return [("PGErrorDetail", "Invalid%20user%20name"),
-                        ("content-length", "0000000000")]
-            return [("PGErrorDetail", "User%20Unauthorized"), ("content-length", "0000000000"),
-                    ("WWW-Authenticate", 'Local "%s"' % self.new_challenge(user))]
+        if not USER_NAME.match(user):
+            return [("PGErrorDetail", "Invalid%20user%20name"), ("content-length", "0000000000")]
         with self.lock:
-            expected = self.challenges.pop(file_name, None)
-            if expected is not None and expected == (user, secret):
-                self.proven.add(connection)
-        if expected is not None:
-            os.unlink(file_name)
-            if expected == (user, secret):
-                return None
-        return [("content-length", "0000000000")]
+            challenge = self.challenges.get(connection)
+            own = file_name is not None and challenge is not None and challenge[1] == file_name
+            passes = own and challenge[0] == user and challenge[2] == secret
+            answered_now = passes and not challenge[3]
+            if passes:
+                challenge[3] = True
+        if passes:
+            if answered_now:
+                _remove(file_name)
+            return None
+        if own:
+            # A wrong answer to this connection's own challenge: a new one, without a reason.
+            return [("content-length", "0000000000"),
+                    ("WWW-Authenticate", 'Local "%s"' % self.new_challenge(connection, user))]
+        # A first request, or an answer to a challenge that is not this connection's.
+        return [("PGErrorDetail", "User%20Unauthorized"), ("content-length", "0000000000"),
+                ("WWW-Authenticate", 'Local "%s"' % self.new_challenge(connection, user))]
 
-    def new_challenge(self, user):
-        """A fresh secret in a new file only this process's user can read; its path."""
+    def new_challenge(self, connection, user):
+        """A fresh secret in a new file only this process's user can read, in place of the
+        connection's earlier challenge; its path."""
         secret = secrets.token_hex(20).upper() + user + str(secrets.randbelow(10 ** 11))
         with self.lock:
             self.counter += 1
             name = os.path.join(self.local_directory, "cimclient_%s_%d_%s" % (
                 user, self.counter, secrets.token_hex(4)))
-            self.challenges[name] = (user, secret)
+            earlier = self.challenges.get(connection)
+            self.challenges[connection] = [user, name, secret, False]
+        if earlier is not None and not earlier[3]:
+            _remove(earlier[1])
         descriptor = os.open(name, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
         with os.fdopen(descriptor, "w", encoding="utf-8") as stream:
             stream.write(secret)
@@ -105,4 +114,13 @@ class Authentication:
 
     def forget(self, connection):
         with self.lock:
-            self.proven.discard(connection)
+            challenge = self.challenges.pop(connection, None)
+        if challenge is not None and not challenge[3]:
+            _remove(challenge[1])
+
+
+def _remove(file_name):
+    try:
+        os.unlink(file_name)
+    except FileNotFoundError:
+        pass

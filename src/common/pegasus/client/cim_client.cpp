@@ -74,10 +74,9 @@ class CIMClient::Impl {
     // directory; empty when connected otherwise.
     std::string localAuthDirectory;
     std::string localUser;
-    // The current connection has been let in by local authentication: its
-    // requests carry no authorization any more.
-    bool localProven = false;
-    // The answer to a local challenge, for the request's one retry.
+    // The answer to the current connection's local challenge. The server
+    // judges every request, not the connection, so each request on it carries
+    // the answer again; a new connection is challenged anew.
     std::string localAnswer;
 
     void open(const std::string& host, Uint32 port, const SSLContext* tls,
@@ -100,7 +99,7 @@ class CIMClient::Impl {
     }
 
     std::unique_ptr<http::HttpConnection> newConnection(Uint32 milliseconds) {
-        localProven = false;
+        localAnswer.clear();
         return std::make_unique<http::HttpConnection>(endpoint,
                                                       std::chrono::milliseconds(milliseconds));
     }
@@ -128,7 +127,7 @@ class CIMClient::Impl {
                             request.cimMethod + "\r\nCIMObject: " + request.cimObject + "\r\n";
         if (challenged) {
             bytes += "Authorization: Basic " + http::base64(user + ":" + password) + "\r\n";
-        } else if (!localAuthDirectory.empty() && !localProven) {
+        } else if (!localAuthDirectory.empty()) {
             bytes += "PegasusAuthorization: " +
                      (localAnswer.empty() ? localAuthorizationField(localUser) : localAnswer) +
                      "\r\n";
@@ -157,8 +156,6 @@ class CIMClient::Impl {
         if (!connected) throw NotConnectedException();
         const Uint32 limit = inForce();
         bool retriedWithCredentials = false;
-        // An answer left by a retry that never went out belongs to no request.
-        localAnswer.clear();
         while (true) {
             // A connection the server closed while idle has carried no part
             // of this request yet, so replacing it sends nothing twice.
@@ -167,7 +164,6 @@ class CIMClient::Impl {
             http::HttpResponse response;
             try {
                 const std::string bytes = requestBytes(request);
-                localAnswer.clear();
                 response = connection->exchange(
                     bytes, http::Clock::now() + std::chrono::milliseconds(limit),
                     seams::responseLimit(), &sink);
@@ -181,8 +177,7 @@ class CIMClient::Impl {
                 throw;
             }
             if (response.closesConnection) connection.reset();
-            if (!retriedWithCredentials && !localAuthDirectory.empty() && !challenged &&
-                !localProven) {
+            if (!retriedWithCredentials && !localAuthDirectory.empty() && !challenged) {
                 const std::string file = localChallengeFile(response);
                 if (!file.empty()) {
                     answerLocalChallenge(file);
@@ -195,7 +190,6 @@ class CIMClient::Impl {
                 retriedWithCredentials = true;
                 continue;
             }
-            if (connection && response.status != 401) localProven = true;
             checkOperationResponse(response);
             return response;
         }
