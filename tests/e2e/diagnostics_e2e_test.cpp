@@ -55,9 +55,9 @@ TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
 
         const std::string poll =
             R"(GetInstance CIM_ConcreteJob CIMSIM:Job:1 {"IncludeQualifiers":true} 60000)";
-        const std::string jobClass = R"(GetClass CIM_ConcreteJob {"LocalOnly":false} 60000)";
+        const std::string jobClass = R"(GetClass CIM_ConcreteJob {"LocalOnly":false} within 60000)";
         const std::string recordClass =
-            R"(GetClass CIM_DiagnosticCompletionRecord {"LocalOnly":false} 60000)";
+            R"(GetClass CIM_DiagnosticCompletionRecord {"LocalOnly":false} within 60000)";
         std::vector<std::string> expected = {
             "EnumerateInstances CIM_AvailableDiagnosticService {} 120000",
             "InvokeMethod RunDiagnostic XX_DiagnosticTest MemoryTest null 180000",
@@ -180,9 +180,33 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
         DiagnosticRecord_ passed;
         module->RunDiagnostic("LoopbackTest|passes", passed);
         EXPECT_EQ(passed.completion_record, "all good");
-        // As OpenPegasus serves them: one class for the job, one for each record class, once
-        // for the whole module.
-        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u);
+        // As OpenPegasus serves them: the job's class and its record's class for each of the six
+        // runs, since the value maps go with each call.
+        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 12u);
+    }
+}
+
+// A class lookup never decides an outcome: with the job's or the record's class refused once,
+// the run reports what the job reached, the DMTF schema's value maps giving the texts.
+TEST_F(Diagnostics, ARefusedClassLookupDoesNotDecideTheOutcome) {
+    auto module = ListedModule(
+        DiagnosticScenario({{"passes", CompletesAfter(1), OneRecord(2, "all good")}}),
+        PropertyQualifiers(false));
+    for (const char* refused : {"CIM_ConcreteJob", "CIM_DiagnosticCompletionRecord"}) {
+        ASSERT_TRUE(simulator->Control(
+            {{"clearFaults", true},
+             {"addFaults",
+              {{{"operation", "GetClass"},
+                {"class", refused},
+                {"times", 1},
+                {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: busy"}}}}}}}));
+        DiagnosticRecord_ record;
+        EXPECT_EQ(module->RunDiagnostic("LoopbackTest|passes", record), 0) << refused;
+        EXPECT_EQ((std::vector<std::string>{std::to_string(record.result), record.job_state,
+                                            record.percent_complete, record.completion_state,
+                                            record.completion_record}),
+                  (std::vector<std::string>{"2", "Completed", "100", "OK", "all good"}))
+            << refused;
     }
 }
 

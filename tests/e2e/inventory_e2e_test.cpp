@@ -51,8 +51,9 @@ TEST_F(EndToEnd, TheSampleEstateBecomesTheSameExactRecordsFromEitherKindOfServer
         }
         for (const auto& identity : identities) records.push_back(FieldsOf(identity));
         EXPECT_EQ(records, GoldenJson<Fields>("sample_estate_records.json")) << qualifiers << band;
-        // The package, FC port and Ethernet port classes, for their value texts.
-        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 3u) << band;
+        // The package, FC port and Ethernet port classes, for their value texts, once for each
+        // of the two calls: the value maps go with each call.
+        EXPECT_EQ(simulator->Requests("GetClass").size(), qualifiers ? 0u : 6u) << band;
         std::set<std::string> carried;
         for (const auto& entry : simulator->Journal(true)) {
             carried.insert(entry["authorization"].get<std::string>());
@@ -84,9 +85,9 @@ TEST_F(EndToEnd, AnInventoryAsksForExactlyThisInThisOrder) {
 }
 
 // While one package's controllers are read, the other package's are passed over. Without value
-// maps on the instances, one GetClass for each class read translated, for as long as the
-// connection lasts; every other request is the same as with them.
-TEST_F(EndToEnd, EachControllerKeepsItsOwnPortsAndEachTranslatedClassIsReadOncePerConnection) {
+// maps on the instances, one GetClass for each class read translated, once in each call; every
+// other request is the same as with them.
+TEST_F(EndToEnd, EachControllerKeepsItsOwnPortsAndEachTranslatedClassIsReadOncePerCall) {
     Serve(GoldenJson("two_by_two_estate.json"), PropertyQualifiers(false));
     auto module = OutOfBand();
     std::vector<NetworkAdapter> adapters;
@@ -98,27 +99,65 @@ TEST_F(EndToEnd, EachControllerKeepsItsOwnPortsAndEachTranslatedClassIsReadOnceP
     EXPECT_EQ(simulator->Requests("GetClass", "CIM_PhysicalPackage").size(), 1u);
     EXPECT_EQ(simulator->Requests("GetClass", "CIM_FCPort").size(), 1u);
     EXPECT_EQ(simulator->Journal().size(), 1u + 2u + 8u + 16u + 2u);
-    // A second call on the same vector answers afresh.
+    // A second call on the same vector answers afresh, its classes read again.
     ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
     EXPECT_EQ(adapters.size(), 2u);
-    EXPECT_EQ(simulator->Requests("GetClass").size(), 2u);
+    EXPECT_EQ(simulator->Requests("GetClass").size(), 4u);
 }
 
-TEST_F(EndToEnd, AClassTheServerCannotGiveCostsOnlyItsTranslations) {
+// A class the server does not give is asked for again when a later request needs it, once for
+// that request; meanwhile the DMTF schema's value maps give the standard properties their texts,
+// and a vendor's own property keeps its code.
+TEST_F(EndToEnd, AClassTheServerCannotGiveIsAskedAgainAndTheSchemaStandsIn) {
+    const struct {
+        nlohmann::json times;  // how often the class is refused; null: always
+        size_t lookups;
+        const char* secondPortAvailability;
+    } cases[] = {{nullptr, 6, "5"}, {1, 2, "Link Down"}};
+    for (const auto& test : cases) {
+        ServeShipped("sample_estate.json", PropertyQualifiers(false));
+        auto module = OutOfBand();
+        nlohmann::json fault = {{"operation", "GetClass"},
+                                {"class", "XX_FCPort"},
+                                {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: busy"}}}};
+        if (!test.times.is_null()) fault["times"] = test.times;
+        ASSERT_TRUE(simulator->Control({{"addFaults", {fault}}}));
+        log.Clear();
+        std::vector<NetworkAdapter> adapters;
+        ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
+        const NetworkAdapter& hba = adapters[0];
+        EXPECT_EQ(hba.ports[0].link_technology, "FC") << test.times;
+        EXPECT_EQ(hba.ports[0].enabled_state, "Enabled") << test.times;
+        EXPECT_EQ(hba.ports[0].port_availability, "1") << test.times;
+        EXPECT_EQ(hba.ports[1].port_availability, test.secondPortAvailability) << test.times;
+        EXPECT_EQ(adapters[1].ports[3].link_technology, "Ethernet") << test.times;
+        // One lookup for each port's request while the class is refused, none once it was had.
+        EXPECT_EQ(simulator->Requests("GetClass", "XX_FCPort").size(), test.lookups)
+            << test.times;
+        EXPECT_EQ(CountLines("Get class XX_FCPort failed with the reason: CIM_ERR_FAILED: busy"),
+                  test.times.is_null() ? 6u : 1u);
+    }
+}
+
+// A connection lost halfway: every request after the reconnect, class lookups included, runs
+// under the time-out of the request it serves, never the connect step's long one.
+TEST_F(EndToEnd, EveryRequestRunsUnderItsOperationsTimeOutAfterAReconnectToo) {
     ServeShipped("sample_estate.json", PropertyQualifiers(false));
     auto module = OutOfBand();
     ASSERT_TRUE(simulator->Control(
         {{"addFaults",
-          {{{"operation", "GetClass"},
-            {"class", "XX_FCPort"},
-            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: busy"}}}}}}}));
+          {{{"operation", "EnumerateInstances"}, {"class", "CIM_Realizes"}, {"drop", "before"},
+            {"times", 1}}}}}));
     std::vector<NetworkAdapter> adapters;
-    ASSERT_EQ(module->GetAdapterInfo(adapters), 0);
-    const NetworkAdapter& cna = adapters[1];
-    EXPECT_EQ(cna.ports[0].link_technology, "4");
-    EXPECT_EQ(cna.ports[3].link_technology, "Ethernet");
-    EXPECT_EQ(simulator->Requests("GetClass", "XX_FCPort").size(), 1u);
-    EXPECT_EQ(CountLines("Get class XX_FCPort failed with the reason: CIM_ERR_FAILED: busy"), 1u);
+    EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
+    EXPECT_EQ(adapters.size(), 3u);
+    EXPECT_EQ(adapters[1].ports[0].link_technology, "FC");
+    const std::vector<std::string> sent = SentRequests();
+    ASSERT_TRUE(std::find(sent.begin(), sent.end(),
+                          R"(GetClass XX_FCPort {"LocalOnly":false} within 60000)") != sent.end());
+    for (const std::string& request : sent) {
+        EXPECT_TRUE(std::regex_search(request, std::regex(" (60000|within 60000)$"))) << request;
+    }
 }
 
 // A failed request costs what lies below it, one reconnect, and nothing else: the port walk of a

@@ -19,9 +19,8 @@ class DiagnosticEngine : public CimTest {
         ASSERT_NE(cimFunc->GetClient(), nullptr);
     }
     int List() {
-        return CimFunc::GetDiagnosticItems(cimFunc->GetClient(), kNameSpace,
-                                           Pegasus::CIMName("CIM_AvailableDiagnosticService"), 120,
-                                           items, entries);
+        return CimFunc::GetDiagnosticItems(
+            *cimFunc, Pegasus::CIMName("CIM_AvailableDiagnosticService"), 120, items, entries);
     }
     const DiagnosticItem& ItemFor(const std::string& device) {
         for (const DiagnosticItem& item : items) {
@@ -32,16 +31,14 @@ class DiagnosticEngine : public CimTest {
     // Invokes the diagnostic of `device` and waits for its job with `attempts` polls; the job's
     // class gives its state texts, as the simulator serves jobs as OpenPegasus does.
     int InvokeAndWait(const std::string& device, int attempts) {
-        if (CimFunc::InvokeDiagnostic(cimFunc->GetClient(), kNameSpace,
-                                      Pegasus::CIMName("RunDiagnostic"), 180, ItemFor(device),
-                                      entries, working) != 0) {
+        if (CimFunc::InvokeDiagnostic(*cimFunc, Pegasus::CIMName("RunDiagnostic"), 180,
+                                      ItemFor(device), entries, working) != 0) {
             return -1;
         }
         Pegasus::CIMObjectPath job;
         working.outParams[0].getValue().get(job);
         pauses.clear();
-        return CimFunc::WaitForJob(cimFunc->GetClient(), kNameSpace, job, 60, attempts, working,
-                                   results, cimFunc->GetClassDeclarations());
+        return CimFunc::WaitForJob(*cimFunc, job, 60, attempts, working, results);
     }
 
     std::unique_ptr<SimulatorProcess> simulator;
@@ -73,9 +70,8 @@ TEST_F(DiagnosticEngine, AnUnlistedItemMakesNoRequest) {
     Serve(DiagnosticScenario({{"a", CompletesAfter(0)}}));
     List();
     const DiagnosticItem unlisted(items[0].first + "x", items[0].second);
-    EXPECT_EQ(CimFunc::InvokeDiagnostic(cimFunc->GetClient(), kNameSpace,
-                                        Pegasus::CIMName("RunDiagnostic"), 180, unlisted, entries,
-                                        working),
+    EXPECT_EQ(CimFunc::InvokeDiagnostic(*cimFunc, Pegasus::CIMName("RunDiagnostic"), 180,
+                                        unlisted, entries, working),
               1);
     EXPECT_EQ(CountLines("Diagnostic item not found..." + unlisted.first + "\t" + unlisted.second),
               1u);

@@ -4,11 +4,13 @@
 
 #include <functional>
 
+#include <Pegasus/Common/CIMPropertyList.h>
 #include <Pegasus/Common/Exception.h>
 #include <Pegasus/Common/SSLContext.h>
 
 #include "log_line.h"
 #include "pause.h"
+#include "pegasus_text.h"
 #include "server_trust.h"
 #include "trust_setting.h"
 
@@ -49,7 +51,12 @@ int ConnectWithRetries(const char* server, const std::function<int()>& attemptOn
 
 }  // namespace
 
-CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace) : nameSpace(nameSpace), local(true) {
+CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace)
+    : nameSpace(nameSpace),
+      valueMaps([this](const Pegasus::CIMName& className, Pegasus::CIMClass& cimClass) {
+          return FetchClass(className, cimClass);
+      }),
+      local(true) {
     NewClient();
     if (Connect() != 0) {
         DropClient();
@@ -58,7 +65,12 @@ CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace) : nameSpace(nameSpa
 
 CimFunc::CimFunc(const Pegasus::CIMNamespaceName& nameSpace,
                  const Vornet::VornetConnection::ConnectionInfo& info)
-    : nameSpace(nameSpace), connectionInfo(info), local(false) {
+    : nameSpace(nameSpace),
+      valueMaps([this](const Pegasus::CIMName& className, Pegasus::CIMClass& cimClass) {
+          return FetchClass(className, cimClass);
+      }),
+      connectionInfo(info),
+      local(false) {
     NewClient();
     if (Connect() != 0) {
         DropClient();
@@ -81,9 +93,63 @@ Pegasus::CIMClient* CimFunc::GetConnectedClient() {
     return client.get();
 }
 
-ClassDeclarations* CimFunc::GetClassDeclarations() { return classDeclarations.get(); }
-
 ServerWatch& CimFunc::GetServerWatch() { return serverWatch; }
+
+ValueMaps& CimFunc::GetValueMaps() { return valueMaps; }
+
+bool CimFunc::Ask(Pegasus::Uint32 timeoutMs,
+                  const std::function<void(Pegasus::CIMClient&)>& request) {
+    Pegasus::CIMClient* connected = GetConnectedClient();
+    if (connected == nullptr) {
+        return false;
+    }
+    requestDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    valueMaps.NewRequest();
+    Send(*connected, timeoutMs, request);
+    return true;
+}
+
+void CimFunc::Send(Pegasus::CIMClient& connected, Pegasus::Uint32 timeoutMs,
+                   const std::function<void(Pegasus::CIMClient&)>& request) {
+    try {
+        connected.setTimeout(timeoutMs);
+        request(connected);
+        serverWatch.Answered();
+    } catch (const Pegasus::Exception& error) {
+        serverWatch.Failed(error);
+        throw;
+    }
+}
+
+// A class is read on behalf of the request whose answer is being read, so it shares that
+// request's deadline: a run of polls keeps its designed bounds, and a server that stopped
+// answering the request is not asked again for nothing. The client is not replaced for it:
+// after a reconnect, the connect step's long time-out must not govern it.
+bool CimFunc::FetchClass(const Pegasus::CIMName& className, Pegasus::CIMClass& cimClass) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        requestDeadline - std::chrono::steady_clock::now());
+    if (client == nullptr || serverWatch.GivenUp() || left.count() <= 0) {
+        return false;
+    }
+    try {
+        // Not local only, so that inherited properties come with the value maps their ancestors
+        // declare, and a vendor subclass's own maps take their place.
+        Send(*client, static_cast<Pegasus::Uint32>(left.count()),
+             [&](Pegasus::CIMClient& connected) {
+                 cimClass = connected.getClass(nameSpace, className, false, true, false,
+                                               Pegasus::CIMPropertyList());
+             });
+        return true;
+    } catch (const Pegasus::Exception& error) {
+        VORNET_LOG(2) << "Get class " << LogText(className.getString())
+                      << " failed with the reason: " << LogText(error.getMessage());
+        return false;
+    }
+}
+
+CimFunc::Call::Call(CimFunc& cimFunc) : cimFunc(cimFunc) { cimFunc.serverWatch.Restart(); }
+
+CimFunc::Call::~Call() { cimFunc.valueMaps.Clear(); }
 
 int CimFunc::Reconnect() {
     DropClient();
@@ -105,16 +171,9 @@ int CimFunc::Reconnect() {
     return result;
 }
 
-void CimFunc::NewClient() {
-    client = std::make_unique<Pegasus::CIMClient>();
-    classDeclarations = std::make_unique<ClassDeclarations>(*client, nameSpace, serverWatch);
-}
+void CimFunc::NewClient() { client = std::make_unique<Pegasus::CIMClient>(); }
 
-// The declarations go first: they refer to the client.
-void CimFunc::DropClient() {
-    classDeclarations.reset();
-    client.reset();
-}
+void CimFunc::DropClient() { client.reset(); }
 
 int CimFunc::Connect() {
     int result = 1;

@@ -9,16 +9,18 @@
 #include <Pegasus/Common/CIMProperty.h>
 #include <Pegasus/Common/String.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "class_declarations.h"
 #include "diagnostic_item.h"
 #include "diagnostic_service_entry.h"
 #include "host_records.h"
 #include "property_map.h"
 #include "server_watch.h"
+#include "value_maps.h"
 
 // The module's handle on one CIM server and one namespace. Owns the client, connects when it is
 // constructed and again on request. Not copyable.
@@ -49,9 +51,29 @@ class CimFunc {
     // Whether the server is still worth asking in the current call of the facade; every
     // request's outcome and every failed connect step is reported here.
     ServerWatch& GetServerWatch();
-    // The class declarations read on the current client's connection, or null when there is no
-    // client. Replaced with the client: nothing read on one connection outlives it.
-    ClassDeclarations* GetClassDeclarations();
+    // The value maps of the classes read in the current call. A class is looked up under what
+    // is left of the time-out of the request whose answer is being read (see Ask).
+    ValueMaps& GetValueMaps();
+
+    // The one way a request reaches the server: takes the client for the next request, sets
+    // `timeoutMs` on it, makes `request` and tells the server watch how it went. False, with
+    // nothing sent, when there is no client (connecting failed, or the watch has given up). A
+    // library exception is reported to the watch and rethrown, for the caller to log and to
+    // recover from. Class lookups made while its answer is read share its deadline.
+    bool Ask(Pegasus::Uint32 timeoutMs, const std::function<void(Pegasus::CIMClient&)>& request);
+
+    // One call of the facade: the server watch starts afresh, and the value maps read during
+    // the call go at its end, so that a live object holds no class texts between calls.
+    class Call {
+      public:
+        explicit Call(CimFunc& cimFunc);
+        ~Call();
+        Call(const Call&) = delete;
+        Call& operator=(const Call&) = delete;
+
+      private:
+        CimFunc& cimFunc;
+    };
 
     // Remote connect attempts on `client` as `info` says: 0 connected, 1 not.
     static int ConnectClient(Pegasus::CIMClient& client,
@@ -66,10 +88,10 @@ class CimFunc {
     // The same, except that a property the instance carries without ValueMap and Values, and
     // without any qualifier but the typing ones (EmbeddedObject, EmbeddedInstance), takes both
     // from its declaration in the instance's class: the server kept its qualifiers off the
-    // instance. `classes` may be null: then no class is consulted. A class that cannot be had
-    // costs only the translation.
+    // instance. `classes` may be null: then no class is consulted. Where a class cannot be
+    // had, the DMTF schema's maps stand in (ValueMaps).
     static void GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties,
-                              ClassDeclarations* classes);
+                              ValueMaps* classes);
     // With `raw`, each value is the library's own text, trimmed, never translated.
     static void GetProperties(const Pegasus::CIMInstance& instance, bool raw,
                               PropertyMap& properties);
@@ -82,51 +104,51 @@ class CimFunc {
     // `text` without leading and trailing blanks, tabs, line ends, form and vertical feeds.
     static std::string Trim(std::string text);
 
-    // --- Diagnostics. Each takes a connected client and sets its time-out (seconds) before the
-    // request it governs; 0 success, 1 failure; library errors are logged, never thrown. Each
-    // request's outcome goes to `watch` where one is given.
+    // --- Diagnostics. Each request goes through `cimFunc.Ask` with the time-out (seconds) given
+    // for it; 0 success, 1 failure; library errors are logged, never thrown.
 
     // Lists the services of an association class: one entry and one item per usable
     // association instance. 1 when the enumeration failed or an instance was skipped.
-    static int GetDiagnosticItems(Pegasus::CIMClient* client,
-                                  const Pegasus::CIMNamespaceName& nameSpace,
-                                  const Pegasus::CIMName& associationClass, unsigned int timeout,
-                                  std::vector<DiagnosticItem>& items,
-                                  std::vector<DiagnosticServiceEntry>& entries,
-                                  ServerWatch* watch = nullptr);
+    static int GetDiagnosticItems(CimFunc& cimFunc, const Pegasus::CIMName& associationClass,
+                                  unsigned int timeout, std::vector<DiagnosticItem>& items,
+                                  std::vector<DiagnosticServiceEntry>& entries);
     // Invokes `method` on the listed entry that `item` names, into a copy in `working`.
-    static int InvokeDiagnostic(Pegasus::CIMClient* client,
-                                const Pegasus::CIMNamespaceName& nameSpace,
-                                const Pegasus::CIMName& method, unsigned int timeout,
-                                const DiagnosticItem& item,
+    static int InvokeDiagnostic(CimFunc& cimFunc, const Pegasus::CIMName& method,
+                                unsigned int timeout, const DiagnosticItem& item,
                                 const std::vector<DiagnosticServiceEntry>& entries,
-                                DiagnosticServiceEntry& working, ServerWatch* watch = nullptr);
+                                DiagnosticServiceEntry& working);
     // Polls the job until it is finished (1 when `attempts` polls did not see it finish, or
-    // when `watch` gave up on the server between polls). `classes` translates the job's states
-    // where the server sends no value maps. Both may be null.
-    static int WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
-                          const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
-                          DiagnosticServiceEntry& working, PropertyMap& results,
-                          ClassDeclarations* classes = nullptr, ServerWatch* watch = nullptr);
+    // when the server watch gave up on the server between polls). The job's states are
+    // translated through the value maps of its class.
+    static int WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job,
+                          unsigned int timeout, int attempts, DiagnosticServiceEntry& working,
+                          PropertyMap& results);
     // Reads the first record of `recordClass` that `match` accepts into `results`, its
-    // completion state translated through `classes` as WaitForJob does.
+    // completion state translated as WaitForJob translates the job's.
     static int GetCompletionRecord(
-        Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
-        bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results,
-        ClassDeclarations* classes = nullptr, ServerWatch* watch = nullptr);
+        CimFunc& cimFunc, const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working,
+        unsigned int timeout,
+        bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&),
+        PropertyMap& results);
 
   private:
     int Connect();
     int ConnectLocal();
     void NewClient();
     void DropClient();
+    // Fetches a class for the value maps, as a request of its own under what is left of the
+    // current request's time-out; none when nothing is left.
+    bool FetchClass(const Pegasus::CIMName& className, Pegasus::CIMClass& cimClass);
+    // Sets the time-out, makes the request, tells the watch: the one place that does.
+    void Send(Pegasus::CIMClient& connected, Pegasus::Uint32 timeoutMs,
+              const std::function<void(Pegasus::CIMClient&)>& request);
 
     Pegasus::CIMNamespaceName nameSpace;
     std::unique_ptr<Pegasus::CIMClient> client;
-    // After the client: the declarations refer to it, so they must go first.
-    std::unique_ptr<ClassDeclarations> classDeclarations;
     ServerWatch serverWatch;
+    ValueMaps valueMaps;
+    // When the time-out of the last request Ask made runs out.
+    std::chrono::steady_clock::time_point requestDeadline;
     Vornet::VornetConnection::ConnectionInfo connectionInfo;
     // Made without connection information: the local CIM server is meant.
     bool local;

@@ -39,39 +39,25 @@ bool FindReference(const Pegasus::CIMInstance& instance, const char* name,
     return true;
 }
 
-void NoteAnswer(ServerWatch* watch) {
-    if (watch != nullptr) {
-        watch->Answered();
-    }
-}
-
-void NoteFailure(ServerWatch* watch, const Pegasus::Exception& error) {
-    if (watch != nullptr) {
-        watch->Failed(error);
-    }
-}
-
-bool GivenUp(const ServerWatch* watch) { return watch != nullptr && watch->GivenUp(); }
-
 }  // namespace
 
-int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
-                                const Pegasus::CIMNamespaceName& nameSpace,
-                                const Pegasus::CIMName& associationClass, unsigned int timeout,
-                                std::vector<DiagnosticItem>& items,
-                                std::vector<DiagnosticServiceEntry>& entries, ServerWatch* watch) {
+int CimFunc::GetDiagnosticItems(CimFunc& cimFunc, const Pegasus::CIMName& associationClass,
+                                unsigned int timeout, std::vector<DiagnosticItem>& items,
+                                std::vector<DiagnosticServiceEntry>& entries) {
     VORNET_LOG(4) << "Calling CimFunc::GetDiagnosticItems()";
     items.clear();
     entries.clear();
 
     Pegasus::Array<Pegasus::CIMInstance> associations;
     try {
-        client->setTimeout(Milliseconds(timeout));
-        associations = client->enumerateInstances(nameSpace, associationClass, true, true, false,
-                                                  false, Pegasus::CIMPropertyList());
-        NoteAnswer(watch);
+        if (!cimFunc.Ask(Milliseconds(timeout), [&](Pegasus::CIMClient& client) {
+                associations =
+                    client.enumerateInstances(cimFunc.GetNameSpace(), associationClass, true,
+                                              true, false, false, Pegasus::CIMPropertyList());
+            })) {
+            return 1;
+        }
     } catch (const Pegasus::Exception& error) {
-        NoteFailure(watch, error);
         VORNET_LOG(1) << "Enumerate instances for " << LogText(associationClass.getString())
                       << " failed with the reason: " << LogText(error.getMessage());
         return 1;
@@ -119,12 +105,10 @@ int CimFunc::GetDiagnosticItems(Pegasus::CIMClient* client,
     return status;
 }
 
-int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
-                              const Pegasus::CIMNamespaceName& nameSpace,
-                              const Pegasus::CIMName& method, unsigned int timeout,
-                              const DiagnosticItem& item,
+int CimFunc::InvokeDiagnostic(CimFunc& cimFunc, const Pegasus::CIMName& method,
+                              unsigned int timeout, const DiagnosticItem& item,
                               const std::vector<DiagnosticServiceEntry>& entries,
-                              DiagnosticServiceEntry& working, ServerWatch* watch) {
+                              DiagnosticServiceEntry& working) {
     const DiagnosticServiceEntry* match = nullptr;
     for (const DiagnosticServiceEntry& entry : entries) {
         if (entry.servicePath == item.first && entry.elementPath == item.second) {
@@ -141,36 +125,40 @@ int CimFunc::InvokeDiagnostic(Pegasus::CIMClient* client,
                   << Vornet::EscapedControls(item.second);
     working = *match;
     try {
-        client->setTimeout(Milliseconds(timeout));
-        client->invokeMethod(nameSpace, working.serviceRef, method, working.inParams,
-                             working.outParams);
-        NoteAnswer(watch);
+        if (!cimFunc.Ask(Milliseconds(timeout), [&](Pegasus::CIMClient& client) {
+                client.invokeMethod(cimFunc.GetNameSpace(), working.serviceRef, method,
+                                    working.inParams, working.outParams);
+            })) {
+            return 1;
+        }
     } catch (const Pegasus::Exception& error) {
-        NoteFailure(watch, error);
         VORNET_LOG(1) << "invokeMethod return exeption: " << LogText(error.getMessage());
         return 1;
     }
     return 0;
 }
 
-int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
-                        const Pegasus::CIMObjectPath& job, unsigned int timeout, int attempts,
-                        DiagnosticServiceEntry& working, PropertyMap& results,
-                        ClassDeclarations* classes, ServerWatch* watch) {
+int CimFunc::WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job,
+                        unsigned int timeout, int attempts, DiagnosticServiceEntry& working,
+                        PropertyMap& results) {
     static const char* const kEndedStates[] = {"Exception", "Suspended", "Terminated", "Killed"};
     if (attempts < 0) {
         return 1;
     }
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         try {
-            client->setTimeout(Milliseconds(timeout));
-            const Pegasus::CIMInstance instance =
-                client->getInstance(nameSpace, job, true, true, false, Pegasus::CIMPropertyList());
-            NoteAnswer(watch);
+            Pegasus::CIMInstance instance;
+            // A server given up on between polls is not polled, nor waited for, again.
+            if (!cimFunc.Ask(Milliseconds(timeout), [&](Pegasus::CIMClient& client) {
+                    instance = client.getInstance(cimFunc.GetNameSpace(), job, true, true, false,
+                                                  Pegasus::CIMPropertyList());
+                })) {
+                return 1;
+            }
             PropertyMap jobProperties{{CimPropertyNames::JobState, ""},
                                       {CimPropertyNames::PercentComplete, ""},
                                       {CimPropertyNames::InstanceID, ""}};
-            GetProperties(instance, jobProperties, classes);
+            GetProperties(instance, jobProperties, &cimFunc.GetValueMaps());
             const std::string& state = results[DiagnosticResultKeys::JobState] =
                 jobProperties[CimPropertyNames::JobState];
             const std::string& percent = results[DiagnosticResultKeys::PercentComplete] =
@@ -189,9 +177,8 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
             }
         } catch (const Pegasus::Exception& error) {
             VORNET_LOG(1) << "getInstance return exeption: " << LogText(error.getMessage());
-            NoteFailure(watch, error);
             // A server that has stopped answering is not polled, nor waited for, again.
-            if (GivenUp(watch)) {
+            if (cimFunc.GetServerWatch().GivenUp()) {
                 return 1;
             }
         }
@@ -202,22 +189,24 @@ int CimFunc::WaitForJob(Pegasus::CIMClient* client, const Pegasus::CIMNamespaceN
 }
 
 int CimFunc::GetCompletionRecord(
-    Pegasus::CIMClient* client, const Pegasus::CIMNamespaceName& nameSpace,
-    const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working, unsigned int timeout,
-    bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&), PropertyMap& results,
-    ClassDeclarations* classes, ServerWatch* watch) {
+    CimFunc& cimFunc, const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working,
+    unsigned int timeout, bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&),
+    PropertyMap& results) {
     try {
-        client->setTimeout(Milliseconds(timeout));
-        const Pegasus::Array<Pegasus::CIMInstance> records = client->enumerateInstances(
-            nameSpace, recordClass, true, true, true, false, Pegasus::CIMPropertyList());
-        NoteAnswer(watch);
+        Pegasus::Array<Pegasus::CIMInstance> records;
+        if (!cimFunc.Ask(Milliseconds(timeout), [&](Pegasus::CIMClient& client) {
+                records = client.enumerateInstances(cimFunc.GetNameSpace(), recordClass, true,
+                                                    true, true, false, Pegasus::CIMPropertyList());
+            })) {
+            return 1;
+        }
         for (Pegasus::Uint32 index = 0; index < records.size(); ++index) {
             if (!match(working, records[index])) {
                 continue;
             }
             PropertyMap recordProperties{{CimPropertyNames::CompletionState, ""},
                                          {CimPropertyNames::RecordData, ""}};
-            GetProperties(records[index], recordProperties, classes);
+            GetProperties(records[index], recordProperties, &cimFunc.GetValueMaps());
             results[DiagnosticResultKeys::CompletionState] =
                 recordProperties[CimPropertyNames::CompletionState];
             results[DiagnosticResultKeys::CompletionRecord] =
@@ -225,7 +214,6 @@ int CimFunc::GetCompletionRecord(
             return 0;
         }
     } catch (const Pegasus::Exception& error) {
-        NoteFailure(watch, error);
         VORNET_LOG(1) << "Enumerate instances for " << LogText(recordClass.getString())
                       << " failed with the reason: " << LogText(error.getMessage());
     }

@@ -71,7 +71,7 @@ std::string TranslatedText(const Pegasus::CIMConstProperty& qualifierSource,
 }
 
 void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap& properties,
-                    ClassDeclarations* classes) {
+                    ValueMaps* classes) {
     if (Vornet::Log::GetMinLogLevel() >= 4) {
         VORNET_LOG(4) << "Showing properties for " << LogText(instance.getPath().toString());
     }
@@ -86,13 +86,14 @@ void FillProperties(const Pegasus::CIMInstance& instance, bool raw, PropertyMap&
             }
             const Pegasus::CIMConstProperty property = instance.getProperty(index);
             const std::string libraryText = ToText(property.getValue().toString());
-            Pegasus::CIMConstProperty declaration;
+            const Pegasus::CIMProperty* declaration = nullptr;
             if (raw) {
                 entry.second = CimFunc::Trim(libraryText);
             } else if (classes != nullptr && !HasValueMapQualifier(property) &&
                        !CarriesItsDeclaration(property) &&
-                       classes->Find(instance.getClassName(), propertyName, declaration)) {
-                entry.second = TranslatedText(declaration, property.getValue());
+                       (declaration = classes->Find(instance.getClassName(), name, properties)) !=
+                           nullptr) {
+                entry.second = TranslatedText(*declaration, property.getValue());
             } else {
                 entry.second = TranslatedText(property, property.getValue());
             }
@@ -112,7 +113,7 @@ void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& p
 }
 
 void CimFunc::GetProperties(const Pegasus::CIMInstance& instance, PropertyMap& properties,
-                            ClassDeclarations* classes) {
+                            ValueMaps* classes) {
     FillProperties(instance, false, properties, classes);
 }
 

@@ -59,19 +59,16 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
     }
     int result = 0;
 
-    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
-    if (client == nullptr) {
-        return 1;
-    }
     Pegasus::Array<Pegasus::CIMInstance> associations;
     try {
-        client->setTimeout(kRequestTimeoutMs);
-        associations = client->enumerateInstances(cimFunc->GetNameSpace(),
-                                                  Pegasus::CIMName(walk.associationClass), true,
-                                                  true, false, false, Pegasus::CIMPropertyList());
-        cimFunc->GetServerWatch().Answered();
+        if (!cimFunc->Ask(kRequestTimeoutMs, [&](Pegasus::CIMClient& client) {
+                associations = client.enumerateInstances(
+                    cimFunc->GetNameSpace(), Pegasus::CIMName(walk.associationClass), true, true,
+                    false, false, Pegasus::CIMPropertyList());
+            })) {
+            return 1;
+        }
     } catch (const Pegasus::Exception& error) {
-        cimFunc->GetServerWatch().Failed(error);
         VORNET_LOG(1) << walk.enumerationFailure << LogText(error.getMessage());
         cimFunc->Reconnect();
         return 1;
@@ -87,19 +84,16 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
             result = 1;
             continue;
         }
-        // A reconnect below this walk replaced the client; fetch on the current one.
-        client = cimFunc->GetConnectedClient();
-        if (client == nullptr) {
-            return 1;
-        }
         Pegasus::CIMInstance child;
         try {
-            client->setTimeout(kRequestTimeoutMs);
-            child = client->getInstance(cimFunc->GetNameSpace(), childPath, true, true, true,
-                                        Pegasus::CIMPropertyList());
-            cimFunc->GetServerWatch().Answered();
+            // On the current client: a reconnect below this walk may have replaced it.
+            if (!cimFunc->Ask(kRequestTimeoutMs, [&](Pegasus::CIMClient& client) {
+                    child = client.getInstance(cimFunc->GetNameSpace(), childPath, true, true,
+                                               true, Pegasus::CIMPropertyList());
+                })) {
+                return 1;
+            }
         } catch (const Pegasus::Exception& error) {
-            cimFunc->GetServerWatch().Failed(error);
             VORNET_LOG(1) << "Get instances failed with the reason: "
                           << LogText(error.getMessage());
             result = 1;

@@ -39,7 +39,7 @@ int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cim
     VORNET_LOG(4) << "Calling BrocadeCimAdapter::GetData with adapter"
                   << LogText(package.getPath().toString());
     properties = WantedProperties(kAdapterPropertyNames);
-    CimFunc::GetProperties(package, properties, cimFunc->GetClassDeclarations());
+    CimFunc::GetProperties(package, properties, &cimFunc->GetValueMaps());
     return GetPortControllerInfo(package, cimFunc);
 }
 

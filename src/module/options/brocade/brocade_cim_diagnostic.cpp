@@ -72,13 +72,13 @@ bool NamesThisRunOrNothing(const DiagnosticServiceEntry& working,
 }  // namespace
 
 int BrocadeCim::GetDiagnosticItems(std::vector<DiagnosticItem>& items) {
-    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
-    if (client == nullptr) {
+    // Without a client the connect step has just failed: no second one.
+    if (cimFunc->GetConnectedClient() == nullptr) {
         return 1;
     }
-    const int result = CimFunc::GetDiagnosticItems(
-        client, cimFunc->GetNameSpace(), Pegasus::CIMName(kServiceAssociation),
-        kListingTimeoutSeconds, items, diagnosticServices, &cimFunc->GetServerWatch());
+    const int result =
+        CimFunc::GetDiagnosticItems(*cimFunc, Pegasus::CIMName(kServiceAssociation),
+                                    kListingTimeoutSeconds, items, diagnosticServices);
     if (result != 0) {
         cimFunc->Reconnect();
     }
@@ -88,13 +88,11 @@ int BrocadeCim::GetDiagnosticItems(std::vector<DiagnosticItem>& items) {
 int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     diagnosticResults.clear();
     DiagnosticServiceEntry working;
-    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
-    if (client == nullptr) {
+    if (cimFunc->GetConnectedClient() == nullptr) {
         return 1;
     }
-    if (CimFunc::InvokeDiagnostic(client, cimFunc->GetNameSpace(), diagnosticMethod,
-                                  kInvocationTimeoutSeconds, item, diagnosticServices, working,
-                                  &cimFunc->GetServerWatch()) != 0) {
+    if (CimFunc::InvokeDiagnostic(*cimFunc, diagnosticMethod, kInvocationTimeoutSeconds, item,
+                                  diagnosticServices, working) != 0) {
         cimFunc->Reconnect();
         return 1;
     }
@@ -102,9 +100,8 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
     // A first output parameter that is no reference names no job: the run goes on as one
     // without a job rather than letting the library's type error escape.
     if (working.outParams.size() != 0 && JobReference(working, job)) {
-        if (CimFunc::WaitForJob(client, cimFunc->GetNameSpace(), job, kPollTimeoutSeconds, kPolls,
-                                working, diagnosticResults, cimFunc->GetClassDeclarations(),
-                                &cimFunc->GetServerWatch()) != 0) {
+        if (CimFunc::WaitForJob(*cimFunc, job, kPollTimeoutSeconds, kPolls, working,
+                                diagnosticResults) != 0) {
             cimFunc->Reconnect();
             return 1;
         }
@@ -112,9 +109,8 @@ int BrocadeCim::RunDiagnostic(const DiagnosticItem& item) {
         VORNET_LOG(1) << "No Concrete Job returned...";
     }
     const int result = CimFunc::GetCompletionRecord(
-        client, cimFunc->GetNameSpace(), Pegasus::CIMName(kCompletionRecordClass), working,
-        kRecordTimeoutSeconds, MatchCompletionRecord, diagnosticResults,
-        cimFunc->GetClassDeclarations(), &cimFunc->GetServerWatch());
+        *cimFunc, Pegasus::CIMName(kCompletionRecordClass), working, kRecordTimeoutSeconds,
+        MatchCompletionRecord, diagnosticResults);
     if (result != 0) {
         cimFunc->Reconnect();
     }

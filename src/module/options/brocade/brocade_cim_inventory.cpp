@@ -48,27 +48,24 @@ BrocadeCim::~BrocadeCim() {
     }
 }
 
-void BrocadeCim::StartCall() { cimFunc->GetServerWatch().Restart(); }
+CimFunc::Call BrocadeCim::StartCall() { return CimFunc::Call(*cimFunc); }
 
 int BrocadeCim::GetAdapterInfo(std::vector<BrocadeCimAdapter>& adapters) {
     VORNET_LOG(4) << "Calling BrocadeCim::GetAdapterInfo()";
     adapters.clear();
     int result = 0;
-    Pegasus::CIMClient* client = cimFunc->GetConnectedClient();
-    if (client == nullptr) {
-        return 1;
-    }
     Pegasus::Array<Pegasus::CIMInstance> packages;
     try {
-        client->setTimeout(kEnumerationTimeoutMs);
         // Qualifiers are asked for: the adapter's value-mapped properties are translated with
         // the ValueMap and Values the instance itself carries.
-        packages =
-            client->enumerateInstances(cimFunc->GetNameSpace(), Pegasus::CIMName(kPackageClass),
-                                       true, true, true, false, Pegasus::CIMPropertyList());
-        cimFunc->GetServerWatch().Answered();
+        if (!cimFunc->Ask(kEnumerationTimeoutMs, [&](Pegasus::CIMClient& client) {
+                packages = client.enumerateInstances(cimFunc->GetNameSpace(),
+                                                     Pegasus::CIMName(kPackageClass), true, true,
+                                                     true, false, Pegasus::CIMPropertyList());
+            })) {
+            return 1;
+        }
     } catch (const Pegasus::Exception& error) {
-        cimFunc->GetServerWatch().Failed(error);
         VORNET_LOG(1) << "Enumerate instances for CIM_PhysicalPackage failed with the reason: "
                       << LogText(error.getMessage());
         cimFunc->Reconnect();

@@ -29,9 +29,9 @@ class BrocadeCim {
     BrocadeCim(const BrocadeCim&) = delete;
     BrocadeCim& operator=(const BrocadeCim&) = delete;
 
-    // Marks the start of one call of the host: a server given up on in an earlier call is asked
-    // again.
-    void StartCall();
+    // One call of the host, while the returned object lives: a server given up on in an earlier
+    // call is asked again, and the class value maps the call reads go when it ends.
+    [[nodiscard]] CimFunc::Call StartCall();
 
     // Replaces `adapters` with one reader per CIM_PhysicalPackage, each with its whole tree read.
     // 0 when every request succeeded, else 1 (adapters read so far are kept).

@@ -37,7 +37,7 @@ BrocadeCimPort::BrocadeCimPort(const BrocadeCimPort& other) = default;
 
 BrocadeCimPort::~BrocadeCimPort() { VORNET_LOG(4) << "Calling destructor of BrocadeCimPort"; }
 
-void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes) {
+void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ValueMaps* classes) {
     VORNET_LOG(4) << "Calling BrocadeCimPort::GetData with port"
                   << LogText(instance.getPath().toString());
     properties = WantedProperties(kPortPropertyNames);

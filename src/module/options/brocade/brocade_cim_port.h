@@ -3,7 +3,7 @@
 
 #include <Pegasus/Common/CIMInstance.h>
 
-#include "class_declarations.h"
+#include "value_maps.h"
 #include "property_map.h"
 
 namespace Vornet {
@@ -21,7 +21,7 @@ class BrocadeCimPort {
     // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one),
     // translated through the value maps of its class where it carries none (`classes` may be
     // null).
-    void GetData(const Pegasus::CIMInstance& instance, ClassDeclarations* classes);
+    void GetData(const Pegasus::CIMInstance& instance, ValueMaps* classes);
     PropertyMap& GetPropertyMap() { return properties; }
 
   private:

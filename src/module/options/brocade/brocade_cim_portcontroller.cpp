@@ -58,7 +58,7 @@ int BrocadeCimPortController::GetPortInfo(const Pegasus::CIMInstance& controller
     return WalkAssociation(controller, cimFunc, kPortWalk,
                            [this, cimFunc](const Pegasus::CIMInstance& instance) {
                                BrocadeCimPort port;
-                               port.GetData(instance, cimFunc->GetClassDeclarations());
+                               port.GetData(instance, &cimFunc->GetValueMaps());
                                ports.push_back(port);
                                return 0;
                            });

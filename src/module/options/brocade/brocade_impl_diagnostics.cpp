@@ -84,7 +84,7 @@ int BrocadeImpl::GetDiagnosticItems(std::vector<std::string>& items) {
     }
     items.clear();
     diagnosticItems.clear();
-    brocadeCim->StartCall();
+    const CimFunc::Call call = brocadeCim->StartCall();
     const int result = brocadeCim->GetDiagnosticItems(diagnosticItems);
     for (const DiagnosticItem& item : diagnosticItems) {
         const std::string name = GetNameFromPath(item.first);
@@ -108,7 +108,7 @@ int BrocadeImpl::RunDiagnostic(const std::string& item,
 
     record.result = 0;
     int result = 1;
-    brocadeCim->StartCall();
+    const CimFunc::Call call = brocadeCim->StartCall();
     for (const DiagnosticItem& listed : diagnosticItems) {
         if (!MatchesRequest(listed, name, device)) {
             continue;

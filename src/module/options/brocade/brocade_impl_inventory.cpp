@@ -64,7 +64,7 @@ int BrocadeImpl::GetAdapterInfo(std::vector<NetworkAdapter>& adapters) {
     VORNET_LOG(4) << "Calling BrocadeImpl::GetAdapterInfo()";
     adapters.clear();
     std::vector<BrocadeCimAdapter> readers;
-    brocadeCim->StartCall();
+    const CimFunc::Call call = brocadeCim->StartCall();
     const int status = brocadeCim->GetAdapterInfo(readers);
     for (BrocadeCimAdapter& reader : readers) {
         adapters.push_back(AdapterFromReader(reader));
@@ -78,7 +78,7 @@ int BrocadeImpl::GetSoftwareIdentities(std::vector<SoftwareIdentity_>& identitie
     // Both modes read the same tree; the line only marks the step in the trace.
     VORNET_LOG(4) << "inband case";
     std::vector<BrocadeCimAdapter> readers;
-    brocadeCim->StartCall();
+    const CimFunc::Call call = brocadeCim->StartCall();
     const int status = brocadeCim->GetAdapterInfo(readers);
     for (BrocadeCimAdapter& reader : readers) {
         const std::string productName = PropertyMap(reader.GetPropertyMap())[names::Name];
