@@ -1,6 +1,7 @@
 #ifndef VORNET_OSSPECIFIC_H
 #define VORNET_OSSPECIFIC_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,19 @@ std::string GetFileContents(HANDLE file, const std::string& name, bool verbose);
 // `workingDirectory` keeps the caller's. `program` is a path: Windows looks it up as
 // CreateProcess does, POSIX runs it as given.
 //
+// Of the output, the first kMaxCapturedOutputBytes are kept; the rest is read and dropped (so
+// that the child is not blocked), and a level-2 line says so: "SpawnProcess() <command line>
+// output cut at <limit> bytes".
+//
 // Logs at level 3 "SpawnProcess() <command line> Returned:<output>" (when `output` is given) and
 // "SpawnProcess() <command line> exit code = <code>", where the command line is the program
 // followed by each argument in double quotes.
 int SpawnProcess(const std::string& program, const std::vector<std::string>& arguments,
                  int timeoutSeconds, std::string* output, unsigned long* processId,
                  const std::string& workingDirectory);
+
+// The utility's listings are kilobytes; a child that talks without end must not exhaust the
+// host's memory.
+constexpr std::size_t kMaxCapturedOutputBytes = 4 * 1024 * 1024;
 
 #endif

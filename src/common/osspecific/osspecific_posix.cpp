@@ -78,8 +78,10 @@ int MillisecondsUntil(Clock::time_point deadline) {
 enum class ReadEnd { kEndOfData, kTimedOut, kFailed };
 
 // Appends what `fd` delivers to `*result` until its end, a read error, or `deadline` when one is
-// given. Without a deadline it blocks like a plain read loop.
-ReadEnd ReadUntil(int fd, const Clock::time_point* deadline, std::string* result) {
+// given; beyond `limit` bytes in all it reads on but keeps nothing, and sets *cut. Without a
+// deadline it blocks like a plain read loop.
+ReadEnd ReadUntil(int fd, const Clock::time_point* deadline, std::string* result,
+                  std::size_t limit, bool* cut) {
     char chunk[kChunkSize];
     for (;;) {
         if (deadline != nullptr) {
@@ -101,7 +103,10 @@ ReadEnd ReadUntil(int fd, const Clock::time_point* deadline, std::string* result
         }
         const ssize_t count = read(fd, chunk, sizeof chunk);
         if (count > 0) {
-            result->append(chunk, static_cast<size_t>(count));
+            const size_t kept =
+                std::min(static_cast<size_t>(count), limit - std::min(limit, result->size()));
+            result->append(chunk, kept);
+            *cut = *cut || kept < static_cast<size_t>(count);
         } else if (count == 0) {
             return ReadEnd::kEndOfData;
         } else if (errno != EINTR) {
@@ -285,7 +290,8 @@ bool FileExists(const std::string& path) {
 
 std::string GetFileContents(HANDLE file, const std::string& name, bool verbose) {
     std::string result;
-    if (ReadUntil(file, nullptr, &result) == ReadEnd::kFailed) {
+    bool cut = false;
+    if (ReadUntil(file, nullptr, &result, std::string().max_size(), &cut) == ReadEnd::kFailed) {
         LogReadFailure(name, verbose, errno);
     }
     return result;
@@ -339,8 +345,14 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
     std::string discarded;
     std::string* text = output != nullptr ? output : &discarded;
     *text = std::string();
-    if (ReadUntil(child.output.Get(), &deadline, text) == ReadEnd::kFailed) {
+    bool cut = false;
+    if (ReadUntil(child.output.Get(), &deadline, text, kMaxCapturedOutputBytes, &cut) ==
+        ReadEnd::kFailed) {
         LogReadFailure("", true, errno);
+    }
+    if (cut) {
+        VORNET_LOG(2) << "SpawnProcess() " << commandLine << " output cut at "
+                      << kMaxCapturedOutputBytes << " bytes";
     }
     if (output != nullptr) {
         VORNET_LOG(3) << "SpawnProcess() " << commandLine << " Returned:" << *output;

@@ -121,8 +121,10 @@ enum class ReadEnd { kEndOfData, kTimedOut, kFailed };
 // Appends what `handle` delivers to `*result` until its end, a read error (its code in *error),
 // or, when `deadline` (a GetTickCount64 value) is given, that moment. Without a deadline it
 // blocks in ReadFile; with one it reads only what the pipe already holds, so that it never blocks
-// beyond the deadline: anonymous pipes have no timed or cancellable read of their own.
-ReadEnd ReadUntil(HANDLE handle, const ULONGLONG* deadline, std::string* result, DWORD* error) {
+// beyond the deadline: anonymous pipes have no timed or cancellable read of their own. Beyond
+// `limit` bytes in all it reads on but keeps nothing, and sets *cut.
+ReadEnd ReadUntil(HANDLE handle, const ULONGLONG* deadline, std::string* result, DWORD* error,
+                  std::size_t limit, bool* cut) {
     char chunk[kChunkSize];
     DWORD pause = 1;
     for (;;) {
@@ -153,7 +155,10 @@ ReadEnd ReadUntil(HANDLE handle, const ULONGLONG* deadline, std::string* result,
         if (count == 0) {
             return ReadEnd::kEndOfData;
         }
-        result->append(chunk, count);
+        const std::size_t kept =
+            std::min(static_cast<std::size_t>(count), limit - std::min(limit, result->size()));
+        result->append(chunk, kept);
+        *cut = *cut || kept < count;
     }
 }
 
@@ -248,7 +253,9 @@ bool FileExists(const std::string& path) {
 std::string GetFileContents(HANDLE file, const std::string& name, bool verbose) {
     std::string result;
     DWORD error = 0;
-    if (ReadUntil(file, nullptr, &result, &error) == ReadEnd::kFailed) {
+    bool cut = false;
+    if (ReadUntil(file, nullptr, &result, &error, std::string().max_size(), &cut) ==
+        ReadEnd::kFailed) {
         LogReadFailure(name, verbose, error);
     }
     return result;
@@ -326,8 +333,14 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
     std::string* text = output != nullptr ? output : &discarded;
     *text = std::string();
     DWORD readError = 0;
-    if (ReadUntil(outputRead.Get(), &deadline, text, &readError) == ReadEnd::kFailed) {
+    bool cut = false;
+    if (ReadUntil(outputRead.Get(), &deadline, text, &readError, kMaxCapturedOutputBytes, &cut) ==
+        ReadEnd::kFailed) {
         LogReadFailure("", true, readError);
+    }
+    if (cut) {
+        VORNET_LOG(2) << "SpawnProcess() " << commandLine << " output cut at "
+                      << kMaxCapturedOutputBytes << " bytes";
     }
     if (output != nullptr) {
         VORNET_LOG(3) << "SpawnProcess() " << commandLine << " Returned:" << *output;

@@ -110,6 +110,17 @@ TEST_F(ProcessServices, LargeCrLfOutputArrivesByteForByte) {
     EXPECT_EQ(SpawnProcess(kFakeBcu, {"port", "--list"}, kNoHurry, &output, &processId, ""), 0);
     EXPECT_EQ(output.size(), expected.size());
     EXPECT_TRUE(output == expected) << "output differs from the repeated listing";
+
+    // A child that talks on is read to its end, but only the first bytes up to the limit are
+    // kept, and one line says so.
+    ScopedEnvironment tooMany("FAKE_BCU_OUTPUT_BYTES", std::to_string(kMaxCapturedOutputBytes + 1));
+    EXPECT_EQ(SpawnProcess(kFakeBcu, {"port", "--list"}, kNoHurry, &output, &processId, ""), 0);
+    EXPECT_EQ(output.size(), kMaxCapturedOutputBytes);
+    EXPECT_EQ(output.compare(0, expected.size(), expected), 0);
+    const std::string cut = "SpawnProcess() " + kFakeBcu + " \"port\" \"--list\" output cut at " +
+                            std::to_string(kMaxCapturedOutputBytes) + " bytes";
+    const std::vector<std::string> texts = capture.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), cut), 1);
 }
 
 TEST_F(ProcessServices, ReturnsTheChildsExitCodeWithWhatItPrinted) {
