@@ -4,6 +4,13 @@
 //                                  100-instance class (default 1,000)
 //   pegasus_soak module [ROUNDS]   one module object, ROUNDS inventories of
 //                                  the sample estate (default 200)
+//   pegasus_soak objects [COUNT] [--property-qualifiers]
+//                                  COUNT live module objects (default 1,000),
+//                                  one inventory each on 8 threads, as a host
+//                                  that manages many targets holds them; prints
+//                                  the heap each object keeps afterwards. With
+//                                  the flag the server sends every property
+//                                  qualifier; without it, none, as OpenPegasus
 // Prints resident size and descriptor count after a tenth of the rounds
 // (the warm-up) and at the end. With --check it exits 1 when the descriptors
 // changed: a count is exact, while resident size is the allocator's to keep
@@ -11,13 +18,18 @@
 // build).
 #include <Pegasus/Client/CIMClient.h>
 #include <dirent.h>
+#include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "brocade.h"
@@ -120,6 +132,48 @@ bool soakModule(int rounds) {
     });
 }
 
+// Heap in use in every arena, in bytes.
+double heapInUse() { return static_cast<double>(mallinfo2().uordblks); }
+
+bool liveObjects(int count, bool propertyQualifiers) {
+    Vornet::Log::SetMinLogLevel(1);
+    // Each object keeps its connection open, as a host's do.
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+    SimulatorOptions options;
+    options.propertyQualifiers = propertyQualifiers;
+    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"}, options);
+    Vornet::VornetConnection::ConnectionInfo info;
+    info.host = "127.0.0.1";
+    info.port = simulator.HttpPort();
+    info.connection_case = 2;
+    const double before = heapInUse();
+    std::vector<std::unique_ptr<Vornet::Brocade::Brocade>> objects(count);
+    std::vector<std::thread> threads;
+    bool failed = false;
+    const int threadCount = 8;
+    for (int first = 0; first < threadCount; ++first) {
+        threads.emplace_back([&, first] {
+            for (int index = first; index < count; index += threadCount) {
+                objects[index] = std::make_unique<Vornet::Brocade::Brocade>(info);
+                std::vector<Vornet::VornetOptions::NetworkAdapter> records;
+                if (objects[index]->GetAdapterInfo(records) != 0 || records.size() != 3) {
+                    failed = true;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    const double perObject = (heapInUse() - before) / count / 1024.0;
+    std::printf("%d live objects after one inventory each (%s): %.1f KiB of heap per object\n",
+                count,
+                propertyQualifiers ? "every property qualifier sent" : "as OpenPegasus serves",
+                perObject);
+    return !failed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,8 +187,20 @@ int main(int argc, char** argv) {
             ++it;
         }
     }
+    if (arguments.size() >= 1 && arguments[0] == "objects") {
+        const bool qualifiers =
+            std::find(arguments.begin(), arguments.end(), "--property-qualifiers") !=
+            arguments.end();
+        const int count = arguments.size() > 1 && arguments[1][0] != '-'
+                              ? std::atoi(arguments[1].c_str())
+                              : 1000;
+        return liveObjects(count, qualifiers) ? 0 : 1;
+    }
     if (arguments.empty() || (arguments[0] != "client" && arguments[0] != "module")) {
-        std::fprintf(stderr, "usage: %s client|module [ROUNDS] [--check]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s client|module [ROUNDS] [--check] | objects [COUNT] "
+                     "[--property-qualifiers]\n",
+                     argv[0]);
         return 2;
     }
     bool isClient = arguments[0] == "client";
