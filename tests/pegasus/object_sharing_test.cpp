@@ -79,6 +79,44 @@ TEST(PropertySharing, aRepeatedNameReplacesAndSharedPropertiesAreCopied) {
     EXPECT_THROW(instance.removeProperty(1), IndexOutOfBoundsException);
 }
 
+// An object with many members finds them by an index rather than by a scan: what it finds, and
+// what a repeated name replaces, must not depend on which way, before or after a removal.
+TEST(PropertySharing, aRepeatedNameReplacesHoweverManyMembersAnObjectHas) {
+    for (Uint32 count : {3u, 500u}) {
+        SCOPED_TRACE(count);
+        CIMInstance instance(CIMName("XX_Wide"));
+        CIMClass wide(CIMName("XX_Wide"));
+        CIMInstance qualified(CIMName("XX_Wide"));
+        const auto name = [](const char* prefix, Uint32 i) {
+            return CIMName(String::fromUtf8(prefix + std::to_string(i)));
+        };
+        for (Uint32 i = 0; i < count; ++i) {
+            instance.addProperty(CIMProperty(name("Property", i), CIMValue(Uint32(i))));
+            wide.addProperty(CIMProperty(name("Property", i), CIMValue(Uint32(i))));
+            qualified.addQualifier(CIMQualifier(name("Qualifier", i), CIMValue(Uint32(i))));
+        }
+        const Uint32 middle = count / 2;
+        instance.addProperty(CIMProperty(name("PROPERTY", middle), CIMValue(Uint32(7))));
+        wide.addProperty(CIMProperty(name("PROPERTY", middle), CIMValue(Uint32(7))));
+        qualified.addQualifier(CIMQualifier(name("QUALIFIER", middle), CIMValue(Uint32(7))));
+        EXPECT_EQ(instance.getPropertyCount(), count);
+        EXPECT_EQ(wide.getPropertyCount(), count);
+        EXPECT_EQ(qualified.getQualifierCount(), count);
+        EXPECT_EQ(instance.findProperty(name("property", middle)), middle);
+        EXPECT_EQ(wide.findProperty(name("property", middle)), middle);
+        EXPECT_EQ(qualified.findQualifier(name("qualifier", middle)), middle);
+        EXPECT_EQ(instance.getProperty(middle).getValue().toString(), "7");
+        EXPECT_EQ(wide.getProperty(middle).getValue().toString(), "7");
+        EXPECT_EQ(qualified.getQualifier(middle).getValue().toString(), "7");
+        EXPECT_EQ(instance.findProperty(name("Property", count)), PEG_NOT_FOUND);
+        instance.removeProperty(0);
+        EXPECT_EQ(instance.findProperty(name("Property", 0)), PEG_NOT_FOUND);
+        EXPECT_EQ(instance.findProperty(name("Property", count - 1)), count - 2);
+        instance.addProperty(CIMProperty(name("Property", 0), CIMValue(Uint32(0))));
+        EXPECT_EQ(instance.findProperty(name("Property", 0)), count - 1);
+    }
+}
+
 namespace {
 
 // Everything the API tells of an instance, properties and qualifiers with all they carry.

@@ -5,6 +5,7 @@
 #include <Pegasus/Common/Exception.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "cimxml/response_decoder.h"
@@ -112,6 +113,17 @@ INSTANTIATE_TEST_SUITE_P(
              repeated("<a/>", 4000),
          "Validation error: on line 8: Response too dense to decode", Operation::EnumerateInstances,
          64 * 1024},
+        // A reference key's text quotes the path inside it, escapes and all, so 24 levels of
+        // reference keys in 3 KiB would make a text of 64 MiB; what is made counts against the
+        // same allowance as the elements (16 MiB here).
+        {"nested_reference_keys_doubling_their_texts",
+         std::string(kHead) + "<VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"X\">" +
+             repeated("<KEYBINDING NAME=\"K\"><VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"X\">",
+                      24) +
+             "<KEYBINDING NAME=\"K\"><KEYVALUE>k</KEYVALUE></KEYBINDING>" +
+             repeated("</INSTANCENAME></VALUE.REFERENCE></KEYBINDING>", 24) +
+             "</INSTANCENAME>\n<INSTANCE CLASSNAME=\"X\"/></VALUE.NAMEDINSTANCE>\n" + kTail,
+         "Validation error: on line 7: Response too dense to decode"},
     }),
     [](const testing::TestParamInfo<DefectCase>& info) { return std::string(info.param.name); });
 
@@ -130,6 +142,64 @@ TEST(WholeBodyDecode, refusesABodyOverTheResponseLimitForEveryOperation) {
     EXPECT_EQ(
         failure_text::of([&] { cimxml::decodeInvokeMethod(body, 1000, CIMName("M"), out, limit); }),
         refused);
+}
+
+// Decoding past the request's deadline fails as the transport's read does: from feed() when the
+// deadline has passed as the body arrives (at once, so that the transport stops reading), and from
+// the finish call when it passes after the last byte (XmlLite parses there, and a body held whole
+// is decoded there). A deadline still ahead changes nothing.
+TEST(DecodingDeadline, failsWithTheTimeOutTextInFeedAndInFinishForEveryOperation) {
+    using Clock = std::chrono::steady_clock;
+    const std::string timedOut = "ConnectionTimeoutException: connection timed out";
+    const struct {
+        Operation operation;
+        std::string body;
+    } answers[] = {
+        {Operation::EnumerateInstances, std::string(kHead) + kInstance + kTail},
+        {Operation::GetInstance, replaced(kHead, "EnumerateInstances", "GetInstance") +
+                                     "<INSTANCE CLASSNAME=\"X\"/>\n" + kTail},
+        {Operation::GetClass, classBody("")},
+        {Operation::InvokeMethod,
+         "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" "
+         "DTDVERSION=\"2.0\">\n<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n<SIMPLERSP>\n"
+         "<METHODRESPONSE NAME=\"M\"><RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>0</VALUE>"
+         "</RETURNVALUE></METHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n"},
+    };
+    for (const auto& answer : answers) {
+        SCOPED_TRACE(answer.body);
+        const auto finish = [&](cimxml::ResponseDecoder& decoder) {
+            Array<CIMParamValue> out;
+            switch (answer.operation) {
+                case Operation::EnumerateInstances:
+                    return std::to_string(decoder.finishEnumerateInstances().size());
+                case Operation::GetInstance:
+                    return decoder.finishGetInstance().getClassName().getString().utf8();
+                case Operation::GetClass:
+                    return decoder.finishGetClass().getClassName().getString().utf8();
+                case Operation::InvokeMethod:
+                    return decoder.finishInvokeMethod(CIMName("M"), out).toString().utf8();
+            }
+            return std::string();
+        };
+        cimxml::ResponseDecoder passedOnArrival(answer.operation, 1000);
+        passedOnArrival.setDeadline(Clock::now() - std::chrono::milliseconds(1));
+        EXPECT_EQ(
+            failure_text::of([&] { passedOnArrival.feed(answer.body.data(), answer.body.size()); }),
+            timedOut);
+
+        cimxml::ResponseDecoder passedAfterArrival(answer.operation, 1000);
+        passedAfterArrival.setDeadline(Clock::now() + std::chrono::hours(1));
+        passedAfterArrival.feed(answer.body.data(), answer.body.size());
+        passedAfterArrival.setDeadline(Clock::now() - std::chrono::milliseconds(1));
+        EXPECT_EQ(failure_text::of([&] { finish(passedAfterArrival); }), timedOut);
+
+        cimxml::ResponseDecoder ahead(answer.operation, 1000);
+        ahead.setDeadline(Clock::now() + std::chrono::hours(1));
+        ahead.feed(answer.body.data(), answer.body.size());
+        std::string decoded;
+        EXPECT_EQ(failure_text::of([&] { decoded = finish(ahead); }), "no exception");
+        EXPECT_NE(decoded, "");
+    }
 }
 
 }  // namespace

@@ -37,21 +37,22 @@ void ElementTree::tooLarge(std::uint64_t limit) const {
            " elements, attributes, characters or lines");
 }
 
+// What is in use: room reserved and never written is not memory taken.
 std::uint64_t ElementTree::bytesHeld() const {
-    return elements_.capacity() * sizeof(Element) +
-           attributes_.capacity() * sizeof(AttributeOffsets) + characters_.capacity() +
-           stack_.capacity() * sizeof(std::int32_t);
+    return elements_.size() * sizeof(Element) + attributes_.size() * sizeof(AttributeOffsets) +
+           characters_.size() + stack_.size() * sizeof(std::int32_t);
 }
 
 // Makes room for `more` entries (half as many again as there is room
-// for, so that growing costs less than doubling), after checking that the old and the new block
-// together stay within the budget: the container never grows on its own.
+// for, so that growing costs less than doubling), after checking that the
+// tree stays within the budget with this container full: it never grows on
+// its own, so it is checked again before it outgrows that room.
 template <class Container>
 void ElementTree::enlarge(Container& container, std::size_t more) {
     std::size_t needed = container.size() + more;
     std::size_t capacity = std::max(needed, container.capacity() + container.capacity() / 2);
-    std::uint64_t after = bytesHeld() + capacity * sizeof(container[0]);
-    if (after > budget()) refuse("Response too dense to decode");
+    std::uint64_t after = bytesHeld() + (capacity - container.size()) * sizeof(container[0]);
+    if (!limits_.treeFits(after)) refuse("Response too dense to decode");
     container.reserve(capacity);
 }
 
@@ -69,6 +70,7 @@ void ElementTree::closeText(Element& element, bool childStarts) {
     bool blank = true;
     for (std::uint32_t i = 0; i < element.textLength && blank; ++i) blank = isSpace(text[i]);
     if (blank && (childStarts || element.firstChild >= 0)) {
+        limits_.dropped(element.textLength);
         characters_.resize(element.text);
         element.textLength = 0;
         return;
@@ -90,6 +92,7 @@ bool ElementTree::onStreamPath() const {
 
 void ElementTree::startElement(std::string_view name, const xml::XmlAttribute* attributes,
                                std::size_t attributeCount) {
+    limits_.tick();
     std::int32_t parent = stack_.empty() ? -1 : stack_.back();
     if (parent >= 0) closeText(elements_[parent], true);
     grow(elements_, 1);
@@ -161,7 +164,8 @@ void ElementTree::hold(std::int32_t child) {
         characters_.size() - elements_[child].name > kLargeChildCharacters) {
         dropStreamedChildren();
     } else if (first != child &&
-               held > std::min<std::uint64_t>(kHeldElements, allowance_ / 4 / sizeof(Element))) {
+               held > std::min<std::uint64_t>(kHeldElements,
+                                              limits_.allowance() / 4 / sizeof(Element))) {
         keepOnly(child);
     } else {
         heldPrevious_ = child;
@@ -224,12 +228,14 @@ void ElementTree::dropStreamedChildren() {
 }
 
 void ElementTree::characters(std::string_view text) {
+    limits_.tick();
     if (stack_.empty()) return;
     Element& element = elements_[stack_.back()];
     if (element.textDone) return;
     if (!element.textOpen && element.firstChild >= 0 && isBlank(text)) {
         // The line breaks between elements, most of the events of a
         // response: nothing to keep.
+        limits_.dropped(text.size());
         return;
     }
     // The parent's text would come between the children held and the next.

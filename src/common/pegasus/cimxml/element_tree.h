@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cimxml/decode_limits.h"
 #include "xml/xml_parser.h"
 
 namespace Pegasus {
@@ -27,10 +28,12 @@ namespace cimxml {
 // between elements (whitespace alone counts when the element has no other
 // content, as in <VALUE> </VALUE>).
 //
-// Limits: the memory the tree holds stays within budget() (see the
-// constructor); an element, attribute, character or line count that does not
-// fit 32 bits is refused, never truncated. Both throw CIMClientXmlException
-// "Validation error: on line N: ..." with the parser's current line.
+// Limits: the memory the tree holds stays within its limits' budget (see
+// the constructor); an element, attribute, character or line count that
+// does not fit 32 bits is refused, never truncated. Both throw
+// CIMClientXmlException "Validation error: on line N: ..." with the parser's
+// current line. Past the limits' deadline an event throws
+// ConnectionTimeoutException.
 //
 // Not copyable in practice (the parser and consumer are referred to, not
 // owned); one tree per body.
@@ -60,18 +63,18 @@ class ElementTree : public xml::XmlHandler {
     };
 
     // What the tree may hold, against the bytes of the body received so
-    // far: markup as dense as `<a/>` costs ten times its size as elements,
-    // so without a bound a body could make the client take many times its
-    // own size in memory. An enumeration holds a few instances at a time; a
-    // GetInstance or GetClass body is held whole, and one shaped like the
-    // real server's needs about three times its size at its peak (a block
-    // being enlarged is held twice). The allowance, 16 MiB under the
-    // default response limit, takes bodies of that shape up to some 20 MB,
-    // and any shape up to several megabytes.
-    explicit ElementTree(std::uint64_t responseLimit) : allowance_(responseLimit / 64) {}
-    std::uint64_t budget() const { return allowance_ + bytesReceived_ * 5 / 2; }
+    // far (decode_limits.h): markup as dense as `<a/>` costs ten times its
+    // size as elements, so without a bound a body could make the client take
+    // many times its own size in memory. An enumeration holds a few
+    // instances at a time; a GetInstance or GetClass body is held whole, and
+    // one shaped like the real server's needs about twice its size. The
+    // allowance, 16 MiB under the default response limit, takes bodies of
+    // that shape up to some 30 MB, and any shape up to several megabytes.
+    // The tree reads the limits' deadline as it goes too.
+    explicit ElementTree(std::uint64_t responseLimit) : limits_(responseLimit) {}
+    DecodeLimits& limits() { return limits_; }
     // Counts bytes of the body about to be parsed, before their events.
-    void received(std::size_t bytes) { bytesReceived_ += bytes; }
+    void received(std::size_t bytes) { limits_.received(bytes); }
 
     // Called with each completed element whose parent is the streamed one
     // (see streamChildrenOf), and with the one consumed before it while the
@@ -148,8 +151,7 @@ class ElementTree : public xml::XmlHandler {
     ChildConsumer* consumer_ = nullptr;
     std::int32_t streamed_ = -1;
     std::int32_t heldPrevious_ = -1;
-    std::uint64_t allowance_;
-    std::uint64_t bytesReceived_ = 0;
+    DecodeLimits limits_;
 };
 
 // An attribute as the decoder reads it; a missing one is false and has the

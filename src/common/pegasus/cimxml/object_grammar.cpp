@@ -101,6 +101,7 @@ CIMInstance ObjectGrammar::namedInstance(const Node& namedInstance, Shortcuts* s
 
 template <class Object>
 bool ObjectGrammar::member(Object& object, const Node& child, Shortcuts* shortcuts) {
+    if (limits_) limits_->tick();
     if (named(child, "QUALIFIER")) {
         object.addQualifier(qualifier(child));
     } else if (named(child, "PROPERTY")) {
@@ -166,7 +167,14 @@ CIMObjectPath ObjectGrammar::instanceName(const Node& node, Shortcuts* shortcuts
             keys.append(CIMKeyBinding(keyName, String(value.text()), keyValueType(value)));
         } else if (value && named(value, "VALUE.REFERENCE")) {
             CIMObjectPath path = shortcuts ? shortcuts->keyPath(value) : reference(value);
-            keys.append(CIMKeyBinding(keyName, path.toString(), CIMKeyBinding::REFERENCE));
+            String text = path.toString();
+            if (limits_) {
+                limits_->tick();
+                if (!limits_->madeFits(text.utf8().size())) {
+                    invalid(binding, "Response too dense to decode");
+                }
+            }
+            keys.append(CIMKeyBinding(keyName, std::move(text), CIMKeyBinding::REFERENCE));
         } else {
             invalid(binding, "Expected KEYVALUE or VALUE.REFERENCE element");
         }

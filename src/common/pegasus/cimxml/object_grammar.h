@@ -20,6 +20,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "cimxml/decode_limits.h"
 #include "cimxml/element_tree.h"
 
 namespace Pegasus {
@@ -40,6 +41,15 @@ class ObjectGrammar {
         // The INSTANCE built without decoding it whole; false: decode it.
         virtual bool repeatedInstance(const Node& instance, CIMInstance& result) = 0;
     };
+
+    // From now on the texts the grammar makes count against these limits'
+    // memory budget (a reference key's text, which quotes its path's, so
+    // that nested references double it at every level) and decoding reads
+    // their deadline. A text past the budget throws CIMClientXmlException
+    // "Validation error: on line N: Response too dense to decode"; the
+    // deadline, ConnectionTimeoutException. Without limits, none apply.
+    // They must outlive the grammar's use.
+    void limitBy(DecodeLimits& limits) { limits_ = &limits; }
 
     // VALUE.NAMEDINSTANCE: the INSTANCE with its path taken from the
     // INSTANCENAME (no host, no namespace). Its wording of a wrong element
@@ -74,6 +84,7 @@ class ObjectGrammar {
 
     // Keys view the names' own texts, which never change.
     mutable std::unordered_map<std::string_view, CIMName> names_;
+    DecodeLimits* limits_ = nullptr;
 };
 
 }  // namespace cimxml

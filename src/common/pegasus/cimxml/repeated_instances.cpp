@@ -1,6 +1,8 @@
 #include "cimxml/repeated_instances.h"
 
 #include <cstring>
+#include <functional>
+#include <string_view>
 
 #include "cimxml/node_checks.h"
 
@@ -53,11 +55,20 @@ bool sameContent(const ElementTree& tree, std::int32_t left, std::int32_t right)
     return std::memcmp(tree.chars(leftRoot.name), tree.chars(rightRoot.name), length) == 0;
 }
 
+std::size_t contentHash(const ElementTree& tree, std::int32_t element) {
+    const ElementTree::Element& root = tree.element(element);
+    return std::hash<std::string_view>()(
+        std::string_view(tree.chars(root.name), root.charactersEnd - root.name));
+}
+
 CIMInstance RepeatedInstances::namedInstance(const Node& node, const Node& previous) {
     struct Forget {
-        std::vector<KnownReference>& references;
-        ~Forget() { references.clear(); }
-    } forget{nameReferences_};
+        RepeatedInstances& cache;
+        ~Forget() {
+            cache.nameReferences_.clear();
+            cache.nameReferencesByHash_.clear();
+        }
+    } forget{*this};
     previousRoot_ = previousInstanceOffset_ >= 0 ? previous : Node();
     model_ = previousRoot_ ? Node(&tree_, previous.index() + previousInstanceOffset_) : Node();
     // Nothing is remembered of an instance that fails.
@@ -69,27 +80,36 @@ CIMInstance RepeatedInstances::namedInstance(const Node& node, const Node& previ
 
 // The previous instance's reference key that this one repeats, or a new path.
 CIMObjectPath RepeatedInstances::keyPath(const Node& valueReference) {
+    const std::size_t hash = contentHash(tree_, valueReference.index());
     CIMObjectPath path;
     bool known = false;
     if (previousRoot_) {
-        for (const auto& [offset, previousPath] : previousReferences_) {
+        auto candidate = previousReferencesByHash_.find(hash);
+        if (candidate != previousReferencesByHash_.end()) {
+            const auto& [offset, previousPath] = previousReferences_[candidate->second];
             if (sameContent(tree_, previousRoot_.index() + offset, valueReference.index())) {
                 path = previousPath;
                 known = true;
-                break;
             }
         }
     }
     if (!known) path = grammar_.reference(valueReference);
-    nameReferences_.push_back({valueReference, path});
+    nameReferencesByHash_.emplace(hash, nameReferences_.size());
+    nameReferences_.push_back({valueReference, path, hash});
     return path;
 }
 
 // A reference property that repeats a key of its instance's name element for
 // element gets the key's path, and its text with it.
 CIMObjectPath RepeatedInstances::propertyPath(const Node& valueReference) {
-    for (const KnownReference& known : nameReferences_) {
-        if (sameContent(tree_, known.element.index(), valueReference.index())) return known.path;
+    if (!nameReferences_.empty()) {
+        auto candidate = nameReferencesByHash_.find(contentHash(tree_, valueReference.index()));
+        if (candidate != nameReferencesByHash_.end()) {
+            const KnownReference& known = nameReferences_[candidate->second];
+            if (sameContent(tree_, known.element.index(), valueReference.index())) {
+                return known.path;
+            }
+        }
     }
     return grammar_.reference(valueReference);
 }
@@ -143,7 +163,9 @@ void RepeatedInstances::remember(const Node& root, const Node& instanceNode,
         result.getQualifierCount() == qualifiers && result.getPropertyCount() == properties;
     previousInstanceOffset_ = instanceNode.index() - root.index();
     previousReferences_.clear();
+    previousReferencesByHash_.clear();
     for (const KnownReference& known : nameReferences_) {
+        previousReferencesByHash_.emplace(known.hash, previousReferences_.size());
         previousReferences_.push_back({known.element.index() - root.index(), known.path});
     }
 }

@@ -17,7 +17,9 @@
 
 #include <Pegasus/Common/CIMInstance.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,10 @@ namespace cimxml {
 // and in the same shape (names, attributes in order, texts, children):
 // whatever is read of one is read of the other. Lines do not count.
 bool sameContent(const ElementTree& tree, std::int32_t left, std::int32_t right);
+
+// A hash of what sameContent compares (the subtree's characters), so that an
+// element is compared only with the one earlier element of the same hash.
+std::size_t contentHash(const ElementTree& tree, std::int32_t element);
 
 class RepeatedInstances : private ObjectGrammar::Shortcuts {
   public:
@@ -48,7 +54,12 @@ class RepeatedInstances : private ObjectGrammar::Shortcuts {
     struct KnownReference {
         Node element;  // its VALUE.REFERENCE
         CIMObjectPath path;
+        std::size_t hash;
     };
+    // Which reference of a list has a content of that hash: the first one
+    // of it, so that however many keys a server sends alike, each new one is
+    // compared with one, never with all.
+    using ByHash = std::unordered_map<std::size_t, std::size_t>;
 
     CIMObjectPath keyPath(const Node& valueReference) override;
     CIMObjectPath propertyPath(const Node& valueReference) override;
@@ -59,6 +70,7 @@ class RepeatedInstances : private ObjectGrammar::Shortcuts {
     ObjectGrammar& grammar_;
     // The keys recorded are valid only while this instance's elements are.
     std::vector<KnownReference> nameReferences_;
+    ByHash nameReferencesByHash_;
     // What was decoded of the previous VALUE.NAMEDINSTANCE.
     CIMInstance previousInstance_;
     std::int32_t previousInstanceOffset_ = -1;  // its INSTANCE
@@ -67,6 +79,7 @@ class RepeatedInstances : private ObjectGrammar::Shortcuts {
     bool previousOneToOne_ = false;
     // Its reference keys: each VALUE.REFERENCE's distance from the root, and path.
     std::vector<std::pair<std::int32_t, CIMObjectPath>> previousReferences_;
+    ByHash previousReferencesByHash_;
     // The previous VALUE.NAMEDINSTANCE and its INSTANCE while the one after
     // it is decoded.
     Node previousRoot_;

@@ -1,6 +1,7 @@
 #include "cimxml/response_decoder.h"
 
 #include <Pegasus/Client/CIMClientException.h>
+#include <Pegasus/Common/Exception.h>
 
 #include <algorithm>
 #include <exception>
@@ -34,6 +35,7 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
           envelope_(tree_),
           repeats_(tree_, grammar_) {
         tree_.attach(parser_);
+        grammar_.limitBy(tree_.limits());
         if (operation == Operation::EnumerateInstances) {
             tree_.streamChildrenOf(
                 {"CIM", "MESSAGE", "SIMPLERSP", "IMETHODRESPONSE", "IRETURNVALUE"}, this);
@@ -51,11 +53,15 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
                         String::fromUtf8("Response from CIM Server exceeds the limit of " +
                                          std::to_string(bodyLimit_) + " bytes."));
                 }
+                tree_.limits().checkDeadline();
                 tree_.received(now);
                 parser_.feed(data, now);
                 data += now;
                 size -= now;
             } while (size > 0);
+        } catch (const ConnectionTimeoutException&) {
+            syntaxFailure_ = std::current_exception();
+            throw;
         } catch (...) {
             syntaxFailure_ = std::current_exception();
         }
@@ -64,6 +70,7 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
     // Throws the first defect: of the XML first, then of its content.
     void finish() {
         if (syntaxFailure_) std::rethrow_exception(syntaxFailure_);
+        tree_.limits().checkDeadline();
         parser_.finish();
         if (contentFailure_) std::rethrow_exception(contentFailure_);
         if (!enveloped_) envelope_.check(messageId_);
@@ -81,6 +88,8 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
             }
             instances_.append(
                 repeats_.namedInstance(Node(&tree_, element), Node(&tree_, previous)));
+        } catch (const ConnectionTimeoutException&) {
+            throw;
         } catch (...) {
             contentFailure_ = std::current_exception();
         }
@@ -104,6 +113,10 @@ class ResponseDecoder::Impl : public ElementTree::ChildConsumer {
 ResponseDecoder::ResponseDecoder(Operation operation, Uint32 messageId, std::uint64_t responseLimit)
     : impl_(std::make_unique<Impl>(operation, messageId, responseLimit)) {}
 ResponseDecoder::~ResponseDecoder() = default;
+
+void ResponseDecoder::setDeadline(std::chrono::steady_clock::time_point deadline) {
+    impl_->tree_.limits().setDeadline(deadline);
+}
 
 void ResponseDecoder::feed(const char* data, std::size_t size) { impl_->feed(data, size); }
 

@@ -24,6 +24,7 @@
 #include <Pegasus/Common/CIMParamValue.h>
 #include <Pegasus/Common/CIMValue.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -49,6 +50,14 @@ class ResponseDecoder {
     ~ResponseDecoder();
     ResponseDecoder(const ResponseDecoder&) = delete;
     ResponseDecoder& operator=(const ResponseDecoder&) = delete;
+
+    // Decoding past `deadline` throws ConnectionTimeoutException
+    // ("connection timed out"), the transport's own failure at the same
+    // deadline: from feed() at once (not kept like a defect of the body, so
+    // that the transport stops reading) and from the finish call. The clock
+    // is read every so many elements and every 64 KiB of body. No deadline
+    // unless one is set.
+    void setDeadline(std::chrono::steady_clock::time_point deadline);
 
     // The next bytes of the body; `data` may be reused once this returns.
     // Never throws for a defect of the body: the first one is kept and

@@ -152,7 +152,7 @@ class CIMClient::Impl {
     // anew when the last one ended. Never sends a request twice, except once
     // with credentials after a Basic challenge, or with the secret after a
     // local challenge.
-    http::HttpResponse exchange(const cimxml::EncodedRequest& request, http::BodySink& sink) {
+    http::HttpResponse exchange(const cimxml::EncodedRequest& request, DecodingSink& sink) {
         if (!connected) throw NotConnectedException();
         const Uint32 limit = inForce();
         bool retriedWithCredentials = false;
@@ -164,9 +164,12 @@ class CIMClient::Impl {
             http::HttpResponse response;
             try {
                 const std::string bytes = requestBytes(request);
-                response = connection->exchange(
-                    bytes, http::Clock::now() + std::chrono::milliseconds(limit),
-                    seams::responseLimit(), &sink);
+                const http::Clock::time_point deadline =
+                    http::Clock::now() + std::chrono::milliseconds(limit);
+                // The decoding of the answer, its finish included, is bounded by the same deadline
+                // as its reading.
+                sink.decoder.setDeadline(seams::decodingDeadline(deadline));
+                response = connection->exchange(bytes, deadline, seams::responseLimit(), &sink);
             } catch (const ConnectionTimeoutException&) {
                 // A late answer must not be taken for the next request's.
                 connection.reset();

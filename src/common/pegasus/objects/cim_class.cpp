@@ -1,5 +1,6 @@
 #include <Pegasus/Common/CIMClass.h>
 
+#include "objects/name_index.h"
 #include "objects/qualifier_list.h"
 
 namespace Pegasus {
@@ -11,6 +12,7 @@ struct CIMClass::Rep {
     CIMName superClassName;
     Array<CIMProperty> properties;
     QualifierList qualifiers;
+    NameIndex index;
 };
 
 CIMClass::CIMClass() : rep_(std::make_shared<Rep>()) {}
@@ -44,6 +46,9 @@ CIMClass& CIMClass::addProperty(const CIMProperty& property) {
     Rep& rep = writable();
     if (index == PEG_NOT_FOUND) {
         rep.properties.append(property);
+        rep.index.appended(rep.properties.size(), [&rep](Uint32 i) -> const CIMName& {
+            return rep.properties[i].getName();
+        });
     } else {
         rep.properties[index] = property;
     }
@@ -51,6 +56,7 @@ CIMClass& CIMClass::addProperty(const CIMProperty& property) {
 }
 
 Uint32 CIMClass::findProperty(const CIMName& name) const {
+    if (rep_->index.active()) return rep_->index.find(name);
     for (Uint32 i = 0; i < rep_->properties.size(); ++i) {
         if (rep_->properties[i].getName() == name) return i;
     }

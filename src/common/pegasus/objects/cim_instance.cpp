@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "objects/name_index.h"
 #include "objects/property_rep.h"
 #include "objects/qualifier_list.h"
 
@@ -15,8 +16,15 @@ struct CIMInstance::Rep {
     // out point in here and keep the whole Rep alive.
     std::vector<CIMProperty::Rep> properties;
     QualifierList qualifiers;
+    NameIndex index;
+
+    Uint32 count() const { return static_cast<Uint32>(properties.size()); }
+    auto nameAt() const {
+        return [this](Uint32 i) -> const CIMName& { return properties[i].name; };
+    }
 
     Uint32 find(const CIMName& name, Uint16 key) const {
+        if (index.active()) return index.find(name);
         for (size_t i = 0; i < properties.size(); ++i) {
             if (properties[i].nameKey == key && properties[i].name == name) {
                 return static_cast<Uint32>(i);
@@ -28,11 +36,12 @@ struct CIMInstance::Rep {
     // A property of a name already present replaces it, so that findProperty
     // and getPropertyCount agree even for a server that repeats a property.
     void add(CIMProperty::Rep&& property) {
-        Uint32 index = find(property.name, property.nameKey);
-        if (index == PEG_NOT_FOUND) {
+        Uint32 position = find(property.name, property.nameKey);
+        if (position == PEG_NOT_FOUND) {
             properties.push_back(std::move(property));
+            index.appended(count(), nameAt());
         } else {
-            properties[index] = std::move(property);
+            properties[position] = std::move(property);
         }
     }
 };
@@ -101,6 +110,7 @@ void CIMInstance::removeProperty(Uint32 index) {
     if (index >= rep_->properties.size()) throwIndexOutOfBounds();
     Rep& rep = writable();
     rep.properties.erase(rep.properties.begin() + index);
+    rep.index.rebuild(rep.count(), rep.nameAt());
 }
 Uint32 CIMInstance::getPropertyCount() const {
     return static_cast<Uint32>(rep_->properties.size());

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include "objects/name_index.h"
+
 namespace Pegasus {
 
 class QualifierList {
@@ -17,12 +19,16 @@ class QualifierList {
         Uint32 index = find(qualifier.getName());
         if (index == PEG_NOT_FOUND) {
             qualifiers_.append(std::move(qualifier));
+            index_.appended(qualifiers_.size(), [this](Uint32 i) -> const CIMName& {
+                return qualifiers_[i].getName();
+            });
         } else {
             qualifiers_[index] = std::move(qualifier);
         }
     }
     // Case-insensitive by name; PEG_NOT_FOUND when absent.
     Uint32 find(const CIMName& name) const {
+        if (index_.active()) return index_.find(name);
         for (Uint32 i = 0; i < qualifiers_.size(); ++i) {
             if (qualifiers_[i].getName() == name) return i;
         }
@@ -33,6 +39,7 @@ class QualifierList {
 
   private:
     Array<CIMQualifier> qualifiers_;
+    NameIndex index_;
 };
 
 }  // namespace Pegasus

@@ -20,6 +20,7 @@ std::function<void(const pegasus_testing::ClientEvent&)>& observer() {
 
 std::atomic<std::uint64_t> limit{kDefaultResponseLimit};
 std::atomic<std::uint32_t> ceiling{0};
+std::atomic<bool> decodingLate{false};
 
 // Read at every setting a connection makes; the flag spares clients the lock
 // while no test refuses anything.
@@ -39,6 +40,8 @@ void setClientObserver(std::function<void(const ClientEvent&)> function) {
 }
 
 void setTimeoutCeiling(std::uint32_t milliseconds) { ceiling = milliseconds; }
+
+void setDecodingDeadlinePassed(bool passed) { decodingLate = passed; }
 
 void setResponseLimit(std::uint64_t bytes) { limit = bytes == 0 ? kDefaultResponseLimit : bytes; }
 
@@ -65,6 +68,11 @@ void notify(const pegasus_testing::ClientEvent& event) {
 std::uint64_t responseLimit() { return limit; }
 
 std::uint32_t timeoutCeiling() { return ceiling; }
+
+std::chrono::steady_clock::time_point decodingDeadline(
+    std::chrono::steady_clock::time_point deadline) {
+    return decodingLate ? std::chrono::steady_clock::time_point::min() : deadline;
+}
 
 bool refuses(const std::string& setting) {
     if (!refusing) return false;

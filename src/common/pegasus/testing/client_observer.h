@@ -39,6 +39,11 @@ void setClientObserver(std::function<void(const ClientEvent&)> observer);
 // test can let a silent server's requests time out at once; 0 removes the cap.
 void setTimeoutCeiling(std::uint32_t milliseconds);
 
+// Makes every response decoded from now on take its deadline as passed while the transport keeps
+// the real one, as if decoding had outlasted the time-out, so that a test can see what such an
+// answer gives without racing the clock; false restores the real deadline.
+void setDecodingDeadlinePassed(bool passed);
+
 // Largest response body a client accepts before failing the operation with
 // CIMClientMalformedHTTPException; 0 restores the default of 1 GiB.
 void setResponseLimit(std::uint64_t bytes);

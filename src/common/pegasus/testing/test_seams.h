@@ -8,6 +8,7 @@
 #ifndef PEGASUS_TESTING_TEST_SEAMS_H
 #define PEGASUS_TESTING_TEST_SEAMS_H
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,9 @@ constexpr bool kEnabled = true;
 void notify(const pegasus_testing::ClientEvent& event);
 std::uint64_t responseLimit();
 std::uint32_t timeoutCeiling();  // 0: none
+// The deadline the decoder of a response reads, given the request's.
+std::chrono::steady_clock::time_point decodingDeadline(
+    std::chrono::steady_clock::time_point deadline);
 bool refuses(const std::string& setting);
 
 #else
@@ -31,6 +35,10 @@ constexpr bool kEnabled = false;
 inline void notify(const pegasus_testing::ClientEvent&) {}
 constexpr std::uint64_t responseLimit() { return cimxml::kDefaultResponseLimit; }
 constexpr std::uint32_t timeoutCeiling() { return 0; }
+inline std::chrono::steady_clock::time_point decodingDeadline(
+    std::chrono::steady_clock::time_point deadline) {
+    return deadline;
+}
 inline bool refuses(const std::string&) { return false; }
 
 #endif
