@@ -2,6 +2,10 @@
 // keep-alive, time-outs, broken and oversized responses, TLS.
 #include <Pegasus/Client/CIMClient.h>
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -84,6 +88,25 @@ TEST(Connect, aFailedConnectIsNamedAndLeavesTheClientUnconnected) {
         EXPECT_EQ(failure_text::of([&] { client.connectLocal(); }),
                   std::string("InvalidLocatorException: ") + test.failure);
     }
+}
+
+// A child the host starts must not inherit the client's connection to a server.
+TEST(Connect, theClientsConnectionIsClosedOnExec) {
+    ScriptedServer server("[]");
+    CIMClient client;
+    client.connect("127.0.0.1", server.port(), "", "");
+    int connections = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int descriptor = std::stoi(entry.path().filename().string());
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        if (getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+            peer.sin_family == AF_INET && ntohs(peer.sin_port) == server.port()) {
+            ++connections;
+            EXPECT_TRUE(fcntl(descriptor, F_GETFD) & FD_CLOEXEC) << descriptor;
+        }
+    }
+    EXPECT_EQ(connections, 1);
 }
 
 // Each exchange of a script, read from wire_exchanges.json: what each call of the client gave (its
@@ -263,6 +286,7 @@ TEST(Settings, aRefusedSettingFailsConnectNamingItAndSendsNothing) {
         // clang-format off
         {nullptr, "CURLOPT_URL CURLOPT_PROTOCOLS_STR CURLOPT_CONNECT_ONLY CURLOPT_FOLLOWLOCATION"},
         {nullptr, "CURLOPT_NOSIGNAL CURLOPT_PROXY CURLOPT_CONNECTTIMEOUT_MS"},
+        {nullptr, "CURLOPT_OPENSOCKETFUNCTION"},
         {&anyCertificate, "CURLOPT_SSLVERSION CURLOPT_SSL_VERIFYHOST CURLOPT_SSL_VERIFYPEER"},
         {&trustStore, "CURLOPT_SSL_VERIFYPEER CURLOPT_CAINFO CURLOPT_CAPATH"},
         {&callback, "CURLOPT_SSL_VERIFYPEER CURLOPT_SSL_CTX_FUNCTION CURLOPT_SSL_CTX_DATA"},

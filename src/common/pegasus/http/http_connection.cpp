@@ -7,6 +7,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -158,6 +159,12 @@ class CheckedOptions {
     const Endpoint& endpoint_;
 };
 
+// A child the host starts must not inherit a connection: one a local server let in needs no
+// further credential.
+curl_socket_t openCloseOnExec(void*, curlsocktype, curl_sockaddr* address) {
+    return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
 [[noreturn]] void connectionClosed() {
     throw CIMClientMalformedHTTPException("Connection closed by CIM Server.");
 }
@@ -203,6 +210,7 @@ void HttpConnection::configure(const Endpoint& endpoint, std::chrono::millisecon
     CheckedOptions options(handle(curl_), endpoint);
     configureTarget(endpoint);
     options.set(CURLOPT_PROTOCOLS_STR, "http,https");
+    options.set(CURLOPT_OPENSOCKETFUNCTION, openCloseOnExec);
     options.set(CURLOPT_CONNECT_ONLY, 1L);
     options.set(CURLOPT_FOLLOWLOCATION, 0L);
     options.set(CURLOPT_NOSIGNAL, 1L);
