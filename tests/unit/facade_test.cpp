@@ -103,6 +103,19 @@ TEST_F(FacadeTest, TheProviderModuleStaysOnUntilTheLastInBandObjectGoes) {
     second.reset();
     EXPECT_EQ(switches(),
               (std::vector<std::string>{"Enable brcdprovider_Module", "Disable brcdprovider_Module"}));
+
+    // An object the manager refused holds nothing: the next one asks again, and the refused
+    // one's end does not switch the module off under it.
+    cimom->ClearCalls();
+    cimom->RefuseEnabling(true);
+    auto refused = std::make_unique<Brocade>();
+    cimom->RefuseEnabling(false);
+    auto held = std::make_unique<Brocade>();
+    refused.reset();
+    EXPECT_EQ(switches(),
+              (std::vector<std::string>{"Enable brcdprovider_Module", "Enable brcdprovider_Module"}));
+    held.reset();
+    EXPECT_EQ(switches().back(), "Disable brcdprovider_Module");
 }
 
 TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlone) {

@@ -19,8 +19,14 @@ class LogLine {
     LogLine(unsigned int level, const char* file, int line) : record(level, file, line) {}
     LogLine(const LogLine&) = delete;
     LogLine& operator=(const LogLine&) = delete;
-    // May throw what an insertion into the record would have thrown (std::bad_alloc).
-    ~LogLine() noexcept(false) { record.Stream() << MaskedCredentials(text.str()); }
+    // A line that cannot be made (no memory) is lost rather than thrown from a destructor, which
+    // would end the host while it unwinds.
+    ~LogLine() {
+        try {
+            record.Stream() << MaskedCredentials(text.str());
+        } catch (...) {
+        }
+    }
 
     std::ostringstream& Stream() { return text; }
 

@@ -15,7 +15,13 @@ Cimom* Cimom::GetInstance() {
 bool Cimom::EnableProviderModule(const char* moduleName) {
     VORNET_LOG(3) << "Cimom: enabling provider module " << moduleName;
     Record(std::string("Enable ") + moduleName);
-    return true;
+    const std::lock_guard<std::mutex> lock(callsLock);
+    return !refusing;
+}
+
+void Cimom::RefuseEnabling(bool refuse) {
+    const std::lock_guard<std::mutex> lock(callsLock);
+    refusing = refuse;
 }
 
 bool Cimom::DisableProviderModule(const char* moduleName) {

@@ -17,9 +17,13 @@ class VORNET_CIMOM_API Cimom {
     // The process-wide object; never null.
     static Cimom* GetInstance();
 
-    // Switch a provider module on or off: writes a level-3 line naming it and returns true.
+    // Switch a provider module on or off: writes a level-3 line naming it and returns true
+    // (EnableProviderModule: false while refusing, see RefuseEnabling).
     bool EnableProviderModule(const char* moduleName);
     bool DisableProviderModule(const char* moduleName);
+    // For tests: while `refuse` is set, EnableProviderModule answers false, as a manager that
+    // cannot switch the module on does.
+    void RefuseEnabling(bool refuse);
 
     // Journal of calls, oldest first: "GetInstance", "Enable <module>", "Disable <module>".
     std::vector<std::string> Calls() const;
@@ -34,6 +38,7 @@ class VORNET_CIMOM_API Cimom {
 
     mutable std::mutex callsLock;
     std::vector<std::string> calls;
+    bool refusing = false;
 };
 
 }  // namespace Vornet

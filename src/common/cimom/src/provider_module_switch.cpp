@@ -23,7 +23,9 @@ bool HoldProviderModule(const std::string& moduleName) {
     int& holds = Holds()[moduleName];
     const bool answer =
         holds > 0 || Vornet::Cimom::GetInstance()->EnableProviderModule(moduleName.c_str());
-    ++holds;
+    if (answer) {
+        ++holds;
+    }
     return answer;
 }
 

@@ -27,7 +27,10 @@ BrocadeCim::BrocadeCim() {
     diagnosticMethod = Pegasus::CIMName("RunDiagnostic");
     cimFunc = std::make_unique<CimFunc>(Pegasus::CIMNamespaceName(kNameSpace));
     // Last: nothing after it can fail, so a switched-on module always meets the destructor.
-    HoldProviderModule(kProviderModule);
+    providerModuleHeld = HoldProviderModule(kProviderModule);
+    if (!providerModuleHeld) {
+        VORNET_LOG(1) << "Enabling the provider module " << kProviderModule << " failed";
+    }
 }
 
 BrocadeCim::BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& info) {
@@ -38,7 +41,7 @@ BrocadeCim::BrocadeCim(const Vornet::VornetConnection::ConnectionInfo& info) {
 
 BrocadeCim::~BrocadeCim() {
     VORNET_LOG(4) << "Calling destructor of BrocadeCim";
-    if (connectionMode == 0) {
+    if (providerModuleHeld) {
         // A destructor that throws ends the host's process; the switch is the host's code.
         try {
             ReleaseProviderModule(kProviderModule);

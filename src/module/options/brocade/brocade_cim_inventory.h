@@ -50,6 +50,8 @@ class BrocadeCim {
     PropertyMap diagnosticResults;
     std::unique_ptr<CimFunc> cimFunc;
     int connectionMode;
+    // In-band, and the provider module was switched on (or already on) for this object.
+    bool providerModuleHeld = false;
 };
 
 // Whether a completion record belongs to the working entry's job: its InstanceID text contains
