@@ -167,10 +167,9 @@ bool liveObjects(int count, bool propertyQualifiers) {
     }
     for (std::thread& thread : threads) thread.join();
     const double perObject = (heapInUse() - before) / count / 1024.0;
-    std::printf("%d live objects after one inventory each (%s): %.1f KiB of heap per object\n",
-                count,
-                propertyQualifiers ? "every property qualifier sent" : "as OpenPegasus serves",
-                perObject);
+    std::printf(
+        "%d live objects after one inventory each (%s): %.1f KiB of heap per object\n", count,
+        propertyQualifiers ? "every property qualifier sent" : "as OpenPegasus serves", perObject);
     return !failed;
 }
 
@@ -188,12 +187,10 @@ int main(int argc, char** argv) {
         }
     }
     if (arguments.size() >= 1 && arguments[0] == "objects") {
-        const bool qualifiers =
-            std::find(arguments.begin(), arguments.end(), "--property-qualifiers") !=
-            arguments.end();
-        const int count = arguments.size() > 1 && arguments[1][0] != '-'
-                              ? std::atoi(arguments[1].c_str())
-                              : 1000;
+        const bool qualifiers = std::find(arguments.begin(), arguments.end(),
+                                          "--property-qualifiers") != arguments.end();
+        const int count =
+            arguments.size() > 1 && arguments[1][0] != '-' ? std::atoi(arguments[1].c_str()) : 1000;
         return liveObjects(count, qualifiers) ? 0 : 1;
     }
     if (arguments.empty() || (arguments[0] != "client" && arguments[0] != "module")) {

@@ -189,9 +189,9 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
 // A class lookup never decides an outcome: with the job's or the record's class refused once,
 // the run reports what the job reached, the DMTF schema's value maps giving the texts.
 TEST_F(Diagnostics, ARefusedClassLookupDoesNotDecideTheOutcome) {
-    auto module = ListedModule(
-        DiagnosticScenario({{"passes", CompletesAfter(1), OneRecord(2, "all good")}}),
-        PropertyQualifiers(false));
+    auto module =
+        ListedModule(DiagnosticScenario({{"passes", CompletesAfter(1), OneRecord(2, "all good")}}),
+                     PropertyQualifiers(false));
     for (const char* refused : {"CIM_ConcreteJob", "CIM_DiagnosticCompletionRecord"}) {
         ASSERT_TRUE(simulator->Control(
             {{"clearFaults", true},

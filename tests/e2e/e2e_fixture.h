@@ -89,11 +89,11 @@ class EndToEnd : public CimTest {
                 }
             }
             // A class lookup runs within what is left of the time-out of the request it serves.
-            const bool withinLast = entry.value("operation", "") == "GetClass" && timeout > 0 &&
-                                    timeout <= lastTimeout;
-            sent.push_back(request + " " + entry.value("flags", nlohmann::json()).dump() + " " +
-                           (withinLast ? "within " + std::to_string(lastTimeout)
-                                       : std::to_string(timeout)));
+            const bool withinLast =
+                entry.value("operation", "") == "GetClass" && timeout > 0 && timeout <= lastTimeout;
+            sent.push_back(
+                request + " " + entry.value("flags", nlohmann::json()).dump() + " " +
+                (withinLast ? "within " + std::to_string(lastTimeout) : std::to_string(timeout)));
             if (entry.value("operation", "") != "GetClass") lastTimeout = timeout;
         }
         return sent;

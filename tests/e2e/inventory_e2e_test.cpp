@@ -117,9 +117,10 @@ TEST_F(EndToEnd, AClassTheServerCannotGiveIsAskedAgainAndTheSchemaStandsIn) {
     for (const auto& test : cases) {
         ServeShipped("sample_estate.json", PropertyQualifiers(false));
         auto module = OutOfBand();
-        nlohmann::json fault = {{"operation", "GetClass"},
-                                {"class", "XX_FCPort"},
-                                {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: busy"}}}};
+        nlohmann::json fault = {
+            {"operation", "GetClass"},
+            {"class", "XX_FCPort"},
+            {"cimError", {{"code", 1}, {"description", "CIM_ERR_FAILED: busy"}}}};
         if (!test.times.is_null()) fault["times"] = test.times;
         ASSERT_TRUE(simulator->Control({{"addFaults", {fault}}}));
         log.Clear();
@@ -132,8 +133,7 @@ TEST_F(EndToEnd, AClassTheServerCannotGiveIsAskedAgainAndTheSchemaStandsIn) {
         EXPECT_EQ(hba.ports[1].port_availability, test.secondPortAvailability) << test.times;
         EXPECT_EQ(adapters[1].ports[3].link_technology, "Ethernet") << test.times;
         // One lookup for each port's request while the class is refused, none once it was had.
-        EXPECT_EQ(simulator->Requests("GetClass", "XX_FCPort").size(), test.lookups)
-            << test.times;
+        EXPECT_EQ(simulator->Requests("GetClass", "XX_FCPort").size(), test.lookups) << test.times;
         EXPECT_EQ(CountLines("Get class XX_FCPort failed with the reason: CIM_ERR_FAILED: busy"),
                   test.times.is_null() ? 6u : 1u);
     }
@@ -144,10 +144,11 @@ TEST_F(EndToEnd, AClassTheServerCannotGiveIsAskedAgainAndTheSchemaStandsIn) {
 TEST_F(EndToEnd, EveryRequestRunsUnderItsOperationsTimeOutAfterAReconnectToo) {
     ServeShipped("sample_estate.json", PropertyQualifiers(false));
     auto module = OutOfBand();
-    ASSERT_TRUE(simulator->Control(
-        {{"addFaults",
-          {{{"operation", "EnumerateInstances"}, {"class", "CIM_Realizes"}, {"drop", "before"},
-            {"times", 1}}}}}));
+    ASSERT_TRUE(simulator->Control({{"addFaults",
+                                     {{{"operation", "EnumerateInstances"},
+                                       {"class", "CIM_Realizes"},
+                                       {"drop", "before"},
+                                       {"times", 1}}}}}));
     std::vector<NetworkAdapter> adapters;
     EXPECT_EQ(module->GetAdapterInfo(adapters), 1);
     EXPECT_EQ(adapters.size(), 3u);

@@ -1,13 +1,13 @@
 // The client on the wire, against scripted_server.py on loopback: connecting, authentication,
 // keep-alive, time-outs, broken and oversized responses, TLS.
 #include <Pegasus/Client/CIMClient.h>
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -80,8 +80,8 @@ enum class ReadEnd { kEndOfData, kTimedOut, kFailed };
 // Appends what `fd` delivers to `*result` until its end, a read error, or `deadline` when one is
 // given; beyond `limit` bytes in all it reads on but keeps nothing, and sets *cut. Without a
 // deadline it blocks like a plain read loop.
-ReadEnd ReadUntil(int fd, const Clock::time_point* deadline, std::string* result,
-                  std::size_t limit, bool* cut) {
+ReadEnd ReadUntil(int fd, const Clock::time_point* deadline, std::string* result, std::size_t limit,
+                  bool* cut) {
     char chunk[kChunkSize];
     for (;;) {
         if (deadline != nullptr) {

@@ -70,8 +70,8 @@ TEST_F(DiagnosticEngine, AnUnlistedItemMakesNoRequest) {
     Serve(DiagnosticScenario({{"a", CompletesAfter(0)}}));
     List();
     const DiagnosticItem unlisted(items[0].first + "x", items[0].second);
-    EXPECT_EQ(CimFunc::InvokeDiagnostic(*cimFunc, Pegasus::CIMName("RunDiagnostic"), 180,
-                                        unlisted, entries, working),
+    EXPECT_EQ(CimFunc::InvokeDiagnostic(*cimFunc, Pegasus::CIMName("RunDiagnostic"), 180, unlisted,
+                                        entries, working),
               1);
     EXPECT_EQ(CountLines("Diagnostic item not found..." + unlisted.first + "\t" + unlisted.second),
               1u);

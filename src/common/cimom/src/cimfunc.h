@@ -120,16 +120,15 @@ class CimFunc {
     // Polls the job until it is finished (1 when `attempts` polls did not see it finish, or
     // when the server watch gave up on the server between polls). The job's states are
     // translated through the value maps of its class.
-    static int WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job,
-                          unsigned int timeout, int attempts, DiagnosticServiceEntry& working,
-                          PropertyMap& results);
+    static int WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job, unsigned int timeout,
+                          int attempts, DiagnosticServiceEntry& working, PropertyMap& results);
     // Reads the first record of `recordClass` that `match` accepts into `results`, its
     // completion state translated as WaitForJob translates the job's.
-    static int GetCompletionRecord(
-        CimFunc& cimFunc, const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working,
-        unsigned int timeout,
-        bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&),
-        PropertyMap& results);
+    static int GetCompletionRecord(CimFunc& cimFunc, const Pegasus::CIMName& recordClass,
+                                   DiagnosticServiceEntry& working, unsigned int timeout,
+                                   bool (*match)(DiagnosticServiceEntry&,
+                                                 const Pegasus::CIMInstance&),
+                                   PropertyMap& results);
 
   private:
     int Connect();

@@ -52,8 +52,8 @@ int CimFunc::GetDiagnosticItems(CimFunc& cimFunc, const Pegasus::CIMName& associ
     try {
         if (!cimFunc.Ask(Milliseconds(timeout), [&](Pegasus::CIMClient& client) {
                 associations =
-                    client.enumerateInstances(cimFunc.GetNameSpace(), associationClass, true,
-                                              true, false, false, Pegasus::CIMPropertyList());
+                    client.enumerateInstances(cimFunc.GetNameSpace(), associationClass, true, true,
+                                              false, false, Pegasus::CIMPropertyList());
             })) {
             return 1;
         }
@@ -138,9 +138,8 @@ int CimFunc::InvokeDiagnostic(CimFunc& cimFunc, const Pegasus::CIMName& method,
     return 0;
 }
 
-int CimFunc::WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job,
-                        unsigned int timeout, int attempts, DiagnosticServiceEntry& working,
-                        PropertyMap& results) {
+int CimFunc::WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job, unsigned int timeout,
+                        int attempts, DiagnosticServiceEntry& working, PropertyMap& results) {
     static const char* const kEndedStates[] = {"Exception", "Suspended", "Terminated", "Killed"};
     if (attempts < 0) {
         return 1;
@@ -188,15 +187,16 @@ int CimFunc::WaitForJob(CimFunc& cimFunc, const Pegasus::CIMObjectPath& job,
     return 1;
 }
 
-int CimFunc::GetCompletionRecord(
-    CimFunc& cimFunc, const Pegasus::CIMName& recordClass, DiagnosticServiceEntry& working,
-    unsigned int timeout, bool (*match)(DiagnosticServiceEntry&, const Pegasus::CIMInstance&),
-    PropertyMap& results) {
+int CimFunc::GetCompletionRecord(CimFunc& cimFunc, const Pegasus::CIMName& recordClass,
+                                 DiagnosticServiceEntry& working, unsigned int timeout,
+                                 bool (*match)(DiagnosticServiceEntry&,
+                                               const Pegasus::CIMInstance&),
+                                 PropertyMap& results) {
     try {
         Pegasus::Array<Pegasus::CIMInstance> records;
         if (!cimFunc.Ask(Milliseconds(timeout), [&](Pegasus::CIMClient& client) {
-                records = client.enumerateInstances(cimFunc.GetNameSpace(), recordClass, true,
-                                                    true, true, false, Pegasus::CIMPropertyList());
+                records = client.enumerateInstances(cimFunc.GetNameSpace(), recordClass, true, true,
+                                                    true, false, Pegasus::CIMPropertyList());
             })) {
             return 1;
         }

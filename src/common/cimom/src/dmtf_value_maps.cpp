@@ -22,25 +22,53 @@ struct SchemaValueMap {
 const SchemaValueMap kSchemaValueMaps[] = {
     {"JobState",  // CIM_ConcreteJob
      {"2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13..32767", "32768..65535"},
-     {"New", "Starting", "Running", "Suspended", "Shutting Down", "Completed", "Terminated", "Killed", "Exception", "Service", "Query Pending", "DMTF Reserved", "Vendor Reserved"}},
+     {"New", "Starting", "Running", "Suspended", "Shutting Down", "Completed", "Terminated",
+      "Killed", "Exception", "Service", "Query Pending", "DMTF Reserved", "Vendor Reserved"}},
     {"CompletionState",  // CIM_DiagnosticCompletionRecord
      {"0", "1", "2", "3", "4", "5", "6", "7"},
      {"Unknown", "Other", "OK", "Warning", "Incomplete", "Failed", "Aborted", "Stopped"}},
     {"OperationalStatus",  // CIM_ManagedSystemElement
-     {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16", "17", "18", "19", "..", "0x8000.."},
-     {"Unknown", "Other", "OK", "Degraded", "Stressed", "Predictive Failure", "Error", "Non-Recoverable Error", "Starting", "Stopping", "Stopped", "In Service", "No Contact", "Lost Communication", "Aborted", "Dormant", "Supporting Entity in Error", "Completed", "Power Mode", "Relocating", "DMTF Reserved", "Vendor Reserved"}},
+     {"0",  "1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10",
+      "11", "12", "13", "14", "15", "16", "17", "18", "19", "..", "0x8000.."},
+     {"Unknown",
+      "Other",
+      "OK",
+      "Degraded",
+      "Stressed",
+      "Predictive Failure",
+      "Error",
+      "Non-Recoverable Error",
+      "Starting",
+      "Stopping",
+      "Stopped",
+      "In Service",
+      "No Contact",
+      "Lost Communication",
+      "Aborted",
+      "Dormant",
+      "Supporting Entity in Error",
+      "Completed",
+      "Power Mode",
+      "Relocating",
+      "DMTF Reserved",
+      "Vendor Reserved"}},
     {"LinkTechnology",  // CIM_NetworkPort
      {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"},
-     {"Unknown", "Other", "Ethernet", "IB", "FC", "FDDI", "ATM", "Token Ring", "Frame Relay", "Infrared", "BlueTooth", "Wireless LAN"}},
+     {"Unknown", "Other", "Ethernet", "IB", "FC", "FDDI", "ATM", "Token Ring", "Frame Relay",
+      "Infrared", "BlueTooth", "Wireless LAN"}},
     {"EnabledState",  // CIM_EnabledLogicalElement
      {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11..32767", "32768..65535"},
-     {"Unknown", "Other", "Enabled", "Disabled", "Shutting Down", "Not Applicable", "Enabled but Offline", "In Test", "Deferred", "Quiesce", "Starting", "DMTF Reserved", "Vendor Reserved"}},
+     {"Unknown", "Other", "Enabled", "Disabled", "Shutting Down", "Not Applicable",
+      "Enabled but Offline", "In Test", "Deferred", "Quiesce", "Starting", "DMTF Reserved",
+      "Vendor Reserved"}},
     {"RequestedState",  // CIM_EnabledLogicalElement
      {"0", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "..", "32768..65535"},
-     {"Unknown", "Enabled", "Disabled", "Shut Down", "No Change", "Offline", "Test", "Deferred", "Quiesce", "Reboot", "Reset", "Not Applicable", "DMTF Reserved", "Vendor Reserved"}},
+     {"Unknown", "Enabled", "Disabled", "Shut Down", "No Change", "Offline", "Test", "Deferred",
+      "Quiesce", "Reboot", "Reset", "Not Applicable", "DMTF Reserved", "Vendor Reserved"}},
     {"TransitioningToState",  // CIM_EnabledLogicalElement
      {"0", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", ".."},
-     {"Unknown", "Enabled", "Disabled", "Shut Down", "No Change", "Offline", "Test", "Defer", "Quiesce", "Reboot", "Reset", "Not Applicable", "DMTF Reserved"}},
+     {"Unknown", "Enabled", "Disabled", "Shut Down", "No Change", "Offline", "Test", "Defer",
+      "Quiesce", "Reboot", "Reset", "Not Applicable", "DMTF Reserved"}},
 };
 
 Pegasus::CIMValue Texts(std::initializer_list<const char*> texts) {
@@ -56,7 +84,8 @@ std::map<std::string, Pegasus::CIMProperty> BuildTable() {
     for (const SchemaValueMap& map : kSchemaValueMaps) {
         Pegasus::CIMProperty property(Pegasus::CIMName(map.property),
                                       Pegasus::CIMValue(Pegasus::Uint16(0)));
-        property.addQualifier(Pegasus::CIMQualifier(Pegasus::CIMName("ValueMap"), Texts(map.codes)));
+        property.addQualifier(
+            Pegasus::CIMQualifier(Pegasus::CIMName("ValueMap"), Texts(map.codes)));
         property.addQualifier(Pegasus::CIMQualifier(Pegasus::CIMName("Values"), Texts(map.texts)));
         table.emplace(map.property, property);
     }

@@ -38,8 +38,8 @@ class ValueMaps {
     // cannot be had, when the DMTF schema has no map for the name either. The maps of the
     // properties `wanted` names come with the same fetch. The pointer is valid until the next
     // Find or Clear.
-    const Pegasus::CIMProperty* Find(const Pegasus::CIMName& className,
-                                     const std::string& property, const PropertyMap& wanted);
+    const Pegasus::CIMProperty* Find(const Pegasus::CIMName& className, const std::string& property,
+                                     const PropertyMap& wanted);
     // A new request was made: a class that could not be had may be asked for again.
     void NewRequest();
     // The call is over: every map goes.

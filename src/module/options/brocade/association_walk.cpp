@@ -88,8 +88,8 @@ int WalkAssociation(const Pegasus::CIMInstance& parent, CimFunc* cimFunc,
         try {
             // On the current client: a reconnect below this walk may have replaced it.
             if (!cimFunc->Ask(kRequestTimeoutMs, [&](Pegasus::CIMClient& client) {
-                    child = client.getInstance(cimFunc->GetNameSpace(), childPath, true, true,
-                                               true, Pegasus::CIMPropertyList());
+                    child = client.getInstance(cimFunc->GetNameSpace(), childPath, true, true, true,
+                                               Pegasus::CIMPropertyList());
                 })) {
                 return 1;
             }

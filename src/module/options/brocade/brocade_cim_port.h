@@ -3,8 +3,8 @@
 
 #include <Pegasus/Common/CIMInstance.h>
 
-#include "value_maps.h"
 #include "property_map.h"
+#include "value_maps.h"
 
 namespace Vornet {
 namespace Brocade {
