@@ -38,6 +38,8 @@ struct Case {
     // Empty when the connection must succeed, else the start of the level-1 line that says why
     // it did not.
     const char* refusal;
+    // Pins keyed by server name others only: one level-2 line says this one is not pinned.
+    bool unnamedServer = false;
 };
 
 const Case kCases[] = {
@@ -47,7 +49,7 @@ const Case kCases[] = {
      R"({"pins": {"CIMSIM_SERVER": "cimsim_pin_plain"}})", ""},
     {"wrong pin", Cimsim, R"({"pins": ["SAN_PIN"]})", "(pin check); its SHA-256 fingerprint is "},
     {"another server's pin does not apply", SanCertificate,
-     R"({"pins": {"CIMSIM_SERVER": "CIMSIM_PIN"}})", ""},
+     R"({"pins": {"CIMSIM_SERVER": "CIMSIM_PIN"}})", "", true},
     {"CA bundle holding the certificate", Cimsim, R"({"ca_bundle": "CIMSIM_PEM"})", ""},
     {"CA bundle without it", Cimsim, R"({"ca_bundle": "SAN_PEM"})",
      "(chain check); its SHA-256 fingerprint is "},
@@ -59,6 +61,11 @@ const Case kCases[] = {
     {"malformed: a misspelt key", SanCertificate, R"({"check_hostname": true})", "Trust setting "},
     {"malformed: a pin of the wrong length", SanCertificate, R"({"pins": ["AB:CD"]})",
      "Trust setting "},
+    {"refused: checks nothing", SanCertificate, R"({})", "Trust setting "},
+    {"refused: checks nothing, host name off", SanCertificate, R"({"check_host_name": false})",
+     "Trust setting "},
+    {"refused: a CA bundle that holds no certificate", SanCertificate,
+     R"({"ca_bundle": "SETTING_FILE"})", "Trust setting "},
     {"unreadable: not a regular file", SanCertificate, kDirectory, "Trust setting "},
     {"named but missing", SanCertificate, kMissing, "Trust setting "},
 };
@@ -125,6 +132,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
             setting = Replaced(setting, "CIMSIM_PIN", Fingerprint("BROCADE_TEST_CIMSIM_PIN"));
             setting = Replaced(setting, "SAN_PIN", Fingerprint("BROCADE_TEST_SAN_PIN"));
             setting = Replaced(setting, "CIMSIM_SERVER", "127.0.0.1:" + cimsimPort);
+            setting = Replaced(setting, "SETTING_FILE", JsonPath(settingPath));
             std::ofstream(settingPath, std::ios::binary) << setting;
         }
         const ScopedEnvironment trust("VORNET_BROCADE_TRUST", test.setting ? path : "");
@@ -157,6 +165,12 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         }
         const std::string refusal = test.refusal;
         const auto errors = Lines(1);
+        size_t unnamedLines = 0;
+        for (const std::string& warning : Lines(2)) {
+            unnamedLines += warning.find(" pins no certificate for cimserver 127.0.0.1:" +
+                                         std::to_string(info.port)) != std::string::npos;
+        }
+        EXPECT_EQ(unnamedLines, test.unnamedServer ? 1u : 0u) << test.what;
         for (const std::string& text : log.Texts()) {
             EXPECT_EQ(text.find(password), std::string::npos) << test.what << ": " << text;
         }

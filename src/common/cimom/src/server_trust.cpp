@@ -13,6 +13,7 @@
 #include <set>
 
 #include "certificate_facts.h"
+#include "log_line.h"
 
 namespace {
 
@@ -113,7 +114,34 @@ ServerTrust::ServerTrust(const TrustSetting& setting, const std::string& host, u
     : setting(setting),
       host(LowerCase(host)),
       serverKey(LowerCase(host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" +
-                std::to_string(port)) {}
+                std::to_string(port)) {
+    ReportUnnamedServer();
+}
+
+// Pins keyed by server leave a server they do not name unpinned: right for another server, but
+// a key written otherwise than the module names this one (an IPv6 address without brackets, a
+// short name for a full one) would switch its pins off silently. Said once a process for each
+// setting and server.
+void ServerTrust::ReportUnnamedServer() const {
+    if (setting.state != TrustSetting::State::Valid || setting.pinsByServer.empty() ||
+        setting.pinsByServer.count(serverKey) != 0) {
+        return;
+    }
+    static std::mutex lock;
+    static std::set<std::string> reported;
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (reported.size() >= 1024 || !reported.insert(setting.path + "\n" + serverKey).second) {
+            return;
+        }
+    }
+    std::string named;
+    for (const auto& pinned : setting.pinsByServer) {
+        named += (named.empty() ? "" : ", ") + pinned.first;
+    }
+    VORNET_LOG(2) << "Trust setting " << setting.path << " pins no certificate for cimserver "
+                  << serverKey << " (its \"pins\" name " << named << ")";
+}
 
 Pegasus::String ServerTrust::TrustStore() const {
     return setting.state == TrustSetting::State::Valid ? Pegasus::String(setting.caBundle.c_str())

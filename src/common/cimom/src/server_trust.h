@@ -42,6 +42,7 @@ class ServerTrust {
     const std::string& Refusal() const { return refusal; }
 
   private:
+    void ReportUnnamedServer() const;
     static Pegasus::Boolean Verify(Pegasus::SSLCertificateInfo& certificate);
     bool Decide(const Pegasus::SSLCertificateInfo& certificate);
     bool Refuse(const std::string& check, const std::string& fingerprint);

@@ -3,12 +3,14 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include <nlohmann/json.hpp>
 
-#include "regular_file.h"
+#include "certificate_facts.h"
 #include "module_location.h"
+#include "regular_file.h"
 
 namespace {
 
@@ -16,6 +18,8 @@ const char* const kTrustVariable = "VORNET_BROCADE_TRUST";
 const char* const kTrustFileName = "brocade_trust.json";
 // A handful of keys and fingerprints; anything near this size is not a trust setting.
 const std::size_t kTrustFileLimit = 64 * 1024;
+// The operating systems' own bundles of every public CA stay well below this.
+const std::size_t kCaBundleLimit = 4 * 1024 * 1024;
 
 // Thrown inside this unit only, for a setting of the wrong shape.
 struct ShapeError {
@@ -95,17 +99,43 @@ void ReadCaBundle(const nlohmann::json& value, const std::string& settingPath,
         bundle = std::filesystem::u8path(settingPath).parent_path() / bundle;
     }
     setting.caBundle = bundle.u8string();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(bundle, error)) {
-        throw ShapeError{"\"ca_bundle\" " + setting.caBundle + " is not a readable regular file"};
+    // Checked whole now: a bundle that cannot serve would otherwise fail every connect step,
+    // with no line naming the setting.
+    std::string pem;
+    const Vornet::RegularFileRead read =
+        Vornet::ReadRegularFile(setting.caBundle, kCaBundleLimit, &pem);
+    if (read != Vornet::RegularFileRead::kRead) {
+        throw ShapeError{"\"ca_bundle\" " + setting.caBundle +
+                         " cannot be read: " + Vornet::RegularFileReadText(read, kCaBundleLimit)};
     }
+    static const std::string kBegin = "-----BEGIN CERTIFICATE-----";
+    static const std::string kEnd = "-----END CERTIFICATE-----";
+    for (std::size_t begin = pem.find(kBegin); begin != std::string::npos;
+         begin = pem.find(kBegin, begin + kBegin.size())) {
+        const std::size_t end = pem.find(kEnd, begin);
+        CertificateFacts facts;
+        if (end != std::string::npos &&
+            ReadCertificate(pem.substr(begin, end + kEnd.size() - begin), facts)) {
+            return;
+        }
+    }
+    throw ShapeError{"\"ca_bundle\" " + setting.caBundle + " holds no PEM certificate"};
 }
 
-// The file to read, and whether an operator named it.
+// The file to read, and whether an operator named it. Without the module's folder the default
+// place is unknown, which must not quietly mean "no setting".
 std::string TrustPath(bool& named) {
     const char* configured = std::getenv(kTrustVariable);
     named = configured != nullptr && configured[0] != '\0';
-    return named ? configured : Vornet::Brocade::ModuleDirectory() + kTrustFileName;
+    if (named) {
+        return configured;
+    }
+    const std::string directory = Vornet::Brocade::ModuleDirectory();
+    if (directory.empty()) {
+        throw std::runtime_error("the module's folder, where " + std::string(kTrustFileName) +
+                                 " would be, is unknown");
+    }
+    return directory + kTrustFileName;
 }
 
 }  // namespace
@@ -136,6 +166,11 @@ TrustSetting ParseTrustSetting(const std::string& text, const std::string& path)
                                  "\" (expected ca_bundle, pins, check_host_name)"};
             }
         }
+        // A setting that checks nothing would accept any server while seeming to guard them.
+        if (setting.caBundle.empty() && setting.pinsForEveryServer.empty() &&
+            setting.pinsByServer.empty() && !setting.checkHostName) {
+            throw ShapeError{"checks nothing: give ca_bundle, pins or check_host_name true"};
+        }
     } catch (const nlohmann::json::exception& error) {
         setting.fault = std::string("is not valid JSON: ") + error.what();
         return setting;
@@ -152,6 +187,7 @@ TrustSetting ParseTrustSetting(const std::string& text, const std::string& path)
 
 TrustSetting LoadTrustSetting() {
     TrustSetting setting;
+    setting.path = kTrustFileName;
     try {
         bool named = false;
         setting.path = TrustPath(named);
