@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "cim_test_support.h"
 #include "cimfunc.h"
+#include "server_trust.h"
 #include "test_environment.h"
 
 namespace {
@@ -154,10 +156,12 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         bool usable = cimFunc.GetClient() != nullptr;
         for (int request = 0; usable && request < 2; ++request) {
             try {
-                usable = cimFunc.GetClient()
-                             ->enumerateInstances(Pegasus::CIMNamespaceName("root/brocade"),
-                                                  Pegasus::CIMName("CIM_PhysicalPackage"))
-                             .size() > 0;
+                usable = cimFunc.Ask(60000, [&](Pegasus::CIMClient& client) {
+                    usable = client
+                                 .enumerateInstances(Pegasus::CIMNamespaceName("root/brocade"),
+                                                     Pegasus::CIMName("CIM_PhysicalPackage"))
+                                 .size() > 0;
+                }) && usable;
             } catch (const Pegasus::Exception& error) {
                 ADD_FAILURE() << test.what << ": " << error.getMessage().getCString();
                 usable = false;
@@ -199,4 +203,42 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         EXPECT_EQ(errors[1], expected) << test.what;
     }
     std::remove(settingPath.c_str());
+}
+
+// The callback decides each connection whole, with the checks of the server it is made for: a
+// certificate that passed before is not trusted where no server's checks are in force, and a
+// fault OpenSSL reports of an issuer after the server's own certificate was decided takes that
+// verdict back.
+TEST(ServerTrustCallback, DecidesEveryConnectionWholeAndTakesBackALeafBeforeABrokenChain) {
+    std::ifstream file(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE"));
+    const std::string pem((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(pem.empty()) << "run through tests/windows/run_with_cimsim.py";
+    const auto certificate = [&pem](Pegasus::Uint32 depth, bool preverified) {
+        return Pegasus::SSLCertificateInfo("", "", depth, preverified ? 0 : 20, preverified,
+                                           Pegasus::String(pem.c_str()));
+    };
+    TrustSetting setting = ParseTrustSetting(
+        R"({"ca_bundle": ")" + JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")) + R"("})",
+        "trust.json");
+    ASSERT_EQ(setting.state, TrustSetting::State::Valid) << setting.fault;
+    ServerTrust trust(setting, "127.0.0.1", 5989);
+    Pegasus::SSLCertificateVerifyFunction* verify = trust.Callback();
+    {
+        const ServerTrust::Attempt attempt(trust);
+        auto leaf = certificate(0, true);
+        EXPECT_TRUE(verify(leaf));
+    }
+    auto again = certificate(0, true);
+    EXPECT_FALSE(verify(again));
+    {
+        const ServerTrust::Attempt attempt(trust);
+        auto leaf = certificate(0, true);
+        auto issuer = certificate(1, false);
+        EXPECT_TRUE(verify(leaf));
+        EXPECT_FALSE(verify(issuer));
+        EXPECT_EQ(trust.Refusal().rfind("Refused the certificate of cimserver 127.0.0.1:5989 "
+                                        "(chain check)",
+                                        0),
+                  0u);
+    }
 }

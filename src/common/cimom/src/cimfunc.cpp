@@ -3,6 +3,7 @@
 #include "cimfunc.h"
 
 #include <functional>
+#include <optional>
 
 #include <Pegasus/Common/CIMPropertyList.h>
 #include <Pegasus/Common/Exception.h>
@@ -11,8 +12,6 @@
 #include "log_line.h"
 #include "pause.h"
 #include "pegasus_text.h"
-#include "server_trust.h"
-#include "trust_setting.h"
 
 namespace {
 
@@ -112,6 +111,10 @@ bool CimFunc::Ask(Pegasus::Uint32 timeoutMs,
 void CimFunc::Send(Pegasus::CIMClient& connected, Pegasus::Uint32 timeoutMs,
                    const std::function<void(Pegasus::CIMClient&)>& request) {
     try {
+        std::optional<ServerTrust::Attempt> attempt;
+        if (serverTrust != nullptr) {
+            attempt.emplace(*serverTrust);
+        }
         connected.setTimeout(timeoutMs);
         request(connected);
         serverWatch.Answered();
@@ -183,7 +186,7 @@ int CimFunc::Connect() {
         VORNET_LOG(1) << "Failed to connect remote cimserver due to invalid connection "
                          "information. ";
     } else {
-        result = ConnectClient(*client, connectionInfo);
+        result = ConnectRemote();
     }
     if (result != 0) {
         serverWatch.ConnectFailed();
@@ -200,8 +203,8 @@ int CimFunc::ConnectLocal() {
     });
 }
 
-int CimFunc::ConnectClient(Pegasus::CIMClient& client,
-                           const Vornet::VornetConnection::ConnectionInfo& info) {
+int CimFunc::ConnectRemote() {
+    const Vornet::VornetConnection::ConnectionInfo& info = connectionInfo;
     // The password is masked with a fixed width so that not even its length is logged.
     VORNET_LOG(3) << "Connecting to " << info.user_name << ":**********@" << info.host << ":"
                   << info.port;
@@ -212,34 +215,35 @@ int CimFunc::ConnectClient(Pegasus::CIMClient& client,
     }
     // The trust setting matters only to HTTPS; without one, no trust store and no callback: the
     // server's certificate is accepted as it is.
-    const TrustSetting trust = info.connection_type == 1 ? LoadTrustSetting() : TrustSetting();
+    serverTrust.reset();
+    trust = info.connection_type == 1 ? LoadTrustSetting() : TrustSetting();
     if (trust.state == TrustSetting::State::Faulty) {
         // Accepting any server instead would send the credentials where the operator forbade.
         VORNET_LOG(1) << "Trust setting " << trust.path << " " << trust.fault
                       << "; no HTTPS cimserver is connected until it is fixed or removed";
         return 1;
     }
-    ServerTrust serverTrust(trust, info.host, info.port);
-    const Pegasus::SSLContext sslContext(serverTrust.TrustStore(), serverTrust.Callback(),
+    serverTrust = std::make_unique<ServerTrust>(trust, info.host, info.port);
+    const Pegasus::SSLContext sslContext(serverTrust->TrustStore(), serverTrust->Callback(),
                                          Pegasus::String::EMPTY);
     const Pegasus::String host(info.host.c_str());
     const Pegasus::String user(info.user_name.c_str());
     const Pegasus::String password(info.password.c_str());
     const int result = ConnectWithRetries("remote", [&] {
-        client.setTimeout(kConnectTimeoutMs);
+        client->setTimeout(kConnectTimeoutMs);
         if (info.connection_type == 0) {
-            client.connect(host, info.port, user, password);
+            client->connect(host, info.port, user, password);
         } else if (info.connection_type == 1) {
-            const ServerTrust::Attempt attempt(serverTrust);
-            client.connect(host, info.port, sslContext, user, password);
+            const ServerTrust::Attempt attempt(*serverTrust);
+            client->connect(host, info.port, sslContext, user, password);
         } else {
             VORNET_LOG(1) << "Invalid connection type: " << info.connection_type;
             return 1;
         }
         return 0;
     });
-    if (result != 0 && !serverTrust.Refusal().empty()) {
-        VORNET_LOG(1) << serverTrust.Refusal();
+    if (result != 0 && !serverTrust->Refusal().empty()) {
+        VORNET_LOG(1) << serverTrust->Refusal();
     }
     return result;
 }

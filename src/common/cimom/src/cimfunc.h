@@ -19,7 +19,9 @@
 #include "diagnostic_service_entry.h"
 #include "host_records.h"
 #include "property_map.h"
+#include "server_trust.h"
 #include "server_watch.h"
+#include "trust_setting.h"
 #include "value_maps.h"
 
 // The module's handle on one CIM server and one namespace. Owns the client, connects when it is
@@ -75,10 +77,6 @@ class CimFunc {
         CimFunc& cimFunc;
     };
 
-    // Remote connect attempts on `client` as `info` says: 0 connected, 1 not.
-    static int ConnectClient(Pegasus::CIMClient& client,
-                             const Vornet::VornetConnection::ConnectionInfo& info);
-
     // --- Reading instances. None of these makes a request.
 
     // Fills each key of `properties` with the text of the instance's property of that name,
@@ -133,6 +131,8 @@ class CimFunc {
   private:
     int Connect();
     int ConnectLocal();
+    // Remote connect attempts as the connection information says: 0 connected, 1 not.
+    int ConnectRemote();
     void NewClient();
     void DropClient();
     // Fetches a class for the value maps, as a request of its own under what is left of the
@@ -149,6 +149,11 @@ class CimFunc {
     // When the time-out of the last request Ask made runs out.
     std::chrono::steady_clock::time_point requestDeadline;
     Vornet::VornetConnection::ConnectionInfo connectionInfo;
+    // The trust setting of the last remote connect step, and the checks it asks of this server;
+    // every request runs with them in force, so that a connection the client opens again
+    // within it is decided for this server, whole, as at the connect step.
+    TrustSetting trust;
+    std::unique_ptr<ServerTrust> serverTrust;
     // Made without connection information: the local CIM server is meant.
     bool local;
 };

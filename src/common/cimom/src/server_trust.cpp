@@ -32,40 +32,6 @@ std::string AddressBytes(const std::string& host) {
     return std::string();
 }
 
-// The client opens a new connection within an operation when the server closed the last one,
-// long after connect() and without the module's knowing, so the callback then has no server to
-// check against. It accepts only a certificate that passed every check of a connect step in this
-// process: the key of a server already trusted. Bounded, as a host may reach many servers.
-class AcceptedCertificates {
-  public:
-    void Add(const std::string& fingerprint) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (fingerprints.size() >= kLimit) fingerprints.clear();
-        fingerprints.insert(fingerprint);
-    }
-    bool Contains(const std::string& fingerprint) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return fingerprints.count(fingerprint) != 0;
-    }
-
-  private:
-    static constexpr std::size_t kLimit = 4096;
-    std::mutex mutex;
-    std::set<std::string> fingerprints;
-};
-
-AcceptedCertificates& Accepted() {
-    static AcceptedCertificates accepted;
-    return accepted;
-}
-
-bool AcceptedBefore(const Pegasus::SSLCertificateInfo& certificate) {
-    if (certificate.getErrorDepth() != 0) return true;
-    const std::string pem(static_cast<const char*>(certificate.getPeerCertificate().getCString()));
-    CertificateFacts facts;
-    return ReadCertificate(pem, facts) && Accepted().Contains(facts.sha256);
-}
-
 std::string LowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -154,6 +120,7 @@ Pegasus::SSLCertificateVerifyFunction* ServerTrust::Callback() const {
 
 ServerTrust::Attempt::Attempt(ServerTrust& trust) : previous(current) {
     trust.chainBroken = false;
+    trust.leafFingerprint.clear();
     trust.refusal.clear();
     current = &trust;
 }
@@ -162,7 +129,8 @@ ServerTrust::Attempt::~Attempt() { current = previous; }
 
 Pegasus::Boolean ServerTrust::Verify(Pegasus::SSLCertificateInfo& certificate) {
     try {
-        return current != nullptr ? current->Decide(certificate) : AcceptedBefore(certificate);
+        // A connection opened where no server's checks are in force trusts nobody.
+        return current != nullptr && current->Decide(certificate);
     } catch (...) {
         return false;
     }
@@ -181,7 +149,12 @@ bool ServerTrust::Refuse(const std::string& check, const std::string& fingerprin
 bool ServerTrust::Decide(const Pegasus::SSLCertificateInfo& certificate) {
     const bool chainChecked = !setting.caBundle.empty();
     if (chainChecked && !certificate.getResponseCode()) chainBroken = true;
-    if (certificate.getErrorDepth() != 0) return true;
+    if (certificate.getErrorDepth() != 0) {
+        // OpenSSL may report a fault of an issuer after the leaf was decided (name constraints,
+        // policies): the verdict given is taken back.
+        if (chainBroken && !leafFingerprint.empty()) return Refuse("chain", leafFingerprint);
+        return true;
+    }
 
     CertificateFacts facts;
     const std::string pem(static_cast<const char*>(certificate.getPeerCertificate().getCString()));
@@ -198,6 +171,6 @@ bool ServerTrust::Decide(const Pegasus::SSLCertificateInfo& certificate) {
     if (setting.checkHostName && !HostMatches(facts, host)) {
         return Refuse("host name", facts.sha256);
     }
-    Accepted().Add(facts.sha256);
+    leafFingerprint = facts.sha256;
     return true;
 }

@@ -18,9 +18,9 @@ class ServerTrust {
     ServerTrust& operator=(const ServerTrust&) = delete;
 
     // What connect()'s SSLContext is built from: the CA bundle as trust store, and the callback;
-    // without a valid setting neither (any certificate is accepted). Where no Attempt is in force
-    // on the thread (a connection the client opens anew within an operation), the callback
-    // accepts only a server certificate that passed every check in an earlier Attempt.
+    // without a valid setting neither (any certificate is accepted). The callback decides with
+    // the checks of the Attempt in force on the thread, whole, for every connection (one the
+    // client opens again within a request included); where none is in force it refuses.
     Pegasus::String TrustStore() const;
     Pegasus::SSLCertificateVerifyFunction* Callback() const;
 
@@ -51,6 +51,8 @@ class ServerTrust {
     std::string host;
     std::string serverKey;  // lower-case "host:port", as pins are keyed
     bool chainBroken = false;
+    // The server's own certificate, once it passed every check in this attempt.
+    std::string leafFingerprint;
     std::string refusal;
 };
 
