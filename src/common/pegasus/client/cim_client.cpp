@@ -74,6 +74,8 @@ class CIMClient::Impl {
     // directory; empty when connected otherwise.
     std::string localAuthDirectory;
     std::string localUser;
+    // Who started the local server, whose files alone may hold its secrets.
+    long localOwner = kUnknownOwner;
     // The answer to the current connection's local challenge. The server
     // judges every request, not the connection, so each request on it carries
     // the answer again; a new connection is challenged anew.
@@ -82,7 +84,7 @@ class CIMClient::Impl {
     void open(const std::string& host, Uint32 port, const SSLContext* tls,
               const std::string& userName, const std::string& userPassword,
               const std::string& unixSocket = std::string(),
-              const std::string& authDirectory = std::string()) {
+              const std::string& authDirectory = std::string(), long owner = kUnknownOwner) {
         if (connected) throw AlreadyConnectedException();
         endpoint.host = host.empty() ? "localhost" : host;
         endpoint.port = port;
@@ -94,6 +96,7 @@ class CIMClient::Impl {
         challenged = false;
         localAuthDirectory = authDirectory;
         localUser = authDirectory.empty() ? std::string() : processUserName();
+        localOwner = owner;
         connection = newConnection(inForce());
         connected = true;
     }
@@ -141,7 +144,7 @@ class CIMClient::Impl {
     // the connection with CannotConnectException.
     void answerLocalChallenge(const std::string& file) {
         try {
-            localAnswer = localAnswerField(localUser, file, localAuthDirectory);
+            localAnswer = localAnswerField(localUser, file, localAuthDirectory, localOwner);
         } catch (const LocalSecretRefused& refused) {
             connection.reset();
             http::throwCannotConnect(endpoint, refused.what());
@@ -234,6 +237,37 @@ void CIMClient::connect(const String& host, Uint32 portNumber, const SSLContext&
     impl_->open(host.utf8(), portNumber, &sslContext, userName.utf8(), password.utf8());
 }
 
+namespace {
+
+// Who started the local server `server` names, when it is one that may be trusted with the
+// secrets of this machine; throws CannotConnectException saying why not. POSIX: a socket only as
+// trustedSocketOwner allows, and a usual TCP port only when root listens on it.
+long localServerOwner(const LocalServer& server) {
+#ifdef _WIN32
+    (void)server;
+    return kUnknownOwner;
+#else
+    http::Endpoint endpoint;
+    endpoint.host = server.host;
+    endpoint.port = server.port;
+    endpoint.unixSocket = server.unixSocket;
+    try {
+        if (!server.unixSocket.empty()) return trustedSocketOwner(server.unixSocket);
+    } catch (const LocalSecretRefused& refused) {
+        http::throwCannotConnect(endpoint, refused.what());
+    }
+    const long owner = listenerOwner(server.port);
+    if (server.fallback && owner != 0) {
+        http::throwCannotConnect(endpoint,
+                                 "The fallback to port " + std::to_string(server.port) +
+                                     " was not tried: no server that root started listens there.");
+    }
+    return owner;
+#endif
+}
+
+}  // namespace
+
 void CIMClient::connectLocal() {
     const std::vector<LocalServer> servers = localServers();
     for (size_t i = 0; i < servers.size(); ++i) {
@@ -247,7 +281,8 @@ void CIMClient::connectLocal() {
         try {
             impl_->open(server.host, server.port, server.tls ? &anyCertificate : nullptr,
                         server.user, server.password, server.unixSocket,
-                        server.user.empty() ? server.authDirectory : std::string());
+                        server.user.empty() ? server.authDirectory : std::string(),
+                        localServerOwner(server));
             return;
         } catch (const CannotConnectException&) {
             if (i + 1 == servers.size()) throw;

@@ -37,8 +37,13 @@ std::string localChallengeFile(const http::HttpResponse& response) {
 std::string localAuthorizationField(const std::string& user) { return "Local \"" + user + "\""; }
 
 std::string localAnswerField(const std::string& user, const std::string& file,
-                             const std::string& directory) {
+                             const std::string& directory, long owner) {
+#ifdef _WIN32
     const std::string path = withSlashes(file);
+#else
+    // What is checked must be what is opened: a backslash is a file name's own byte here.
+    const std::string path = file.find('\\') == std::string::npos ? withSlashes(file) : "";
+#endif
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (slash == std::string::npos || path.substr(0, slash) != withSlashes(directory) ||
@@ -46,7 +51,7 @@ std::string localAnswerField(const std::string& user, const std::string& file,
         throw LocalSecretRefused("The server's local authentication names \"" + file +
                                  "\", which is not a file in " + directory + ".");
     }
-    const std::string contents = readLocalSecret(file, kMaxLocalSecretBytes);
+    const std::string contents = readLocalSecret(directory, name, kMaxLocalSecretBytes, owner);
     if (!fitsAField(contents)) {
         throw LocalSecretRefused("The server's local authentication names \"" + file +
                                  "\", which holds no secret.");

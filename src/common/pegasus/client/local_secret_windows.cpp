@@ -30,7 +30,9 @@ std::string processUserName() {
     return narrow(std::wstring(name, length - 1));
 }
 
-std::string readLocalSecret(const std::string& path, std::size_t maxBytes) {
+std::string readLocalSecret(const std::string& directory, const std::string& name,
+                            std::size_t maxBytes, long) {
+    const std::string path = directory + "/" + name;
     // A reparse point (link, junction) is opened as itself, so it is seen and
     // refused rather than followed; a pipe or device is not a disk file.
     FileHandle file{CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -65,5 +67,9 @@ std::string readLocalSecret(const std::string& path, std::size_t maxBytes) {
     contents.resize(filled);
     return contents;
 }
+
+long trustedSocketOwner(const std::string&) { return kUnknownOwner; }
+
+long listenerOwner(Uint32) { return kUnknownOwner; }
 
 }  // namespace Pegasus

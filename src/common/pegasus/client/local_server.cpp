@@ -42,6 +42,7 @@ LocalServer socketServer(const std::string& path, const std::string& authDirecto
 
 LocalServer tcpServer(Uint32 port, bool tls) {
     LocalServer server;
+    server.fallback = true;
     server.host = "127.0.0.1";
     server.port = port;
     server.tls = tls;
@@ -67,6 +68,7 @@ LocalServer serverOfUrl(const std::string& url) {
         throw InvalidLocatorException(String::fromUtf8(MaskedCredentials(url)));
     }
     LocalServer server = tcpServer(tls ? 5989 : 5988, tls);
+    server.fallback = false;
     rest = rest.substr(0, rest.find('/'));
     size_t at = rest.rfind('@');
     if (at != std::string::npos) {
@@ -102,6 +104,8 @@ std::vector<LocalServer> localServers() {
     const std::string url = environment("CIMCLIENT_LOCAL_URL");
     if (!url.empty()) {
         servers.push_back(serverOfUrl(url));
+        const std::string authDirectory = environment("CIMCLIENT_LOCAL_AUTH_DIR");
+        if (!authDirectory.empty()) servers.back().authDirectory = authDirectory;
     } else {
 #ifdef _WIN32
         servers.push_back(tcpServer(5988, false));
@@ -113,10 +117,6 @@ std::vector<LocalServer> localServers() {
         servers.push_back(socketServer(kDevelopmentSocket, kDevelopmentAuthDirectory));
         servers.push_back(tcpServer(5988, false));
 #endif
-    }
-    const std::string authDirectory = environment("CIMCLIENT_LOCAL_AUTH_DIR");
-    if (!authDirectory.empty()) {
-        for (LocalServer& server : servers) server.authDirectory = authDirectory;
     }
     return servers;
 }

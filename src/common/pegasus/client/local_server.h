@@ -21,6 +21,9 @@ struct LocalServer {
     std::string password;
     // The only directory a local authentication secret is read from.
     std::string authDirectory;
+    // One of OpenPegasus's usual places, tried without being named: a TCP
+    // port there is used only when root listens on it.
+    bool fallback = false;
 };
 
 // The servers to try, in order, until one accepts the connection. With
@@ -28,7 +31,9 @@ struct LocalServer {
 // https://..., or unix:/path/of/socket. Otherwise OpenPegasus's places: on
 // POSIX its release layout's socket, its development layout's socket, then
 // HTTP on 127.0.0.1:5988; on Windows HTTP on 127.0.0.1:5988, then HTTPS on
-// 5989. CIMCLIENT_LOCAL_AUTH_DIR, when set, replaces every authDirectory.
+// 5989. CIMCLIENT_LOCAL_AUTH_DIR replaces the authDirectory of a server that
+// CIMCLIENT_LOCAL_URL names, and of no other: a squatter on a usual place
+// must not be handed a secret from the folder of another server.
 // Throws InvalidLocatorException for a URL it cannot read.
 std::vector<LocalServer> localServers();
 

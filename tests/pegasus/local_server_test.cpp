@@ -1,0 +1,161 @@
+// Which local server connectLocal trusts with the secrets of this machine: one that only root or
+// this process's user can have started, and only with a file of its own account in its folder.
+// Changing owners needs root, as the suite runs; elsewhere those rows are skipped.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "client/local_authentication.h"
+#include "client/local_server.h"
+#include "test_environment.h"
+
+namespace {
+
+using namespace Pegasus;
+
+const uid_t kNobody = 65534;
+
+struct Folder {
+    Folder() {
+        char pattern[] = "/tmp/local-server-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~Folder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+};
+
+// A listening Unix socket at `path`; its descriptor.
+int ListenAt(const std::string& path) {
+    const int descriptor = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(descriptor, 1) != 0) {
+        ADD_FAILURE() << "cannot listen at " << path;
+    }
+    return descriptor;
+}
+
+std::string Refusal(const std::function<void()>& attempt) {
+    try {
+        attempt();
+    } catch (const LocalSecretRefused& refused) {
+        return refused.what();
+    }
+    return "not refused";
+}
+
+}  // namespace
+
+TEST(LocalServer, aSocketIsTrustedOnlyWhenRootOrThisUserCanHavePutItThere) {
+    const Folder folder;
+    const std::string socketPath = folder.path + "/cimxml.socket";
+    const int listening = ListenAt(socketPath);
+    EXPECT_EQ(trustedSocketOwner(socketPath), static_cast<long>(geteuid()));
+    // Others may write to the folder: only the sticky bit keeps them from replacing the socket.
+    chmod(folder.path.c_str(), 0777);
+    EXPECT_NE(Refusal([&] { trustedSocketOwner(socketPath); }).find("others may replace"),
+              std::string::npos);
+    chmod(folder.path.c_str(), 01777);
+    EXPECT_EQ(trustedSocketOwner(socketPath), static_cast<long>(geteuid()));
+    if (geteuid() == 0) {
+        // A squatter's socket in /var/tmp is its own.
+        ASSERT_EQ(chown(socketPath.c_str(), kNobody, kNobody), 0);
+        EXPECT_NE(Refusal([&] { trustedSocketOwner(socketPath); }).find("belongs to user 65534"),
+                  std::string::npos);
+    }
+    close(listening);
+    const std::string file = folder.path + "/plain";
+    std::ofstream(file) << "x";
+    EXPECT_NE(Refusal([&] { trustedSocketOwner(file); }).find("is not a socket"),
+              std::string::npos);
+}
+
+TEST(LocalServer, aSecretIsReadOnlyFromTheServersOwnFileInItsFolder) {
+    const Folder folder;
+    std::ofstream(folder.path + "/secret") << "right";
+    std::ofstream(folder.path + "/others") << "theirs";
+    const long self = static_cast<long>(geteuid());
+    EXPECT_EQ(localAnswerField("u", folder.path + "/secret", folder.path, self),
+              "Local \"u:" + folder.path + "/secret:right\"");
+    // A backslash is a name's own byte here: what is checked must be what is opened.
+    EXPECT_NE(Refusal([&] {
+                  localAnswerField("u", folder.path + "\\secret", folder.path, self);
+              }).find("which is not a file in"),
+              std::string::npos);
+    EXPECT_NE(Refusal([&] {
+                  localAnswerField("u", folder.path + "/secret", folder.path, kUnknownOwner);
+              }).find("whose server's owner is unknown"),
+              std::string::npos);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown((folder.path + "/others").c_str(), kNobody, kNobody), 0);
+        EXPECT_NE(Refusal([&] {
+                      localAnswerField("u", folder.path + "/others", folder.path, self);
+                  }).find("which is not the server's own (owner 65534, server 0)"),
+                  std::string::npos);
+    }
+}
+
+TEST(LocalServer, aListeningPortIsTheAccountsThatListensOnIt) {
+    if (geteuid() != 0) GTEST_SKIP() << "starting a listener as another user needs root";
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(1);
+        const int listening = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (bind(listening, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            listen(listening, 1) != 0 ||
+            getsockname(listening, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            _exit(1);
+        }
+        const unsigned short port = ntohs(address.sin_port);
+        if (write(ready[1], &port, sizeof port) != sizeof port) _exit(1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    unsigned short port = 0;
+    ASSERT_EQ(read(ready[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
+    close(ready[0]);
+    EXPECT_EQ(listenerOwner(port), static_cast<long>(kNobody));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(listenerOwner(port), kUnknownOwner);
+}
+
+// The folder of secrets an operator names belongs to the server the operator names, to no other.
+TEST(LocalServer, theSecretsFolderSettingAppliesOnlyToTheNamedServer) {
+    const ScopedEnvironment folder("CIMCLIENT_LOCAL_AUTH_DIR", "/srv/secrets");
+    {
+        const ScopedEnvironment url("CIMCLIENT_LOCAL_URL", "");
+        for (const LocalServer& server : localServers()) {
+            EXPECT_NE(server.authDirectory, "/srv/secrets") << server.unixSocket << server.port;
+        }
+    }
+    const ScopedEnvironment url("CIMCLIENT_LOCAL_URL", "unix:/srv/cimxml.socket");
+    ASSERT_EQ(localServers().size(), 1u);
+    EXPECT_EQ(localServers()[0].authDirectory, "/srv/secrets");
+}
