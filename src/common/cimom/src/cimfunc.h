@@ -30,6 +30,11 @@
 // Made with connection information it reaches that remote server; made without, it reaches the
 // local CIM server (CIMClient::connectLocal). A connect step makes up to three attempts, each
 // failure followed by a 10-second pause.
+//
+// Threads: one caller at a time, as the facade object that owns it; different objects may be
+// used on different threads at once. The client, the value maps and the trust checks it hands
+// out belong to it: a pointer taken from it is used on the caller's thread only, and not after a
+// Reconnect (which replaces the client) or the object's end.
 class CimFunc {
   public:
     explicit CimFunc(const Pegasus::CIMNamespaceName& nameSpace);

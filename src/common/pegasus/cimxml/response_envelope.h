@@ -20,6 +20,7 @@ namespace cimxml {
 
 class ResponseEnvelope {
   public:
+    // Keeps a reference to `tree`, which must outlive this envelope and every node it gives.
     explicit ResponseEnvelope(const ElementTree& tree) : tree_(tree) {}
 
     // CIM, MESSAGE with the request's ID, and SIMPLERSP, in that order.

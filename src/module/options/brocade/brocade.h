@@ -19,6 +19,11 @@ class BrocadeImpl;
 // offered out-of-band. No exception leaves these operations or the constructors: one that reaches
 // the facade is logged at level 1 and the operation returns 1, and an object whose construction
 // met one answers every operation that way.
+//
+// Threads: an object serves one caller at a time; a host that shares one between threads must
+// not call it from two at once. Different objects may be used on different threads at the same
+// time (hosts keep one per target): what they share, the provider module's switch and the log,
+// is locked inside. The records an operation fills belong to the caller and are not kept.
 class BROCADE_API Brocade {
   public:
     // In-band: switches the provider module on in the local CIM object manager for the object's
