@@ -7,6 +7,8 @@ import pathlib
 import re
 import shutil
 import socket
+import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -110,6 +112,18 @@ class ScenarioTest(unittest.TestCase):
     def test_a_broken_scenario_is_refused_with_its_reason(self):
         with self.assertRaisesRegex(RuntimeError, "unknown class 'CIM_NoSuchClass'"):
             CimSim({"instances": [{"class": "CIM_NoSuchClass"}]})
+
+    # The DMTF classes are the real server's answers, copied: written again from them, they are
+    # what the simulator serves.
+    def test_the_dmtf_classes_are_the_real_servers_answers(self):
+        with tempfile.TemporaryDirectory() as scratch:
+            written = os.path.join(scratch, "dmtf_classes.json")
+            generator = os.path.join(ROOT, "tools", "cimsim", "generate_dmtf_classes.py")
+            subprocess.run([sys.executable, generator,
+                            os.path.join(ROOT, "tools", "cimsim", "dmtf_declarations"), written],
+                           check=True, timeout=120)
+            self.assertEqual(pathlib.Path(written).read_bytes(),
+                             pathlib.Path(SCENARIOS, "dmtf_classes.json").read_bytes())
 
 
     def test_get_class_honours_its_flags_as_the_real_server_does(self):

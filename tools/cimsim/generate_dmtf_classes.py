@@ -1,9 +1,9 @@
 """Writes scenarios/dmtf_classes.json from a real CIM server's GetClass answers.
 
-    python3 tools/cimsim/generate_dmtf_classes.py SCHEMA_DIR [OUTPUT]
+    python3 tools/cimsim/generate_dmtf_classes.py [SCHEMA_DIR [OUTPUT]]
 
-SCHEMA_DIR holds one answer per class (GetClass with LocalOnly false and qualifiers, as
-shared/pegasus/schema/ does). The output is a scenario fragment in cimsim's class format: each
+SCHEMA_DIR holds one answer per class (GetClass with LocalOnly false and qualifiers), by default
+dmtf_declarations/ beside this file: the real OpenPegasus server's answers, copied. The output is a scenario fragment in cimsim's class format: each
 class with only what it declares or overrides, so that cimsim's inheritance rebuilds the
 answers. Before writing, every class is rebuilt that way and compared with its answer; a
 difference is a failure, so the data cannot drift from what the server said.
@@ -175,11 +175,14 @@ def write(classes, stream):
 
 
 def main(arguments):
-    if len(arguments) not in (1, 2):
+    if len(arguments) > 2:
         sys.stderr.write(__doc__)
         return 2
+    here = os.path.dirname(os.path.abspath(__file__))
+    if not arguments:
+        arguments = [os.path.join(here, "dmtf_declarations")]
     output = arguments[1] if len(arguments) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "scenarios", "dmtf_classes.json")
+        here, "scenarios", "dmtf_classes.json")
     classes, answers = {}, {}
     for file_name in sorted(os.listdir(arguments[0])):
         if file_name.endswith(".xml"):
