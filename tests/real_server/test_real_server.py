@@ -22,12 +22,10 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-SERVER = os.environ["BROCADE_REAL_OPENPEGASUS"]
-CLIENT = os.environ["BROCADE_CLIENT"]
-PROBE = os.environ["BROCADE_PROBE"]
-UNPAUSED_PROBE = os.environ["BROCADE_UNPAUSED_PROBE"]
-PROVIDER = os.environ["BROCADE_TEST_PROVIDER"]
-HOME = os.environ["BROCADE_REAL_SERVER_HOME"]
+# What the build hands over: the server folder, which client the module was built on, the two
+# probes, the provider library and the server's home.
+SERVER, CLIENT, PROBE, UNPAUSED_PROBE, PROVIDER, HOME = (os.environ["BROCADE_" + name] for name in (
+    "REAL_OPENPEGASUS", "CLIENT", "PROBE", "UNPAUSED_PROBE", "TEST_PROVIDER", "REAL_SERVER_HOME"))
 
 # run-server's account and ports.
 USER, PASSWORD = "root", "s3cret"
