@@ -26,7 +26,9 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from authentication import Authentication, carried_authorization  # noqa: E402
-from cimxml import CimError, RequestError, parse_request, response_body  # noqa: E402
+from cim_paths import CimError  # noqa: E402
+from request_decoding import RequestError, parse_request  # noqa: E402
+from response_encoding import response_body  # noqa: E402
 from diagnostics import DiagnosticRuns  # noqa: E402
 from faults import FaultBook, FaultError  # noqa: E402
 from http_wire import (REASONS, ConnectionDropped, closes, head, listen,  # noqa: E402

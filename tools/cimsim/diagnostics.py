@@ -3,7 +3,8 @@ that matches and has uses left, and may add a job, whose state advances each tim
 polls it, and a completion record to the store.
 """
 
-from cimxml import CimError, Path, pegasus_error, reference_parameter_lines, return_value_lines
+from cim_paths import CimError, Path, pegasus_error
+from response_encoding import reference_parameter_lines, return_value_lines
 from schema import ScenarioError
 
 

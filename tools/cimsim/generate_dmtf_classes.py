@@ -15,7 +15,7 @@ import sys
 import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cimxml import QUALIFIER_DECLARATIONS  # noqa: E402
+from response_encoding import QUALIFIER_DECLARATIONS  # noqa: E402
 from schema import build_classes  # noqa: E402
 
 # What cimsim serves of a declaration: typing and shape, never prose. Description stays as an

@@ -3,7 +3,7 @@
 import json
 import threading
 
-from cimxml import Path
+from cim_paths import Path
 
 
 class Journal:

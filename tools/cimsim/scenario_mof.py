@@ -25,7 +25,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from cimxml import NUMERIC_TYPES  # noqa: E402
+from cim_paths import NUMERIC_TYPES  # noqa: E402
 from scenario_runs import TSV_HEADER, run_lines  # noqa: E402
 from schema import MethodDeclaration, ScenarioError, build_classes, load_scenario  # noqa: E402
 

@@ -8,7 +8,8 @@ Everything a test wants to vary is data in the scenario file; see README.md for 
 import json
 import os
 
-from cimxml import ALL_TYPES, restricted
+from cim_paths import ALL_TYPES
+from response_encoding import restricted
 
 
 class ScenarioError(Exception):

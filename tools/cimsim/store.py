@@ -8,8 +8,8 @@ scenario's own instances.
 import copy
 import threading
 
-from cimxml import (Path, class_lines, instance_name_lines, instance_text, intrinsic_result,
-                    named_instance_lines, pegasus_error, value_type_of_key)
+from cim_paths import Path, instance_name_lines, pegasus_error, value_type_of_key
+from response_encoding import class_lines, instance_text, intrinsic_result, named_instance_lines
 from schema import ScenarioError
 
 
