@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>

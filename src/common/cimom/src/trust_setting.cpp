@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
 #include <nlohmann/json.hpp>
 
