@@ -52,7 +52,8 @@ class InstalledModule(unittest.TestCase):
                                for directory, _, names in os.walk(tree) for name in names)
                 self.assertEqual([f for f in files if f.startswith("include/")],
                                  ["include/brocade/" + header for header in
-                                  ("brocade.h", "brocade_export.h", "host_records.h")])
+                                  ("brocade.h", "brocade_export.h", "connection_info.h",
+                                   "host_records.h")])
                 self.assertLessEqual({"lib/brocade/libbrocade.so", "bin/brocade-probe",
                                       "lib/brocade/brocade_diagnostics.json"}, set(files))
                 self.assertEqual([f for f in files if re.search("logger|cimom|gtest", f)], [])

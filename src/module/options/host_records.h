@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// ConnectionInfo is declared beside the CIM access layer, which reads it and must not look up
+// into the module.
+#include "connection_info.h"
+
 namespace Vornet {
 namespace VornetOptions {
 
@@ -108,23 +112,6 @@ struct DiagnosticRecord_ {
 };
 
 }  // namespace VornetIHV
-
-namespace VornetConnection {
-
-class ConnectionInfo {
-  public:
-    std::string host;
-    std::uint16_t port = 0;
-    std::string user_name;
-    std::string password;  // never written to any log
-    std::uint16_t aux_number_1 = 0;
-    std::uint16_t aux_number_2 = 3;
-    std::int32_t connection_type = 0;  // 0 plain, 1 SSL
-    std::int32_t connection_case = 0;  // 2, 3 and 4 mean a CIM server is contacted
-    std::uint32_t aux_number_3 = 0;
-};
-
-}  // namespace VornetConnection
 }  // namespace Vornet
 
 #endif

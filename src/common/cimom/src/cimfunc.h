@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "connection_info.h"
 #include "diagnostic_item.h"
 #include "diagnostic_service_entry.h"
-#include "host_records.h"
 #include "property_map.h"
 #include "server_trust.h"
 #include "server_watch.h"

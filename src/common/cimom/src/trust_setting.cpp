@@ -129,7 +129,7 @@ std::string TrustPath(bool& named) {
     if (named) {
         return configured;
     }
-    const std::string directory = Vornet::Brocade::ModuleDirectory();
+    const std::string directory = ModuleDirectory();
     if (directory.empty()) {
         throw std::runtime_error("the module's folder, where " + std::string(kTrustFileName) +
                                  " would be, is unknown");

@@ -3,15 +3,9 @@
 
 #include <string>
 
-namespace Vornet {
-namespace Brocade {
-
-// The directory of the library (or program) file this code was loaded from, with a trailing
+// The directory of the library (or program) file this code was linked into, with a trailing
 // separator; empty when the system cannot tell, so that a file name alone is then looked up in
 // the current directory.
 std::string ModuleDirectory();
-
-}  // namespace Brocade
-}  // namespace Vornet
 
 #endif

@@ -6,9 +6,6 @@
 #include <dlfcn.h>
 #endif
 
-namespace Vornet {
-namespace Brocade {
-
 std::string ModuleDirectory() {
     std::string file;
 #if defined(_WIN32)
@@ -31,6 +28,3 @@ std::string ModuleDirectory() {
 #endif
     return separator == std::string::npos ? std::string() : file.substr(0, separator + 1);
 }
-
-}  // namespace Brocade
-}  // namespace Vornet
