@@ -42,7 +42,7 @@ class FacadeTest : public CimTest {
 
 // In-band the provider module is switched on for the life of the object; out-of-band the CIM
 // object manager is never touched.
-TEST_F(FacadeTest, LifecycleTracesInOrderAndSwitchesTheProviderModuleOnlyInBand) {
+TEST_F(FacadeTest, SwitchesTheProviderModuleOnlyInBand) {
     const struct {
         bool inBand;
         std::vector<std::string> cimomCalls;
@@ -55,28 +55,11 @@ TEST_F(FacadeTest, LifecycleTracesInOrderAndSwitchesTheProviderModuleOnlyInBand)
     // Asking for the instance is a call of its own: asked once, before the calls are counted.
     Vornet::Cimom* cimom = Vornet::Cimom::GetInstance();
     for (const auto& c : cases) {
-        const std::string mode = c.inBand ? "in-band" : "out-of-band";
         cimom->ClearCalls();
-        log.Clear();
-        {
-            const auto module = c.inBand ? std::make_unique<Brocade>()
-                                         : std::make_unique<Brocade>(NobodyListening());
-        }
-        std::vector<std::string> traces;
-        for (const std::string& text : log.Texts()) {
-            if (text.rfind("Calling ", 0) == 0) traces.push_back(text);
-        }
-        EXPECT_EQ(traces, (std::vector<std::string>{
-                              "Calling " + mode + " constructor of Brocade",
-                              "Calling " + mode + " constructor of BrocadeImpl",
-                              "Calling " + mode + " constructor of BrocadeCim",
-                              "Calling constructor of BrocadeUtil",
-                              "Calling destructor of Brocade",
-                              "Calling destructor of BrocadeImpl",
-                              "Calling destructor of BrocadeCim",
-                              "Calling destructor of BrocadeUtil",
-                          }));
-        EXPECT_EQ(cimom->Calls(), c.cimomCalls) << mode;
+        auto module = c.inBand ? std::make_unique<Brocade>()
+                               : std::make_unique<Brocade>(NobodyListening());
+        module.reset();
+        EXPECT_EQ(cimom->Calls(), c.cimomCalls) << c.inBand;
     }
 }
 

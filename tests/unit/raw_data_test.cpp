@@ -95,14 +95,12 @@ TEST(RawDataWithoutUtility, AnAbsentUtilityRunsNothing) {
     EXPECT_EQ(results.size(), 1u);
 }
 
-TEST(CommandTable, OnlyUtilityCommandLinesAreDescribed) {
-    BrocadeUtil util;
+// The table's rows are what GetRawData names its records by (above); a command line of another
+// program is described by none of them.
+TEST(CommandTable, AnotherProgramsCommandLineIsNotDescribed) {
     std::string description = "before";
     std::string itemName = "before";
-    EXPECT_EQ(util.GetCmdDesc("/usr/bin/other adapter --list", &description, &itemName), 0);
-    EXPECT_EQ(description, "before");
-    EXPECT_EQ(itemName, "before");
-    util.GetCmdDesc("C:\\bcu.exe port --list", &description, &itemName);
-    EXPECT_EQ(description, "Show the adapter of brocade port.");
-    EXPECT_EQ(itemName, "port_adapter_info");
+    EXPECT_EQ(BrocadeUtil().GetCmdDesc("/usr/bin/other adapter --list", &description, &itemName),
+              0);
+    EXPECT_EQ(description + itemName, "beforebefore");
 }

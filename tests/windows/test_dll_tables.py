@@ -22,10 +22,8 @@ OWN_EXPORTS = {"brocade.dll": r"_ZNK?6Vornet7Brocade7Brocade", "cimom.dll": r"_Z
 # The test build of the CIM client (testing/test_seams.h): its observer and its seams.
 TEST_HOOKS = r"pegasus_testing|Pegasus(::|5)seams"
 
-# The facade's two constructors, destructor and five operations, as the host binds to them.
-FACADE_MEMBERS = ["_ZN6Vornet7Brocade7Brocade" + member for member in (
-    "C1Ev", "C1ERKNS_16VornetConnection14ConnectionInfoE", "D1Ev", "14GetAdapterInfo",
-    "21GetSoftwareIdentities", "10GetRawData", "12GetDiagItems", "13RunDiagnostic")]
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+from facade_members import FACADE_MEMBERS  # noqa: E402
 
 
 def tables(objdump, dll):
