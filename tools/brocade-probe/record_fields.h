@@ -3,16 +3,22 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host_records.h"
+#include <variant>
+
+#include "record_tables.h"
 
 // A record's fields as one JSON object, in declaration order and under the names the host
-// declares; both the table and the JSON output are made from these.
+// declares (the module's record tables); both the table and the JSON output are made from these.
+// An adapter's ports and identities are not among its fields: the caller nests them.
 typedef nlohmann::ordered_json Fields;
 
-Fields FieldsOf(const Vornet::VornetOptions::NetworkAdapter& adapter);  // without the vectors
-Fields FieldsOf(const Vornet::VornetOptions::NetworkPort& port);
-Fields FieldsOf(const Vornet::VornetOptions::SoftwareIdentity_& identity);
-Fields FieldsOf(const Vornet::VornetIHV::RawData_& rawData);
-Fields FieldsOf(const Vornet::VornetIHV::DiagnosticRecord_& record);
+template <typename Record>
+Fields FieldsOf(const Record& record) {
+    Fields fields = Fields::object();
+    for (const auto& field : Vornet::RecordTables::TableOf(record)) {
+        std::visit([&](auto member) { fields[field.name] = record.*member; }, field.member);
+    }
+    return fields;
+}
 
 #endif

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "access_layer_names.h"
+#include "cim_property_names.h"
 #include "cimfunc.h"
 #include "log_line.h"
 #include "pause.h"

@@ -2,7 +2,7 @@
 
 #include <Pegasus/Common/Exception.h>
 
-#include "access_layer_names.h"
+#include "cim_property_names.h"
 #include "cimfunc.h"
 #include "log_line.h"
 #include "pegasus_text.h"

@@ -4,19 +4,12 @@
 #include "cim_property_names.h"
 #include "log_line.h"
 #include "pegasus_text.h"
-#include "wanted_properties.h"
+#include "record_tables.h"
 
 namespace Vornet {
 namespace Brocade {
 
 namespace {
-
-const char* const kAdapterPropertyNames[] = {
-    CimPropertyNames::Caption,      CimPropertyNames::Name,  CimPropertyNames::Tag,
-    CimPropertyNames::Manufacturer, CimPropertyNames::Model, CimPropertyNames::SerialNumber,
-    CimPropertyNames::PartNumber,   CimPropertyNames::SKU,   CimPropertyNames::OperationalStatus,
-    CimPropertyNames::Number,
-};
 
 // GetData's own line precedes this walk, so it writes no entry line.
 const AssociationWalk kPortControllerWalk = {
@@ -25,20 +18,13 @@ const AssociationWalk kPortControllerWalk = {
 
 }  // namespace
 
-BrocadeCimAdapter::BrocadeCimAdapter() {
-    VORNET_LOG(4) << "Calling constructor of BrocadeCimAdapter";
-}
-
-BrocadeCimAdapter::BrocadeCimAdapter(const BrocadeCimAdapter& other) = default;
-
-BrocadeCimAdapter::~BrocadeCimAdapter() {
-    VORNET_LOG(4) << "Calling destructor of BrocadeCimAdapter";
-}
-
 int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cimFunc) {
     VORNET_LOG(4) << "Calling BrocadeCimAdapter::GetData with adapter"
                   << LogText(package.getPath().toString());
-    properties = WantedProperties(kAdapterPropertyNames);
+    // OperationalStatus and Number are in the adapter's map (and its trace) but in no field.
+    properties = RecordTables::WantedNames<PropertyMap>(
+        RecordTables::kAdapterFields,
+        {CimPropertyNames::OperationalStatus, CimPropertyNames::Number});
     CimFunc::GetProperties(package, properties, &cimFunc->GetValueMaps());
     return GetPortControllerInfo(package, cimFunc);
 }

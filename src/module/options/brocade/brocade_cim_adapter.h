@@ -7,6 +7,7 @@
 
 #include "brocade_cim_portcontroller.h"
 #include "cimfunc.h"
+#include "lifetime_trace.h"
 #include "property_map.h"
 
 namespace Vornet {
@@ -16,11 +17,6 @@ namespace Brocade {
 // linked to it through CIM_Realizes. A value type.
 class BrocadeCimAdapter {
   public:
-    BrocadeCimAdapter();
-    BrocadeCimAdapter(const BrocadeCimAdapter& other);
-    BrocadeCimAdapter& operator=(const BrocadeCimAdapter& other) = default;
-    ~BrocadeCimAdapter();
-
     // Reads the package's properties, then walks to its port controllers and below. 0 when every
     // request of the whole walk succeeded, else 1. `cimFunc` is borrowed.
     int GetData(const Pegasus::CIMInstance& package, CimFunc* cimFunc);
@@ -32,6 +28,7 @@ class BrocadeCimAdapter {
   private:
     PropertyMap properties;
     std::vector<BrocadeCimPortController> portControllers;
+    VORNET_LIFETIME_TRACE("BrocadeCimAdapter");  // last: see LifetimeTrace
 };
 
 }  // namespace Brocade

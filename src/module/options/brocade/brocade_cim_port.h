@@ -3,6 +3,7 @@
 
 #include <Pegasus/Common/CIMInstance.h>
 
+#include "lifetime_trace.h"
 #include "property_map.h"
 #include "value_maps.h"
 
@@ -13,11 +14,6 @@ namespace Brocade {
 // carries value maps.
 class BrocadeCimPort {
   public:
-    BrocadeCimPort();
-    BrocadeCimPort(const BrocadeCimPort& other);
-    BrocadeCimPort& operator=(const BrocadeCimPort& other) = default;
-    ~BrocadeCimPort();
-
     // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one),
     // translated through the value maps of its class where it carries none (`classes` may be
     // null).
@@ -26,6 +22,7 @@ class BrocadeCimPort {
 
   private:
     PropertyMap properties;
+    VORNET_LIFETIME_TRACE("BrocadeCimPort");  // last: see LifetimeTrace
 };
 
 }  // namespace Brocade

@@ -22,16 +22,6 @@ const AssociationWalk kPortWalk = {
 
 }  // namespace
 
-BrocadeCimPortController::BrocadeCimPortController() {
-    VORNET_LOG(4) << "Calling constructor of BrocadeCimPortController";
-}
-
-BrocadeCimPortController::BrocadeCimPortController(const BrocadeCimPortController& other) = default;
-
-BrocadeCimPortController::~BrocadeCimPortController() {
-    VORNET_LOG(4) << "Calling destructor of BrocadeCimPortController";
-}
-
 int BrocadeCimPortController::GetData(const Pegasus::CIMInstance& controller, CimFunc* cimFunc) {
     VORNET_LOG(4) << "Calling BrocadeCimPortController::GetData with controller"
                   << LogText(controller.getPath().toString());

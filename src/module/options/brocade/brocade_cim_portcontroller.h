@@ -8,6 +8,7 @@
 #include "brocade_cim_port.h"
 #include "brocade_cim_softwareidentity.h"
 #include "cimfunc.h"
+#include "lifetime_trace.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -16,11 +17,6 @@ namespace Brocade {
 // software identities (CIM_ElementSoftwareIdentity). A value type.
 class BrocadeCimPortController {
   public:
-    BrocadeCimPortController();
-    BrocadeCimPortController(const BrocadeCimPortController& other);
-    BrocadeCimPortController& operator=(const BrocadeCimPortController& other) = default;
-    ~BrocadeCimPortController();
-
     // Both walks, always both: 0 when both succeeded, else 1. `cimFunc` is borrowed.
     int GetData(const Pegasus::CIMInstance& controller, CimFunc* cimFunc);
     int GetSoftwareIdentityInfo(const Pegasus::CIMInstance& controller, CimFunc* cimFunc);
@@ -32,6 +28,7 @@ class BrocadeCimPortController {
   private:
     std::vector<BrocadeCimPort> ports;
     std::vector<BrocadeCimSoftwareIdentity> softwareIdentities;
+    VORNET_LIFETIME_TRACE("BrocadeCimPortController");  // last: see LifetimeTrace
 };
 
 }  // namespace Brocade

@@ -3,6 +3,7 @@
 
 #include <Pegasus/Common/CIMInstance.h>
 
+#include "lifetime_trace.h"
 #include "property_map.h"
 
 namespace Vornet {
@@ -12,17 +13,13 @@ namespace Brocade {
 // library's own texts, trimmed and never translated.
 class BrocadeCimSoftwareIdentity {
   public:
-    BrocadeCimSoftwareIdentity();
-    BrocadeCimSoftwareIdentity(const BrocadeCimSoftwareIdentity& other);
-    BrocadeCimSoftwareIdentity& operator=(const BrocadeCimSoftwareIdentity& other) = default;
-    ~BrocadeCimSoftwareIdentity();
-
     // Replaces the map with the wanted names, filled from `instance` ("" where it lacks one).
     void GetData(const Pegasus::CIMInstance& instance);
     PropertyMap& GetPropertyMap() { return properties; }
 
   private:
     PropertyMap properties;
+    VORNET_LIFETIME_TRACE("BrocadeCimSoftwareIdentity");  // last: see LifetimeTrace
 };
 
 }  // namespace Brocade

@@ -6,6 +6,7 @@
 #include "brocade_impl_modes.h"
 #include "cim_property_names.h"
 #include "log_line.h"
+#include "record_tables.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -114,11 +115,8 @@ int BrocadeImpl::RunDiagnostic(const std::string& item,
             continue;
         }
         result = brocadeCim->RunDiagnostic(listed);
-        PropertyMap results = brocadeCim->GetDiagnosticResults();
-        record.job_state = results[DiagnosticResultKeys::JobState];
-        record.percent_complete = results[DiagnosticResultKeys::PercentComplete];
-        record.completion_state = results[DiagnosticResultKeys::CompletionState];
-        record.completion_record = results[DiagnosticResultKeys::CompletionRecord];
+        RecordTables::CopyFields(RecordTables::kDiagnosticRecordFields,
+                                 brocadeCim->GetDiagnosticResults(), record);
 
         // A name without a catalogue entry gets empty texts rather than anything past the end.
         const DiagnosticCatalogueEntry* entry = FindCatalogueEntry(name);

@@ -5,6 +5,7 @@
 #include "brocade_impl.h"
 #include "cim_property_names.h"
 #include "log_line.h"
+#include "record_tables.h"
 #include "software_identity_mapping.h"
 
 namespace Vornet {
@@ -13,41 +14,17 @@ namespace Brocade {
 namespace {
 
 using Vornet::VornetOptions::NetworkAdapter;
-using Vornet::VornetOptions::NetworkPort;
 using Vornet::VornetOptions::SoftwareIdentity_;
 namespace names = CimPropertyNames;
 
-NetworkPort PortFromProperties(PropertyMap properties) {
-    NetworkPort port;
-    port.caption = properties[names::Caption];
-    port.port_number = properties[names::PortNumber];
-    port.name = properties[names::Name];
-    port.link_technology = properties[names::LinkTechnology];
-    port.status = properties[names::Status];
-    port.permanent_address = properties[names::PermanentAddress];
-    port.max_speed = properties[names::MaxSpeed];
-    port.speed = properties[names::Speed];
-    port.enabled_state = properties[names::EnabledState];
-    port.port_availability = properties[names::PortAvailability];
-    port.requested_state = properties[names::RequestedState];
-    port.transitioning_to_state = properties[names::TransitioningToState];
-    return port;
-}
-
 NetworkAdapter AdapterFromReader(BrocadeCimAdapter& reader) {
-    PropertyMap properties = reader.GetPropertyMap();
     NetworkAdapter adapter;
-    adapter.caption = properties[names::Caption];
-    adapter.name = properties[names::Name];
-    adapter.tag = properties[names::Tag];
-    adapter.manufacturer = properties[names::Manufacturer];
-    adapter.model = properties[names::Model];
-    adapter.serial_number = properties[names::SerialNumber];
-    adapter.part_number = properties[names::PartNumber];
-    adapter.SKU = properties[names::SKU];
+    RecordTables::CopyFields(RecordTables::kAdapterFields, reader.GetPropertyMap(), adapter);
     for (BrocadeCimPortController& controller : reader.GetPortControllers()) {
         for (BrocadeCimPort& port : controller.GetPorts()) {
-            adapter.ports.push_back(PortFromProperties(port.GetPropertyMap()));
+            adapter.ports.emplace_back();
+            RecordTables::CopyFields(RecordTables::kPortFields, port.GetPropertyMap(),
+                                     adapter.ports.back());
         }
         for (BrocadeCimSoftwareIdentity& identity : controller.GetSoftwareIdentities()) {
             adapter.software_identities.push_back(

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cim_property_names.h"
+#include "record_tables.h"
 
 namespace Vornet {
 namespace Brocade {
@@ -11,25 +11,15 @@ using Vornet::VornetOptions::SoftwareIdentity_;
 
 SoftwareIdentity_ SoftwareIdentityFromProperties(PropertyMap properties,
                                                  const std::string& productName) {
-    namespace names = CimPropertyNames;
     SoftwareIdentity_ identity;
-    identity.description = properties[names::Description];
-    identity.element_name = properties[names::ElementName];
+    RecordTables::CopyFields(RecordTables::kSoftwareIdentityFields, properties, identity);
     identity.product_name = productName;
-    identity.manufacturer = properties[names::Manufacturer];
-    identity.name = properties[names::Name];
-    identity.version_string = properties[names::VersionString];
-    identity.classifications = properties[names::Classifications];
-    identity.classification_descriptions = properties[names::ClassificationDescriptions];
-    identity.identity_info_value = properties[names::IdentityInfoValue];
     // The identity info reads "<software id> <version>"; the id is everything before the last
     // blank.
     const size_t lastBlank = identity.identity_info_value.rfind(' ');
     if (lastBlank != std::string::npos) {
         identity.software_ID = identity.identity_info_value.substr(0, lastBlank);
     }
-    identity.release_date = properties[names::ReleaseDate];
-    identity.identity_info_type = properties[names::IdentityInfoType];
     return identity;
 }
 

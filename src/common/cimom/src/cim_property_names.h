@@ -1,16 +1,15 @@
 #ifndef VORNET_CIM_PROPERTY_NAMES_H
 #define VORNET_CIM_PROPERTY_NAMES_H
 
-// CIM property names the module reads, each text once. The names the CIM access layer reads
-// itself (and the keys of a diagnostic's result map) are declared beside that layer and come in
-// through this header, so that the module still has one header of names.
-
-#include "access_layer_names.h"
+// CIM property names the module reads, and the keys of a diagnostic's result map, each text once.
+// Kept with the CIM access layer, which reads some of them itself, so that it includes nothing
+// from the module above it.
 
 namespace CimPropertyNames {
 
 // CIM_PhysicalPackage (an adapter)
 constexpr const char* Caption = "Caption";
+constexpr const char* Name = "Name";
 constexpr const char* Tag = "Tag";
 constexpr const char* Manufacturer = "Manufacturer";
 constexpr const char* Model = "Model";
@@ -50,6 +49,7 @@ constexpr const char* SoftwareStatus = "SoftwareStatus";
 constexpr const char* SoftwareRole = "SoftwareRole";
 constexpr const char* IdentityInfoType = "IdentityInfoType";
 constexpr const char* IsPLDMUpdateSupported = "IsPLDMUpdateSupported";
+constexpr const char* InstanceID = "InstanceID";
 constexpr const char* AssociatedAdapterSlot = "AssociatedAdapterSlot";
 constexpr const char* LastUpdateError = "LastUpdateError";
 constexpr const char* LastUpdateErrorString = "LastUpdateErrorString";
@@ -57,8 +57,32 @@ constexpr const char* LastUpdateErrorString = "LastUpdateErrorString";
 // Associations and diagnostics
 constexpr const char* Antecedent = "Antecedent";
 constexpr const char* Dependent = "Dependent";
+constexpr const char* ServiceProvided = "ServiceProvided";
+constexpr const char* UserOfService = "UserOfService";
+constexpr const char* ManagedElement = "ManagedElement";
+constexpr const char* SystemName = "SystemName";
+constexpr const char* DeviceID = "DeviceID";
+constexpr const char* JobState = "JobState";
+constexpr const char* PercentComplete = "PercentComplete";
+constexpr const char* CompletionState = "CompletionState";
+constexpr const char* RecordData = "RecordData";
 constexpr const char* ServiceName = "ServiceName";
 constexpr const char* ManagedElementName = "ManagedElementName";
+
+// Qualifiers that map a code to its display text
+constexpr const char* ValueMap = "ValueMap";
+constexpr const char* Values = "Values";
+
 }  // namespace CimPropertyNames
+
+// Keys of a diagnostic run's result map.
+namespace DiagnosticResultKeys {
+
+constexpr const char* JobState = "ConCreteJob State";
+constexpr const char* PercentComplete = "Percent Complete";
+constexpr const char* CompletionState = "Completion State";
+constexpr const char* CompletionRecord = "Completion Record";
+
+}  // namespace DiagnosticResultKeys
 
 #endif
