@@ -5,8 +5,8 @@ with the module built on the real client library (openpegasus); both must give t
 written down here, in tests/e2e/sample_estate_records.json and expected_runs.json.
 
 Each test starts the server from a new home, with the estate that tools/cimsim/scenario_mof.py
-writes from the simulator's sample estate and the diagnostic provider of this folder, and stops
-it by process id."""
+writes from the simulator's sample estate and the diagnostic provider of
+tools/openpegasus-provider, and stops it by process id."""
 
 import hashlib
 import json
@@ -75,7 +75,8 @@ class Server:
         started = subprocess.run(
             [os.path.join(SERVER, "run-server"), HOME, "--mof", NAMESPACE,
              os.path.join(estate, "estate.mof"), "--provider", PROVIDER,
-             os.path.join(HERE, "diagnostic_provider_registration.mof")],
+             os.path.join(ROOT, "tools", "openpegasus-provider",
+                          "diagnostic_provider_registration.mof")],
             capture_output=True, text=True, timeout=180)
         if started.returncode != 0:
             raise AssertionError("the real OpenPegasus server did not start: " + started.stderr)

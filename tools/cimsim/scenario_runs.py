@@ -1,5 +1,5 @@
 """The diagnostic runs of a cimsim scenario as a table for the real server's test diagnostic
-provider (tests/real_server/diagnostic_provider.cpp): one line a run, which the provider follows
+provider (tools/openpegasus-provider/diagnostic_provider.cpp): one line a run, which the provider follows
 so that a real server answers RunDiagnostic as the simulator does. scenario_mof.py writes it
 beside the estate's MOF."""
 
