@@ -59,22 +59,25 @@ OperationResult RunInventory(Brocade& module) {
     return result;
 }
 
-OperationResult RunFirmware(Brocade& module) {
-    std::vector<Vornet::VornetOptions::SoftwareIdentity_> identities;
-    OperationResult result{"firmware", module.GetSoftwareIdentities(identities)};
-    for (const auto& identity : identities) {
-        result.records.push_back(FieldsOf(identity));
+// One operation that fills a vector of records, each shown by its fields.
+template <typename Record, typename Operation>
+OperationResult RunRecords(const char* name, Operation operation) {
+    std::vector<Record> records;
+    OperationResult result{name, operation(records)};
+    for (const auto& record : records) {
+        result.records.push_back(FieldsOf(record));
     }
     return result;
 }
 
+OperationResult RunFirmware(Brocade& module) {
+    return RunRecords<Vornet::VornetOptions::SoftwareIdentity_>(
+        "firmware", [&](auto& records) { return module.GetSoftwareIdentities(records); });
+}
+
 OperationResult RunRawData(Brocade& module) {
-    std::vector<Vornet::VornetIHV::RawData_> rawData;
-    OperationResult result{"rawdata", module.GetRawData(rawData)};
-    for (const auto& record : rawData) {
-        result.records.push_back(FieldsOf(record));
-    }
-    return result;
+    return RunRecords<Vornet::VornetIHV::RawData_>(
+        "rawdata", [&](auto& records) { return module.GetRawData(records); });
 }
 
 OperationResult RunDiagnosticList(Brocade& module, std::vector<std::string>& items) {

@@ -2,11 +2,9 @@
 # which must never reach the cross compiler (glibc's headers would shadow mingw's), so its
 # headers are copied into a directory of their own.
 set(brocade_json_headers /usr/include/nlohmann)
-if(NOT EXISTS ${brocade_json_headers}/json.hpp)
-  set(nlohmann_json_FOUND FALSE)
-  set(nlohmann_json_NOT_FOUND_MESSAGE "nlohmann/json.hpp not found (nlohmann-json3-dev)")
-  return()
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/require_debian_file.cmake)
+brocade_require_debian_file(nlohmann_json ${brocade_json_headers}/json.hpp
+  "nlohmann/json.hpp not found (nlohmann-json3-dev)")
 if(NOT TARGET nlohmann_json::nlohmann_json)
   set(brocade_json_include ${CMAKE_BINARY_DIR}/third-party/nlohmann-json/include)
   file(COPY ${brocade_json_headers} DESTINATION ${brocade_json_include})
