@@ -1,6 +1,10 @@
 // Our CIM client on Windows (WinHTTP transport, XmlLite parser) against the servers that
 // run_with_cimsim.py starts on the build machine (its usage text lists them).
 
+#include <windows.h>
+// After windows.h, which it needs.
+#include <wincrypt.h>
+
 #include <Pegasus/Client/CIMClient.h>
 #include <Pegasus/Client/CIMClientException.h>
 #include <Pegasus/Common/SSLContext.h>
@@ -9,14 +13,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "client/local_authentication.h"
+#include "http/winhttp_server_check.h"
 #include "shared_wire_cases.h"
 #include "test_environment.h"
 #include "windows_test_support.h"
@@ -196,6 +204,101 @@ TEST(ClientRequest, HeaderLinesAreOpenPegasusOnesAsFarAsWinHttpAllows) {
                   static_cast<unsigned>(body.size()));
     EXPECT_EQ(std::regex_replace(head, winHttps, ""), ours);
     EXPECT_EQ(body.rfind("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n", 0), 0u);
+}
+
+// Without CIMCLIENT_LOCAL_URL the usual ports are tried only where LocalSystem listens. Under
+// Wine none of its processes does, and a Linux process's socket has no owner to be learnt.
+TEST(ClientConnectLocal, FallsBackOnlyToAServerThatSystemStarted) {
+    ScopedEnvironment unnamed("CIMCLIENT_LOCAL_URL", "");
+    CIMClient client;
+    EXPECT_EQ(failure_text::of([&] { client.connectLocal(); }),
+              shared_wire_cases::cannotConnect(5989) +
+                  " The fallback to port 5989 was not tried: no server that SYSTEM started "
+                  "listens there.");
+}
+
+// A secret is read only from a folder that no other account may change, nor reach through a
+// link, up to the drive (run_with_cimsim.py makes them; Wine shows Unix modes as lists).
+TEST(LocalSecret, ReadOnlyFromAFolderNoOtherAccountMayChange) {
+    const std::string folders = Environment("BROCADE_TEST_FOLDERS");
+    const struct {
+        std::string folder, refusal;
+    } cases[] = {
+        {folders + "\\private", ""},
+        {folders + "\\open\\localauth", "whose folder " + folders + "\\open others may change."},
+        {folders + "\\link", "whose folder " + folders + "\\link is a link."},
+        {"",
+         "but no folder of local authentication secrets is set (CIMCLIENT_LOCAL_AUTH_DIR, "
+         "with CIMCLIENT_LOCAL_URL)."},
+    };
+    for (const auto& row : cases) {
+        const std::string file =
+            (row.folder.empty() ? folders + "\\private" : row.folder) + "\\secret";
+        std::string outcome;
+        try {
+            outcome = localAnswerField("me", file, row.folder, kUnknownOwner);
+        } catch (const LocalSecretRefused& refused) {
+            outcome = refused.what();
+        }
+        const std::string named = row.folder.empty() ? file : row.folder + "/secret";
+        EXPECT_EQ(outcome, row.refusal.empty() ? "Local \"me:" + file + ":s3cret\""
+                                               : "The server's local authentication names \"" +
+                                                     named + "\", " + row.refusal);
+    }
+}
+
+std::string reported;  // "DEPTH:ERROR " of each certificate the callback is told fails
+
+Boolean Report(SSLCertificateInfo& info) {
+    if (info.getErrorCode() != 0) {
+        reported +=
+            std::to_string(info.getErrorDepth()) + ":" + std::to_string(info.getErrorCode()) + " ";
+    }
+    return true;
+}
+
+// The chains run_with_cimsim.py makes, as the server would send them (server first), against a
+// trust store: the errors the check reports, OpenSSL 3's first one at each depth (as `openssl
+// verify -purpose sslserver` prints it), and the certificate refused without a callback.
+TEST(ServerCertificateCheck, RefusesWhatOpenSslRefusesForATlsServer) {
+    const std::string chains = Environment("BROCADE_TEST_CHAINS") + "\\";
+    const struct {
+        const char *sent, *trustStore, *errors;
+    } cases[] = {
+        {"server ca", "root", ""},
+        {"server-of-unconstrained ca-unconstrained", "root", "1:79 "},
+        {"server-of-no-cert-sign ca-without-cert-sign", "root", "1:79 "},
+        {"server-too-deep ca-under-pathlen-0", "root-pathlen-0", "2:25 "},
+        {"client-only", "root", "0:26 "},
+        {"cert-sign-only", "root", "0:26 "},
+        {"unknown-critical", "root", "0:34 "},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.sent);
+        HCERTSTORE sent = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+        std::istringstream names(row.sent);
+        const CERT_CONTEXT* server = nullptr;
+        for (std::string name; names >> name;) {
+            std::ifstream file(chains + name + ".pem");
+            const std::string pem((std::istreambuf_iterator<char>(file)), {});
+            BYTE der[4096];
+            DWORD size = sizeof der;
+            ASSERT_TRUE(CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
+                                             CRYPT_STRING_BASE64HEADER, der, &size, nullptr,
+                                             nullptr));
+            ASSERT_TRUE(CertAddEncodedCertificateToStore(sent, X509_ASN_ENCODING, der, size,
+                                                         CERT_STORE_ADD_ALWAYS,
+                                                         server ? nullptr : &server));
+        }
+        const String trustStore = String::fromUtf8(chains + row.trustStore + ".pem");
+        reported.clear();
+        EXPECT_TRUE(http::checkServerCertificate(server, SSLContext(trustStore, Report)).accepted);
+        EXPECT_EQ(reported, row.errors);
+        EXPECT_EQ(http::checkServerCertificate(server, SSLContext(trustStore)).accepted,
+                  reported.empty());
+        CertFreeCertificateContext(server);
+        CertCloseStore(sent, 0);
+    }
 }
 
 }  // namespace

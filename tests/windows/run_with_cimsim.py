@@ -4,7 +4,8 @@ for in-band clients, local authentication (its secrets in a Linux folder that Wi
 journal and a rule that never answers enumerations of CIM_ConcreteJob (the client's time-out
 test asks for them, the module never does); a second cimsim with a certificate of its own (the
 trust table's); a scripted server that journals the request it gets and closes without
-answering; and a port nobody listens on. The program learns all of it from the environment
+answering; a port nobody listens on; and, for the client's own checks, certificate chains and
+folders a local secret may lie in. The program learns all of it from the environment
 (Linux paths as Z: paths under Wine) and its status is the exit status. Linux test programs that
 need the same servers run through it too.
 """
@@ -56,12 +57,76 @@ def trust_servers(stack, directory):
     return second, san
 
 
+# The client's own chain check (pegasus_client_win_test.cpp): NAME, ISSUER (None: self-signed),
+# extensions; all on one key.
+CHAIN = [
+    ("root", None, ["basicConstraints=critical,CA:TRUE", "keyUsage=keyCertSign"]),
+    ("root-pathlen-0", None, ["basicConstraints=critical,CA:TRUE,pathlen:0"]),
+    ("ca", "root", ["basicConstraints=CA:TRUE", "keyUsage=keyCertSign"]),
+    ("ca-unconstrained", "root", []),
+    ("ca-without-cert-sign", "root", ["basicConstraints=CA:TRUE", "keyUsage=digitalSignature"]),
+    ("ca-under-pathlen-0", "root-pathlen-0", ["basicConstraints=CA:TRUE"]),
+    ("server", "ca", ["keyUsage=digitalSignature,keyEncipherment",
+                      "extendedKeyUsage=serverAuth"]),
+    ("server-of-unconstrained", "ca-unconstrained", []),
+    ("server-of-no-cert-sign", "ca-without-cert-sign", []),
+    ("server-too-deep", "ca-under-pathlen-0", []),
+    ("client-only", "root", ["extendedKeyUsage=clientAuth"]),
+    ("cert-sign-only", "root", ["keyUsage=keyCertSign"]),
+    ("unknown-critical", "root", ["1.3.6.1.4.1.99999.1=critical,DER:05:00"]),
+]
+
+
+def certificate_chains(directory):
+    """The certificates of CHAIN, NAME.pem each, in a folder of their own."""
+    chains = os.path.join(directory, "chains")
+    os.mkdir(chains)
+    key, config = os.path.join(chains, "key.pem"), os.path.join(chains, "openssl.cnf")
+    with open(config, "w", encoding="ascii") as stream:
+        stream.write("[req]\ndistinguished_name=dn\n[dn]\n")  # no extensions but those named
+    subprocess.run(["openssl", "genrsa", "-out", key, "2048"], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for name, issuer, extensions in CHAIN:
+        signer = ["-CA", os.path.join(chains, issuer + ".pem"), "-CAkey", key] if issuer else []
+        subprocess.run(["openssl", "req", "-config", config, "-x509", "-new", "-key", key,
+                        "-subj", "/CN=" + name, "-days", "2", "-out",
+                        os.path.join(chains, name + ".pem")] + signer +
+                       [item for extension in extensions for item in ("-addext", extension)],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return chains
+
+
+def secret_folders(directory):
+    """Folders a local secret may be looked for in: private (only this user's), open/localauth
+    (under a folder everyone may write to) and link (to private), each holding "secret"."""
+    folders = os.path.join(directory, "folders")
+    for folder, mode in (("private", 0o700), ("open", 0o777), ("open/localauth", 0o700)):
+        os.makedirs(os.path.join(folders, folder))
+        os.chmod(os.path.join(folders, folder), mode)
+        with open(os.path.join(folders, folder, "secret"), "w", encoding="ascii") as stream:
+            stream.write("s3cret")
+    os.symlink("private", os.path.join(folders, "link"))
+    return folders
+
+
+def trusted_base():
+    """A folder under which only its owner may change anything (the local secrets' folder must
+    be one such on Windows): the current one, unless a folder above it is writable by others."""
+    here = os.getcwd()
+    while here != os.path.dirname(here):
+        if os.stat(here).st_mode & 0o002:
+            return os.path.expanduser("~")
+        here = os.path.dirname(here)
+    return os.getcwd()
+
+
 def main(command):
     # Paths as the program sees them: through Wine's Z: drive, or as they are.
     under_wine = os.path.basename(command[0]).startswith("wine")
     program_path = windows_path if under_wine else os.path.abspath
     with contextlib.ExitStack() as stack:
-        directory = stack.enter_context(tempfile.TemporaryDirectory(prefix="windows-test-"))
+        directory = stack.enter_context(
+            tempfile.TemporaryDirectory(prefix="windows-test-", dir=trusted_base()))
         secrets = os.path.join(directory, "localauth")
         simulator = CimSim({"include": [os.path.join(SCENARIOS, "sample_estate.json")], "faults": [
             {"operation": "EnumerateInstances", "class": SILENT_CLASS, "delay": 75}]},
@@ -93,6 +158,8 @@ def main(command):
             BROCADE_TEST_CIMSIM_JOURNAL=program_path(simulator.journal_path),
             BROCADE_TEST_SILENT_CLASS=SILENT_CLASS, BROCADE_TEST_SCRIPTED_PORT=ready[5:],
             BROCADE_TEST_SCRIPTED_JOURNAL=program_path(journal),
+            BROCADE_TEST_CHAINS=program_path(certificate_chains(directory)),
+            BROCADE_TEST_FOLDERS=program_path(secret_folders(directory)),
             BROCADE_TEST_CLOSED_PORT=str(closed_port),
             BROCADE_TEST_SAN_HTTPS_PORT=str(san_simulator.https_port),
             BROCADE_TEST_CIMSIM_CERTIFICATE=program_path(cimsim_certificate),

@@ -71,7 +71,8 @@ class CIMClient::Impl {
     // The server has asked for credentials; send them from now on.
     bool challenged = false;
     // Answer the local server's local authentication with secrets from this
-    // directory; empty when connected otherwise.
+    // directory (none set: every challenge is refused).
+    bool localAuthentication = false;
     std::string localAuthDirectory;
     std::string localUser;
     // Who started the local server, whose files alone may hold its secrets.
@@ -83,7 +84,7 @@ class CIMClient::Impl {
 
     void open(const std::string& host, Uint32 port, const SSLContext* tls,
               const std::string& userName, const std::string& userPassword,
-              const std::string& unixSocket = std::string(),
+              const std::string& unixSocket = std::string(), bool answersLocal = false,
               const std::string& authDirectory = std::string(), long owner = kUnknownOwner) {
         if (connected) throw AlreadyConnectedException();
         endpoint.host = host.empty() ? "localhost" : host;
@@ -94,8 +95,9 @@ class CIMClient::Impl {
         user = userName;
         password = userPassword;
         challenged = false;
+        localAuthentication = answersLocal;
         localAuthDirectory = authDirectory;
-        localUser = authDirectory.empty() ? std::string() : processUserName();
+        localUser = answersLocal ? processUserName() : std::string();
         localOwner = owner;
         connection = newConnection(inForce());
         connected = true;
@@ -130,7 +132,7 @@ class CIMClient::Impl {
                             request.cimMethod + "\r\nCIMObject: " + request.cimObject + "\r\n";
         if (challenged) {
             bytes += "Authorization: Basic " + http::base64(user + ":" + password) + "\r\n";
-        } else if (!localAuthDirectory.empty()) {
+        } else if (localAuthentication) {
             bytes += "PegasusAuthorization: " +
                      (localAnswer.empty() ? localAuthorizationField(localUser) : localAnswer) +
                      "\r\n";
@@ -183,7 +185,7 @@ class CIMClient::Impl {
                 throw;
             }
             if (response.closesConnection) connection.reset();
-            if (!retriedWithCredentials && !localAuthDirectory.empty() && !challenged) {
+            if (!retriedWithCredentials && localAuthentication && !challenged) {
                 const std::string file = localChallengeFile(response);
                 if (!file.empty()) {
                     answerLocalChallenge(file);
@@ -240,13 +242,10 @@ void CIMClient::connect(const String& host, Uint32 portNumber, const SSLContext&
 namespace {
 
 // Who started the local server `server` names, when it is one that may be trusted with the
-// secrets of this machine; throws CannotConnectException saying why not. POSIX: a socket only as
-// trustedSocketOwner allows, and a usual TCP port only when root listens on it.
+// secrets of this machine; throws CannotConnectException saying why not. A socket only as
+// trustedSocketOwner allows (POSIX), and a usual TCP port only when root (Windows: LocalSystem)
+// listens on it.
 long localServerOwner(const LocalServer& server) {
-#ifdef _WIN32
-    (void)server;
-    return kUnknownOwner;
-#else
     http::Endpoint endpoint;
     endpoint.host = server.host;
     endpoint.port = server.port;
@@ -258,12 +257,16 @@ long localServerOwner(const LocalServer& server) {
     }
     const long owner = listenerOwner(server.port);
     if (server.fallback && owner != 0) {
-        http::throwCannotConnect(endpoint,
-                                 "The fallback to port " + std::to_string(server.port) +
-                                     " was not tried: no server that root started listens there.");
+#ifdef _WIN32
+        const std::string system = "SYSTEM";
+#else
+        const std::string system = "root";
+#endif
+        http::throwCannotConnect(endpoint, "The fallback to port " + std::to_string(server.port) +
+                                               " was not tried: no server that " + system +
+                                               " started listens there.");
     }
     return owner;
-#endif
 }
 
 }  // namespace
@@ -280,9 +283,8 @@ void CIMClient::connectLocal() {
         SSLContext anyCertificate{String()};
         try {
             impl_->open(server.host, server.port, server.tls ? &anyCertificate : nullptr,
-                        server.user, server.password, server.unixSocket,
-                        server.user.empty() ? server.authDirectory : std::string(),
-                        localServerOwner(server));
+                        server.user, server.password, server.unixSocket, server.user.empty(),
+                        server.authDirectory, localServerOwner(server));
             return;
         } catch (const CannotConnectException&) {
             if (i + 1 == servers.size()) throw;

@@ -44,6 +44,11 @@ std::string localAnswerField(const std::string& user, const std::string& file,
     // What is checked must be what is opened: a backslash is a file name's own byte here.
     const std::string path = file.find('\\') == std::string::npos ? withSlashes(file) : "";
 #endif
+    if (directory.empty()) {
+        throw LocalSecretRefused("The server's local authentication names \"" + file +
+                                 "\", but no folder of local authentication secrets is set "
+                                 "(CIMCLIENT_LOCAL_AUTH_DIR, with CIMCLIENT_LOCAL_URL).");
+    }
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (slash == std::string::npos || path.substr(0, slash) != withSlashes(directory) ||

@@ -51,8 +51,10 @@ std::string processUserName();
 
 // The contents of `name` in `directory` if it is a regular file of at most
 // `maxBytes` owned by `owner` (POSIX: opened relative to the directory,
-// without following a link and without waiting on a FIFO), empty if it does
-// not exist. Throws LocalSecretRefused otherwise.
+// without following a link and without waiting on a FIFO; Windows: in a
+// directory that no account but SYSTEM, the administrators and this process's
+// own may change, reached through no link), empty if it does not exist.
+// Throws LocalSecretRefused otherwise.
 std::string readLocalSecret(const std::string& directory, const std::string& name,
                             std::size_t maxBytes, long owner);
 
@@ -64,7 +66,8 @@ std::string readLocalSecret(const std::string& directory, const std::string& nam
 long trustedSocketOwner(const std::string& path);
 
 // The account of the server listening on the local `port` (Linux: from the
-// kernel's socket tables), or kUnknownOwner.
+// kernel's socket tables), or kUnknownOwner. Windows knows no account numbers:
+// 0 when every listener on the port runs as LocalSystem, else kUnknownOwner.
 long listenerOwner(Uint32 port);
 
 }  // namespace Pegasus

@@ -13,8 +13,12 @@ namespace {
 
 // OpenPegasus's build constants. The release layout is the one Linux
 // packages install; the development layout is a server built from source.
+// On Windows a secret's owner cannot be matched with the server's account
+// (what SYSTEM makes belongs to the administrators), so only a folder that no
+// one else can write to will do, and no usual one is known to be such: there
+// secrets are read only from the folder CIMCLIENT_LOCAL_AUTH_DIR names.
 #ifdef _WIN32
-const char* const kDevelopmentAuthDirectory = "/tmp";
+const char* const kDevelopmentAuthDirectory = "";
 #elif defined(__linux__)
 const char* const kReleaseSocket = "/var/run/tog-pegasus/socket/cimxml.socket";
 const char* const kReleaseAuthDirectory = "/var/opt/tog-pegasus/cache/localauth";

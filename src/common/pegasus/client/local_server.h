@@ -19,10 +19,11 @@ struct LocalServer {
     // them the server's local authentication is answered.
     std::string user;
     std::string password;
-    // The only directory a local authentication secret is read from.
+    // The only directory a local authentication secret is read from (none:
+    // every challenge is refused).
     std::string authDirectory;
     // One of OpenPegasus's usual places, tried without being named: a TCP
-    // port there is used only when root listens on it.
+    // port there is used only when root (Windows: LocalSystem) listens on it.
     bool fallback = false;
 };
 

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -21,7 +23,10 @@ const Uint32 kCertificateHasExpired = 10;
 const Uint32 kSelfSignedAtDepthZero = 18;
 const Uint32 kSelfSignedInChain = 19;
 const Uint32 kIssuerNotFound = 20;
-const Uint32 kNotACertificateAuthority = 24;
+const Uint32 kNotACertificateAuthority = 79;  // OpenSSL 3; 24 before it
+const Uint32 kPathLengthExceeded = 25;
+const Uint32 kWrongPurpose = 26;
+const Uint32 kUnhandledCriticalExtension = 34;
 // A chain longer than this is not followed further (OpenSSL's default limit is 100).
 const size_t kLongestChain = 16;
 
@@ -79,18 +84,101 @@ bool issuedBy(const CERT_CONTEXT* subject, const CERT_CONTEXT* issuer) {
                const_cast<CERT_CONTEXT*>(issuer), 0, nullptr);
 }
 
-// A certificate that issues another must say it may: a basic constraints extension that denies
-// it refuses the chain (one without the extension, an old root, is let be).
-bool mayIssue(const CERT_CONTEXT* certificate) {
+const CERT_EXTENSION* extension(const CERT_CONTEXT* certificate, const char* oid) {
     const CERT_INFO& info = *certificate->pCertInfo;
-    const CERT_EXTENSION* extension =
-        CertFindExtension(szOID_BASIC_CONSTRAINTS2, info.cExtension, info.rgExtension);
-    if (extension == nullptr) return true;
-    CERT_BASIC_CONSTRAINTS2_INFO constraints{};
+    return CertFindExtension(oid, info.cExtension, info.rgExtension);
+}
+
+// The basic constraints, when the certificate has them.
+bool basicConstraints(const CERT_CONTEXT* certificate, CERT_BASIC_CONSTRAINTS2_INFO& constraints) {
+    const CERT_EXTENSION* found = extension(certificate, szOID_BASIC_CONSTRAINTS2);
     DWORD size = sizeof constraints;
-    return CryptDecodeObjectEx(X509_ASN_ENCODING, X509_BASIC_CONSTRAINTS2, extension->Value.pbData,
-                               extension->Value.cbData, 0, nullptr, &constraints, &size) &&
-           constraints.fCA;
+    return found != nullptr &&
+           CryptDecodeObjectEx(X509_ASN_ENCODING, X509_BASIC_CONSTRAINTS2, found->Value.pbData,
+                               found->Value.cbData, 0, nullptr, &constraints, &size);
+}
+
+// Whether a key usage extension is there, and which usages it grants (its first byte, which holds
+// every usage checked here).
+bool keyUsage(const CERT_CONTEXT* certificate, BYTE& usages) {
+    const CERT_EXTENSION* found = extension(certificate, szOID_KEY_USAGE);
+    if (found == nullptr) return false;
+    BYTE decoded[64];
+    DWORD size = sizeof decoded;
+    usages = 0;
+    if (CryptDecodeObjectEx(X509_ASN_ENCODING, X509_KEY_USAGE, found->Value.pbData,
+                            found->Value.cbData, 0, nullptr, decoded, &size)) {
+        const auto* bits = reinterpret_cast<const CRYPT_BIT_BLOB*>(decoded);
+        if (bits->cbData > 0) usages = bits->pbData[0];
+    }
+    return true;
+}
+
+// What OpenSSL finds wrong with the extensions of the certificate at `depth` of a chain whose
+// top is at `top`, checking for a TLS server as it does: critical extensions it would not
+// know, a certificate that issues another without being a CA (only the top may be a CA by its
+// key usage alone, or an old version 1 root), extended key usages without serverAuth, a leaf whose
+// key usage allows no TLS key exchange, and a CA's path length. `belowIssuers` counts the
+// certificates under this one, but the leaf, that did not issue themselves.
+Uint32 extensionError(const CERT_CONTEXT* certificate, size_t depth, size_t top,
+                      size_t belowIssuers) {
+    static const char* const kHandled[] = {
+        szOID_KEY_USAGE,          szOID_SUBJECT_ALT_NAME2,
+        szOID_BASIC_CONSTRAINTS2, szOID_CERT_POLICIES,
+        szOID_ENHANCED_KEY_USAGE, szOID_POLICY_CONSTRAINTS,
+        szOID_POLICY_MAPPINGS,    "2.5.29.54" /* inhibitAnyPolicy */,
+        "2.16.840.1.113730.1.1" /* Netscape certificate type */};
+    const CERT_INFO& info = *certificate->pCertInfo;
+    for (DWORD i = 0; i < info.cExtension; ++i) {
+        const CERT_EXTENSION& each = info.rgExtension[i];
+        if (each.fCritical &&
+            std::none_of(std::begin(kHandled), std::end(kHandled), [&each](const char* oid) {
+                return std::strcmp(oid, each.pszObjId) == 0;
+            })) {
+            return kUnhandledCriticalExtension;
+        }
+    }
+    CERT_BASIC_CONSTRAINTS2_INFO constraints{};
+    const bool constrained = basicConstraints(certificate, constraints);
+    BYTE usages = 0;
+    const bool usageListed = keyUsage(certificate, usages);
+    if (depth > 0) {
+        const bool certificateAuthority =
+            (!usageListed || (usages & CERT_KEY_CERT_SIGN_KEY_USAGE) != 0) &&
+            (constrained ? constraints.fCA != FALSE
+                         : depth == top && (usageListed || (info.dwVersion == CERT_V1 &&
+                                                            selfIssued(certificate))));
+        if (!certificateAuthority) return kNotACertificateAuthority;
+    }
+    if (const CERT_EXTENSION* found = extension(certificate, szOID_ENHANCED_KEY_USAGE)) {
+        std::vector<BYTE> decoded;
+        DWORD size = 0;
+        bool server = false;
+        if (CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, found->Value.pbData,
+                                found->Value.cbData, 0, nullptr, nullptr, &size)) {
+            decoded.resize(size);
+            if (CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, found->Value.pbData,
+                                    found->Value.cbData, 0, nullptr, decoded.data(), &size)) {
+                const auto* purposes = reinterpret_cast<const CERT_ENHKEY_USAGE*>(decoded.data());
+                for (DWORD i = 0; i < purposes->cUsageIdentifier; ++i) {
+                    const char* oid = purposes->rgpszUsageIdentifier[i];
+                    // Server authentication, or the server gated cryptography of old.
+                    server |= std::strcmp(oid, szOID_PKIX_KP_SERVER_AUTH) == 0 ||
+                              std::strcmp(oid, szOID_SERVER_GATED_CRYPTO) == 0 ||
+                              std::strcmp(oid, szOID_SGC_NETSCAPE) == 0;
+                }
+            }
+        }
+        if (!server) return kWrongPurpose;
+    }
+    const BYTE keyExchange = CERT_DIGITAL_SIGNATURE_KEY_USAGE | CERT_KEY_ENCIPHERMENT_KEY_USAGE |
+                             CERT_KEY_AGREEMENT_KEY_USAGE;
+    if (depth == 0 && usageListed && (usages & keyExchange) == 0) return kWrongPurpose;
+    if (depth > 1 && constrained && constraints.fPathLenConstraint &&
+        belowIssuers > constraints.dwPathLenConstraint) {
+        return kPathLengthExceeded;
+    }
+    return 0;
 }
 
 std::string nameLine(const CERT_NAME_BLOB& name) {
@@ -200,6 +288,11 @@ ServerCheckVerdict checkServerCertificate(const CERT_CONTEXT* leaf, const SSLCon
         std::vector<Uint32> errors(top + 1, 0);
         std::vector<bool> verified(top + 1, false);
         bool sound = anchor != SIZE_MAX;
+        // The certificates between the leaf and each depth that did not issue themselves.
+        std::vector<size_t> belowIssuers(top + 1, 0);
+        for (size_t depth = 2; depth <= top; ++depth) {
+            belowIssuers[depth] = belowIssuers[depth - 1] + (selfIssued(chain[depth - 1]) ? 0 : 1);
+        }
         for (size_t depth = top + 1; depth-- > 0;) {
             const CERT_CONTEXT* certificate = chain[depth];
             const LONG validity = CertVerifyTimeValidity(nullptr, certificate->pCertInfo);
@@ -207,12 +300,14 @@ ServerCheckVerdict checkServerCertificate(const CERT_CONTEXT* leaf, const SSLCon
                 errors[depth] = !selfIssued(certificate) ? kIssuerNotFound
                                 : depth == 0             ? kSelfSignedAtDepthZero
                                                          : kSelfSignedInChain;
+            } else if (const Uint32 error =
+                           extensionError(certificate, depth, top, belowIssuers[depth])) {
+                // OpenSSL checks the extensions of the whole chain before the validity.
+                errors[depth] = error;
             } else if (validity < 0) {
                 errors[depth] = kCertificateNotYetValid;
             } else if (validity > 0) {
                 errors[depth] = kCertificateHasExpired;
-            } else if (depth > 0 && !mayIssue(certificate)) {
-                errors[depth] = kNotACertificateAuthority;
             }
             sound = sound && errors[depth] == 0;
             verified[depth] = sound;

@@ -25,10 +25,10 @@ struct ServerCheckVerdict {
 // Whether the chain of `leaf` (with the certificates the server sent, in its store) is accepted
 // as `tls` asks. With a trust store, the chain must lead, signature by signature and within each
 // certificate's validity, to a certificate of that PEM file (an unreadable file accepts
-// nothing). With a callback, it is called for each certificate from the top of the chain down to
-// the server's own (depth 0), with its subject and issuer, depth, an OpenSSL error number, whether
-// the chain verified against the trust store up to there, and its PEM text; every certificate
-// must be accepted. Never throws.
+// nothing), its extensions allowing what OpenSSL allows a TLS server's chain. With a callback, it
+// is called for each certificate from the top of the chain down to the server's own (depth 0), with
+// its subject and issuer, depth, an OpenSSL error number, whether the chain verified against the
+// trust store up to there, and its PEM text; every certificate must be accepted. Never throws.
 ServerCheckVerdict checkServerCertificate(const CERT_CONTEXT* leaf, const SSLContext& tls);
 
 }  // namespace http

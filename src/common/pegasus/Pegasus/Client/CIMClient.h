@@ -49,7 +49,8 @@ class CIMClient {
                  const String& userName, const String& password);
     // Connects to the local CIM server as OpenPegasus does: on POSIX its Unix
     // domain socket (release layout, then development layout), then HTTP on
-    // 127.0.0.1:5988; on Windows HTTP on 127.0.0.1:5988, then HTTPS on 5989.
+    // 127.0.0.1:5988; on Windows HTTP on 127.0.0.1:5988, then HTTPS on 5989
+    // (these ports only where root, on Windows LocalSystem, listens).
     // The environment variable CIMCLIENT_LOCAL_URL names another server
     // instead: http://[user:pw@]host[:port], https://... or unix:/socket/path.
     // With credentials in it they are sent after a Basic challenge; without,
@@ -57,7 +58,8 @@ class CIMClient {
     // connection names the process's user, and after the server's challenge
     // it goes once more with the secret from the file the server names, if
     // that is a small regular file directly in the server's directory for
-    // them (CIMCLIENT_LOCAL_AUTH_DIR, or the layout's). Any other file is
+    // them (CIMCLIENT_LOCAL_AUTH_DIR, or the layout's; on Windows only the
+    // former, a folder no other account may change). Any other file is
     // refused with CannotConnectException, and nothing of it is sent. An
     // https server is not verified. Throws as connect(), for the last server
     // tried, and InvalidLocatorException for a URL it cannot read.
