@@ -242,3 +242,24 @@ TEST(ServerTrustCallback, DecidesEveryConnectionWholeAndTakesBackALeafBeforeABro
                   0u);
     }
 }
+
+// Subject alternative name and common name "good.com\0.evil": read short, they would pass for
+// good.com.
+TEST(ServerTrustCallback, ANameHoldingANulMatchesNoHost) {
+    const char* const kNulNamed =
+        "-----BEGIN CERTIFICATE-----\n"
+        "MIIBSjCB8qADAgECAgEBMAoGCCqGSM49BAMCMBkxFzAVBgNVBAMMDmdvb2QuY29t\n"
+        "AC5ldmlsMCAXDTI2MDEwMTAwMDAwMFoYDzIxMjUxMjA4MDAwMDAwWjAZMRcwFQYD\n"
+        "VQQDDA5nb29kLmNvbQAuZXZpbDBZMBMGByqGSM49AgEGCCqGSM49AwEHA0IABP2a\n"
+        "iZg5BYHuZ1KL70GbYCa8Md8IRQAS2hoAWyhPLCHWOmGz3E054SfC4yUD2bNJkldC\n"
+        "Bx5NeTbaiWpwBFS/7tajKTAnMCUGA1UdEQQeMByCDmdvb2QuY29tAC5ldmlsggpv\n"
+        "dGhlci50ZXN0MAoGCCqGSM49BAMCA0cAMEQCIDUP7o3otnyrVoRUP8TGJSAdswTQ\n"
+        "1acZpisdEIrNU36sAiAbfx1SOxOx+XLABzYiTihgBbber75KIGOtPabKxkaedg==\n"
+        "-----END CERTIFICATE-----\n";
+    const TrustSetting setting = ParseTrustSetting(R"({"check_host_name": true})", "trust.json");
+    ServerTrust trust(setting, "good.com", 5989);
+    const ServerTrust::Attempt attempt(trust);
+    Pegasus::SSLCertificateInfo leaf("", "", 0, 0, true, Pegasus::String(kNulNamed));
+    EXPECT_FALSE(trust.Callback()(leaf));
+    EXPECT_NE(trust.Refusal().find("(host name check)"), std::string::npos);
+}

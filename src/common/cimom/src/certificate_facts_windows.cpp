@@ -7,6 +7,8 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
+#include <cstring>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
@@ -14,19 +16,38 @@
 
 namespace {
 
-std::string Narrow(const wchar_t* text) {
-    if (text == nullptr || text[0] == L'\0') return std::string();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return std::string();
+// `units` UTF-16 units of `text` as UTF-8, NULs included: a name is compared whole.
+std::string Narrow(const wchar_t* text, size_t units) {
+    if (text == nullptr || units == 0) return std::string();
+    const int count = static_cast<int>(units);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, count, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return std::string();
     std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], length, nullptr, nullptr);
-    out.resize(static_cast<size_t>(length - 1));
+    WideCharToMultiByte(CP_UTF8, 0, text, count, &out[0], length, nullptr, nullptr);
     return out;
 }
 
 struct ContextFree {
     void operator()(const CERT_CONTEXT* context) const { CertFreeCertificateContext(context); }
 };
+
+struct LocalMemoryFree {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+// Whether encoding the decoded names again gives the extension's bytes. CryptoAPI hands a DNS
+// name over NUL-terminated, so one holding a NUL ("good.com\0.evil") is read short; encoded
+// again, it no longer gives the certificate's bytes.
+bool ReadWhole(CERT_ALT_NAME_INFO* names, const CRYPT_OBJID_BLOB& extension) {
+    BYTE* encoded = nullptr;
+    DWORD size = 0;
+    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, names, CRYPT_ENCODE_ALLOC_FLAG,
+                             nullptr, &encoded, &size)) {
+        return false;
+    }
+    std::unique_ptr<void, LocalMemoryFree> held(encoded);
+    return size == extension.cbData && std::memcmp(encoded, extension.pbData, size) == 0;
+}
 
 void ReadAlternativeNames(const CERT_INFO& info, CertificateFacts& facts) {
     const CERT_EXTENSION* extension =
@@ -39,16 +60,42 @@ void ReadAlternativeNames(const CERT_INFO& info, CertificateFacts& facts) {
                              &size)) {
         return;
     }
+    std::unique_ptr<void, LocalMemoryFree> held(names);
+    // Names that were not read whole keep a NUL at their end, so that no host matches them and
+    // the common name is not consulted in their stead.
+    const std::string unread = ReadWhole(names, extension->Value) ? "" : std::string(1, '\0');
     for (DWORD i = 0; i < names->cAltEntry; ++i) {
         const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
         if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME) {
-            facts.dnsNames.push_back(Narrow(entry.pwszDNSName));
+            facts.dnsNames.push_back(
+                Narrow(entry.pwszDNSName, entry.pwszDNSName ? wcslen(entry.pwszDNSName) : 0) +
+                unread);
         } else if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS) {
             facts.ipAddresses.emplace_back(reinterpret_cast<const char*>(entry.IPAddress.pbData),
                                            entry.IPAddress.cbData);
         }
     }
-    LocalFree(names);
+}
+
+// The subject's first common name, decoded with its length.
+std::string CommonName(const CERT_INFO& info) {
+    CERT_NAME_INFO* name = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_UNICODE_NAME, info.Subject.pbData,
+                             info.Subject.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &name, &size)) {
+        return std::string();
+    }
+    std::unique_ptr<void, LocalMemoryFree> held(name);
+    for (DWORD i = 0; i < name->cRDN; ++i) {
+        for (DWORD j = 0; j < name->rgRDN[i].cRDNAttr; ++j) {
+            const CERT_RDN_ATTR& attribute = name->rgRDN[i].rgRDNAttr[j];
+            if (std::strcmp(attribute.pszObjId, szOID_COMMON_NAME) == 0) {
+                return Narrow(reinterpret_cast<const wchar_t*>(attribute.Value.pbData),
+                              attribute.Value.cbData / sizeof(wchar_t));
+            }
+        }
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -88,13 +135,9 @@ bool ReadCertificate(const std::string& pem, CertificateFacts& facts) {
         facts.ipAddresses.clear();
         ReadAlternativeNames(*certificate->pCertInfo, facts);
 
-        wchar_t commonName[256] = L"";
-        CertGetNameStringW(certificate.get(), CERT_NAME_ATTR_TYPE, 0,
-                           const_cast<char*>(szOID_COMMON_NAME), commonName, 256);
-        facts.commonName = Narrow(commonName);
+        facts.commonName = CommonName(*certificate->pCertInfo);
         return true;
     } catch (...) {
         return false;
     }
 }
-
