@@ -28,18 +28,6 @@ using namespace Pegasus;
 
 const uid_t kNobody = 65534;
 
-struct Folder {
-    Folder() {
-        char pattern[] = "/tmp/local-server-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~Folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-};
-
 // A listening Unix socket at `path`; its descriptor.
 int ListenAt(const std::string& path) {
     const int descriptor = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -53,63 +41,59 @@ int ListenAt(const std::string& path) {
     return descriptor;
 }
 
-std::string Refusal(const std::function<void()>& attempt) {
+testing::AssertionResult Refused(const std::function<void()>& attempt, const std::string& reason) {
     try {
         attempt();
     } catch (const LocalSecretRefused& refused) {
-        return refused.what();
+        if (std::string(refused.what()).find(reason) != std::string::npos) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure() << "refused: " << refused.what();
     }
-    return "not refused";
+    return testing::AssertionFailure() << "not refused";
 }
 
 }  // namespace
 
 TEST(LocalServer, aSocketIsTrustedOnlyWhenRootOrThisUserCanHavePutItThere) {
-    const Folder folder;
-    const std::string socketPath = folder.path + "/cimxml.socket";
+    const TemporaryDirectory temporary("local-server");
+    const std::string folder = temporary.path.string();
+    const std::string socketPath = folder + "/cimxml.socket";
     const int listening = ListenAt(socketPath);
     EXPECT_EQ(trustedSocketOwner(socketPath), static_cast<long>(geteuid()));
     // Others may write to the folder: only the sticky bit keeps them from replacing the socket.
-    chmod(folder.path.c_str(), 0777);
-    EXPECT_NE(Refusal([&] { trustedSocketOwner(socketPath); }).find("others may replace"),
-              std::string::npos);
-    chmod(folder.path.c_str(), 01777);
+    chmod(folder.c_str(), 0777);
+    EXPECT_TRUE(Refused([&] { trustedSocketOwner(socketPath); }, "others may replace"));
+    chmod(folder.c_str(), 01777);
     EXPECT_EQ(trustedSocketOwner(socketPath), static_cast<long>(geteuid()));
     if (geteuid() == 0) {
         // A squatter's socket in /var/tmp is its own.
         ASSERT_EQ(chown(socketPath.c_str(), kNobody, kNobody), 0);
-        EXPECT_NE(Refusal([&] { trustedSocketOwner(socketPath); }).find("belongs to user 65534"),
-                  std::string::npos);
+        EXPECT_TRUE(Refused([&] { trustedSocketOwner(socketPath); }, "belongs to user 65534"));
     }
     close(listening);
-    const std::string file = folder.path + "/plain";
+    const std::string file = folder + "/plain";
     std::ofstream(file) << "x";
-    EXPECT_NE(Refusal([&] { trustedSocketOwner(file); }).find("is not a socket"),
-              std::string::npos);
+    EXPECT_TRUE(Refused([&] { trustedSocketOwner(file); }, "is not a socket"));
 }
 
 TEST(LocalServer, aSecretIsReadOnlyFromTheServersOwnFileInItsFolder) {
-    const Folder folder;
-    std::ofstream(folder.path + "/secret") << "right";
-    std::ofstream(folder.path + "/others") << "theirs";
+    const TemporaryDirectory temporary("local-server");
+    const std::string folder = temporary.path.string();
+    std::ofstream(folder + "/secret") << "right";
+    std::ofstream(folder + "/others") << "theirs";
     const long self = static_cast<long>(geteuid());
-    EXPECT_EQ(localAnswerField("u", folder.path + "/secret", folder.path, self),
-              "Local \"u:" + folder.path + "/secret:right\"");
+    EXPECT_EQ(localAnswerField("u", folder + "/secret", folder, self),
+              "Local \"u:" + folder + "/secret:right\"");
     // A backslash is a name's own byte here: what is checked must be what is opened.
-    EXPECT_NE(Refusal([&] {
-                  localAnswerField("u", folder.path + "\\secret", folder.path, self);
-              }).find("which is not a file in"),
-              std::string::npos);
-    EXPECT_NE(Refusal([&] {
-                  localAnswerField("u", folder.path + "/secret", folder.path, kUnknownOwner);
-              }).find("whose server's owner is unknown"),
-              std::string::npos);
+    EXPECT_TRUE(Refused([&] { localAnswerField("u", folder + "\\secret", folder, self); },
+                        "which is not a file in"));
+    EXPECT_TRUE(Refused([&] { localAnswerField("u", folder + "/secret", folder, kUnknownOwner); },
+                        "whose server's owner is unknown"));
     if (geteuid() == 0) {
-        ASSERT_EQ(chown((folder.path + "/others").c_str(), kNobody, kNobody), 0);
-        EXPECT_NE(Refusal([&] {
-                      localAnswerField("u", folder.path + "/others", folder.path, self);
-                  }).find("which is not the server's own (owner 65534, server 0)"),
-                  std::string::npos);
+        ASSERT_EQ(chown((folder + "/others").c_str(), kNobody, kNobody), 0);
+        EXPECT_TRUE(Refused([&] { localAnswerField("u", folder + "/others", folder, self); },
+                            "which is not the server's own (owner 65534, server 0)"));
     }
 }
 

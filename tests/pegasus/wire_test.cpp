@@ -42,17 +42,11 @@ using shared_wire_cases::cannotConnect;
 // to read through a client: a link to a file of the host's, a FIFO, a large file, a folder.
 struct LocalSecrets {
     LocalSecrets() {
-        char pattern[] = "/tmp/local-secrets-XXXXXX";
-        directory = mkdtemp(pattern);
-        std::ofstream(directory + "/secret") << "right";
-        std::ofstream(directory + "/large") << std::string(4096, 'x');
-        std::filesystem::create_symlink("/etc/passwd", directory + "/link");
-        std::filesystem::create_directory(directory + "/folder");
-        mkfifo((directory + "/fifo").c_str(), 0600);
-    }
-    ~LocalSecrets() {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
+        std::ofstream(folder.file("secret")) << "right";
+        std::ofstream(folder.file("large")) << std::string(4096, 'x');
+        std::filesystem::create_symlink("/etc/passwd", folder.file("link"));
+        std::filesystem::create_directory(folder.file("folder"));
+        mkfifo(folder.file("fifo").c_str(), 0600);
     }
     // `text` with this folder, the process's user and the port in place of DIR, USER and PORT.
     std::string placeholders(std::string text, unsigned port) const {
@@ -67,7 +61,8 @@ struct LocalSecrets {
             at += to.size();
         }
     }
-    std::string directory;
+    const TemporaryDirectory folder{"local-secrets"};
+    const std::string directory = folder.path.string();
     const std::string user = getpwuid(geteuid())->pw_name;
 };
 

@@ -9,21 +9,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string NewDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "cimsim-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary directory");
-    }
-    return pattern;
-}
 
 // A POST over a fresh loopback connection; the answer's status line is all we need.
 bool PostControl(unsigned short port, const std::string& body) {
@@ -65,8 +54,8 @@ unsigned short UnusedLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const SimulatorOptions& options)
-    : directory(NewDirectory()) {
+SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario,
+                                   const SimulatorOptions& options) {
     nlohmann::json document = scenario;
     if (document.contains("include")) {
         for (auto& included : document["include"]) {
@@ -78,8 +67,8 @@ SimulatorProcess::SimulatorProcess(const nlohmann::json& scenario, const Simulat
     Start(path, options);
 }
 
-SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario, const SimulatorOptions& options)
-    : directory(NewDirectory()) {
+SimulatorProcess::SimulatorProcess(const ShippedScenario& scenario,
+                                   const SimulatorOptions& options) {
     Start(ScenarioDirectory() + "/" + scenario.file, options);
 }
 
@@ -116,11 +105,7 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOpt
     httpsPort = static_cast<unsigned short>(https);
 }
 
-SimulatorProcess::~SimulatorProcess() {
-    Stop();
-    std::error_code ignored;
-    fs::remove_all(directory, ignored);
-}
+SimulatorProcess::~SimulatorProcess() { Stop(); }
 
 void SimulatorProcess::Stop() {
     if (pid > 0) {

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host_records.h"
+#include "test_environment.h"
 
 // A CIM server simulator (tools/cimsim) started for one test on free loopback ports and stopped
 // by process id when the object ends. The scenario is a file of the shipped set or a document
@@ -45,7 +46,6 @@ class SimulatorProcess {
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     unsigned short HttpPort() const { return httpPort; }
-    unsigned short HttpsPort() const { return httpsPort; }
     // What a host hands the module to reach this simulator out-of-band: loopback, the HTTP port
     // (the HTTPS one with `https`) and the account the simulator was started with.
     Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const;
@@ -71,7 +71,8 @@ class SimulatorProcess {
   private:
     void Start(const std::string& scenarioPath, const SimulatorOptions& options);
 
-    std::string directory;
+    const TemporaryDirectory temporary{"cimsim-test"};
+    const std::string directory = temporary.path.string();
     std::string journalPath;
     std::string user;
     std::string password;

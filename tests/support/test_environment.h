@@ -2,6 +2,8 @@
 #define BROCADE_TEST_ENVIRONMENT_H
 
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
 
 #if defined(_WIN32)
@@ -34,6 +36,33 @@ class ScopedEnvironment {
     std::string name;
     std::string oldValue;
     bool hadValue = false;
+};
+
+// A new folder of its own under the system's temporary one, removed with the object: builds run
+// their suites side by side.
+class TemporaryDirectory {
+  public:
+    explicit TemporaryDirectory(const std::string& name) : path(NewFolder(name)) {}
+    ~TemporaryDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+    std::string file(const std::string& name) const { return (path / name).string(); }
+
+    const std::filesystem::path path;
+
+  private:
+    // Made here and now, never one that already existed: it is this test's alone.
+    static std::filesystem::path NewFolder(const std::string& name) {
+        std::random_device random;
+        for (;;) {
+            const std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / (name + "-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) return candidate;
+        }
+    }
 };
 
 #endif

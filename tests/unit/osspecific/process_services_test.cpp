@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <list>
-#include <random>
 #include <string>
 #include <thread>
 #include <utility>
@@ -42,26 +41,6 @@ int SpawnUntilSomethingArrived(std::string* output, unsigned long* processId) {
     }
     return result;
 }
-
-namespace fs = std::filesystem;
-
-// A new directory of its own under the system's temporary one, removed with the object: builds
-// run their suites side by side.
-class TemporaryDirectory {
-  public:
-    explicit TemporaryDirectory(const std::string& name)
-        : path(fs::temp_directory_path() / (name + " " + std::to_string(std::random_device()()))) {
-        fs::create_directories(path);
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-    const fs::path path;
-};
 
 }  // namespace
 
@@ -169,8 +148,8 @@ TEST_F(ProcessServices, ProgramInADirectoryWithBlanksRuns) {
     // Unquoted, Windows would look for a program named "with" first, and the child would see the
     // rest of its own path as its first argument.
     const TemporaryDirectory directory("with blanks");
-    const std::string program = (directory.path / "bcu.exe").string();
-    fs::copy_file(kFakeBcu, program);
+    const std::string program = directory.file("bcu.exe");
+    std::filesystem::copy_file(kFakeBcu, program);
     EXPECT_EQ(SpawnProcess(program, kList, kNoHurry, &output, &processId, ""), 0);
     EXPECT_NE(output.find("2 adapter(s) found"), std::string::npos) << output;
 }
@@ -243,7 +222,7 @@ TEST_F(ProcessServices, ChildStillRunningAtTheTimeoutIsEndedWithItsOutputSoFar) 
 // handles may reach our child, and none of our pipe ends theirs.
 TEST_F(ProcessServices, ChildHoldsNoHandleOfTheHostWhileAnotherThreadOpensAndStarts) {
     const TemporaryDirectory directory("canary");
-    const std::string canary = (directory.path / "canary").string();
+    const std::string canary = directory.file("canary");
     std::ofstream(canary) << "canary";
     ScopedEnvironment probe("FAKE_BCU_CANARY", canary);
     const HANDLE held = InheritableHandleTo(canary);
