@@ -149,8 +149,8 @@ class MofWriter:
     def __init__(self, data, schema_names):
         self.data = data
         self.names = schema_names
-        self.specs = data.get("classes") or {}
-        self.classes = build_classes(self.specs)
+        self.class_entries = data.get("classes") or {}
+        self.classes = build_classes(self.class_entries)
         self.instances = data.get("instances") or []
         self.by_ident = {}
         for number, instance in enumerate(self.instances):
@@ -170,15 +170,15 @@ class MofWriter:
     # Classes
 
     def class_text(self, name):
-        spec = self.specs[name]
+        entry = self.class_entries[name]
         cim_class = self.classes[name.lower()]
         superclass = cim_class.superclass
         where = "class %s" % name
-        if superclass is not None and "keys" in spec and \
-                [key.lower() for key in spec["keys"]] != [key.lower() for key in superclass.keys]:
+        if superclass is not None and "keys" in entry and \
+                [key.lower() for key in entry["keys"]] != [key.lower() for key in superclass.keys]:
             fail("%s changes the keys of %s, which a subclass cannot do in MOF" %
                  (where, superclass.name))
-        own_keys = {key.lower() for key in spec.get("keys", [])} if superclass is None else set()
+        own_keys = {key.lower() for key in entry.get("keys", [])} if superclass is None else set()
         association = any(name.lower() == "association" and value is True
                           for name, value in cim_class.qualifiers)
         for declaration in cim_class.class_order:
@@ -186,24 +186,24 @@ class MofWriter:
                 fail("%s has reference property %s but is no association, which the server "
                      "refuses" % (where, declaration.name))
         lines = []
-        qualifiers = list((spec.get("qualifiers") or {}).items())
+        qualifiers = list((entry.get("qualifiers") or {}).items())
         if qualifiers:
             lines.append("[%s]" % self.qualifier_list(qualifiers, where))
         lines.append("class %s%s\n{" % (cim_class.name,
                                          " : " + superclass.name if superclass else ""))
-        for prop_name, prop_spec in (spec.get("properties") or {}).items():
+        for prop_name, prop_entry in (entry.get("properties") or {}).items():
             declaration = cim_class.find(prop_name)
             prop_where = "%s property %s" % (where, prop_name)
-            qualifiers = list((prop_spec.get("qualifiers") or {}).items()
-                              if isinstance(prop_spec, dict) else [])
+            qualifiers = list((prop_entry.get("qualifiers") or {}).items()
+                              if isinstance(prop_entry, dict) else [])
             if prop_name.lower() in own_keys:
                 qualifiers.insert(0, ("Key", True))
             if superclass is not None and superclass.find(prop_name) is not None and \
                     not any(q.lower() == "override" for q, _ in qualifiers):
                 qualifiers.append(("Override", superclass.find(prop_name).name))
             lines.append("   " + self.feature_text(declaration, qualifiers, prop_where) + ";")
-        for method_name, method_spec in (spec.get("methods") or {}).items():
-            lines.append("   " + self.method_text(method_name, method_spec,
+        for method_name, method_entry in (entry.get("methods") or {}).items():
+            lines.append("   " + self.method_text(method_name, method_entry,
                                                   "%s method %s" % (where, method_name)) + ";")
         lines.append("};")
         return "\n".join(lines)
@@ -233,13 +233,13 @@ class MofWriter:
             text += " = " + self.value_text(declaration, declaration.default, where)
         return text
 
-    def method_text(self, name, spec, where):
-        method = MethodDeclaration(name, spec, "")
+    def method_text(self, name, entry, where):
+        method = MethodDeclaration(name, entry, "")
         parameters = []
-        for parameter, parameter_spec in zip(method.parameters,
-                                             (spec.get("parameters") or {}).values()):
-            own = list((parameter_spec.get("qualifiers") or {}).items()
-                       if isinstance(parameter_spec, dict) else [])
+        for parameter, parameter_entry in zip(method.parameters,
+                                             (entry.get("parameters") or {}).values()):
+            own = list((parameter_entry.get("qualifiers") or {}).items()
+                       if isinstance(parameter_entry, dict) else [])
             direction = [("IN", False), ("OUT", True)] if parameter.direction_out else \
                 [("IN", True)]
             parameters.append(self.feature_text(parameter, direction + own,
@@ -262,7 +262,7 @@ class MofWriter:
             done.add(cim_class.name.lower())
             ordered.append(cim_class.name)
 
-        for name in self.specs:
+        for name in self.class_entries:
             if not is_dmtf(name):
                 visit(name)
         return ordered
@@ -285,31 +285,31 @@ class MofWriter:
             fail("%s: %r is an array, the property is not" % (where, value))
         return scalar_literal(declaration.cim_type, value, where)
 
-    def reference_text(self, spec, where):
-        if isinstance(spec, str):
-            spec = {"ref": spec}
+    def reference_text(self, entry, where):
+        if isinstance(entry, str):
+            entry = {"ref": entry}
         for setting in ("form", "host", "namespace"):
-            if setting in spec and not (setting == "form" and
-                                        spec[setting].lower() == "instancename"):
+            if setting in entry and not (setting == "form" and
+                                        entry[setting].lower() == "instancename"):
                 fail("%s: the reference sets %s, but the real server writes every reference "
                      "as it stores it" % (where, setting))
-        if "ref" in spec:
-            target = self.by_ident.get(spec["ref"])
+        if "ref" in entry:
+            target = self.by_ident.get(entry["ref"])
             if target is None:
-                fail("%s refers to unknown id %r" % (where, spec["ref"]))
-            if spec["ref"] in self.written:
-                return "$" + self.aliases[spec["ref"]]
+                fail("%s refers to unknown id %r" % (where, entry["ref"]))
+            if entry["ref"] in self.written:
+                return "$" + self.aliases[entry["ref"]]
             # Aliases only name instances written before; a later one goes by its path.
-        return mof_string(self.path_text(spec, where, ()))
+        return mof_string(self.path_text(entry, where, ()))
 
-    def path_text(self, spec, where, chain):
+    def path_text(self, entry, where, chain):
         """Object path text (Class.Key="value",...) for a reference the compiler reads as a
         string."""
-        if "ref" in spec:
-            if spec["ref"] in chain:
+        if "ref" in entry:
+            if entry["ref"] in chain:
                 fail("%s: reference keys lead round in a circle through %r" %
-                     (where, spec["ref"]))
-            target = self.by_ident[spec["ref"]]
+                     (where, entry["ref"]))
+            target = self.by_ident[entry["ref"]]
             cim_class = self.cim_class(target["class"], where)
             values = {cim_class.find(name).name: value
                       for name, value in (target.get("properties") or {}).items()
@@ -319,13 +319,13 @@ class MofWriter:
                 declaration = cim_class.find(key)
                 keys.append((declaration.name, declaration.cim_type,
                              values.get(declaration.name, declaration.default)))
-            chain = chain + (spec["ref"],)
+            chain = chain + (entry["ref"],)
         else:
-            cim_class = self.classes.get(str(spec.get("class", "")).lower())
-            if not spec.get("class"):
+            cim_class = self.classes.get(str(entry.get("class", "")).lower())
+            if not entry.get("class"):
                 fail("%s: a reference needs ref or class" % where)
             keys = []
-            for name, value in (spec.get("keys") or {}).items():
+            for name, value in (entry.get("keys") or {}).items():
                 declaration = cim_class.find(name) if cim_class else None
                 keys.append((declaration.name if declaration else name,
                              declaration.cim_type if declaration else None, value))
@@ -343,7 +343,7 @@ class MofWriter:
             else:
                 value_text = '"%s"' % escape_key(str(value))
             texts.append("%s=%s" % (name, value_text))
-        return "%s.%s" % (cim_class.name if cim_class else spec["class"], ",".join(texts))
+        return "%s.%s" % (cim_class.name if cim_class else entry["class"], ",".join(texts))
 
     def instance_text(self, number, instance):
         where = "instances[%d]%s" % (number, " (%s)" % instance["id"] if "id" in instance else "")
@@ -377,7 +377,7 @@ class MofWriter:
 
     def mof(self, source):
         used = {instance.get("class", "") for instance in self.instances}
-        for name in self.specs:
+        for name in self.class_entries:
             if is_dmtf(name) and (name in used or any(
                     cim_class.superclass is not None and
                     cim_class.superclass.name.lower() == name.lower()

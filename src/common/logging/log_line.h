@@ -43,9 +43,12 @@ class LogLine {
 // The threshold is asked for every line, before any text is built, so a line below it costs
 // nothing; the record carries the caller's file and line and is emitted at the end of the
 // statement. The if/else shape keeps the macro safe inside an unbraced if.
-#define VORNET_LOG(level)                                                     \
+#define VORNET_LOG(level) VORNET_LOG_AT(level, __FILE__, __LINE__)
+
+// The same with the source given, for a helper that writes on its caller's behalf.
+#define VORNET_LOG_AT(level, file, line)                                      \
     if (::Vornet::Log::GetMinLogLevel() < static_cast<unsigned int>(level)) { \
     } else                                                                    \
-        ::Vornet::LogLine(static_cast<unsigned int>(level), __FILE__, __LINE__).Stream()
+        ::Vornet::LogLine(static_cast<unsigned int>(level), file, line).Stream()
 
 #endif

@@ -14,6 +14,7 @@
 
 #include "cim_property_names.h"
 #include "host_records.h"
+#include "property_map.h"
 
 namespace Vornet {
 namespace RecordTables {
@@ -148,8 +149,8 @@ inline constexpr const auto& TableOf(const DiagnosticRecord_&) { return kDiagnos
 
 // Fills every Copied field of `record` from `values` (a name it lacks gives ""); `values` is a
 // copy, so that the reader's own map stays as it was.
-template <typename Record, typename Map, std::size_t Count>
-void CopyFields(const Field<Record> (&table)[Count], Map values, Record& record) {
+template <typename Record, std::size_t Count>
+void CopyFields(const Field<Record> (&table)[Count], PropertyMap values, Record& record) {
     for (const Field<Record>& field : table) {
         if (field.fill == Fill::Copied) {
             record.*std::get<std::string Record::*>(field.member) = values[field.source];
@@ -160,10 +161,10 @@ void CopyFields(const Field<Record> (&table)[Count], Map values, Record& record)
 // The map a reader starts from: each name read for `table`, and `extra`, with an empty value.
 // Property extraction fills only the names already in the map, so a name the instance lacks
 // stays "" in the record, and nothing else the instance carries gets in.
-template <typename Map, typename Record, std::size_t Count>
-Map WantedNames(const Field<Record> (&table)[Count],
-                std::initializer_list<const char*> extra = {}) {
-    Map wanted;
+template <typename Record, std::size_t Count>
+PropertyMap WantedNames(const Field<Record> (&table)[Count],
+                        std::initializer_list<const char*> extra = {}) {
+    PropertyMap wanted;
     for (const Field<Record>& field : table) {
         if (field.fill != Fill::None) {
             wanted[field.source] = "";

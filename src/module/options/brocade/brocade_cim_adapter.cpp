@@ -22,9 +22,9 @@ int BrocadeCimAdapter::GetData(const Pegasus::CIMInstance& package, CimFunc* cim
     VORNET_LOG(4) << "Calling BrocadeCimAdapter::GetData with adapter"
                   << LogText(package.getPath().toString());
     // OperationalStatus and Number are in the adapter's map (and its trace) but in no field.
-    properties = RecordTables::WantedNames<PropertyMap>(
-        RecordTables::kAdapterFields,
-        {CimPropertyNames::OperationalStatus, CimPropertyNames::Number});
+    properties =
+        RecordTables::WantedNames(RecordTables::kAdapterFields,
+                                  {CimPropertyNames::OperationalStatus, CimPropertyNames::Number});
     CimFunc::GetProperties(package, properties, &cimFunc->GetValueMaps());
     return GetPortControllerInfo(package, cimFunc);
 }

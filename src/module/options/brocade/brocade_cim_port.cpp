@@ -11,7 +11,7 @@ namespace Brocade {
 void BrocadeCimPort::GetData(const Pegasus::CIMInstance& instance, ValueMaps* classes) {
     VORNET_LOG(4) << "Calling BrocadeCimPort::GetData with port"
                   << LogText(instance.getPath().toString());
-    properties = RecordTables::WantedNames<PropertyMap>(RecordTables::kPortFields);
+    properties = RecordTables::WantedNames(RecordTables::kPortFields);
     CimFunc::GetProperties(instance, properties, classes);
 }
 

@@ -11,7 +11,7 @@ namespace Brocade {
 void BrocadeCimSoftwareIdentity::GetData(const Pegasus::CIMInstance& instance) {
     VORNET_LOG(4) << "Calling BrocadeCimSoftwareIdentity::GetData with Controller"
                   << LogText(instance.getPath().toString());
-    properties = RecordTables::WantedNames<PropertyMap>(RecordTables::kSoftwareIdentityFields);
+    properties = RecordTables::WantedNames(RecordTables::kSoftwareIdentityFields);
     CimFunc::GetProperties(instance, true, properties);
 }
 

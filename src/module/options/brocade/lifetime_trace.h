@@ -22,11 +22,7 @@ class LifetimeTrace {
     ~LifetimeTrace() { Write("Calling destructor of "); }
 
   private:
-    void Write(const char* text) const {
-        if (Log::GetMinLogLevel() >= 4) {
-            LogLine(4, file, line).Stream() << text << className;
-        }
-    }
+    void Write(const char* text) const { VORNET_LOG_AT(4, file, line) << text << className; }
 
     const char* className;
     const char* file;
