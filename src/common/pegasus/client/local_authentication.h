@@ -65,9 +65,10 @@ std::string readLocalSecret(const std::string& directory, const std::string& nam
 // LocalSecretRefused saying why otherwise. POSIX only.
 long trustedSocketOwner(const std::string& path);
 
-// The account of the server listening on the local `port` (Linux: from the
-// kernel's socket tables), or kUnknownOwner. Windows knows no account numbers:
-// 0 when every listener on the port runs as LocalSystem, else kUnknownOwner.
+// The account that every listener on the local `port` runs as (Linux: from the
+// kernel's socket tables), or kUnknownOwner when none listens or two accounts
+// do. Windows knows no account numbers: 0 when every listener on the port runs
+// as LocalSystem, else kUnknownOwner.
 long listenerOwner(Uint32 port);
 
 }  // namespace Pegasus

@@ -122,30 +122,37 @@ long trustedSocketOwner(const std::string& path) {
 
 long listenerOwner(Uint32 port) {
     // Listening sockets in the kernel's tables: the local address ends in ":PORT" (hex), the
-    // state is 0A (LISTEN), and the eighth field is the owner's uid.
+    // state is 0A (LISTEN), and the eighth field is the owner's uid. Every listener on the port
+    // counts: another account may listen on 127.0.0.1 beside the server listening on another
+    // address, and the client's connection would reach that one.
     char suffix[8];
     std::snprintf(suffix, sizeof suffix, ":%04X", static_cast<unsigned>(port));
+    long owner = kUnknownOwner;
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
         std::FILE* file = std::fopen(table, "re");
         if (file == nullptr) continue;
         char line[512];
-        long owner = kUnknownOwner;
-        while (owner == kUnknownOwner && std::fgets(line, sizeof line, file) != nullptr) {
+        while (std::fgets(line, sizeof line, file) != nullptr) {
             char local[64], remote[64], state[8];
             unsigned long uid = 0;
             if (std::sscanf(line, " %*s %63s %63s %7s %*s %*s %*s %lu", local, remote, state,
-                            &uid) == 4) {
-                const std::string address = local;
-                if (std::string(state) == "0A" && address.size() > 5 &&
-                    address.compare(address.size() - 5, 5, suffix) == 0) {
-                    owner = static_cast<long>(uid);
-                }
+                            &uid) != 4) {
+                continue;
             }
+            const std::string address = local;
+            if (std::string(state) != "0A" || address.size() <= 5 ||
+                address.compare(address.size() - 5, 5, suffix) != 0) {
+                continue;
+            }
+            if (owner != kUnknownOwner && owner != static_cast<long>(uid)) {
+                std::fclose(file);
+                return kUnknownOwner;
+            }
+            owner = static_cast<long>(uid);
         }
         std::fclose(file);
-        if (owner != kUnknownOwner) return owner;
     }
-    return kUnknownOwner;
+    return owner;
 }
 
 }  // namespace Pegasus
