@@ -2,9 +2,18 @@
 
 #include <utility>
 
-#include "log_line.h"
+#include "log.h"
 
 namespace Vornet {
+
+namespace {
+
+// The host's own progress lines, kept below the threshold as every writer's are.
+void Progress(const std::string& text, int line) {
+    if (Log::GetMinLogLevel() >= 3) Log(3, __FILE__, line).Stream() << text;
+}
+
+}  // namespace
 
 Cimom* Cimom::GetInstance() {
     static Cimom instance;
@@ -13,7 +22,7 @@ Cimom* Cimom::GetInstance() {
 }
 
 bool Cimom::EnableProviderModule(const char* moduleName) {
-    VORNET_LOG(3) << "Cimom: enabling provider module " << moduleName;
+    Progress(std::string("Cimom: enabling provider module ") + moduleName, __LINE__);
     Record(std::string("Enable ") + moduleName);
     const std::lock_guard<std::mutex> lock(callsLock);
     return !refusing;
@@ -25,7 +34,7 @@ void Cimom::RefuseEnabling(bool refuse) {
 }
 
 bool Cimom::DisableProviderModule(const char* moduleName) {
-    VORNET_LOG(3) << "Cimom: disabling provider module " << moduleName;
+    Progress(std::string("Cimom: disabling provider module ") + moduleName, __LINE__);
     Record(std::string("Disable ") + moduleName);
     return true;
 }
