@@ -31,8 +31,7 @@ std::string expectedText(const std::string& probeOutput, bool classProbe) {
     return kept;
 }
 
-// Our objects printed in the form the capture probe printed the real library's, so that the two can
-// be compared line by line.
+// Our objects printed as the capture probe printed the real library's, to be compared line by line.
 std::string found(Uint32 index) { return index == PEG_NOT_FOUND ? "PEG_NOT_FOUND" : "found"; }
 
 std::string valueText(const CIMValue& value) {
@@ -210,93 +209,6 @@ TEST_P(CaptureReplay, decodesWhatTheRealClientDecoded) {
     std::ostringstream out;
     replay(tag, classProbe, out);
     EXPECT_EQ(out.str(), expectedText(probeOutput, classProbe));
-}
-
-// A job as cimcli prints it, from its path line on: the instance qualifiers by name (cimcli
-// folds their texts), then every property in order, a NULL for no value, strings and dates
-// quoted, and a property's qualifiers on the lines before it (one without a ';' after it).
-std::string cimcliText(const CIMInstance& job) {
-    std::ostringstream out;
-    out << "// path= " << job.getPath().toString() << "\nqualifiers:";
-    for (Uint32 i = 0; i < job.getQualifierCount(); ++i) {
-        out << " " << job.getQualifier(i).getName().getString();
-    }
-    out << "\ninstance of " << job.getClassName().getString() << "\n{\n";
-    for (Uint32 i = 0; i < job.getPropertyCount(); ++i) {
-        const CIMConstProperty property = job.getProperty(i);
-        for (Uint32 q = 0; q < property.getQualifierCount(); ++q) {
-            out << "    \n        [" << property.getQualifier(q).getName().getString() << "]\n";
-        }
-        const CIMValue value = property.getValue();
-        const CIMType type = value.getType();
-        const bool quoted = type == CIMTYPE_STRING || type == CIMTYPE_DATETIME;
-        out << "    " << property.getName().getString() << " = "
-            << (value.isNull() ? String("NULL")
-                : quoted       ? "\"" + value.toString() + "\""
-                               : value.toString())
-            << (property.getQualifierCount() == 0 ? ";\n" : "\n");
-    }
-    out << "};\n";
-    return out.str();
-}
-
-// cimcli's printout in the same form: its qualifier block reduced to the names.
-std::string cimcliPrintout(const std::string& printout) {
-    static const std::regex qualifierName(R"(^    \[?(\w+) \()");
-    std::istringstream lines(printout);
-    std::string kept;
-    std::string names = "qualifiers:";
-    bool body = false;
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch name;
-        body = body || line.rfind("instance of ", 0) == 0;
-        if (body) {
-            kept += line + "\n";
-        } else if (line.rfind("// path=", 0) == 0) {
-            kept += line + "\n";
-        } else if (std::regex_search(line, name, qualifierName)) {
-            names += " " + name[1].str();
-        }
-    }
-    return kept.insert(kept.find('\n') + 1, names + "\n");
-}
-
-// A diagnostic's job on a real server: the GetInstance alone, and a whole run (listing, method,
-// poll). The job's properties carry no value maps, but the typing EmbeddedObject qualifier.
-TEST(CaptureReplay, aJobDecodesAsCimcliPrintedIt) {
-    const std::string expected =
-        cimcliPrintout(capture::readFile("cimserver/getinstance-job.cimcli.txt"));
-    for (const std::string tag : {"getinstance-job", "diagrun"}) {
-        const auto requests =
-            capture::requestsIn(capture::readFile("cimserver/" + tag + "-conn1.c2s"));
-        const auto responses =
-            capture::responsesIn(capture::readFile("cimserver/" + tag + "-conn1.s2c"));
-        ASSERT_EQ(requests.size(), responses.size()) << tag;
-        std::string job;
-        std::string jobReference;
-        Uint32 services = 0;
-        for (size_t i = 0; i < requests.size(); ++i) {
-            if (asksForBasicCredentials(responses[i])) continue;
-            checkOperationResponse(responses[i]);
-            const std::string method = requests[i].header("CIMMethod");
-            const Uint32 id = requests[i].messageId();
-            if (method == "GetInstance") {
-                job = cimcliText(cimxml::decodeGetInstance(responses[i].body, id));
-            } else if (method == "EnumerateInstances") {
-                services = cimxml::decodeEnumerateInstances(responses[i].body, id).size();
-            } else {
-                Array<CIMParamValue> out;
-                cimxml::decodeInvokeMethod(responses[i].body, id, CIMName(method.c_str()), out);
-                ASSERT_EQ(out.size(), 1u);
-                jobReference = out[0].getValue().toString().getCString();
-            }
-        }
-        EXPECT_EQ(job, expected) << tag;
-        if (tag == "diagrun") {
-            EXPECT_EQ(jobReference, "CIM_ConcreteJob.InstanceID=\"ACME:JOB:0001\"");
-            EXPECT_GT(services, 0u);
-        }
-    }
 }
 
 // clang-format off

@@ -1,7 +1,6 @@
-// The element tree the grammar reads: names, attributes, the first run of text and the line of each
-// element, nesting; the children of a streamed element handed on one at a time, each with the one
-// before it, and dropped; the memory it may take against the bytes received. Each body is fed whole
-// and one byte at a time.
+// The element tree the grammar reads, fed whole and one byte at a time: each element's name,
+// attributes, first run of text, line and children; a streamed element's children handed on one at
+// a time, each with the one before it, then dropped; its memory against the bytes received.
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +8,7 @@
 #include <vector>
 
 #include "cimxml/element_tree.h"
-#include "repeated_text.h"
+#include "test_documents.h"
 #include "xml/xml_parser.h"
 
 using namespace Pegasus;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "http/http_response_reader.h"
+#include "test_documents.h"
 
 using namespace Pegasus;
 
@@ -43,11 +44,6 @@ TEST(ResponseReader, givesTheSameResponseOrFailureHoweverTheBytesArrive) {
         "Response from CIM Server exceeds the limit of 262144 bytes of HTTP header and trailer "
         "fields.";
     const std::string field = "X: " + std::string(60 * 1024, 'x') + "\r\n";
-    const auto repeated = [](const std::string& text, size_t times) {
-        std::string out;
-        for (size_t i = 0; i < times; ++i) out += text;
-        return out;
-    };
     const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
     const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
     const struct {

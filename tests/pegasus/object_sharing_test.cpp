@@ -1,14 +1,20 @@
-// Instances keep their properties' contents in one block and hand out properties that point into
-// it: what a caller holds must stay valid and unchanged whatever later happens to the instance, and
-// the other way round.
+// Decoded objects share what they can, and it never shows. An instance keeps its properties in one
+// block and hands out properties pointing into it: what a caller holds stays unchanged whatever
+// then happens to the instance, and the other way. An instance or a path that repeats one before
+// it is built from it. Path texts are worked out by hand: keys sorted by name with ASCII case
+// folded, equal names in arrival order, strings and references quoted and escaped, a nested path's
+// host and namespace kept; a path shares its text once made, so changed copies are checked too.
 #include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMValue.h>
 #include <Pegasus/Common/Exception.h>
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "cimxml/response_decoder.h"
+#include "test_documents.h"
 
 using namespace Pegasus;
 
@@ -69,12 +75,10 @@ TEST(PropertySharing, aRepeatedNameReplacesAndSharedPropertiesAreCopied) {
     EXPECT_EQ(other.getPropertyCount(), 1u);
     EXPECT_EQ(described(instance.getProperty(0)), described(other.getProperty(0)));
     EXPECT_EQ(described(other.getProperty(0)), "DeviceID=port-1 origin= qualifiers=0");
-    // Names match whatever their case; the later spelling replaces.
-    EXPECT_EQ(instance.findProperty(CIMName("DEVICEid")), 0u);
+    // The later spelling of a name replaces the earlier.
     instance.addProperty(CIMProperty(CIMName("deviceID"), CIMValue(String("port-2"))));
     EXPECT_EQ(instance.getPropertyCount(), 1u);
     EXPECT_EQ(described(instance.getProperty(0)), "deviceID=port-2 origin= qualifiers=0");
-    EXPECT_EQ(instance.findProperty(CIMName("DeviceIDs")), PEG_NOT_FOUND);
     EXPECT_THROW(instance.getProperty(1), IndexOutOfBoundsException);
     EXPECT_THROW(instance.removeProperty(1), IndexOutOfBoundsException);
 }
@@ -119,6 +123,35 @@ TEST(PropertySharing, aRepeatedNameReplacesHoweverManyMembersAnObjectHas) {
 
 namespace {
 
+std::string reference(const std::string& xml) {
+    return "<VALUE.REFERENCE>" + xml + "</VALUE.REFERENCE>";
+}
+// A KEYBINDING as it arrives: a KEYVALUE of the type (none: no VALUETYPE), or a reference.
+std::string key(const char* name, const std::string& type, const std::string& value) {
+    const std::string typed = type.empty() ? "" : " VALUETYPE=\"" + type + "\"";
+    return std::string("<KEYBINDING NAME=\"") + name + "\">" +
+           (type == "reference" ? reference(value)
+                                : "<KEYVALUE" + typed + ">" + value + "</KEYVALUE>") +
+           "</KEYBINDING>\n";
+}
+std::string name(const char* className, const std::string& keys) {
+    return std::string("<INSTANCENAME CLASSNAME=\"") + className + "\">" + keys + "</INSTANCENAME>";
+}
+std::string property(const char* role, const std::string& xml) {
+    return std::string("<PROPERTY.REFERENCE NAME=\"") + role + "\">" + reference(xml) +
+           "</PROPERTY.REFERENCE>\n";
+}
+const std::string kNamespace =
+    "<LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"brocade\"/>"
+    "</LOCALNAMESPACEPATH>";
+std::string local(const std::string& name) {
+    return "<LOCALINSTANCEPATH>" + kNamespace + name + "</LOCALINSTANCEPATH>";
+}
+std::string remote(const char* host, const std::string& name) {
+    return std::string("<INSTANCEPATH><NAMESPACEPATH><HOST>") + host + "</HOST>" + kNamespace +
+           "</NAMESPACEPATH>" + name + "</INSTANCEPATH>";
+}
+
 // Everything the API tells of an instance, properties and qualifiers with all they carry.
 std::string whole(const CIMInstance& instance) {
     std::string out = instance.getClassName().getString().utf8() + " " +
@@ -143,34 +176,18 @@ std::string whole(const CIMInstance& instance) {
     return out + " ]";
 }
 
-std::string enumeration(const std::vector<std::string>& instances) {
-    std::string body =
-        "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" "
-        "DTDVERSION=\"2.0\">\n<MESSAGE ID=\"1000\" PROTOCOLVERSION=\"1.0\">\n<SIMPLERSP>\n"
-        "<IMETHODRESPONSE NAME=\"EnumerateInstances\">\n<IRETURNVALUE>\n";
-    for (const std::string& instance : instances) body += instance;
-    return body + "</IRETURNVALUE>\n</IMETHODRESPONSE>\n</SIMPLERSP>\n</MESSAGE>\n</CIM>\n";
-}
-
-// An association instance: `key` numbers both references; the rest is put in as given.
-std::string association(int key, const std::string& className, const std::string& body) {
-    const std::string port =
-        "<VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"XX_Port\"><KEYBINDING "
-        "NAME=\"DeviceID\"><KEYVALUE>port-" +
-        std::to_string(key) +
-        "</KEYVALUE></KEYBINDING></INSTANCENAME>"
-        "</VALUE.REFERENCE>";
+// An association instance: `serial` numbers both references; `body` goes before them.
+std::string association(int serial, const char* className, const std::string& body) {
     const std::string controller =
-        "<VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"XX_Ctl\">"
-        "<KEYBINDING NAME=\"DeviceID\"><KEYVALUE>ctl-" +
-        std::to_string(key / 2) + "</KEYVALUE></KEYBINDING></INSTANCENAME></VALUE.REFERENCE>";
-    return "<VALUE.NAMEDINSTANCE>\n<INSTANCENAME CLASSNAME=\"" + className +
-           "\"><KEYBINDING NAME=\"Antecedent\">" + controller +
-           "</KEYBINDING><KEYBINDING NAME=\"Dependent\">" + port +
-           "</KEYBINDING></INSTANCENAME>\n<INSTANCE CLASSNAME=\"" + className + "\">\n" + body +
+        name("XX_Ctl", key("DeviceID", "", "ctl-" + std::to_string(serial / 2)));
+    const std::string port = name("XX_Port", key("DeviceID", "", "port-" + std::to_string(serial)));
+    return "<VALUE.NAMEDINSTANCE>\n" +
+           name(className,
+                key("Antecedent", "reference", controller) + key("Dependent", "reference", port)) +
+           "\n<INSTANCE CLASSNAME=\"" + className + "\">\n" + body +
            "<PROPERTY.REFERENCE NAME=\"Antecedent\" REFERENCECLASS=\"CIM_Controller\">" +
-           controller + "</PROPERTY.REFERENCE>\n<PROPERTY.REFERENCE NAME=\"Dependent\">" + port +
-           "</PROPERTY.REFERENCE>\n</INSTANCE>\n</VALUE.NAMEDINSTANCE>\n";
+           reference(controller) + "</PROPERTY.REFERENCE>\n" + property("Dependent", port) +
+           "</INSTANCE>\n</VALUE.NAMEDINSTANCE>\n";
 }
 
 const char kDescription[] =
@@ -181,19 +198,100 @@ std::string named(const char* value) {
     return std::string("<PROPERTY NAME=\"Name\" TYPE=\"string\" CLASSORIGIN=\"XX_A\">") + value +
            "</PROPERTY>\n";
 }
-std::string replaced(std::string text, const std::string& what, const std::string& by) {
-    return text.replace(text.find(what), what.size(), by);
-}
 const char kCodes[] =
     "<PROPERTY.ARRAY NAME=\"Codes\" TYPE=\"uint16\" ARRAYSIZE=\"4\"><VALUE.ARRAY><VALUE>1</VALUE>"
     "<VALUE>2</VALUE></VALUE.ARRAY></PROPERTY.ARRAY>\n";
 
+// A reference's XML, its path text, and its parts (partsOf; kinds 0 boolean, 1 string, 2 numeric,
+// 3 reference); '#' stands for a number of the instance. Arrival orders are sorted, reversed, or
+// differ only in case.
+struct Reference {
+    std::string xml;
+    const char* text;
+    const char* parts;
+};
+// clang-format off
+const Reference kReferences[] = {
+    {name("CIM_PortController", key("CreationClassName", "string", "CIM_PortController") +
+          key("DeviceID", "string", "ctl-#") + key("SystemName", "string", "switch-A")),
+     R"(CIM_PortController.CreationClassName="CIM_PortController",DeviceID="ctl-#",SystemName="switch-A")",
+     "||CreationClassName:1 DeviceID:1 SystemName:1"},
+    {local(name("CIM_FCPort", key("SystemName", "string", "s &amp; &lt;t>#") +
+           key("DeviceID", "string", "port &quot;1&quot; \\ x") +
+           key("creationClassName", "string", "CIM_FCPort") + key("Index", "numeric", "42"))),
+     R"(root/brocade:CIM_FCPort.creationClassName="CIM_FCPort",DeviceID="port \"1\" \\ x",Index=42,SystemName="s & <t>#")",
+     "|root/brocade|creationClassName:1 DeviceID:1 Index:2 SystemName:1"},
+    {remote("10.1.2.3", name("CIM_PhysicalPackage", key("Tag", "string", "pkg-#") +
+            key("_z", "boolean", "TRUE") + key("x", "numeric", "-3"))),
+     R"(//10.1.2.3/root/brocade:CIM_PhysicalPackage._z=TRUE,Tag="pkg-#",x=-3)",
+     "10.1.2.3|root/brocade|_z:0 Tag:1 x:2"},
+    {name("XX_Component", key("b", "string", "1#") + key("B", "string", "2") +
+          key("Group", "reference", name("CIM_ComputerSystem",
+              key("Name", "string", "host &quot;a&quot;#") + key("CreationClassName", "", "CIM_CS"))) +
+          key("Peer", "reference", remote("sw1.example:5989",
+              name("CIM_ComputerSystem", key("Name", "string", "sw\\1")))) +
+          key("a1", "", "untyped")),
+     R"(XX_Component.a1="untyped",b="1#",B="2",Group="CIM_ComputerSystem.CreationClassName=\"CIM_CS\",Name=\"host \\\"a\\\"#\"",Peer="//sw1.example:5989/root/brocade:CIM_ComputerSystem.Name=\"sw\\\\1\"")",
+     "||a1:1 b:1 B:1 Group:3 Peer:3"},
+};
+// clang-format on
+
+std::string numbered(const std::string& text, int number) {
+    return std::regex_replace(text, std::regex("#"), std::to_string(number));
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) out += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    return out + "\"";
+}
+
+constexpr int kInstances = 200;
+
+// Both references of an instance are now of one shape, now of two; the dependent's values
+// (numbered from 100 on) differ from the antecedent's and are as long from instance 100 on.
+const Reference& antecedentOf(int serial) { return kReferences[serial % 4]; }
+const Reference& dependentOf(int serial) { return kReferences[serial / 4 % 4]; }
+constexpr int kDependentValues = 100;
+
+std::string response() {
+    std::string body = kEnumerationHead;
+    for (int serial = 0; serial < kInstances; ++serial) {
+        const std::string antecedent = numbered(antecedentOf(serial).xml, serial);
+        const std::string dependent = numbered(dependentOf(serial).xml, serial + kDependentValues);
+        body += "<VALUE.NAMEDINSTANCE>\n" +
+                name("XX_Assoc", key("Dependent", "reference", dependent) +
+                                     key("Antecedent", "reference", antecedent)) +
+                "\n<INSTANCE CLASSNAME=\"XX_Assoc\">\n" + property("Antecedent", antecedent) +
+                property("Dependent", dependent) + "</INSTANCE>\n</VALUE.NAMEDINSTANCE>\n";
+    }
+    return body + kEnumerationTail;
+}
+
+std::string text(const CIMObjectPath& path) { return path.toString().utf8(); }
+
+// "HOST|NAMESPACE|" and the names of the keys in their order, each with its kind.
+std::string partsOf(const CIMObjectPath& path) {
+    std::string parts = path.getHost().utf8() + "|" + path.getNameSpace().getString().utf8() + "|";
+    const Array<CIMKeyBinding>& bindings = path.getKeyBindings();
+    for (Uint32 i = 0; i < bindings.size(); ++i) {
+        parts += (i ? " " : "") + bindings[i].getName().getString().utf8() + ":" +
+                 std::to_string(bindings[i].getType());
+    }
+    return parts;
+}
+
+CIMObjectPath referenceOf(const CIMInstance& instance, const char* name) {
+    CIMObjectPath path;
+    instance.getProperty(instance.findProperty(CIMName(name))).getValue().get(path);
+    return path;
+}
+
 }  // namespace
 
-// Servers send the instances of an enumeration alike but for their keys, and an instance that
-// repeats the one before it in part is built from it: whatever way it differs from the one before
-// (values, qualifiers, order, names, a repeated name, class), each instance is what it decodes to
-// alone, and changing one changes no other.
+// An instance that repeats the one before it in part is built from it: however it differs (values,
+// qualifiers, order, names, a repeated name, class), it is what it decodes to alone, and changing
+// one changes no other.
 TEST(InstanceSharing, eachInstanceOfAnEnumerationIsWhatItDecodesToAlone) {
     const std::string base =
         std::string(kDescription) + kSpeed + named("<VALUE>a</VALUE>") + kCodes;
@@ -223,12 +321,15 @@ TEST(InstanceSharing, eachInstanceOfAnEnumerationIsWhatItDecodesToAlone) {
         association(13, "XX_B", base + kSpeed),
         association(14, "XX_B", base),
     };
+    std::string all;
+    for (const std::string& instance : instances) all += instance;
     const Array<CIMInstance> decoded =
-        cimxml::decodeEnumerateInstances(enumeration(instances), 1000);
+        cimxml::decodeEnumerateInstances(kEnumerationHead + all + kEnumerationTail, 1000);
     ASSERT_EQ(decoded.size(), instances.size());
     std::vector<std::string> alone;
     for (const std::string& instance : instances) {
-        alone.push_back(whole(cimxml::decodeEnumerateInstances(enumeration({instance}), 1000)[0]));
+        alone.push_back(whole(cimxml::decodeEnumerateInstances(
+            kEnumerationHead + instance + kEnumerationTail, 1000)[0]));
         EXPECT_EQ(whole(decoded[alone.size() - 1]), alone.back())
             << "instance " << alone.size() - 1;
     }
@@ -237,4 +338,65 @@ TEST(InstanceSharing, eachInstanceOfAnEnumerationIsWhatItDecodesToAlone) {
     changed.addProperty(CIMProperty(CIMName("Name"), CIMValue(String("changed"))));
     changed.setPath(CIMObjectPath());
     for (Uint32 i = 0; i < 3; ++i) EXPECT_EQ(whole(decoded[i]), alone[i]) << "instance " << i;
+}
+
+TEST(AssociationPaths, decodedPathsFollowThePathTextRules) {
+    const Array<CIMInstance> instances = cimxml::decodeEnumerateInstances(response(), 1000);
+    ASSERT_EQ(instances.size(), Uint32(kInstances));
+    for (int serial = 0; serial < kInstances; ++serial) {
+        SCOPED_TRACE("instance " + std::to_string(serial));
+        const CIMInstance& instance = instances[serial];
+        const struct {
+            const char* role;
+            const Reference& reference;
+            int number;
+        } roles[] = {{"Antecedent", antecedentOf(serial), serial},
+                     {"Dependent", dependentOf(serial), serial + kDependentValues}};
+        EXPECT_EQ(text(instance.getPath()),
+                  "XX_Assoc.Antecedent=" + quoted(numbered(roles[0].reference.text, serial)) +
+                      ",Dependent=" + quoted(numbered(roles[1].reference.text, roles[1].number)));
+        for (const auto& [role, reference, number] : roles) {
+            const CIMObjectPath path = referenceOf(instance, role);
+            EXPECT_EQ(text(path), numbered(reference.text, number)) << role;
+            EXPECT_EQ(partsOf(path), reference.parts) << role;
+            // Its text parsed back is the same path, with keys of the same kinds.
+            const CIMObjectPath parsed(String::fromUtf8(text(path)));
+            EXPECT_EQ(partsOf(parsed), reference.parts) << role;
+            EXPECT_TRUE(parsed.identical(path)) << role;
+        }
+    }
+}
+
+TEST(AssociationPaths, aChangedCopyHasItsOwnTextAndLeavesTheOriginalAlone) {
+    const Array<CIMInstance> instances = cimxml::decodeEnumerateInstances(response(), 1000);
+    const CIMObjectPath original = referenceOf(instances[2], "Antecedent");
+    const std::string before = text(original);
+    const struct {
+        const char* what;
+        void (*apply)(CIMObjectPath&);
+        std::string expected;
+    } changes[] = {
+        {"host", [](CIMObjectPath& p) { p.setHost("other"); },
+         R"(//other/root/brocade:CIM_PhysicalPackage._z=TRUE,Tag="pkg-2",x=-3)"},
+        {"keys",
+         [](CIMObjectPath& p) {
+             p.setKeyBindings(
+                 Array<CIMKeyBinding>(1, CIMKeyBinding(CIMName("Z"), "1", CIMKeyBinding::NUMERIC)));
+         },
+         "//10.1.2.3/root/brocade:CIM_PhysicalPackage.Z=1"},
+        {"cleared", [](CIMObjectPath& p) { p.clear(); }, ""},
+    };
+    for (const auto& change : changes) {
+        // A copy sharing the decoded path, and a path of its own whose text was already made.
+        CIMObjectPath copy = original;
+        CIMObjectPath own(original.getHost(), original.getNameSpace(), original.getClassName(),
+                          original.getKeyBindings());
+        for (CIMObjectPath* path : {&copy, &own}) {
+            EXPECT_EQ(text(*path), before) << change.what;
+            change.apply(*path);
+            EXPECT_EQ(text(*path), change.expected) << change.what;
+        }
+        EXPECT_EQ(text(original), before) << change.what;
+        EXPECT_EQ(text(referenceOf(instances[2], "Antecedent")), before) << change.what;
+    }
 }

@@ -4,7 +4,6 @@
 Each request consumes the next step of the script (a JSON list) and is journaled (JSON lines:
 conn, head, body). Prints "port=N" once listening on 127.0.0.1; serves until SIGTERM. Steps:
   {"reply": FILE}            FILE's bytes, with its 4-digit MESSAGE ID made the request's ID
-  {"reply": FILE, "response": N}  of a captured stream FILE, only its Nth response (from 0)
   {"reply": FILE, "cut": N}  its first N bytes, then a close
   {"reply_then_close": FILE} FILE, then a close without saying so
   {"close": true}            a close without answer (so is every request past the script)
@@ -21,7 +20,6 @@ import signal
 import socket
 import ssl
 import subprocess
-import tempfile
 import threading
 
 lock = threading.Lock()
@@ -41,26 +39,6 @@ def read_request(reader):
     return head.decode("latin-1"), body.decode("utf-8", "replace")
 
 
-def nth_response(stream, number):
-    """The bytes of response `number` of a captured server-to-client stream."""
-    start = 0
-    for index in range(number + 1):
-        head_end = stream.index(b"\r\n\r\n", start) + 4
-        head = stream[start:head_end]
-        if re.search(rb"(?im)^transfer-encoding:\s*chunked", head):
-            end = head_end
-            while (size := int(stream[end:stream.index(b"\r\n", end)], 16)) != 0:
-                end = stream.index(b"\r\n", end) + 2 + size + 2
-            end = stream.index(b"\r\n\r\n", end) + 4  # the last chunk and its trailers
-        else:
-            match = re.search(rb"(?im)^content-length:\s*(\d+)", head)
-            end = head_end + (int(match.group(1)) if match else 0)
-        if index == number:
-            return stream[start:end]
-        start = end
-    raise ValueError("no response %d" % number)
-
-
 def serve_connection(stream, reader, number, journal):
     while (request := read_request(reader)) is not None:
         head, body = request
@@ -72,8 +50,6 @@ def serve_connection(stream, reader, number, journal):
         if path:
             with open(path, "rb") as file:
                 response = file.read()
-            if "response" in step:
-                response = nth_response(response, step["response"])
             # Only an ID of the same length keeps the response's Content-Length true.
             if match := re.search(r'<MESSAGE ID="(\d{4})"', body):
                 response = re.sub(rb'<MESSAGE ID="\d{4}"', match[0].encode(), response)
@@ -106,8 +82,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--script", required=True)
     parser.add_argument("--journal", required=True)
-    parser.add_argument("--tls", action="store_true")
-    parser.add_argument("--certificate-out", help="copy of the server certificate for trust tests")
+    parser.add_argument("--tls", metavar="CERTIFICATE", help="serve TLS, with a new self-signed "
+                        "certificate written to CERTIFICATE (its key beside it) for trust tests")
     arguments = parser.parse_args()
     with open(arguments.script, encoding="utf-8") as file:
         steps = json.load(file)
@@ -115,13 +91,12 @@ def main():
 
     context = None
     if arguments.tls:
-        key = os.path.join(tempfile.mkdtemp(), "key.pem")
-        certificate = arguments.certificate_out or key + ".crt"
+        key = arguments.tls + ".key"
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
-                        "-out", certificate, "-days", "1", "-subj", "/CN=scripted-cimom"],
+                        "-out", arguments.tls, "-days", "1", "-subj", "/CN=scripted-cimom"],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(certificate, key)
+        context.load_cert_chain(arguments.tls, key)
 
     listener = socket.create_server(("127.0.0.1", 0))
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))

@@ -64,8 +64,7 @@ CIMObjectPath pathOf(const char* className, std::initializer_list<CIMKeyBinding>
                          CIMName(className), bindings);
 }
 
-// Values and paths no VALUE text makes: references, nulls, keys made from values, paths parsed from
-// their text.
+// Values and paths no VALUE text makes: references, nulls, keys made from values, parsed paths.
 TEST(ValueText, ofReferencesNullsAndPaths) {
     Array<CIMObjectPath> paths;
     paths.append(pathOf("CIM_A", {CIMKeyBinding("K", "1", CIMKeyBinding::STRING)}));

@@ -1,8 +1,7 @@
-// The XML layer under the decoder, one table for both parsers (built into the Linux tests, libxml2,
-// and the Windows tests, XmlLite under Wine): each document gives the same events, or the same
-// defect worded alike on the same line (a row says where XmlLite's backend differs), however it is
-// cut. The Windows backend's own checks (markup scan, UTF-8 check) run on every platform; a row
-// says which defects the scan finds by itself. A handler's exception leaves either parser as is.
+// The XML layer under the decoder, one table for libxml2 (Linux) and XmlLite (Windows, under Wine):
+// each document gives the same events, or the same defect on the same line, however it is cut; a
+// row says where XmlLite's backend words it otherwise, and what the markup scan of the Windows
+// backend (run on every platform) finds by itself.
 #include <Pegasus/Client/CIMClientException.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "repeated_text.h"
+#include "test_documents.h"
 #include "xml/markup_scan.h"
 #include "xml/xml_parser.h"
 #include "xml_event_text.h"
