@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "log_capture.h"
 #include "log_line.h"

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "probe_options.h"
-#include "test_environment.h"
 
 namespace {
 
@@ -29,14 +28,10 @@ std::string Described(const ProbeOptions& options) {
            (options.diagnosticItem.empty() ? "" : " item " + options.diagnosticItem);
 }
 
-// Out-of-band the password comes from the named variable; the port defaults to the standard one
-// of the protocol; --version needs no operation.
+// The port defaults to the standard one of the protocol; --version needs no operation. (A full
+// out-of-band command line, its password from a variable: tests/e2e/test_probe.py.)
 TEST(ProbeOptions, ModeConnectionAndRequestAreWhatTheArgumentsSay) {
-    ScopedEnvironment secret{"PROBE_TEST_PASSWORD", "s3cret"};
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"--host", "127.0.0.1", "--port", "15988", "--user", "root", "--password-env",
-          "PROBE_TEST_PASSWORD", "--ssl", "--json", "inventory"},
-         "out-of-band 127.0.0.1:15988 root/s3cret type 1 case 2 json"},
         {{"rawdata"}, "in-band :0 / type 0 case 0"},
         {{"--host", "h", "firmware"}, "out-of-band h:5988 / type 0 case 2"},
         {{"--host", "h", "--ssl", "firmware"}, "out-of-band h:5989 / type 1 case 2"},
@@ -51,9 +46,8 @@ TEST(ProbeOptions, ModeConnectionAndRequestAreWhatTheArgumentsSay) {
 }
 
 TEST(ProbeOptions, UsageErrorsAreRefusedWithOneLine) {
+    // No operation and an unknown argument: tests/e2e/test_probe.py, with their texts.
     const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"--frobnicate", "inventory"},
         {"--host"},
         {"--port", "0", "inventory"},
         {"--port", "70000", "inventory"},

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
+#include <optional>
 
 #include "brocade_util.h"
 #include "installed_utility.h"
@@ -16,83 +16,72 @@ using Vornet::VornetIHV::RawData_;
 
 namespace {
 
-// Tests run in parallel processes: the directory must be this process's own.
-std::string ProgramFilesOfThisProcess() {
-    return ::testing::TempDir() + "programfiles-" + std::to_string(getpid());
-}
-
 class RawDataTest : public ::testing::Test {
   protected:
     void SetUp() override { Vornet::Log::SetMinLogLevel(4); }
-    ScopedEnvironment programFiles{"ProgramFiles", ProgramFilesOfThisProcess()};
-    InstalledUtility utility{ProgramFilesOfThisProcess(), FAKE_BCU_PATH};
+    const TemporaryDirectory programFilesDirectory{"programfiles"};
+    ScopedEnvironment programFiles{"ProgramFiles", programFilesDirectory.path.string()};
+    InstalledUtility utility{programFilesDirectory.path, FAKE_BCU_PATH};
 };
 
 }  // namespace
 
-// Indexes count this call's records only; the caller's own stay in front. Output is kept byte
-// for byte, line ends included.
-TEST_F(RawDataTest, BothCommandsGiveNamedRecordsBehindTheCallersOwn) {
+// Indexes count this call's records only, behind the caller's own; a failed command costs its own
+// record, a missing utility every one. Output is kept as it came, line ends included.
+TEST_F(RawDataTest, EachCommandThatRanGivesANamedRecordBehindTheCallersOwn) {
     ScopedEnvironment crlf{"FAKE_BCU_CRLF", "1"};
     ScopedEnvironment size{"FAKE_BCU_OUTPUT_BYTES", "10000"};
-    BrocadeUtil util;
-    std::vector<RawData_> results(1);
-    results[0].output = "older";
-    Vornet::LogCapture capture;
-    EXPECT_EQ(util.GetRawData(results), 0);
-    ASSERT_EQ(results.size(), 3u);
-    std::vector<std::vector<std::string>> records;
-    for (const RawData_& record : results) {
-        records.push_back({record.item_name, record.description, record.command_line,
-                           record.aux_text_1 + record.aux_text_2});
-    }
-    EXPECT_EQ(records, (std::vector<std::vector<std::string>>{
-                           {"", "", "", ""},
-                           {"Brocade_00_adapter_info", "Show the adapter of brocade adapter.",
-                            utility.path + " adapter --list", ""},
-                           {"Brocade_01_port_adapter_info", "Show the adapter of brocade port.",
-                            utility.path + " port --list", ""}}));
-    EXPECT_EQ(results[0].output, "older");
-    for (const RawData_& record : {results[1], results[2]}) {
-        EXPECT_EQ(record.output.size(), 10000u);
-        EXPECT_NE(record.output.find("\r\n"), std::string::npos);
-    }
-    EXPECT_NE(results[1].output, results[2].output);
-    EXPECT_EQ(capture.Texts().back(), "Exit BrocadeUtil::GetRawData over: results.size() = 3");
-}
-
-// A failed command costs its own record only; the other keeps index zero.
-TEST_F(RawDataTest, AFailedCommandLeavesTheOtherAsIndexZero) {
+    // Item name, description, command line, auxiliary texts.
+    using Record = std::vector<std::string>;
+    const Record older(4);
+    const Record adapter{"Brocade_00_adapter_info", "Show the adapter of brocade adapter.",
+                         utility.path + " adapter --list", ""};
+    const auto port = [this](const std::string& index) {
+        return Record{"Brocade_" + index + "_port_adapter_info",
+                      "Show the adapter of brocade port.", utility.path + " port --list", ""};
+    };
     const struct {
-        const char* failing;
-        const char* itemName;
-        const char* commandLine;
+        const char* variable;  // set to `value` for this case; null: none
+        std::string value;
+        int status;
+        std::vector<Record> records;
     } cases[] = {
-        {"FAKE_BCU_EXIT_ADAPTER", "Brocade_00_port_adapter_info", " port --list"},
-        {"FAKE_BCU_EXIT_PORT", "Brocade_00_adapter_info", " adapter --list"},
+        {nullptr, "", 0, {older, adapter, port("01")}},
+        {"FAKE_BCU_EXIT_ADAPTER", "1", 3, {older, port("00")}},
+        {"FAKE_BCU_EXIT_PORT", "1", 3, {older, adapter}},
+        {"ProgramFiles", ::testing::TempDir() + "nothing-here", 2, {older}},
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.failing);
-        ScopedEnvironment failing{test.failing, "1"};
-        BrocadeUtil util;
-        std::vector<RawData_> results;
+        SCOPED_TRACE(test.variable ? test.variable : "none set");
+        std::optional<ScopedEnvironment> variable;
+        if (test.variable) variable.emplace(test.variable, test.value);
         Vornet::LogCapture capture;
-        EXPECT_EQ(util.GetRawData(results), 3);
-        ASSERT_EQ(results.size(), 1u);
-        EXPECT_EQ(results[0].item_name, test.itemName);
-        EXPECT_EQ(results[0].command_line, utility.path + test.commandLine);
+        BrocadeUtil util;
+        std::vector<RawData_> results(1);
+        results[0].output = "older";
+        EXPECT_EQ(util.GetRawData(results), test.status);
+        std::vector<Record> records;
+        for (const RawData_& record : results) {
+            records.push_back({record.item_name, record.description, record.command_line,
+                               record.aux_text_1 + record.aux_text_2});
+        }
+        EXPECT_EQ(records, test.records);
+        EXPECT_EQ(results[0].output, "older");
+        for (size_t index = 1; index < results.size(); ++index) {
+            EXPECT_EQ(results[index].output.size(), 10000u) << index;
+            EXPECT_NE(results[index].output.find("\r\n"), std::string::npos) << index;
+        }
+        if (results.size() == 3) {
+            EXPECT_NE(results[1].output, results[2].output);
+        }
         const auto texts = capture.Texts();
-        EXPECT_EQ(std::count(texts.begin(), texts.end(), "ExcuteCommand result:1"), 1);
-        EXPECT_NE(texts.back().rfind("Exit BrocadeUtil::GetRawData", 0), 0u);
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "ExcuteCommand result:1"),
+                  test.status == 3 ? 1 : 0);
+        // Only a call whose commands all ran ends with the line that says so.
+        const bool exits = texts.back().rfind("Exit BrocadeUtil::GetRawData", 0) == 0;
+        EXPECT_EQ(exits ? texts.back() : "",
+                  test.status == 0 ? "Exit BrocadeUtil::GetRawData over: results.size() = 3" : "");
     }
-}
-
-TEST(RawDataWithoutUtility, AnAbsentUtilityRunsNothing) {
-    ScopedEnvironment programFiles{"ProgramFiles", ::testing::TempDir() + "nothing-here"};
-    BrocadeUtil util;
-    std::vector<RawData_> results(1);
-    EXPECT_EQ(util.GetRawData(results), 2);
-    EXPECT_EQ(results.size(), 1u);
 }
 
 // The table's rows are what GetRawData names its records by (above); a command line of another

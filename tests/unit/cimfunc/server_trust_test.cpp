@@ -1,7 +1,6 @@
 // The trust setting against HTTPS servers, the same table on Linux and under Wine: cimsim's own
-// self-signed CN=cimsim certificate, and a second cimsim serving a certificate whose subject
-// alternative name is IP:127.0.0.1. tests/windows/run_with_cimsim.py starts both and names them
-// and their certificate files in the environment.
+// self-signed CN=cimsim certificate, and a second cimsim whose certificate names IP:127.0.0.1,
+// both started and named in the environment by tests/windows/run_with_cimsim.py.
 
 #include <cctype>
 #include <cstdio>
@@ -22,9 +21,6 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// As openssl prints it: upper case, colons.
-std::string Fingerprint(const char* variable) { return Environment(variable); }
-
 enum Server { Cimsim, SanCertificate };
 
 const char* const kDirectory = "(a directory)";
@@ -33,13 +29,11 @@ const char* const kMissing = "(missing)";
 struct Case {
     const char* what;
     Server server;
-    // The setting's text, with CIMSIM_PEM, SAN_PEM, CIMSIM_PIN, SAN_PIN and CIMSIM_SERVER
-    // replaced; nullptr for no setting (and no variable naming one), kMissing for a file the
-    // variable names that does not exist, kDirectory for a directory in its place.
+    // The setting's text, its placeholders replaced; nullptr for no variable naming a setting,
+    // kMissing for a file that does not exist, kDirectory for a directory in its place.
     const char* setting;
-    // Empty when the connection must succeed, else the start of the level-1 line that says why
-    // it did not.
-    const char* refusal;
+    // Empty when the connection must succeed, else the start of the level-1 line saying why not.
+    std::string refusal;
     // Pins keyed by server name others only: one level-2 line says this one is not pinned.
     bool unnamedServer = false;
 };
@@ -115,6 +109,16 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
     ASSERT_FALSE(cimsimPort.empty()) << "run through tests/windows/run_with_cimsim.py";
     const std::string settingPath = Environment("BROCADE_TEST_TRUST_SETTING");
     const std::string password = Environment("BROCADE_TEST_CIMSIM_PASSWORD");
+    // The pins are the certificates' fingerprints as openssl prints them: upper case, colons.
+    const std::pair<const char*, std::string> placeholders[] = {
+        {"CIMSIM_PEM", JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE"))},
+        {"SAN_PEM", JsonPath(Environment("BROCADE_TEST_SAN_CERTIFICATE"))},
+        {"cimsim_pin_plain", Plain(Environment("BROCADE_TEST_CIMSIM_PIN"))},
+        {"CIMSIM_PIN", Environment("BROCADE_TEST_CIMSIM_PIN")},
+        {"SAN_PIN", Environment("BROCADE_TEST_SAN_PIN")},
+        {"CIMSIM_SERVER", "127.0.0.1:" + cimsimPort},
+        {"SETTING_FILE", JsonPath(settingPath)},
+    };
     for (const Case& test : kCases) {
         events.clear();
         pauses.clear();
@@ -125,16 +129,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
                                      : settingPath;
         if (test.setting != nullptr && test.setting != kDirectory && test.setting != kMissing) {
             std::string setting = test.setting;
-            setting = Replaced(setting, "CIMSIM_PEM",
-                               JsonPath(Environment("BROCADE_TEST_CIMSIM_CERTIFICATE")));
-            setting =
-                Replaced(setting, "SAN_PEM", JsonPath(Environment("BROCADE_TEST_SAN_CERTIFICATE")));
-            setting = Replaced(setting, "cimsim_pin_plain",
-                               Plain(Fingerprint("BROCADE_TEST_CIMSIM_PIN")));
-            setting = Replaced(setting, "CIMSIM_PIN", Fingerprint("BROCADE_TEST_CIMSIM_PIN"));
-            setting = Replaced(setting, "SAN_PIN", Fingerprint("BROCADE_TEST_SAN_PIN"));
-            setting = Replaced(setting, "CIMSIM_SERVER", "127.0.0.1:" + cimsimPort);
-            setting = Replaced(setting, "SETTING_FILE", JsonPath(settingPath));
+            for (const auto& [name, value] : placeholders) setting = Replaced(setting, name, value);
             std::ofstream(settingPath, std::ios::binary) << setting;
         }
         const ScopedEnvironment trust("VORNET_BROCADE_TRUST", test.setting ? path : "");
@@ -167,7 +162,6 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
                 usable = false;
             }
         }
-        const std::string refusal = test.refusal;
         const auto errors = Lines(1);
         size_t unnamedLines = 0;
         for (const std::string& warning : Lines(2)) {
@@ -178,14 +172,14 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         for (const std::string& text : log.Texts()) {
             EXPECT_EQ(text.find(password), std::string::npos) << test.what << ": " << text;
         }
-        if (refusal.empty()) {
+        if (test.refusal.empty()) {
             EXPECT_TRUE(usable) << test.what;
             EXPECT_TRUE(errors.empty()) << test.what << ": " << (errors.empty() ? "" : errors[0]);
             continue;
         }
         EXPECT_EQ(cimFunc.GetClient(), nullptr) << test.what;
         EXPECT_EQ(journaledByConnect, 0u) << test.what;
-        if (refusal == "Trust setting ") {
+        if (test.refusal == "Trust setting ") {
             // No attempt at all: nothing is sent to any server.
             ASSERT_EQ(errors.size(), 1u) << test.what;
             EXPECT_EQ(errors[0].rfind("Trust setting " + path + " ", 0), 0u) << errors[0];
@@ -199,7 +193,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
             << errors[0];
         const std::string expected =
             "Refused the certificate of cimserver 127.0.0.1:" + std::to_string(info.port) + " " +
-            refusal + Fingerprint("BROCADE_TEST_CIMSIM_PIN");
+            test.refusal + Environment("BROCADE_TEST_CIMSIM_PIN");
         EXPECT_EQ(errors[1], expected) << test.what;
     }
     std::remove(settingPath.c_str());

@@ -8,10 +8,9 @@
 
 #include "osspecific.h"
 
-// The fake utility, and print_arguments built beside the tests: both are children of the tests.
+// The tests' child programs, and the fake's directory with its trailing separator (kSeparator).
 extern const std::string kFakeBcu;
 extern const std::string kPrintArguments;
-// The directory of the fake utility, with its trailing separator, and that separator.
 extern const std::string kTestDirectory;
 extern const char kSeparator;
 
@@ -22,8 +21,7 @@ void EndChild(unsigned long processId);
 // True when the child has ended and, on POSIX, been reaped (no zombie left).
 bool ProcessIsGone(unsigned long processId);
 
-// The exit code of a child once it has ended on its own (ctest's time-out bounds one that never
-// does).
+// The exit code of a child once it has ended on its own.
 int WaitForExitCode(unsigned long processId);
 
 // The read end of a pipe holding `bytes`, its write end already closed.
