@@ -21,7 +21,7 @@ CAPTURES = os.path.join(ROOT, "tests", "pegasus", "captures", "cimserver")
 GET_FC_PORT = instance_parameters("XX_FCPort", {
     "CreationClassName": "XX_FCPort", "DeviceID": "10:00:00:05:1e:4a:81:10",
     "SystemCreationClassName": "CIM_ComputerSystem", "SystemName": "server-07.lab.invalid"})
-HEALTHY = (200, None, None, None)
+HEALTHY = (200, None, None)
 
 
 def replay(sim, tag):
@@ -36,14 +36,13 @@ def replay(sim, tag):
 
 
 def outcome(connection):
-    """(status, CIMError header, Connection header, CIM error) of a GetInstance of the FC
-    port, or the name of the exception the HTTP client raised."""
+    """(status, Connection header, CIM error) of a GetInstance of the FC port, or the name of
+    the exception the HTTP client raised."""
     try:
         reply = call(connection, "GetInstance", GET_FC_PORT)
     except (http.client.HTTPException, OSError) as error:
         return type(error).__name__
-    return (reply.status, reply.headers.get("CIMError"), reply.headers.get("Connection"),
-            reply.error())
+    return reply.status, reply.headers.get("Connection"), reply.error()
 
 
 def class_summary(element):
@@ -67,32 +66,27 @@ class SampleEstateTest(unittest.TestCase):
                     "invoke-noprovider"):
             self.assertEqual(*replay(self.sim, tag), msg=tag)
 
-    def test_fault_rules_fire_after_skip_for_the_given_number_of_times(self):
-        self.sim.control({"clearFaults": True,
-                          "addFaults": [{"operation": "GetInstance", "class": "XX_FCPort",
-                                         "skip": 1, "times": 2,
-                                         "cimError": {"code": 1, "description": "busy"}}]})
-        outcomes = [call(self.sim, "GetInstance", GET_FC_PORT).error() for _ in range(4)]
-        self.assertEqual(outcomes, [None, (1, "busy"), (1, "busy"), None])
-
-    def test_each_fault_action_spoils_one_answer(self):
+    def test_fault_rules_spoil_the_answers_they_select(self):
+        busy = (200, None, (1, "busy"))
         cases = [
-            ({"httpStatus": 500, "headers": {"CIMError": "request-not-valid"}},
-             (500, "request-not-valid", None, "not XML")),
-            ({"malformed": True}, (200, None, None, "not XML")),
-            ({"connectionClose": True}, (200, None, "close", None)),
-            ({"drop": "before"}, "RemoteDisconnected"),
-            ({"drop": "mid"}, "IncompleteRead"),
-            ({"delay": 120}, "TimeoutError"),
+            ({"cimError": {"code": 1, "description": "busy"}, "skip": 1, "times": 2},
+             [HEALTHY, busy, busy, HEALTHY]),
+            ({"malformed": True, "times": 1}, [(200, None, "not XML"), HEALTHY]),
+            ({"connectionClose": True, "times": 1}, [(200, "close", None), HEALTHY]),
+            ({"drop": "mid", "times": 1}, ["IncompleteRead", HEALTHY]),
+            ({"delay": 120, "times": 1}, ["TimeoutError", HEALTHY]),
         ]
-        for action, expected in cases:
-            with self.subTest(action=action):
+        for rule, expected in cases:
+            with self.subTest(rule=rule):
                 self.sim.control({"clearFaults": True,
-                                  "addFaults": [dict(action, operation="GetInstance", times=1)]})
-                # Only the delayed answer should outlast the client's patience.
-                with closing(self.sim.connect(timeout=0.5 if "delay" in action else 60)) as \
-                        spoiled, closing(self.sim.connect()) as next_one:
-                    self.assertEqual([outcome(spoiled), outcome(next_one)], [expected, HEALTHY])
+                                  "addFaults": [{**rule, "operation": "GetInstance"}]})
+                outcomes = []
+                for _ in expected:
+                    # Only the delayed answer should outlast the client's patience.
+                    patience = 0.5 if "delay" in rule and not outcomes else 60
+                    with closing(self.sim.connect(timeout=patience)) as connection:
+                        outcomes.append(outcome(connection))
+                self.assertEqual(outcomes, expected)
 
 
 class ScenarioTest(unittest.TestCase):
@@ -149,25 +143,13 @@ class ScenarioTest(unittest.TestCase):
 
 
 class AuthenticationTest(unittest.TestCase):
-    def test_basic_authentication(self):
-        cases = [
-            ([], None, 401, "User%20Unauthorized"),
-            ([], ("root", "s3cret"), 200, None),
-            (["--allow-anonymous"], None, 200, None),
-            (["--allow-anonymous"], ("root", "wrong"), 401, None),
-        ]
-        for extra, credentials, status, detail in cases:
-            with self.subTest(extra=extra, credentials=credentials):
-                sim = running(self, "sample_estate.json", "--user", "root", "--password",
-                              "s3cret", *extra)
-                reply = call(sim, "EnumerateInstances", class_parameters("CIM_PhysicalPackage"),
-                             credentials)
-                named = reply.status == 200 and len(reply.xml().findall(".//VALUE.NAMEDINSTANCE"))
-                self.assertEqual((reply.status, reply.headers.get("PGErrorDetail"),
-                                  reply.headers.get("WWW-Authenticate"), named,
-                                  sim.journal()[-1]["authorization"]),
-                                 (status, detail, 'Basic realm="cimsim"' if status == 401 else None,
-                                  status == 200 and 3, "Basic" if credentials else "none"))
+    # The other ways of Basic are byte-compared with the real server's answers below.
+    def test_anonymous_access_still_refuses_a_wrong_password(self):
+        sim = running(self, "sample_estate.json", "--user", "root", "--password", "s3cret",
+                      "--allow-anonymous")
+        self.assertEqual([call(sim, "EnumerateInstances", class_parameters("CIM_PhysicalPackage"),
+                               credentials).status for credentials in (None, ("root", "wrong"))],
+                         [200, 401])
 
     # Over the socket file, as cimserver judges it: a user's name gets a challenge naming a new
     # file only this user can read, and every request on that connection must carry the answer
@@ -232,7 +214,7 @@ class AuthenticationTest(unittest.TestCase):
         sim = running(self, {"include": [os.path.join(SCENARIOS, "sample_estate.json")],
                              "realm": "vm", "instances": [job]},
                       "--user", "root", "--password", "s3cret")
-        for tag in ("auth-bad", "getclass-badclass"):
+        for tag in ("auth-none", "auth-bad", "getclass-badclass"):
             self.assertEqual(*replay(sim, tag), msg=tag)
         for tag in ("getclass-fcport-local", "getclass-fcport", "getclass-concretejob",
                     "getclass-completionrecord"):

@@ -64,10 +64,8 @@ class EndToEnd : public CimTest {
     }
 
     // Every request the simulator has journaled so far, oldest first, as "operation target flags
-    // time-out": the target is the class, followed for a path by the value of its naming key; the
-    // flags are as carried (see tools/cimsim/README.md); the time-out is the one the module's
-    // client had in force for it, joined by MESSAGE ID (it never crosses the wire), and 0 for a
-    // request that was not the module's.
+    // time-out" (see README.md): the target is the class and a path's naming key; the time-out is
+    // the module's client's, joined by MESSAGE ID, and 0 for a request that was not the module's.
     std::vector<std::string> SentRequests() const {
         std::vector<std::string> sent;
         unsigned int lastTimeout = 0;

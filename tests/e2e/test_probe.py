@@ -9,7 +9,7 @@ import sys
 import unittest
 
 sys.path[:0] = [os.path.join(os.path.dirname(__file__), "..", folder) for folder in ("", "cimsim")]
-from cimsim_process import CimSim  # noqa: E402
+from cimsim_process import running  # noqa: E402
 from facade_members import FACADE_MEMBERS  # noqa: E402
 
 PROBE = os.environ["BROCADE_PROBE"]
@@ -21,7 +21,7 @@ def probe(*arguments, **environment):
                           env={**os.environ, "VORNET_LOG_LEVEL": "0", **environment})
 
 
-class SharedLibrary(unittest.TestCase):
+class ProbeAndLibrary(unittest.TestCase):
     def test_exports_every_member_of_the_facade_and_nothing_else_of_ours(self):
         def exported(*demangle):
             symbols = subprocess.run(["nm", "-D", "--defined-only", *demangle, LIBRARY],
@@ -36,8 +36,6 @@ class SharedLibrary(unittest.TestCase):
                   and not re.match(r"(\S+ )?std::", name)]
         self.assertEqual(strays, [])
 
-
-class CommandLine(unittest.TestCase):
     def test_a_usage_error_exits_64_with_one_line_naming_it(self):
         for arguments, error in ((["--frobnicate", "inventory"], "unknown argument --frobnicate"),
                                  ([], "no operation given")):
@@ -45,17 +43,10 @@ class CommandLine(unittest.TestCase):
             self.assertEqual((result.returncode, result.stdout, result.stderr),
                              (64, "", "brocade-probe: %s (try --help)\n" % error))
 
-
-class AgainstTheSampleEstate(unittest.TestCase):
-    def setUp(self):
-        self.simulator = CimSim("sample_estate.json", "--user", "probe", "--password", "secret")
-
-    def tearDown(self):
-        self.simulator.stop()
-
     def test_out_of_band_json_carries_every_record_under_its_field_names(self):
-        log_file = os.path.join(self.simulator.directory.name, "probe.log")
-        result = probe("--host", "127.0.0.1", "--port", str(self.simulator.https_port), "--ssl",
+        simulator = running(self, "sample_estate.json", "--user", "probe", "--password", "secret")
+        log_file = os.path.join(simulator.directory.name, "probe.log")
+        result = probe("--host", "127.0.0.1", "--port", str(simulator.https_port), "--ssl",
                        "--user", "probe", "--password-env", "PROBE_SECRET", "--json", "all",
                        PROBE_SECRET="secret", VORNET_LOG_LEVEL="4", VORNET_LOG_FILE=log_file)
         self.assertEqual(result.returncode, 4, result.stderr)  # the last operation is refused
@@ -69,39 +60,9 @@ class AgainstTheSampleEstate(unittest.TestCase):
         self.assertEqual(len(document[1]["records"]), 4)
         with open(log_file) as log:
             trace = log.read()
-        masked = "Connecting to probe:**********@127.0.0.1:%d" % self.simulator.https_port
+        masked = "Connecting to probe:**********@127.0.0.1:%d" % simulator.https_port
         self.assertIn(masked, trace)
         self.assertNotIn("secret", result.stdout + result.stderr + trace)
-
-    # A production server requires authentication; in-band the host gives no account, and the
-    # server's local authentication over its socket lets the module in. The server judges every
-    # request, so each one after the challenge carries the answer again.
-    def test_in_band_inventories_and_lists_the_diagnostics_with_no_password_anywhere(self):
-        socket_path = os.path.join(self.simulator.directory.name, "local.socket")
-        secrets = os.path.join(self.simulator.directory.name, "localauth")
-        local = CimSim("sample_estate.json", "--user", "probe", "--password", "secret",
-                       "--unix-socket", socket_path, "--local-auth", secrets)
-        self.addCleanup(local.stop)
-        document = []
-        for operation in ("inventory", "diag-list"):
-            result = probe("--in-band", "--json", operation,
-                           CIMCLIENT_LOCAL_URL="unix:" + socket_path,
-                           CIMCLIENT_LOCAL_AUTH_DIR=secrets)
-            self.assertEqual(result.returncode, 0, result.stderr)
-            document += json.loads(result.stdout)
-        self.assertEqual(len(document[0]["records"]), 3)
-        self.assertIn("MemoryTest|ctlr-1/0", document[1]["records"])
-        carried = [entry["authorization"] for entry in local.journal()]
-        first_of_diag_list = carried.index("Local-user", 1)
-        self.assertEqual(carried, ["Local-user"] + ["Local-secret"] * (first_of_diag_list - 1) +
-                         ["Local-user", "Local-secret"])
-        self.assertGreater(first_of_diag_list, 10)
-
-    def test_a_wrong_password_is_a_cim_failure(self):
-        result = probe("--host", "127.0.0.1", "--port", str(self.simulator.http_port),
-                       "--user", "probe", "--password-env", "PROBE_SECRET", "inventory",
-                       PROBE_SECRET="wrong")
-        self.assertEqual(result.returncode, 1)
 
 
 if __name__ == "__main__":

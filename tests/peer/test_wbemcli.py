@@ -29,17 +29,13 @@ class WbemcliTest(unittest.TestCase):
     def setUpClass(cls):
         cls.sim = running(cls, "sample_estate.json", "--user", "root", "--password", "right")
 
-    def wbemcli(self, operation, object_path, *arguments, https=False, password="right"):
+    def succeeds(self, operation, object_path, *arguments, https):
         scheme, port = ("https", self.sim.https_port) if https else ("http", self.sim.http_port)
-        url = "%s://root:%s@127.0.0.1:%d/root/brocade:%s" % (scheme, password, port, object_path)
+        url = "%s://root:right@127.0.0.1:%d/root/brocade:%s" % (scheme, port, object_path)
         result = subprocess.run([WBEMCLI, "-nl", *(["-noverify"] if https else []), operation, url,
                                  *arguments], capture_output=True, text=True, timeout=60)
-        return result.returncode, result.stdout + result.stderr
-
-    def succeeds(self, *arguments, https):
-        status, output = self.wbemcli(*arguments, https=https)
-        self.assertEqual(status, 0, output)
-        return output
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        return result.stdout + result.stderr
 
     def test_enumerates_and_gets_over_http_and_https(self):
         for https in (False, True):
@@ -73,15 +69,6 @@ class WbemcliTest(unittest.TestCase):
                 self.assertIn('-InstanceID="%s"' % job.group(2), output)
                 self.assertIn('-RecordData="Memory test passed: 0 errors in 4 patterns"', output)
 
-    def test_errors_reach_wbemcli(self):
-        cases = [(("gi", FC_PORT.replace(":11", ":99")), "right", "CIM_ERR_NOT_FOUND"),
-                 (("ei", "XX_NoSuchClass"), "right", "CIM_ERR_INVALID_CLASS: XX_NoSuchClass"),
-                 (("ei", "CIM_PhysicalPackage"), "wrong", "Invalid username/password")]
-        for arguments, password, expected in cases:
-            with self.subTest(arguments=arguments, password=password):
-                status, output = self.wbemcli(*arguments, password=password)
-                self.assertNotEqual(status, 0)
-                self.assertIn(expected, output)
 
 if __name__ == "__main__":
     unittest.main()

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -15,16 +16,12 @@ inline int unsetenv(const char* name) { return _putenv_s(name, ""); }
 class ScopedEnvironment {
   public:
     ScopedEnvironment(std::string name, const std::string& value) : name(std::move(name)) {
-        const char* old = std::getenv(this->name.c_str());
-        hadValue = old != nullptr;
-        if (hadValue) {
-            oldValue = old;
-        }
+        if (const char* old = std::getenv(this->name.c_str())) oldValue = old;
         setenv(this->name.c_str(), value.c_str(), 1);
     }
     ~ScopedEnvironment() {
-        if (hadValue) {
-            setenv(name.c_str(), oldValue.c_str(), 1);
+        if (oldValue) {
+            setenv(name.c_str(), oldValue->c_str(), 1);
         } else {
             unsetenv(name.c_str());
         }
@@ -34,8 +31,7 @@ class ScopedEnvironment {
 
   private:
     std::string name;
-    std::string oldValue;
-    bool hadValue = false;
+    std::optional<std::string> oldValue;
 };
 
 // A new folder of its own under the system's temporary one, removed with the object: builds run
