@@ -53,9 +53,7 @@ HANDLE PipeHolding(const std::string& bytes) {
 }
 
 HANDLE WriteOnlyHandle() {
-    const std::string path = ::testing::TempDir() + "osspecific-write-only";
-    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    return CreateFileA("NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 void CloseTestHandle(HANDLE handle) { CloseHandle(handle); }

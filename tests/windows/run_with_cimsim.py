@@ -1,13 +1,10 @@
-"""Runs a Windows test program (WINE PROGRAM [ARGUMENT...]) under Wine against servers on the
-build machine, on free loopback ports: cimsim with the sample estate, Basic authentication and,
-for in-band clients, local authentication (its secrets in a Linux folder that Wine maps), a
-journal and a rule that never answers enumerations of CIM_ConcreteJob (the client's time-out
-test asks for them, the module never does); a second cimsim with a certificate of its own (the
-trust table's); a scripted server that journals the request it gets and closes without
-answering; a port nobody listens on; and, for the client's own checks, certificate chains and
-folders a local secret may lie in. The program learns all of it from the environment
-(Linux paths as Z: paths under Wine) and its status is the exit status. Linux test programs that
-need the same servers run through it too.
+"""Runs a test program (WINE PROGRAM [ARGUMENT...] under Wine, or PROGRAM [ARGUMENT...]) against
+servers on free loopback ports of the build machine: cimsim with the sample estate, Basic and
+local authentication and a journal, never answering in time for SILENT_CLASS (which only the
+client's time-out test asks for); a second cimsim with a certificate of its own (the trust
+table's); a scripted server that journals the request and closes without answering; a port nobody
+listens on; and the certificate chains and secret folders of the client's own checks. The
+program learns them from the environment (Linux paths as Z: paths under Wine); its status is ours.
 """
 
 import contextlib
@@ -39,9 +36,8 @@ def fingerprint(pem):
 
 
 def trust_servers(stack, directory):
-    """cimsim's own certificate as its HTTPS port presents it, and a second cimsim serving a
-    certificate made here whose subject alternative name is IP:127.0.0.1: the servers of the
-    trust table (tests/unit/cimfunc/server_trust_test.cpp)."""
+    """A second cimsim for the trust table (tests/unit/cimfunc/server_trust_test.cpp), serving a
+    certificate made here whose subject alternative name is IP:127.0.0.1: it and that file."""
     key, san = (os.path.join(directory, name) for name in ("san-key.pem", "san.pem"))
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
                     "-out", san, "-days", "2", "-subj", "/CN=cimsim-san",
@@ -78,7 +74,7 @@ CHAIN = [
 
 
 def certificate_chains(directory):
-    """The certificates of CHAIN, NAME.pem each, in a folder of their own."""
+    """The certificates of CHAIN, NAME.pem and NAME.der each, in a folder of their own."""
     chains = os.path.join(directory, "chains")
     os.mkdir(chains)
     key, config = os.path.join(chains, "key.pem"), os.path.join(chains, "openssl.cnf")
@@ -88,11 +84,14 @@ def certificate_chains(directory):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     for name, issuer, extensions in CHAIN:
         signer = ["-CA", os.path.join(chains, issuer + ".pem"), "-CAkey", key] if issuer else []
+        pem = os.path.join(chains, name + ".pem")
         subprocess.run(["openssl", "req", "-config", config, "-x509", "-new", "-key", key,
-                        "-subj", "/CN=" + name, "-days", "2", "-out",
-                        os.path.join(chains, name + ".pem")] + signer +
+                        "-subj", "/CN=" + name, "-days", "2", "-out", pem] + signer +
                        [item for extension in extensions for item in ("-addext", extension)],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # DER as well: the check is handed certificates as WinHTTP hands them over.
+        with open(pem, encoding="ascii") as text, open(pem[:-4] + ".der", "wb") as der:
+            der.write(ssl.PEM_cert_to_DER_cert(text.read()))
     return chains
 
 
@@ -121,7 +120,6 @@ def trusted_base():
 
 
 def main(command):
-    # Paths as the program sees them: through Wine's Z: drive, or as they are.
     under_wine = os.path.basename(command[0]).startswith("wine")
     program_path = windows_path if under_wine else os.path.abspath
     with contextlib.ExitStack() as stack:
