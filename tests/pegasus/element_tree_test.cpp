@@ -121,7 +121,6 @@ INSTANTIATE_TEST_SUITE_P(Trees, ElementTreeCases, testing::ValuesIn(std::vector<
 }), [](const testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
 // clang-format on
 
-// Each value, then what asBool and asUint read from it.
 TEST(ElementTreeViews, readFlagsAndCountsAsOpenPegasusReadsThem) {
     std::string read;
     for (const char* value : {"true", "Yes", "1", "false", "", " +12abc", "0X1f", "-3",

@@ -45,6 +45,20 @@ struct DefectCase {
 
 void PrintTo(const DefectCase& c, std::ostream* out) { *out << c.name; }
 
+// The finish call of the decoder's operation (of a method named M).
+void finish(cimxml::ResponseDecoder& decoder, Operation operation) {
+    Array<CIMParamValue> out;
+    if (operation == Operation::EnumerateInstances) {
+        decoder.finishEnumerateInstances();
+    } else if (operation == Operation::GetInstance) {
+        decoder.finishGetInstance();
+    } else if (operation == Operation::GetClass) {
+        decoder.finishGetClass();
+    } else {
+        decoder.finishInvokeMethod(CIMName("M"), out);
+    }
+}
+
 std::string messageOf(const DefectCase& defect, size_t piece) {
     const std::string& body = defect.body;
     cimxml::ResponseDecoder decoder(defect.operation, 1000, defect.responseLimit);
@@ -52,11 +66,7 @@ std::string messageOf(const DefectCase& defect, size_t piece) {
         decoder.feed(body.data() + offset, std::min(piece, body.size() - offset));
     }
     try {
-        if (defect.operation == Operation::GetClass) {
-            decoder.finishGetClass();
-        } else {
-            decoder.finishEnumerateInstances();
-        }
+        finish(decoder, defect.operation);
     } catch (const Exception& error) {
         return error.getMessage().utf8();
     }
@@ -164,19 +174,7 @@ TEST(DecodingDeadline, failsWithTheTimeOutTextInFeedAndInFinishForEveryOperation
         cimxml::ResponseDecoder afterArrival(answer.operation, 1000);
         afterArrival.feed(answer.body.data(), answer.body.size());
         afterArrival.setDeadline(passed);
-        Array<CIMParamValue> out;
-        EXPECT_EQ(failure_text::of([&] {
-                      if (answer.operation == Operation::EnumerateInstances) {
-                          afterArrival.finishEnumerateInstances();
-                      } else if (answer.operation == Operation::GetInstance) {
-                          afterArrival.finishGetInstance();
-                      } else if (answer.operation == Operation::GetClass) {
-                          afterArrival.finishGetClass();
-                      } else {
-                          afterArrival.finishInvokeMethod(CIMName("M"), out);
-                      }
-                  }),
-                  timedOut);
+        EXPECT_EQ(failure_text::of([&] { finish(afterArrival, answer.operation); }), timedOut);
     }
 }
 

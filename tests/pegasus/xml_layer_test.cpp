@@ -35,7 +35,6 @@ std::string manyAttributes(size_t count) {
     return tag + "/>";
 }
 
-// The XML declaration every document but a few starts with.
 const std::string kXml = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n";
 
 const char kScanFinds[] = "the same";

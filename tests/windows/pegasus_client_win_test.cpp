@@ -40,7 +40,6 @@ Uint32 CimsimPort(bool tls) {
     return Port(tls ? "BROCADE_TEST_CIMSIM_HTTPS_PORT" : "BROCADE_TEST_CIMSIM_HTTP_PORT");
 }
 
-// The journal's entries from the given one on.
 std::vector<nlohmann::json> Journal(size_t from = 0,
                                     const char* variable = "BROCADE_TEST_CIMSIM_JOURNAL") {
     std::vector<nlohmann::json> entries;
