@@ -12,10 +12,10 @@ namespace {
 
 class Diagnostics : public EndToEnd {
   protected:
-    // Serves `cases`, builds an in-band module and lists its diagnostics.
+    // Serves `scenario`, builds an in-band module and lists its diagnostics.
     std::unique_ptr<Vornet::Brocade::Brocade> ListedModule(const nlohmann::json& scenario,
-                                                           const SimulatorOptions& options = {}) {
-        Serve(scenario, options);
+                                                           bool propertyQualifiers = false) {
+        Serve(scenario, propertyQualifiers);
         auto module = InBand();
         EXPECT_EQ(module->GetDiagItems(items), 0);
         return module;
@@ -36,13 +36,11 @@ nlohmann::json OneRecord(int completionState, const char* data) {
 }  // namespace
 
 // Only catalogued services are offered, as name|device. Every request of one listing and one run,
-// in order, with what it asks for and how long the module lets it take (flags at their protocol
-// defaults are not sent). As OpenPegasus serves them, the job and the record carry no value maps,
-// so their classes are read once each; a server that sends every property qualifier is asked
-// the same without them.
+// in order, with its flags and time-out. As OpenPegasus serves them, the job and the record carry
+// no value maps, so their classes are read once each, which a server that sends them is spared.
 TEST_F(Diagnostics, AListingAndARunAskForExactlyThisInThisOrder) {
     for (const bool qualifiers : {false, true}) {
-        ServeShipped("sample_estate.json", PropertyQualifiers(qualifiers));
+        ServeShipped("sample_estate.json", qualifiers);
         auto module = InBand();
         ASSERT_EQ(module->GetDiagItems(items), 0);
         EXPECT_EQ(items, (std::vector<std::string>{"MemoryTest|ctlr-1/0", "MemoryTest|ctlr-2/0",
@@ -120,8 +118,7 @@ TEST_F(Diagnostics, EveryFailedStepReconnectsSoTheNextRequestGoesOnANewConnectio
          {"stuck", nlohmann::json::array({{{"JobState", 4}, {"PercentComplete", 50}}})}}));
     for (const Case& test : cases) {
         ASSERT_TRUE(simulator->Control({{"clearFaults", true}, {"addFaults", test.faults}}));
-        events.clear();
-        log.Clear();
+        StartCounting();
         DiagnosticRecord_ record;
         EXPECT_EQ(test.item == nullptr ? module->GetDiagItems(items)
                                        : module->RunDiagnostic(test.item, record),
@@ -168,7 +165,7 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
          {"1", "ok", "Completed", "100", "failed 1", "failed 2", "failed 3", "failed 4"}},
     };
     for (const bool qualifiers : {true, false}) {
-        auto module = ListedModule(scenario, PropertyQualifiers(qualifiers));
+        auto module = ListedModule(scenario, qualifiers);
         for (const auto& test : cases) {
             DiagnosticRecord_ record;
             EXPECT_EQ(module->RunDiagnostic(test.item, record), 0) << test.item;
@@ -202,9 +199,8 @@ TEST_F(Diagnostics, OutcomesFollowTheCompletionStateFromEitherKindOfServer) {
     }
 }
 
-// Without a job, whether the method returned none or its first output parameter is no reference,
-// a run takes the record that names it (which records belong to a run: CompletionRecords) or
-// none.
+// Without a job (none returned, or a first output parameter that is no reference) a run takes the
+// record that names it (which records belong to a run: CompletionRecords) or none.
 TEST_F(Diagnostics, WithoutAJobARunTakesItsOwnRecordOrNone) {
     auto own = [](const char* element, int completionState, const char* data) {
         nlohmann::json record = OneRecord(completionState, data);

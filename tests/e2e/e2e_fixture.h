@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 #include "simulator_process.h"
 #include "test_environment.h"
 
-// A data file beside these tests: expected requests one per line, or a JSON document.
+// A data file beside these tests: expected lines (requests, log lines), or a JSON document.
 inline std::vector<std::string> GoldenLines(const std::string& file) {
     std::ifstream stream(std::string(BROCADE_SOURCE_DIR) + "/tests/e2e/" + file);
     std::vector<std::string> lines;
@@ -28,21 +29,16 @@ Json GoldenJson(const std::string& file) {
 // counted instead of waited for, the log captured at trace level and the clients' events kept.
 class EndToEnd : public CimTest {
   protected:
-    // With `on` the server sends every property qualifier on its instances; without, only the
-    // typing ones, as OpenPegasus.
-    static SimulatorOptions PropertyQualifiers(bool on) {
-        SimulatorOptions options;
-        options.propertyQualifiers = on;
-        return options;
-    }
     // The server requires authentication, as production servers do: out-of-band the host's
-    // account passes it (Basic), in-band the local authentication over the server's socket.
-    void Serve(const nlohmann::json& scenario, const SimulatorOptions& options = {}) {
-        simulator = std::make_unique<SimulatorProcess>(scenario, Authenticating(options));
+    // account passes it (Basic), in-band the local authentication over the server's socket. With
+    // `propertyQualifiers` it sends every property qualifier on its instances; without, only the
+    // typing ones, as OpenPegasus.
+    void Serve(const nlohmann::json& scenario, bool propertyQualifiers = false) {
+        simulator = std::make_unique<SimulatorProcess>(scenario, Options(propertyQualifiers));
     }
-    void ServeShipped(const std::string& file, const SimulatorOptions& options = {}) {
+    void ServeShipped(const std::string& file, bool propertyQualifiers = false) {
         simulator =
-            std::make_unique<SimulatorProcess>(ShippedScenario{file}, Authenticating(options));
+            std::make_unique<SimulatorProcess>(ShippedScenario{file}, Options(propertyQualifiers));
     }
     std::unique_ptr<Vornet::Brocade::Brocade> OutOfBand() {
         return std::make_unique<Vornet::Brocade::Brocade>(simulator->Connection());
@@ -51,15 +47,11 @@ class EndToEnd : public CimTest {
     // credentials anywhere, for the rest of the test. With `basicOverride` the local URL names
     // the simulator's HTTP port with the account in it instead.
     std::unique_ptr<Vornet::Brocade::Brocade> InBand(bool basicOverride = false) {
-        localServer.reset();  // restores the variables first, so the new settings are the ones left
-        localAuthDirectory.reset();
-        localServer = std::make_unique<ScopedEnvironment>(
-            "CIMCLIENT_LOCAL_URL", basicOverride
-                                       ? "http://" + kUser + ":" + kPassword +
-                                             "@127.0.0.1:" + std::to_string(simulator->HttpPort())
-                                       : "unix:" + simulator->LocalSocket());
-        localAuthDirectory = std::make_unique<ScopedEnvironment>("CIMCLIENT_LOCAL_AUTH_DIR",
-                                                                 simulator->LocalAuthDirectory());
+        localServer.emplace("CIMCLIENT_LOCAL_URL",
+                            basicOverride ? "http://" + kUser + ":" + kPassword + "@127.0.0.1:" +
+                                                std::to_string(simulator->HttpPort())
+                                          : "unix:" + simulator->LocalSocket());
+        localAuthDirectory.emplace("CIMCLIENT_LOCAL_AUTH_DIR", simulator->LocalAuthDirectory());
         return std::make_unique<Vornet::Brocade::Brocade>();
     }
 
@@ -98,13 +90,15 @@ class EndToEnd : public CimTest {
     }
 
     std::unique_ptr<SimulatorProcess> simulator;
-    std::unique_ptr<ScopedEnvironment> localServer;
-    std::unique_ptr<ScopedEnvironment> localAuthDirectory;
+    std::optional<ScopedEnvironment> localServer;
+    std::optional<ScopedEnvironment> localAuthDirectory;
 
   private:
     inline static const std::string kUser = "root";
     inline static const std::string kPassword = "s3cret";
-    static SimulatorOptions Authenticating(SimulatorOptions options) {
+    static SimulatorOptions Options(bool propertyQualifiers) {
+        SimulatorOptions options;
+        options.propertyQualifiers = propertyQualifiers;
         options.user = kUser;
         options.password = kPassword;
         options.localAuthentication = true;

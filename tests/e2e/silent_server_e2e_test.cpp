@@ -37,11 +37,6 @@ class SilentServer : public EndToEnd {
         pegasus_testing::setTimeoutCeiling(0);
         EndToEnd::TearDown();
     }
-    void StartCounting() {
-        events.clear();
-        pauses.clear();
-        log.Clear();
-    }
     size_t Connects() const {
         return Count(pegasus_testing::ClientEvent::Connect) +
                Count(pegasus_testing::ClientEvent::ConnectLocal);

@@ -35,6 +35,12 @@ class CimTest : public ::testing::Test {
         pegasus_testing::setClientObserver(nullptr);
     }
 
+    // Forgets what was recorded so far, so that the checks that follow see only what comes next.
+    void StartCounting() {
+        events.clear();
+        pauses.clear();
+        log.Clear();
+    }
     size_t Count(pegasus_testing::ClientEvent::Kind kind) const {
         return static_cast<size_t>(std::count_if(events.begin(), events.end(),
                                                  [kind](const auto& e) { return e.kind == kind; }));

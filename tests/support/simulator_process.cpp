@@ -129,17 +129,6 @@ void SimulatorProcess::Freeze() {
     }
 }
 
-Vornet::VornetConnection::ConnectionInfo SimulatorProcess::Connection(bool https) const {
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = https ? httpsPort : httpPort;
-    info.user_name = user;
-    info.password = password;
-    info.connection_type = https ? 1 : 0;
-    info.connection_case = 2;
-    return info;
-}
-
 std::vector<nlohmann::json> SimulatorProcess::Journal(bool challenges) const {
     std::vector<nlohmann::json> entries;
     std::ifstream file(journalPath);

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host_records.h"
+#include "loopback_connection.h"
 #include "test_environment.h"
 
 // A CIM server simulator (tools/cimsim) started for one test on free loopback ports and stopped
@@ -48,7 +48,9 @@ class SimulatorProcess {
     unsigned short HttpPort() const { return httpPort; }
     // What a host hands the module to reach this simulator out-of-band: loopback, the HTTP port
     // (the HTTPS one with `https`) and the account the simulator was started with.
-    Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const;
+    Vornet::VornetConnection::ConnectionInfo Connection(bool https = false) const {
+        return LoopbackConnection(https ? httpsPort : httpPort, user, password, https);
+    }
 
     // The socket file and the directory of its secret files (with localAuthentication).
     std::string LocalSocket() const { return directory + "/cimxml.socket"; }

@@ -20,16 +20,6 @@ using namespace std::string_literals;
 
 const CIMNamespaceName kNameSpace("root/brocade");
 
-Vornet::VornetConnection::ConnectionInfo Remote(unsigned short port) {
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = port;
-    info.user_name = "operator";
-    info.password = "pa55-word";
-    info.connection_case = 3;
-    return info;
-}
-
 using CimFuncConnection = CimTest;
 
 Array<String> Texts(std::initializer_list<const char*> texts) {
@@ -103,6 +93,7 @@ class DiagnosticEngine : public CimTest {
 // failure is logged, and no line shows a password, given to connect or written into the local URL.
 TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndOneErrorLine) {
     const std::string freeLocalUrl = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+    const auto remote = LoopbackConnection(UnusedLoopbackPort(), "operator", "pa55-word");
     using Event = pegasus_testing::ClientEvent;
     const struct {
         bool local;
@@ -121,12 +112,9 @@ TEST_F(CimFuncConnection, AServerThatIsNotThereCostsThreeAttemptsThreePausesAndO
     };
     for (const auto& c : cases) {
         ScopedEnvironment local("CIMCLIENT_LOCAL_URL", c.localUrl);
-        events.clear();
-        pauses.clear();
-        log.Clear();
-        const auto cimFunc =
-            c.local ? std::make_unique<CimFunc>(kNameSpace)
-                    : std::make_unique<CimFunc>(kNameSpace, Remote(UnusedLoopbackPort()));
+        StartCounting();
+        const auto cimFunc = c.local ? std::make_unique<CimFunc>(kNameSpace)
+                                     : std::make_unique<CimFunc>(kNameSpace, remote);
         EXPECT_EQ(cimFunc->GetClient(), nullptr) << c.error;
         EXPECT_EQ(Count(c.attempt), 3u) << c.error;
         EXPECT_EQ(pauses.size(), 3u) << c.error;
@@ -154,7 +142,7 @@ TEST_F(CimFuncConnection, SucceedingAtTheSecondAttemptPausesOnceAndLogsNoError) 
             simulator =
                 std::make_unique<SimulatorProcess>(ShippedScenario{"classes.json"}, options);
     };
-    CimFunc cimFunc(kNameSpace, Remote(port));
+    CimFunc cimFunc(kNameSpace, LoopbackConnection(port));
     EXPECT_NE(cimFunc.GetClient(), nullptr);
     EXPECT_EQ(pauses.size(), 1u);
     EXPECT_TRUE(Lines(1).empty());
@@ -176,10 +164,8 @@ TEST_F(CimFuncConnection, RefusedConnectionInformationMakesNoAttempt) {
          "Failed to connect remote cimserver due to invalid connection information. "},
     };
     for (const Case& test : cases) {
-        events.clear();
-        pauses.clear();
-        log.Clear();
-        auto info = Remote(5988);
+        StartCounting();
+        auto info = LoopbackConnection(5988);
         test.change(info);
         CimFunc cimFunc(kNameSpace, info);
         EXPECT_EQ(cimFunc.GetClient(), nullptr) << test.what;

@@ -11,6 +11,7 @@
 
 #include "cim_test_support.h"
 #include "cimfunc.h"
+#include "loopback_connection.h"
 #include "server_trust.h"
 #include "test_environment.h"
 
@@ -120,9 +121,7 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
         {"SETTING_FILE", JsonPath(settingPath)},
     };
     for (const Case& test : kCases) {
-        events.clear();
-        pauses.clear();
-        log.Clear();
+        StartCounting();
         std::remove(settingPath.c_str());
         const std::string path = test.setting == kDirectory
                                      ? settingPath.substr(0, settingPath.find_last_of("/\\"))
@@ -133,15 +132,11 @@ TEST_F(ServerTrustTable, EachSettingConnectsOrRefusesWithOneLineSayingWhy) {
             std::ofstream(settingPath, std::ios::binary) << setting;
         }
         const ScopedEnvironment trust("VORNET_BROCADE_TRUST", test.setting ? path : "");
-        Vornet::VornetConnection::ConnectionInfo info;
-        info.host = "127.0.0.1";
-        info.port = static_cast<unsigned short>(
-            std::stoi(Environment(test.server == Cimsim ? "BROCADE_TEST_CIMSIM_HTTPS_PORT"
-                                                        : "BROCADE_TEST_SAN_HTTPS_PORT")));
-        info.user_name = Environment("BROCADE_TEST_CIMSIM_USER");
-        info.password = password;
-        info.connection_type = 1;
-        info.connection_case = 3;
+        const auto info = LoopbackConnection(
+            static_cast<unsigned short>(
+                std::stoi(Environment(test.server == Cimsim ? "BROCADE_TEST_CIMSIM_HTTPS_PORT"
+                                                            : "BROCADE_TEST_SAN_HTTPS_PORT"))),
+            Environment("BROCADE_TEST_CIMSIM_USER"), password, true);
         const size_t journaledBefore = JournaledRequests();
         CimFunc cimFunc(Pegasus::CIMNamespaceName("root/brocade"), info);
         const size_t journaledByConnect = JournaledRequests() - journaledBefore;

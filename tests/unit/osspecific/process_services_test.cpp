@@ -135,29 +135,28 @@ TEST_F(ProcessServices, ReturnsTheChildsExitCodeWithWhatItPrinted) {
 
 TEST_F(ProcessServices, ProgramThatCannotStartFailsWithoutAProcess) {
     const std::string directory = kTestDirectory;
-    // A missing directory is "path not found" (3) on Windows and "file not found" (2) under Wine;
-    // the caller sees -1 either way.
-    std::vector<std::string> programs = {directory + "missing.exe",
-                                         directory + "no-such-directory" + kSeparator + "bcu.exe"};
+    // Programs with their working directories. A missing directory in the program's path is "path
+    // not found" (3) on Windows and "file not found" (2) under Wine; the caller sees -1 either way.
+    std::vector<std::pair<std::string, std::string>> programs = {
+        {directory + "missing.exe", ""},
+        {directory + "no-such-directory" + kSeparator + "bcu.exe", ""},
+        {kFakeBcu, directory + "no-such-directory"}};
     const TemporaryDirectory refused("osspecific");
     for (const std::string& program : ProgramsThatCannotStart(refused.path.string())) {
-        programs.push_back(program);
+        programs.emplace_back(program, "");
     }
-    for (const std::string& program : programs) {
+    for (const auto& [program, workingDirectory] : programs) {
+        SCOPED_TRACE(program + " in " + workingDirectory);
         capture.Clear();
         processId = 12345;
-        EXPECT_EQ(SpawnProcess(program, kList, kNoHurry, &output, &processId, ""), -1) << program;
-        EXPECT_EQ(processId, 0u) << program;
+        EXPECT_EQ(SpawnProcess(program, kList, kNoHurry, &output, &processId, workingDirectory),
+                  -1);
+        EXPECT_EQ(processId, 0u);
         const std::vector<Vornet::LogRecord> records = capture.Records();
-        ASSERT_EQ(records.size(), 1u) << program;
+        ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0].level, 1u);
         EXPECT_EQ(records[0].text, "CreateProcess Failed");
     }
-    processId = 12345;
-    EXPECT_EQ(
-        SpawnProcess(kFakeBcu, {}, kNoHurry, &output, &processId, directory + "no-such-directory"),
-        -1);
-    EXPECT_EQ(processId, 0u);
 }
 
 TEST_F(ProcessServices, TimeoutZeroStartsTheChildAndReturnsAtOnce) {

@@ -1,33 +1,19 @@
 // The facade and the implementation core, through the shared library as the host loads it.
 
-#include <gtest/gtest.h>
-
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 
-#include "brocade.h"
-#include "cim_test_support.h"
 #include "cimom.h"
-#include "simulator_process.h"
-#include "test_environment.h"
+#include "e2e_fixture.h"
 
 using Vornet::Brocade::Brocade;
 using Vornet::VornetOptions::SoftwareIdentity_;
 
 namespace {
 
-Vornet::VornetConnection::ConnectionInfo NobodyListening() {
-    Vornet::VornetConnection::ConnectionInfo info;
-    info.host = "127.0.0.1";
-    info.port = 1;
-    info.connection_case = 2;
-    return info;
-}
-
-class FacadeTest : public CimTest {
+class FacadeTest : public EndToEnd {
   protected:
     ScopedEnvironment noUtility{"ProgramFiles", ::testing::TempDir() + "no-such-dir"};
     // In-band the module connects to the local CIM server; nobody listens here.
@@ -42,7 +28,7 @@ class FacadeTest : public CimTest {
 TEST_F(FacadeTest, TheProviderModuleIsOnFromTheFirstInBandObjectToTheLastAndNeverOutOfBand) {
     Vornet::Cimom* cimom = Vornet::Cimom::GetInstance();
     cimom->ClearCalls();  // asking for the instance is a call of its own
-    { const Brocade outOfBand(NobodyListening()); }
+    { const Brocade outOfBand(LoopbackConnection(1)); }
     EXPECT_TRUE(cimom->Calls().empty());
     const auto switches = [cimom] {
         std::vector<std::string> made;
@@ -79,7 +65,7 @@ TEST_F(FacadeTest, TheProviderModuleIsOnFromTheFirstInBandObjectToTheLastAndNeve
 }
 
 TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlone) {
-    Brocade module(NobodyListening());
+    Brocade module(LoopbackConnection(1));
     log.Clear();
     std::vector<Vornet::VornetIHV::RawData_> rawData(2);
     rawData[0].output = "kept";
@@ -101,22 +87,17 @@ TEST_F(FacadeTest, OutOfBandRefusesRawDataAndDiagnosticsLeavingTheCallersDataAlo
 
 // The header, then fifteen labelled lines for each record, as "level file text".
 TEST_F(FacadeTest, FirmwareDumpWritesItsHeaderAndEveryRecordAtTraceLevel) {
-    SimulatorProcess simulator(ShippedScenario{"sample_estate.json"});
-    Brocade module(simulator.Connection());
+    ServeShipped("sample_estate.json");
     std::vector<SoftwareIdentity_> identities;
-    Vornet::LogCapture capture;
-    ASSERT_EQ(module.GetSoftwareIdentities(identities), 0);
+    ASSERT_EQ(OutOfBand()->GetSoftwareIdentities(identities), 0);
     std::vector<std::string> dump;
-    for (const auto& record : capture.Records()) {
+    for (const auto& record : log.Records()) {
         if (record.text.rfind("SoftwareIdentity.", 0) == 0 ||
             record.text.rfind("Brocade::GetSoftwareIdentities", 0) == 0) {
             dump.push_back(std::to_string(record.level) + " " + record.file + " " + record.text);
         }
     }
-    std::ifstream expected(std::string(BROCADE_SOURCE_DIR) + "/tests/unit/firmware_dump.txt");
-    std::vector<std::string> expectedLines;
-    for (std::string line; std::getline(expected, line);) expectedLines.push_back(line);
-    EXPECT_EQ(dump, expectedLines);
+    EXPECT_EQ(dump, GoldenLines("firmware_dump.txt"));
 }
 
 namespace {
@@ -179,7 +160,7 @@ TEST_F(FacadeTest, AnObjectWhoseConstructionThrewAnswersEveryOperationWithOne) {
         onEvent = ThrowAtConnects;
         log.Clear();
         auto module =
-            inBand ? std::make_unique<Brocade>() : std::make_unique<Brocade>(NobodyListening());
+            inBand ? std::make_unique<Brocade>() : std::make_unique<Brocade>(LoopbackConnection(1));
         EXPECT_EQ(Lines(1), InjectedFailure("Brocade constructor"));
         onEvent = nullptr;
         for (const Operation& operation : kOperations) {
