@@ -16,7 +16,7 @@ TEST(Logger, ThresholdComesFromTheEnvironmentOnce) {
     EXPECT_EQ(Vornet::Log::GetMinLogLevel(), static_cast<unsigned>(std::atoi(expected)));
 }
 
-TEST(Logger, WritesOneEscapedLinePerRecordToTheLogFile) {
+TEST(Logger, WritesOneEscapedLinePerRecordToTheLogFileOrElseToStandardError) {
     const std::string path = ::testing::TempDir() + "logger_test.log";
     std::remove(path.c_str());
     setenv("VORNET_LOG_FILE", path.c_str(), 1);
@@ -24,7 +24,15 @@ TEST(Logger, WritesOneEscapedLinePerRecordToTheLogFile) {
     const int line = __LINE__ + 1;
     VORNET_LOG(4) << "first\r\nsecond \\ " << 42;
     VORNET_LOG(3) << "next";
+    // A file that cannot be opened loses no record: it goes to standard error.
+    setenv("VORNET_LOG_FILE", (path + ".missing/logger_test.log").c_str(), 1);
+    ::testing::internal::CaptureStderr();
+    VORNET_LOG(3) << "kept";
+    const std::string onStandardError = ::testing::internal::GetCapturedStderr();
     unsetenv("VORNET_LOG_FILE");
+    EXPECT_TRUE(std::regex_search(onStandardError,
+                                  std::regex(" L3 tests/unit/logger_test\\.cpp:\\d+ kept\n$")))
+        << onStandardError;
 
     std::ifstream file(path);
     std::string first;
