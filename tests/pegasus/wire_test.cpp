@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -28,6 +27,7 @@
 #include "client/local_server.h"
 #include "failure_text.h"
 #include "shared_wire_cases.h"
+#include "shell_child.h"
 #include "simulator_process.h"
 #include "test_environment.h"
 
@@ -51,26 +51,14 @@ struct JournalEntry : capture::Request {
 // in its script are relative to the captures.
 class ScriptedServer {
   public:
-    explicit ScriptedServer(const std::string& scriptJson, bool tls = false) {
-        std::ofstream(folder_.file("script.json")) << scriptJson;
-        certificate_ = tls ? folder_.file("server.pem") : std::string();
-        // The shell prints its process id and then becomes the server, which prints "port=N" once
-        // it listens.
-        std::string command = "echo $$; cd '" + capture::directory() + "' && exec python3 '" +
-                              SCRIPTED_SERVER + "' --script '" + folder_.file("script.json") +
-                              "' --journal '" + folder_.file("journal.jsonl") + "'";
-        if (tls) command += " --tls '" + certificate_ + "'";
-        output_ = popen(command.c_str(), "r");
-        int processId = 0;
-        if (output_ != nullptr && std::fscanf(output_, "%d", &processId) == 1) pid_ = processId;
-        if (output_ == nullptr || std::fscanf(output_, " port=%u", &port_) != 1) {
-            stop();
+    explicit ScriptedServer(const std::string& scriptJson, bool tls = false)
+        : certificate_(tls ? folder_.file("server.pem") : std::string()),
+          process_(commandFor(scriptJson)) {
+        // The server prints "port=N" once it listens.
+        if (std::fscanf(process_.Output(), " port=%u", &port_) != 1) {
             throw std::runtime_error("scripted server did not start");
         }
     }
-    ~ScriptedServer() { stop(); }
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     unsigned port() const { return port_; }
     // PEM file of the server's self-signed certificate (TLS servers only).
@@ -86,17 +74,18 @@ class ScriptedServer {
     }
 
   private:
-    void stop() {
-        if (pid_ > 0) kill(pid_, SIGTERM);
-        pid_ = -1;
-        if (output_ != nullptr) pclose(output_);
-        output_ = nullptr;
+    std::string commandFor(const std::string& scriptJson) const {
+        std::ofstream(folder_.file("script.json")) << scriptJson;
+        std::string command = "cd '" + capture::directory() + "' && exec python3 '" +
+                              SCRIPTED_SERVER + "' --script '" + folder_.file("script.json") +
+                              "' --journal '" + folder_.file("journal.jsonl") + "'";
+        if (!certificate_.empty()) command += " --tls '" + certificate_ + "'";
+        return command;
     }
 
     const TemporaryDirectory folder_{"scripted-server"};
-    std::string certificate_;
-    FILE* output_ = nullptr;  // the server's standard output
-    pid_t pid_ = -1;
+    const std::string certificate_;
+    ShellChild process_;
     unsigned port_ = 0;
 };
 
@@ -434,16 +423,13 @@ TEST(LocalServer, aSecretIsReadOnlyFromTheServersOwnFileInItsFolder) {
 
 TEST(LocalServer, aListeningPortIsTheAccountsThatListensOnIt) {
     if (geteuid() != 0) GTEST_SKIP() << "starting a listener as another user needs root";
-    // The shell prints its process id, then becomes the listener, which prints its port.
-    FILE* listener = popen(
-        "echo $$; exec python3 -c 'import os, signal, socket; os.setgid(65534); os.setuid(65534); "
+    // The listener prints its port.
+    ShellChild listener(
+        "exec python3 -c 'import os, signal, socket; os.setgid(65534); os.setuid(65534); "
         "s = socket.create_server((\"127.0.0.1\", 0)); print(s.getsockname()[1], flush=True); "
-        "signal.pause()'",
-        "r");
-    ASSERT_NE(listener, nullptr);
-    int processId = 0;
+        "signal.pause()'");
     unsigned port = 0;
-    EXPECT_EQ(std::fscanf(listener, "%d %u", &processId, &port), 2);
+    EXPECT_EQ(std::fscanf(listener.Output(), "%u", &port), 1);
     EXPECT_EQ(listenerOwner(port), static_cast<long>(kNobody));
     {
         // Root beside it, on another loopback address, does not make the port root's: a client
@@ -458,8 +444,7 @@ TEST(LocalServer, aListeningPortIsTheAccountsThatListensOnIt) {
         EXPECT_EQ(listenerOwner(port), kUnknownOwner);
         close(beside);
     }
-    if (processId > 0) kill(processId, SIGKILL);
-    pclose(listener);
+    listener.Stop();
     EXPECT_EQ(listenerOwner(port), kUnknownOwner);
 }
 

@@ -76,9 +76,8 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOpt
     journalPath = directory + "/journal.jsonl";
     user = options.user;
     password = options.password;
-    // The shell prints its process id and then becomes the simulator, so that the id is the
-    // simulator's; the simulator prints one line once it listens: "http=PORT https=PORT".
-    std::string command = "echo $$; exec python3 '" + std::string(BROCADE_SOURCE_DIR) +
+    // The simulator prints one line once it listens: "http=PORT https=PORT".
+    std::string command = "exec python3 '" + std::string(BROCADE_SOURCE_DIR) +
                           "/tools/cimsim/cimsim.py' --scenario '" + scenarioPath + "' --journal '" +
                           journalPath + "'";
     if (!options.user.empty()) {
@@ -91,13 +90,10 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOpt
         command +=
             " --unix-socket '" + LocalSocket() + "' --local-auth '" + LocalAuthDirectory() + "'";
     }
-    output = popen(command.c_str(), "r");
-    if (output == nullptr) throw std::runtime_error("cannot start cimsim");
-    int processId = 0;
+    process = std::make_unique<ShellChild>(command);
     unsigned int http = 0;
     unsigned int https = 0;
-    if (std::fscanf(output, "%d", &processId) == 1) pid = processId;
-    if (std::fscanf(output, " http=%u https=%u", &http, &https) != 2) {
+    if (std::fscanf(process->Output(), " http=%u https=%u", &http, &https) != 2) {
         Stop();
         throw std::runtime_error("cimsim did not start");
     }
@@ -108,24 +104,16 @@ void SimulatorProcess::Start(const std::string& scenarioPath, const SimulatorOpt
 SimulatorProcess::~SimulatorProcess() { Stop(); }
 
 void SimulatorProcess::Stop() {
-    if (pid > 0) {
-        kill(pid, SIGCONT);  // a frozen server must run to see the signal
-        kill(pid, SIGTERM);
-        pid = -1;
-    }
-    if (output != nullptr) {
-        pclose(output);
-        output = nullptr;
-    }
+    if (process) process->Stop();
 }
 
 void SimulatorProcess::Freeze() {
-    if (pid > 0) {
-        kill(pid, SIGSTOP);
+    if (process && process->Pid() > 0) {
+        kill(process->Pid(), SIGSTOP);
         // The signal is only sent when kill returns; the request that follows must find the
         // server already stopped.
         int status = 0;
-        waitpid(pid, &status, WUNTRACED);
+        waitpid(process->Pid(), &status, WUNTRACED);
     }
 }
 

@@ -1,16 +1,14 @@
 #ifndef BROCADE_TEST_SIMULATOR_PROCESS_H
 #define BROCADE_TEST_SIMULATOR_PROCESS_H
 
-#include <sys/types.h>
-
-#include <cstdio>
-
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "loopback_connection.h"
+#include "shell_child.h"
 #include "test_environment.h"
 
 // A CIM server simulator (tools/cimsim) started for one test on free loopback ports and stopped
@@ -78,8 +76,7 @@ class SimulatorProcess {
     std::string journalPath;
     std::string user;
     std::string password;
-    FILE* output = nullptr;  // the simulator's standard output
-    pid_t pid = -1;
+    std::unique_ptr<ShellChild> process;
     unsigned short httpPort = 0;
     unsigned short httpsPort = 0;
 };
