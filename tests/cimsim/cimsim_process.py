@@ -42,11 +42,15 @@ class CimSim:
         self.http_port, self.https_port = int(ports["http"]), int(ports["https"])
 
     def stop(self):
-        """SIGTERM, then the exit status."""
+        """SIGTERM, then the exit status; one that does not stop is killed, and the test fails."""
         self.process.terminate()
         try:
             self.process.communicate(timeout=20)
             return self.process.returncode
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.communicate()
+            raise
         finally:
             self.directory.cleanup()
 

@@ -318,18 +318,18 @@ def main(argv):
         print("cimsim: cannot listen: %s" % error, file=sys.stderr)
         return 2
 
-    def stop(_signal, _frame):
-        simulator.stopping.set()
-
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
+    # The stop signals are taken by waiting for them, never by a handler: a handler that set
+    # `stopping` could run while this thread held the event's own lock, and hang for good.
+    # Blocked before any thread starts, they stay pending for the wait below.
+    stop_signals = {signal.SIGTERM, signal.SIGINT}
+    signal.pthread_sigmask(signal.SIG_BLOCK, stop_signals)
     for server, context in servers:
         threading.Thread(target=accept_loop, args=(simulator, server, context),
                          daemon=True).start()
     print("http=%d https=%d" % (http_server.getsockname()[1], https_server.getsockname()[1]),
           flush=True)
-    while not simulator.stopping.wait(1.0):
-        pass
+    signal.sigwait(stop_signals)
+    simulator.stopping.set()
     for server, _ in servers:
         server.close()
     if options.unix_socket:
